@@ -1,0 +1,120 @@
+#include "driver/family_input.h"
+
+#include "haplotype/phasing.h"
+
+namespace triotdt::driver {
+
+using haplotype::FamilyData;
+using haplotype::Person;
+
+namespace {
+
+constexpr std::size_t problemsShown = 20;
+
+const char* personName(Person person) {
+    return person == Person::father ? "father" : person == Person::mother ? "mother" : "child";
+}
+
+std::string genotypeText(std::int32_t a, std::int32_t b) { return std::to_string(a) + "/" + std::to_string(b); }
+
+std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person, std::int32_t l) {
+    const std::int32_t a = data.allele(person, f, l, 0);
+    const std::int32_t b = data.allele(person, f, l, 1);
+    const std::int32_t count = data.alleleCount[static_cast<std::size_t>(l)];
+    const bool aBad = a < 1 || a > count;
+    const bool bBad = b < 1 || b > count;
+    if (!aBad && !bBad) return {};
+    std::string where = "family " + std::to_string(f + 1) + ", " + personName(person) + ", locus " +
+                        std::to_string(l + 1) + ": genotype " + genotypeText(a, b) + ": ";
+    if ((aBad && a == 0) || (bBad && b == 0)) {
+        return where + "allele 0 stands for a missing genotype, and missing genotypes are not supported";
+    }
+    const std::int32_t bad = aBad ? a : b;
+    return where + "allele " + std::to_string(bad) + " is outside 1.." + std::to_string(count) +
+           ", the alleles of locus " + std::to_string(l + 1);
+}
+
+}  // namespace
+
+FamilyData readFamilyData(report::TextReader& reader) {
+    FamilyData data;
+    data.familyCount = reader.readInteger("the family count");
+    data.replicateCount = reader.readInteger("the replicate count");
+    data.lociCount = reader.readInteger("the locus count");
+    if (data.lociCount > 0) {
+        reader.readIntegers(data.lociCount, "the allele counts of the loci", data.alleleCount,
+                            [](std::int64_t i) { return "locus " + std::to_string(i + 1); });
+    }
+    // Without loci there is nothing to analyse and the records are not read;
+    // without families there are no records.
+    if (data.lociCount <= 0 || data.familyCount <= 0) return data;
+
+    const std::int64_t columns = 2 * std::int64_t{data.lociCount};
+    const auto describeAllele = [](std::int64_t i) {
+        return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
+    };
+    for (std::int32_t f = 0; f < data.familyCount; ++f) {
+        const std::string family = "family " + std::to_string(f + 1);
+        reader.readIntegers(columns, family + ", father's record", data.fatherAlleles, describeAllele);
+        reader.readIntegers(columns, family + ", mother's record", data.motherAlleles, describeAllele);
+        reader.readIntegers(columns, family + ", child's record", data.childAlleles, describeAllele);
+    }
+    return data;
+}
+
+void InputProblems::add(std::string problem) {
+    if (shown.size() < problemsShown) shown.push_back(std::move(problem));
+    ++total;
+}
+
+InputProblems findUnusableInput(const FamilyData& data) {
+    InputProblems problems;
+    if (data.familyCount < 0) {
+        problems.add("the family count is " + std::to_string(data.familyCount) + "; it must be 0 or more");
+    }
+    if (data.replicateCount < 1) {
+        problems.add("the replicate count is " + std::to_string(data.replicateCount) + "; it must be 1 or more");
+    }
+    bool countsUsable = true;
+    for (std::size_t l = 0; l < data.alleleCount.size(); ++l) {
+        if (data.alleleCount[l] >= 1) continue;
+        countsUsable = false;
+        problems.add("locus " + std::to_string(l + 1) + ": the allele count is " +
+                           std::to_string(data.alleleCount[l]) + "; it must be 1 or more");
+    }
+    if (!countsUsable || data.lociCount <= 0 || data.familyCount <= 0) return problems;
+
+    for (std::int32_t f = 0; f < data.familyCount; ++f) {
+        for (std::int32_t l = 0; l < data.lociCount; ++l) {
+            bool allelesUsable = true;
+            for (const Person person : {Person::father, Person::mother, Person::child}) {
+                std::string problem = alleleProblem(data, f, person, l);
+                if (problem.empty()) continue;
+                allelesUsable = false;
+                problems.add(std::move(problem));
+            }
+            if (!allelesUsable) continue;
+            const std::int32_t f1 = data.allele(Person::father, f, l, 0), f2 = data.allele(Person::father, f, l, 1);
+            const std::int32_t m1 = data.allele(Person::mother, f, l, 0), m2 = data.allele(Person::mother, f, l, 1);
+            const std::int32_t c1 = data.allele(Person::child, f, l, 0), c2 = data.allele(Person::child, f, l, 1);
+            if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
+            problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) +
+                               ": genotype " + genotypeText(c1, c2) + " cannot have one allele from the father (" +
+                               genotypeText(f1, f2) + ") and the other from the mother (" + genotypeText(m1, m2) +
+                               ")");
+        }
+    }
+    return problems;
+}
+
+std::string describeUnusableInput(const std::string& fileName, const InputProblems& problems) {
+    std::string message = fileName + ": the input cannot be analysed (" + std::to_string(problems.total) +
+                          (problems.total == 1 ? " problem" : " problems") + "):\n";
+    for (const std::string& problem : problems.shown) message += "  " + problem + "\n";
+    if (problems.total > problems.shown.size()) {
+        message += "  ... and " + std::to_string(problems.total - problems.shown.size()) + " more\n";
+    }
+    return message;
+}
+
+}  // namespace triotdt::driver

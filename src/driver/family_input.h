@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "haplotype/family_data.h"
+#include "report/text_reader.h"
+
+namespace triotdt::driver {
+
+// Reads the whole input: the family count, the replicate count, the locus
+// count, the allele counts, then each family's father, mother and child
+// records of 2 × lociCount allele numbers, each a read statement of its own.
+// Tables grow as records arrive, so a count larger than the file can hold
+// fails at the end of the file instead of reserving room first.
+haplotype::FamilyData readFamilyData(report::TextReader& reader);
+
+// What in the data the analysis cannot use: impossible counts, missing
+// genotypes (allele 0), alleles outside their locus's range and trios in which
+// the child's genotype cannot come from the parents. The first 20 places are
+// described, one line each; the rest are only counted.
+struct InputProblems {
+    std::vector<std::string> shown;
+    std::size_t total = 0;
+
+    bool empty() const { return total == 0; }
+    void add(std::string problem);
+};
+
+InputProblems findUnusableInput(const haplotype::FamilyData& data);
+
+// The message for the problems: the places shown, then how many more.
+std::string describeUnusableInput(const std::string& fileName, const InputProblems& problems);
+
+}  // namespace triotdt::driver

@@ -1,0 +1,35 @@
+#include "frequency/frequency_sets.h"
+
+namespace triotdt::frequency {
+
+std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount) {
+    std::vector<double> freq(counts.transmitCount.size(), 0.0);
+    if (unambiguousFamilyCount == 0) return freq;
+    for (std::size_t h = 0; h < freq.size(); ++h) {
+        freq[h] = ((counts.untransmitCount[h] + counts.transmitCount[h]) / 4.0) / unambiguousFamilyCount;
+    }
+    return freq;
+}
+
+std::vector<double> equalFrequencies(std::int32_t haplotypeCount) {
+    return std::vector<double>(static_cast<std::size_t>(haplotypeCount), 1.0 / haplotypeCount);
+}
+
+std::vector<double> phaseShareFrequencies(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount) {
+    std::vector<double> freq(static_cast<std::size_t>(haplotypeCount), 0.0);
+    const std::int32_t familyCount = phases.familyCount();
+    if (familyCount == 0) return freq;
+    for (std::int32_t f = 0; f < familyCount; ++f) {
+        const double share = 1.0 / phases.phaseCount[static_cast<std::size_t>(f)];
+        for (const haplotype::Combination& c : phases.combinationsOf(f)) {
+            freq[static_cast<std::size_t>(c.fatherTransmit - 1)] += share;
+            freq[static_cast<std::size_t>(c.fatherUntransmit - 1)] += share;
+            freq[static_cast<std::size_t>(c.motherTransmit - 1)] += share;
+            freq[static_cast<std::size_t>(c.motherUntransmit - 1)] += share;
+        }
+    }
+    for (double& value : freq) value = value / 4.0 / familyCount;
+    return freq;
+}
+
+}  // namespace triotdt::frequency

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "frequency/transmission_counts.h"
+#include "haplotype/phasing.h"
+
+namespace triotdt::frequency {
+
+// The four sets of haplotype frequencies of a window (indexed by code − 1);
+// each weighs the phase combinations of the families for one statistic.
+struct FrequencySets {
+    std::vector<double> haplotypeFreq;   // among the parents of the families of known phase (Pg)
+    std::vector<double> equalFreq;       // 1 / haplotypeCount each (Pe)
+    std::vector<double> phaseShareFreq;  // all families, each combination an equal share (Pc)
+    std::vector<double> emFreq;          // the EM estimate (Pem)
+};
+
+// ((untransmitted + transmitted) / 4) / unambiguousFamilyCount; all 0 when no
+// family of the window has a known phase.
+std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount);
+
+std::vector<double> equalFrequencies(std::int32_t haplotypeCount);
+
+// Every family spreads its four parental haplotypes evenly over its phase
+// combinations; the totals, divided by 4 and by the number of families. All 0
+// when there are no families.
+std::vector<double> phaseShareFrequencies(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount);
+
+}  // namespace triotdt::frequency

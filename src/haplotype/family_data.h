@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace triotdt::haplotype {
+
+enum class Person { father, mother, child };
+
+// The trios as read from the input, never changed afterwards. Each person's
+// table holds, family after family, 2 × lociCount allele numbers: columns
+// 2l and 2l + 1 (0-based) are the genotype at locus l, in input order.
+struct FamilyData {
+    std::int32_t familyCount = 0;
+    std::int32_t replicateCount = 0;
+    std::int32_t lociCount = 0;
+    std::vector<std::int32_t> alleleCount;  // per locus, 1..alleleCount(l) are its alleles
+    std::vector<std::int32_t> fatherAlleles;
+    std::vector<std::int32_t> motherAlleles;
+    std::vector<std::int32_t> childAlleles;
+
+    const std::vector<std::int32_t>& allelesOf(Person person) const {
+        return person == Person::father ? fatherAlleles : person == Person::mother ? motherAlleles : childAlleles;
+    }
+    // Allele `which` (0 or 1) of `person` in family f (0-based) at locus l (0-based).
+    std::int32_t allele(Person person, std::int32_t f, std::int32_t l, int which) const {
+        return allelesOf(person)[static_cast<std::size_t>(f) * 2 * static_cast<std::size_t>(lociCount) +
+                                 2 * static_cast<std::size_t>(l) + static_cast<std::size_t>(which)];
+    }
+};
+
+}  // namespace triotdt::haplotype

@@ -1,0 +1,78 @@
+#include "haplotype/phasing.h"
+
+#include <array>
+
+#include "haplotype/haplotype_code.h"
+
+namespace triotdt::haplotype {
+
+std::optional<LocusPhase> phaseLocus(std::int32_t f1, std::int32_t f2, std::int32_t m1, std::int32_t m2,
+                                     std::int32_t c1, std::int32_t c2) {
+    std::optional<LocusPhase> phase;
+    const auto tryPairing = [&](std::int32_t ft, std::int32_t fu, std::int32_t mt, std::int32_t mu) {
+        if ((c1 == ft && c2 == mt) || (c2 == ft && c1 == mt)) phase = LocusPhase{ft, fu, mt, mu, false};
+    };
+    tryPairing(f1, f2, m1, m2);
+    tryPairing(f2, f1, m1, m2);
+    tryPairing(f1, f2, m2, m1);
+    tryPairing(f2, f1, m2, m1);
+    if (phase) {
+        phase->ambiguous = phase->fatherTransmit != phase->fatherUntransmit &&
+                           phase->motherUntransmit == phase->fatherTransmit &&
+                           phase->motherTransmit == phase->fatherUntransmit;
+    }
+    return phase;
+}
+
+PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
+    const std::int32_t familyCount = families.familyCount;
+    const std::size_t size = static_cast<std::size_t>(window.size);
+    PhaseTable table;
+    table.windowSize = window.size;
+    table.phaseCount.resize(static_cast<std::size_t>(familyCount));
+    table.firstCombination.resize(static_cast<std::size_t>(familyCount) + 1);
+    table.phaseChoices.resize(static_cast<std::size_t>(familyCount) * size);
+
+    std::vector<LocusPhase> loci(size);
+    std::array<std::vector<std::int32_t>, 4> haplotypes;
+    for (auto& h : haplotypes) h.resize(size);
+
+    for (std::int32_t f = 0; f < familyCount; ++f) {
+        std::int32_t phaseCount = 1;
+        for (std::size_t k = 0; k < size; ++k) {
+            const std::int32_t l = window.start - 1 + static_cast<std::int32_t>(k);
+            const auto phase = phaseLocus(families.allele(Person::father, f, l, 0), families.allele(Person::father, f, l, 1),
+                                          families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
+                                          families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1));
+            loci[k] = phase.value_or(LocusPhase{});
+            table.phaseChoices[static_cast<std::size_t>(f) * size + k] = loci[k].ambiguous ? 2 : 1;
+            if (loci[k].ambiguous) phaseCount *= 2;
+        }
+        table.phaseCount[static_cast<std::size_t>(f)] = phaseCount;
+        table.firstCombination[static_cast<std::size_t>(f)] = table.combinations.size();
+
+        // Combination p: bit j of p (counting from the last ambiguous locus)
+        // picks choice 2 at that locus, so the first ambiguous locus changes slowest.
+        for (std::int32_t p = 0; p < phaseCount; ++p) {
+            std::int32_t bit = phaseCount;
+            for (std::size_t k = 0; k < size; ++k) {
+                const LocusPhase& locus = loci[k];
+                bool exchanged = false;
+                if (locus.ambiguous) {
+                    bit /= 2;
+                    exchanged = (p & bit) != 0;
+                }
+                haplotypes[0][k] = exchanged ? locus.fatherUntransmit : locus.fatherTransmit;
+                haplotypes[1][k] = exchanged ? locus.fatherTransmit : locus.fatherUntransmit;
+                haplotypes[2][k] = exchanged ? locus.motherUntransmit : locus.motherTransmit;
+                haplotypes[3][k] = exchanged ? locus.motherTransmit : locus.motherUntransmit;
+            }
+            table.combinations.push_back({encodeHaplotype(window, haplotypes[0]), encodeHaplotype(window, haplotypes[1]),
+                                          encodeHaplotype(window, haplotypes[2]), encodeHaplotype(window, haplotypes[3])});
+        }
+    }
+    table.firstCombination[static_cast<std::size_t>(familyCount)] = table.combinations.size();
+    return table;
+}
+
+}  // namespace triotdt::haplotype

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "haplotype/family_data.h"
+#include "haplotype/window.h"
+
+namespace triotdt::haplotype {
+
+// Which of each parent's two alleles went to the child at one locus.
+struct LocusPhase {
+    std::int32_t fatherTransmit = 0;
+    std::int32_t fatherUntransmit = 0;
+    std::int32_t motherTransmit = 0;
+    std::int32_t motherUntransmit = 0;
+    // Both parents and the child carry the same two different alleles, so
+    // either parent may have given either allele.
+    bool ambiguous = false;
+};
+
+// Of the four pairings of a father allele with a mother allele, taken in the
+// order (f1, m1), (f2, m1), (f1, m2), (f2, m2), the last one that matches the
+// child's two alleles (in either order) names the transmitted alleles; each
+// parent's other allele is its untransmitted one. Empty when no pairing
+// matches (a Mendelian inconsistency).
+std::optional<LocusPhase> phaseLocus(std::int32_t f1, std::int32_t f2, std::int32_t m1, std::int32_t m2,
+                                     std::int32_t c1, std::int32_t c2);
+
+// One phase combination of a family: the codes of the father's transmitted
+// and untransmitted and the mother's transmitted and untransmitted haplotype.
+struct Combination {
+    std::int32_t fatherTransmit = 0;
+    std::int32_t fatherUntransmit = 0;
+    std::int32_t motherTransmit = 0;
+    std::int32_t motherUntransmit = 0;
+
+    friend bool operator==(const Combination&, const Combination&) = default;
+};
+
+// Every family's phase combinations in one window. A family ambiguous at a
+// loci has 2^a combinations, numbered as in counting with the choice at its
+// first ambiguous locus changing slowest; combination 0 takes the phase the
+// rules give at every locus.
+struct PhaseTable {
+    std::int32_t windowSize = 0;
+    std::vector<std::int32_t> phaseCount;        // per family
+    std::vector<std::size_t> firstCombination;   // per family, and one past the last family
+    std::vector<std::uint8_t> phaseChoices;      // family × windowSize: 1 resolved, 2 ambiguous
+    std::vector<Combination> combinations;
+
+    std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
+    std::span<const Combination> combinationsOf(std::int32_t f) const {
+        const auto i = static_cast<std::size_t>(f);
+        return std::span<const Combination>(combinations).subspan(firstCombination[i],
+                                                                  firstCombination[i + 1] - firstCombination[i]);
+    }
+    bool resolvedAt(std::int32_t f, std::int32_t k) const {
+        return phaseChoices[static_cast<std::size_t>(f) * static_cast<std::size_t>(windowSize) +
+                            static_cast<std::size_t>(k)] == 1;
+    }
+};
+
+// Phases every family in the window. Every trio must fit a phasing rule at
+// every locus (the input check guarantees it).
+PhaseTable phaseFamilies(const FamilyData& families, const Window& window);
+
+}  // namespace triotdt::haplotype

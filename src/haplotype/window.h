@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace triotdt::haplotype {
+
+// A window of consecutive loci: `size` loci from locus `start` (1-based, as
+// the reports number them). Its haplotypes are numbered 1..haplotypeCount.
+struct Window {
+    std::int32_t start = 1;
+    std::int32_t size = 1;
+    std::vector<std::int32_t> alleleCount;  // of the window's loci, in order
+    std::int32_t haplotypeCount = 1;
+
+    std::int32_t lastLocus() const { return start + size - 1; }
+};
+
+// The product of the allele counts without overflow: saturates at INT64_MAX.
+std::int64_t countHaplotypes(std::span<const std::int32_t> alleleCount);
+
+}  // namespace triotdt::haplotype

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace triotdt::report {
+
+// Opens `name` for reading; it must exist and be a regular file. Throws
+// RunError (file not found, or why it cannot be opened).
+int openExisting(const std::string& name);
+
+// One output stream of the run (a report file or the console). Text is
+// appended to `text()` and written out in large pieces; every failed or short
+// write ends the run with a RunError naming the file.
+class OutputUnit {
+public:
+    // Creates `name`, which must not exist yet (never overwrites a file).
+    static OutputUnit createNew(const std::string& name, std::string_view lineEnd);
+    // Standard output, with "\n" line ends.
+    static OutputUnit console();
+
+    OutputUnit(OutputUnit&& other) noexcept;
+    OutputUnit& operator=(OutputUnit&&) = delete;
+    OutputUnit(const OutputUnit&) = delete;
+    ~OutputUnit();
+
+    std::string& text() { return buffer_; }
+    std::string_view lineEnd() const { return lineEnd_; }
+    const std::string& name() const { return name_; }
+
+    // Writes the text gathered so far once it is large.
+    void flushIfLarge();
+    // Writes all the text gathered so far.
+    void flush();
+    // Writes everything and closes the file; a report whose last bytes could
+    // not be stored fails here rather than passing for complete.
+    void finish();
+
+private:
+    OutputUnit(int fd, std::string name, std::string_view lineEnd, bool closeAtEnd);
+
+    int fd_;
+    std::string name_;
+    std::string_view lineEnd_;
+    bool closeAtEnd_;
+    std::string buffer_;
+};
+
+}  // namespace triotdt::report

@@ -1,0 +1,168 @@
+#include "report/text_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "report/run_error.h"
+
+namespace triotdt::report {
+namespace {
+
+constexpr std::size_t chunkSize = 1 << 16;
+// A token longer than this cannot be a 32-bit integer; keep only its start for the message.
+constexpr std::size_t tokenShown = 24;
+
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool isSeparator(int c) { return c < 0 || isBlank(c) || c == ',' || c == '\n'; }
+
+// Reads a value token one character at a time, so that a token of any length
+// (leading zeros included) is judged without being stored whole.
+struct IntegerParser {
+    std::int64_t magnitude = 0;
+    bool negative = false;
+    bool hasDigits = false;
+    bool notDigit = false;
+    bool tooLarge = false;
+    std::size_t length = 0;
+
+    void take(char c) {
+        if (length++ == 0 && (c == '+' || c == '-')) {
+            negative = c == '-';
+        } else if (c >= '0' && c <= '9') {
+            hasDigits = true;
+            if (!tooLarge) {
+                magnitude = magnitude * 10 + (c - '0');
+                tooLarge = magnitude > (negative ? 2147483648LL : 2147483647LL);
+            }
+        } else {
+            notDigit = true;
+        }
+    }
+    // Empty when the token is a valid 32-bit integer, otherwise why it is not.
+    std::string_view problem() const {
+        if (notDigit || !hasDigits) return "not a whole number";
+        if (tooLarge) return "outside the range of 32-bit integers";
+        return {};
+    }
+    std::int32_t value() const { return static_cast<std::int32_t>(negative ? -magnitude : magnitude); }
+};
+
+std::string printable(std::string_view token, bool cut) {
+    std::string shown;
+    for (const char c : token) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7f) {
+            shown += c;
+        } else {
+            static const char* digits = "0123456789abcdef";
+            shown += "\\x";
+            shown += digits[u >> 4];
+            shown += digits[u & 15];
+        }
+    }
+    if (cut) shown += "...";
+    return shown;
+}
+
+}  // namespace
+
+TextReader::TextReader(int fd, std::string fileName) : fd_(fd), fileName_(std::move(fileName)) {}
+
+TextReader::TextReader(int fd, std::string fileName, std::string text)
+    : fd_(fd), fileName_(std::move(fileName)), chunk_(std::move(text)), endOfFile_(true) {}
+
+TextReader TextReader::fromText(std::string text, std::string fileName) {
+    return TextReader(-1, std::move(fileName), std::move(text));
+}
+
+int TextReader::peek() {
+    while (pos_ == chunk_.size()) {
+        if (endOfFile_) return -1;
+        chunk_.resize(chunkSize);
+        ssize_t got;
+        do {
+            got = ::read(fd_, chunk_.data(), chunkSize);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            const int error = errno;
+            chunk_.clear();
+            pos_ = 0;
+            throw RunError(ErrorCode::readFailed, "READ of file '" + fileName_ + "'",
+                           std::string("the file cannot be read: ") + std::strerror(error));
+        }
+        chunk_.resize(static_cast<std::size_t>(got));
+        pos_ = 0;
+        if (got == 0) endOfFile_ = true;
+    }
+    return static_cast<unsigned char>(chunk_[pos_]);
+}
+
+void TextReader::advance() {
+    if (chunk_[pos_] == '\n') ++line_;
+    ++pos_;
+}
+
+void TextReader::skipRestOfLine() {
+    for (int c = peek(); c >= 0; c = peek()) {
+        advance();
+        if (c == '\n') break;
+    }
+}
+
+void TextReader::failEndOfFile(std::string_view statement, std::int64_t count, std::int64_t read) const {
+    throw RunError(ErrorCode::endOfFile,
+                   "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
+                   "end of file: the statement needs " + std::to_string(count) + (count == 1 ? " value" : " values") +
+                       " and the file ended after " + std::to_string(read) + " (line " + std::to_string(line_) + ")");
+}
+
+void TextReader::failInvalid(std::string_view statement, std::int64_t index, std::int64_t count,
+                             std::string_view token, std::string_view why, const ValueDescriber& describe) const {
+    std::string where = "value " + std::to_string(index + 1) + " of " + std::to_string(count);
+    if (describe) where += " (" + describe(index) + ")";
+    throw RunError(ErrorCode::invalidNumber,
+                   "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
+                   "invalid number '" + printable(token.substr(0, tokenShown), token.size() > tokenShown) +
+                       "' on line " + std::to_string(line_) + ", " + where + ": " + std::string(why));
+}
+
+void TextReader::readIntegers(std::int64_t count, std::string_view statement, std::vector<std::int32_t>& out,
+                              const ValueDescriber& describe) {
+    if (!atLineStart_) skipRestOfLine();
+    atLineStart_ = false;
+    std::string token;
+    for (std::int64_t index = 0; index < count; ++index) {
+        // Separators before the value: blanks, line ends and at most one comma
+        // (none before the first value of the statement).
+        int commas = index == 0 ? 1 : 0;
+        int c = peek();
+        while (c >= 0 && (isBlank(c) || c == '\n' || c == ',')) {
+            if (c == ',' && ++commas > 1) failInvalid(statement, index, count, "", "empty value between commas", describe);
+            advance();
+            c = peek();
+        }
+        if (c < 0) failEndOfFile(statement, count, index);
+        token.clear();
+        IntegerParser parser;
+        while (!isSeparator(c)) {
+            parser.take(static_cast<char>(c));
+            if (token.size() <= tokenShown) token += static_cast<char>(c);
+            advance();
+            c = peek();
+        }
+        if (const std::string_view why = parser.problem(); !why.empty()) {
+            failInvalid(statement, index, count, token, why, describe);
+        }
+        const std::int32_t value = parser.value();
+        out.push_back(value);
+    }
+}
+
+std::int32_t TextReader::readInteger(std::string_view statement) {
+    std::vector<std::int32_t> value;
+    readIntegers(1, statement, value);
+    return value.front();
+}
+
+}  // namespace triotdt::report

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace triotdt::report {
+
+// Free-form integer input. Every read statement starts at the beginning of a
+// new line, takes its values from as many lines as it needs, and leaves the
+// rest of its last line unread. Values are separated by blanks, by one comma
+// (with optional blanks around it) or by line ends; a value is an optional
+// sign followed by decimal digits and must fit in 32 bits.
+//
+// The reader holds one chunk of the file at a time, so a statement that asks
+// for more values than the file holds fails at the end of the file without
+// having reserved room for them first.
+class TextReader {
+public:
+    // Reads from an open descriptor; `fileName` is used in messages.
+    TextReader(int fd, std::string fileName);
+    // Reads from text held in memory (tests, fuzzing).
+    static TextReader fromText(std::string text, std::string fileName);
+
+    // Describes value `index` (0-based) of a statement for messages, e.g.
+    // "locus 3, second allele".
+    using ValueDescriber = std::function<std::string(std::int64_t index)>;
+
+    // One read statement of `count` values, appended to `out`. `statement`
+    // names it in messages ("family 3, mother's record"). Throws RunError on
+    // end of file, an invalid number or a read failure.
+    void readIntegers(std::int64_t count, std::string_view statement, std::vector<std::int32_t>& out,
+                      const ValueDescriber& describe = {});
+
+    std::int32_t readInteger(std::string_view statement);
+
+    const std::string& fileName() const { return fileName_; }
+
+private:
+    TextReader(int fd, std::string fileName, std::string text);
+
+    // Returns the next byte without consuming it, or -1 at the end of the file.
+    int peek();
+    void advance();
+    void skipRestOfLine();
+    [[noreturn]] void failEndOfFile(std::string_view statement, std::int64_t count, std::int64_t read) const;
+    [[noreturn]] void failInvalid(std::string_view statement, std::int64_t index, std::int64_t count,
+                                  std::string_view token, std::string_view why,
+                                  const ValueDescriber& describe) const;
+
+    int fd_;
+    std::string fileName_;
+    std::string chunk_;
+    std::size_t pos_ = 0;
+    bool endOfFile_ = false;
+    bool atLineStart_ = true;
+    std::int64_t line_ = 1;
+};
+
+}  // namespace triotdt::report

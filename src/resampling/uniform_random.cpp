@@ -1,0 +1,61 @@
+#include "resampling/uniform_random.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace triotdt::resampling {
+namespace {
+
+constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 150889;
+constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
+constexpr std::int32_t modulus3 = 214326, multiplier3 = 3613, increment3 = 45289;
+// The single-precision numbers nearest to 1/714025 and 1/139968, used as doubles:
+// the stream depends on these exact values.
+constexpr double scale1 = 1.4005112234372064e-06;
+constexpr double scale2 = 7.144490155042149e-06;
+
+void advance(UniformRandom& g) {
+    g.lcgState1 = (multiplier1 * g.lcgState1 + increment1) % modulus1;
+    g.lcgState2 = (multiplier2 * g.lcgState2 + increment2) % modulus2;
+}
+
+double currentValue(const UniformRandom& g) {
+    return (static_cast<double>(g.lcgState2) * scale2 + g.lcgState1) * scale1;
+}
+
+void initialise(UniformRandom& g, std::int32_t seed) {
+    g.generatorReady = true;
+    g.lcgState1 = (increment1 - seed) % modulus1;
+    g.lcgState1 = (multiplier1 * g.lcgState1 + increment1) % modulus1;
+    g.lcgState2 = g.lcgState1 % modulus2;
+    g.lcgState1 = (multiplier1 * g.lcgState1 + increment1) % modulus1;
+    g.lcgState3 = g.lcgState1 % modulus3;
+    for (double& slot : g.shuffleTable) {
+        advance(g);
+        slot = currentValue(g);
+    }
+}
+
+}  // namespace
+
+double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
+    if (seed < 0 || !generator.generatorReady) {
+        // (150889 − seed) must not overflow; seeds below −2^31 + 150889 are
+        // taken modulo 714025 first, which gives the same state.
+        initialise(generator, seed < -2000000000 ? seed % modulus1 : seed);
+        seed = 1;
+    }
+    advance(generator);
+    generator.lcgState3 = (multiplier3 * generator.lcgState3 + increment3) % modulus3;
+    const std::int32_t slot = 1 + (97 * generator.lcgState3) / modulus3;
+    if (slot < 1 || slot > 97) {
+        throw std::logic_error("random number generator: shuffle slot " + std::to_string(slot) +
+                               " is outside 1..97");
+    }
+    double& stored = generator.shuffleTable[static_cast<std::size_t>(slot - 1)];
+    const double result = stored;
+    stored = currentValue(generator);
+    return result;
+}
+
+}  // namespace triotdt::resampling

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace triotdt::resampling {
+
+// A combined generator: two linear congruential generators build each value,
+// a third picks which of 97 stored values is handed out next, and that slot is
+// refilled. One stream serves the whole run, seeded once with 0, so every run
+// on the same input gives the same p-values.
+struct UniformRandom {
+    std::int32_t lcgState1 = 0;
+    std::int32_t lcgState2 = 0;
+    std::int32_t lcgState3 = 0;
+    std::array<double, 97> shuffleTable{};
+    bool generatorReady = false;
+};
+
+// The next value of the stream, between 0 and a hair above 1. On the first
+// call, or when `seed` is negative, the generator first initialises itself
+// from `seed` and sets `seed` to 1; otherwise `seed` is neither used nor changed.
+double uniformRandom(UniformRandom& generator, std::int32_t& seed);
+
+}  // namespace triotdt::resampling
