@@ -1,5 +1,6 @@
 #include "driver/analysis.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <iostream>
@@ -66,7 +67,18 @@ void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, cons
     report::writeHaplotypeLine(unit, HaplotypeLine::frequency, count, [&](std::size_t h) { return haplotypeFreq[h]; });
 }
 
-void analyseWindow(const FamilyData& data, const Window& window, RandomStream& random, Units& units) {
+std::int32_t countDistinctHaplotypes(const haplotype::PhaseTable& phases) {
+    std::vector<std::int32_t> codes;
+    codes.reserve(phases.combinations.size() * 4);
+    for (const haplotype::Combination& c : phases.combinations) {
+        codes.insert(codes.end(), {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit});
+    }
+    std::sort(codes.begin(), codes.end());
+    return static_cast<std::int32_t>(std::unique(codes.begin(), codes.end()) - codes.begin());
+}
+
+void analyseWindow(const FamilyData& data, const Window& window, RandomStream& random, Units& units,
+                   WindowOutcome& outcome) {
     const haplotype::PhaseTable phases = haplotype::phaseFamilies(data, window);
 
     frequency::CountTables counts;
@@ -95,9 +107,14 @@ void analyseWindow(const FamilyData& data, const Window& window, RandomStream& r
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
     for (report::OutputUnit* unit : {&units.results, &units.console}) report::writeStatisticLine(*unit, observed);
+
+    outcome.familiesOfKnownPhase = unambiguousFamilyCount;
+    outcome.distinctHaplotypes = countDistinctHaplotypes(phases);
+    outcome.statistics = observed;
+    outcome.pValues = pValues;
 }
 
-void analyseAllWindows(const FamilyData& data, Units& units) {
+void analyseAllWindows(const FamilyData& data, Units& units, const WindowObserver& observer) {
     RandomStream random;
     const std::int32_t maxWindowSize = data.lociCount < largestWindow ? data.lociCount : largestWindow;
     for (std::int32_t size = 1; size <= maxWindowSize; ++size) {
@@ -110,12 +127,19 @@ void analyseAllWindows(const FamilyData& data, Units& units) {
             std::int64_t haplotypeCount = 0;
             const Window window = makeWindow(data, size, start, haplotypeCount);
             if (haplotypeCount >= haplotypeLimit) report::writeHaplotypeLimitMessage(units.console, haplotypeCount);
+            WindowOutcome outcome;
+            outcome.start = start;
+            outcome.size = size;
+            outcome.haplotypeCount = haplotypeCount;
+            outcome.replicateCount = data.replicateCount;
             if (window.haplotypeCount == 0) {
                 report::writeSkippedWindowMessage(units.console, start, window.lastLocus(), haplotypeCount);
                 resampling::skipWindowDraws(data.familyCount, data.replicateCount, random.generator, random.seed);
+                outcome.skipped = true;
             } else {
-                analyseWindow(data, window, random, units);
+                analyseWindow(data, window, random, units, outcome);
             }
+            if (observer) observer(outcome);
             units.console.flush();
             units.results.flushIfLarge();
             units.transmission.flushIfLarge();
@@ -125,7 +149,8 @@ void analyseAllWindows(const FamilyData& data, Units& units) {
 
 }  // namespace
 
-void runAnalysis() {
+void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
+    (void)options;
     const int inputFd = report::openExisting(inputName);
     report::TextReader reader(inputFd, inputName);
     Units units{report::OutputUnit::console(), report::OutputUnit::createNew(transmissionName, "\r\n"),
@@ -135,7 +160,7 @@ void runAnalysis() {
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw report::InputRefused(describeUnusableInput(inputName, problems));
 
-    analyseAllWindows(data, units);
+    analyseAllWindows(data, units, observer);
 
     // The reports must be complete before the run says it has ended well.
     units.transmission.finish();

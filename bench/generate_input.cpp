@@ -1,0 +1,136 @@
+// Writes a deterministic tdtinput.dat of simulated trios to standard output.
+//
+//   generate_input --families N --replicates R --alleles A1,A2,...  [--seed S]
+//                  [--ld P] [--risk P]
+//   generate_input --families N --replicates R --loci L --allele-count A ...
+//
+// Parents' haplotypes come from a Markov chain along the loci: with
+// probability --ld an allele follows from the one before it (linkage
+// disequilibrium between adjacent markers), otherwise it is drawn afresh with
+// skewed frequencies. Each parent transmits one of its two haplotypes; with
+// probability --risk a parent carrying the all-1 haplotype at the first
+// markers transmits it, so the data hold a signal to find.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct SplitMix {
+    std::uint64_t state;
+    std::uint64_t next() {
+        std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, 1) from the top 53 bits.
+    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+    int below(int n) { return static_cast<int>(uniform() * n); }
+};
+
+struct Settings {
+    int families = 50;
+    int replicates = 1000;
+    std::vector<int> alleles;
+    std::uint64_t seed = 1;
+    double ld = 0.7;
+    double risk = 0.0;
+};
+
+[[noreturn]] void usage() {
+    std::fputs("usage: generate_input --families N --replicates R (--alleles A1,A2,... | --loci L --allele-count A)\n"
+               "                      [--seed S] [--ld P] [--risk P]\n",
+               stderr);
+    std::exit(2);
+}
+
+Settings parse(int argc, char** argv) {
+    Settings s;
+    int loci = 0, alleleCount = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (i + 1 >= argc) usage();
+        const char* value = argv[++i];
+        if (flag == "--families") s.families = std::atoi(value);
+        else if (flag == "--replicates") s.replicates = std::atoi(value);
+        else if (flag == "--loci") loci = std::atoi(value);
+        else if (flag == "--allele-count") alleleCount = std::atoi(value);
+        else if (flag == "--seed") s.seed = std::strtoull(value, nullptr, 10);
+        else if (flag == "--ld") s.ld = std::atof(value);
+        else if (flag == "--risk") s.risk = std::atof(value);
+        else if (flag == "--alleles") {
+            for (const char* p = value; *p;) {
+                s.alleles.push_back(std::atoi(p));
+                p = std::strchr(p, ',');
+                if (!p) break;
+                ++p;
+            }
+        } else usage();
+    }
+    if (s.alleles.empty()) s.alleles.assign(static_cast<std::size_t>(loci), alleleCount);
+    if (s.alleles.empty() || s.families < 0) usage();
+    for (int a : s.alleles) if (a < 1) usage();
+    return s;
+}
+
+// An allele drawn with frequencies falling off geometrically (allele 1 commonest).
+int skewedAllele(SplitMix& random, int count) {
+    int allele = 1;
+    while (allele < count && random.uniform() < 0.45) ++allele;
+    return allele;
+}
+
+std::vector<int> drawHaplotype(SplitMix& random, const Settings& s) {
+    std::vector<int> h(s.alleles.size());
+    for (std::size_t l = 0; l < h.size(); ++l) {
+        const int count = s.alleles[l];
+        if (l > 0 && random.uniform() < s.ld) {
+            h[l] = (h[l - 1] - 1) % count + 1;  // follows the allele before it
+        } else {
+            h[l] = skewedAllele(random, count);
+        }
+    }
+    return h;
+}
+
+bool isRisk(const std::vector<int>& h) {
+    for (std::size_t l = 0; l < h.size() && l < 3; ++l) if (h[l] != 1) return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Settings s = parse(argc, argv);
+    SplitMix random{s.seed};
+    std::printf("%d\n%d\n%zu\n", s.families, s.replicates, s.alleles.size());
+    for (std::size_t l = 0; l < s.alleles.size(); ++l) std::printf(l ? " %d" : "%d", s.alleles[l]);
+    std::printf("\n");
+    std::vector<int> childA, childB;
+    for (int f = 0; f < s.families; ++f) {
+        std::vector<int> transmitted[2];
+        for (int parent = 0; parent < 2; ++parent) {
+            const std::vector<int> h1 = drawHaplotype(random, s), h2 = drawHaplotype(random, s);
+            int pick = random.below(2);
+            if (isRisk(h1) != isRisk(h2) && random.uniform() < s.risk) pick = isRisk(h1) ? 0 : 1;
+            transmitted[parent] = pick == 0 ? h1 : h2;
+            // Genotypes list the two alleles in a random order, as lab files do.
+            for (std::size_t l = 0; l < h1.size(); ++l) {
+                const bool flip = random.below(2) == 1;
+                std::printf(l ? " %d %d" : "%d %d", flip ? h2[l] : h1[l], flip ? h1[l] : h2[l]);
+            }
+            std::printf("\n");
+        }
+        for (std::size_t l = 0; l < s.alleles.size(); ++l) {
+            const bool flip = random.below(2) == 1;
+            const int a = transmitted[0][l], b = transmitted[1][l];
+            std::printf(l ? " %d %d" : "%d %d", flip ? b : a, flip ? a : b);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
