@@ -2,20 +2,26 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <string>
 #include <cstdint>
 #include <iostream>
 #include <limits>
 #include <new>
 
 #include "driver/family_input.h"
+#include <thread>
+
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
 #include "frequency/transmission_counts.h"
+#include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "report/output_unit.h"
 #include "report/reports.h"
 #include "report/run_error.h"
 #include "report/text_reader.h"
+#include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
 #include "statistics/weighted_counts.h"
 
@@ -38,12 +44,6 @@ struct Units {
     report::OutputUnit results;
 };
 
-// The random stream runs on from window to window through the whole run.
-struct RandomStream {
-    resampling::UniformRandom generator;
-    std::int32_t seed = 0;
-};
-
 Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start, std::int64_t& haplotypeCount) {
     Window window;
     window.size = size;
@@ -56,52 +56,62 @@ Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start,
     return window;
 }
 
-void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, const frequency::CountTables& counts,
-                            const std::vector<double>& haplotypeFreq) {
+// One per-haplotype line over every code 1..haplotypeCount of the window; the
+// codes that occur in no combination print 0.
+void writeIndexedLine(report::OutputUnit& unit, report::HaplotypeLine line, const haplotype::IndexedPhases& phases,
+                      const std::vector<double>& values, double factor) {
+    std::size_t next = 0;
+    report::writeHaplotypeLine(unit, line, static_cast<std::size_t>(phases.haplotypeCount), [&](std::size_t h) {
+        if (next < phases.codes.size() && static_cast<std::size_t>(phases.codes[next]) == h + 1) {
+            return factor * values[next++];
+        }
+        return 0.0;
+    });
+}
+
+void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, const haplotype::IndexedPhases& phases,
+                            const frequency::CountTables& counts, const std::vector<double>& haplotypeFreq) {
     using report::HaplotypeLine;
-    const auto count = static_cast<std::size_t>(window.haplotypeCount);
     report::writeTransmissionHeading(unit, window.start, window.lastLocus());
-    report::writeHaplotypeLine(unit, HaplotypeLine::transmitted, count, [&](std::size_t h) { return counts.transmitCount[h]; });
-    report::writeHaplotypeLine(unit, HaplotypeLine::untransmitted, count, [&](std::size_t h) { return counts.untransmitCount[h]; });
-    report::writeHaplotypeLine(unit, HaplotypeLine::homozygote, count, [&](std::size_t h) { return 2.0 * counts.homoCount[h]; });
-    report::writeHaplotypeLine(unit, HaplotypeLine::frequency, count, [&](std::size_t h) { return haplotypeFreq[h]; });
+    writeIndexedLine(unit, HaplotypeLine::transmitted, phases, counts.transmitCount, 1.0);
+    writeIndexedLine(unit, HaplotypeLine::untransmitted, phases, counts.untransmitCount, 1.0);
+    writeIndexedLine(unit, HaplotypeLine::homozygote, phases, counts.homoCount, 2.0);
+    writeIndexedLine(unit, HaplotypeLine::frequency, phases, haplotypeFreq, 1.0);
 }
 
-std::int32_t countDistinctHaplotypes(const haplotype::PhaseTable& phases) {
-    std::vector<std::int32_t> codes;
-    codes.reserve(phases.combinations.size() * 4);
-    for (const haplotype::Combination& c : phases.combinations) {
-        codes.insert(codes.end(), {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit});
+std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
+    std::vector<bool> seen(phases.indexCount());
+    for (const haplotype::Combination& c : phases.observed) {
+        for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
+            seen[static_cast<std::size_t>(h)] = true;
+        }
     }
-    std::sort(codes.begin(), codes.end());
-    return static_cast<std::int32_t>(std::unique(codes.begin(), codes.end()) - codes.begin());
+    return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
 }
 
-void analyseWindow(const FamilyData& data, const Window& window, RandomStream& random, Units& units,
-                   WindowOutcome& outcome) {
-    const haplotype::PhaseTable phases = haplotype::phaseFamilies(data, window);
+void analyseWindow(const FamilyData& data, const Window& window, resampling::ExchangeDraws& draws, unsigned threads,
+                   Units& units, WindowOutcome& outcome) {
+    const haplotype::IndexedPhases phases =
+        haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
 
     frequency::CountTables counts;
-    const std::int32_t unambiguousFamilyCount = frequency::countTransmissions(phases, window.haplotypeCount, counts);
+    const std::int32_t unambiguousFamilyCount = frequency::countTransmissions(phases, counts);
     frequency::FrequencySets sets;
     sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, unambiguousFamilyCount);
-    sets.equalFreq = frequency::equalFrequencies(window.haplotypeCount);
-    sets.phaseShareFreq = frequency::phaseShareFrequencies(phases, window.haplotypeCount);
-    frequency::EmResult em = frequency::estimateHaplotypeFrequencies(phases, window.haplotypeCount);
+    sets.equalFreq = frequency::equalFrequencies(phases);
+    sets.phaseShareFreq = frequency::phaseShareFrequencies(phases);
+    frequency::EmResult em = frequency::estimateHaplotypeFrequencies(phases);
     if (!em.converged) report::writeEmWarning(units.console);
     sets.emFreq = std::move(em.emFreq);
 
-    resampling::FiveStatistics observed{};
-    observed[0] = frequency::transmissionStatistic(counts);
-    writeTransmissionBlock(units.transmission, window, counts, sets.haplotypeFreq);
+    writeTransmissionBlock(units.transmission, window, phases, counts, sets.haplotypeFreq);
     units.transmission.flushIfLarge();
 
-    std::vector<double> phaseWeight;
-    const auto weighted = statistics::weightedStatistics(phases, sets, window.haplotypeCount, counts, phaseWeight);
-    for (std::size_t s = 0; s < 4; ++s) observed[s + 1] = weighted[s];
-
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(
-        window, phases, sets, observed, data.replicateCount, random.generator, random.seed);
+    const statistics::PhaseShares shares = statistics::computePhaseShares(phases, sets);
+    resampling::StatisticsScratch scratch(phases);
+    const std::vector<std::uint8_t> asObserved(static_cast<std::size_t>(phases.familyCount()), 0);
+    const resampling::FiveStatistics observed = resampling::windowStatistics(phases, shares, asObserved, scratch);
+    const resampling::FiveStatistics pValues = resampling::resampleWindow(phases, shares, observed, draws, threads);
 
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
@@ -109,15 +119,24 @@ void analyseWindow(const FamilyData& data, const Window& window, RandomStream& r
     for (report::OutputUnit* unit : {&units.results, &units.console}) report::writeStatisticLine(*unit, observed);
 
     outcome.familiesOfKnownPhase = unambiguousFamilyCount;
-    outcome.distinctHaplotypes = countDistinctHaplotypes(phases);
+    outcome.distinctHaplotypes = countObservedHaplotypes(phases);
     outcome.statistics = observed;
     outcome.pValues = pValues;
 }
 
-void analyseAllWindows(const FamilyData& data, Units& units, const WindowObserver& observer) {
-    RandomStream random;
-    const std::int32_t maxWindowSize = data.lociCount < largestWindow ? data.lociCount : largestWindow;
-    for (std::int32_t size = 1; size <= maxWindowSize; ++size) {
+std::int32_t largestWindowSize(const FamilyData& data) {
+    return data.lociCount < largestWindow ? data.lociCount : largestWindow;
+}
+
+std::int64_t countWindows(const FamilyData& data) {
+    std::int64_t windows = 0;
+    for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) windows += data.lociCount - size + 1;
+    return windows;
+}
+
+void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data), threads > 1);
+    for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) {
         for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
             report::writeWindowSizeHeading(*unit, size);
         }
@@ -134,10 +153,10 @@ void analyseAllWindows(const FamilyData& data, Units& units, const WindowObserve
             outcome.replicateCount = data.replicateCount;
             if (window.haplotypeCount == 0) {
                 report::writeSkippedWindowMessage(units.console, start, window.lastLocus(), haplotypeCount);
-                resampling::skipWindowDraws(data.familyCount, data.replicateCount, random.generator, random.seed);
+                resampling::skipWindowDraws(draws);
                 outcome.skipped = true;
             } else {
-                analyseWindow(data, window, random, units, outcome);
+                analyseWindow(data, window, draws, threads, units, outcome);
             }
             if (observer) observer(outcome);
             units.console.flush();
@@ -147,10 +166,15 @@ void analyseAllWindows(const FamilyData& data, Units& units, const WindowObserve
     }
 }
 
+unsigned chooseThreads(unsigned requested) {
+    if (requested > 0) return requested;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
 }  // namespace
 
 void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
-    (void)options;
     const int inputFd = report::openExisting(inputName);
     report::TextReader reader(inputFd, inputName);
     Units units{report::OutputUnit::console(), report::OutputUnit::createNew(transmissionName, "\r\n"),
@@ -160,7 +184,7 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw report::InputRefused(describeUnusableInput(inputName, problems));
 
-    analyseAllWindows(data, units, observer);
+    analyseAllWindows(data, chooseThreads(options.threads), units, observer);
 
     // The reports must be complete before the run says it has ended well.
     units.transmission.finish();
@@ -170,15 +194,23 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
 }
 
 int runProgram(int argc, char** argv) {
-    (void)argv;
     // A file-size limit must fail the write, not kill the run silently.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (argc > 1) {
-        std::cerr << "triotdt: takes no arguments; it reads tdtinput.dat in the working folder\n";
-        return 2;
+    RunOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        char* end = nullptr;
+        const long threads = i + 1 < argc && argument == "--threads" ? std::strtol(argv[i + 1], &end, 10) : 0;
+        if (threads < 1 || threads > 4096 || end == nullptr || *end != '\0') {
+            std::cerr << "triotdt: unknown or bad argument '" << argument
+                      << "'; usage: triotdt [--threads N] (reads tdtinput.dat in the working folder)\n";
+            return 2;
+        }
+        options.threads = static_cast<unsigned>(threads);
+        ++i;
     }
     try {
-        runAnalysis();
+        runAnalysis(options);
         return 0;
     } catch (const report::RunError& error) {
         std::cerr << report::describe(error);

@@ -1,34 +1,99 @@
 #include "frequency/em.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace triotdt::frequency {
 namespace {
 
+using haplotype::Combination;
+using haplotype::IndexedPhases;
+
 constexpr double emTolerance = 0.001;
 constexpr double likelihoodGuard = 1.0e-7;
 
-double at(const std::vector<double>& table, std::int32_t code) { return table[static_cast<std::size_t>(code - 1)]; }
+double at(const std::vector<double>& table, std::int32_t index) { return table[static_cast<std::size_t>(index)]; }
 
-// The sum, in single precision and in combination order, of the family's
-// combination probabilities.
-float familyProbability(const haplotype::PhaseTable& phases, std::int32_t f, const std::vector<double>& freq) {
-    float total = 0.0f;
-    for (const haplotype::Combination& c : phases.combinationsOf(f)) total += matingTypeProbability(c, freq);
-    return total;
+// Each family's distinct haplotypes, and for each of its combinations the
+// positions of its four haplotypes among them, so that the E-step works on a
+// short list per family instead of a table of every haplotype.
+struct FamilyHaplotypes {
+    std::vector<std::int32_t> haplotypes;            // all families, one after the other
+    std::vector<std::size_t> firstHaplotype;         // per family, and one past the last
+    std::vector<std::array<std::uint16_t, 4>> slots;  // per combination: FT, FU, MT, MU
+};
+
+FamilyHaplotypes listFamilyHaplotypes(const IndexedPhases& phases) {
+    FamilyHaplotypes list;
+    list.firstHaplotype.push_back(0);
+    list.slots.reserve(phases.observed.size());
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        const std::size_t first = list.haplotypes.size();
+        const auto slotOf = [&](std::int32_t index) {
+            for (std::size_t j = first; j < list.haplotypes.size(); ++j) {
+                if (list.haplotypes[j] == index) return static_cast<std::uint16_t>(j - first);
+            }
+            list.haplotypes.push_back(index);
+            return static_cast<std::uint16_t>(list.haplotypes.size() - 1 - first);
+        };
+        for (const Combination& c : phases.observedOf(f)) {
+            list.slots.push_back(
+                {slotOf(c.fatherTransmit), slotOf(c.fatherUntransmit), slotOf(c.motherTransmit), slotOf(c.motherUntransmit)});
+        }
+        list.firstHaplotype.push_back(list.haplotypes.size());
+    }
+    return list;
 }
 
-double logLikelihood(const haplotype::PhaseTable& phases, const std::vector<double>& freq) {
-    double sum = 0.0;
+// Every combination's probability under `freq`, each family's total of them
+// in single precision and combination order, and the log-likelihood.
+double computeProbabilities(const IndexedPhases& phases, const std::vector<double>& freq,
+                            std::vector<float>& probability, std::vector<float>& familyProbability) {
+    double logLikelihood = 0.0;
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        sum += std::log(static_cast<double>(familyProbability(phases, f, freq)) + likelihoodGuard);
+        const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
+        float total = 0.0f;
+        const auto combinations = phases.observedOf(f);
+        for (std::size_t k = 0; k < combinations.size(); ++k) {
+            probability[first + k] = matingTypeProbability(combinations[k], freq);
+            total += probability[first + k];
+        }
+        familyProbability[static_cast<std::size_t>(f)] = total;
+        logLikelihood += std::log(static_cast<double>(total) + likelihoodGuard);
     }
-    return sum;
+    return logLikelihood;
+}
+
+// The E-step: each family with a positive probability adds its four haplotype
+// copies to the expected counts, split over its combinations in proportion to
+// their probabilities.
+void expectCounts(const IndexedPhases& phases, const FamilyHaplotypes& list, const std::vector<float>& probability,
+                  const std::vector<float>& familyProbability, std::vector<double>& expectedCount,
+                  std::vector<double>& familyShare) {
+    std::fill(expectedCount.begin(), expectedCount.end(), 0.0);
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        const float total = familyProbability[static_cast<std::size_t>(f)];
+        if (!(total > 0)) continue;
+        const std::size_t firstHaplotype = list.firstHaplotype[static_cast<std::size_t>(f)];
+        const std::size_t haplotypeCount = list.firstHaplotype[static_cast<std::size_t>(f) + 1] - firstHaplotype;
+        std::fill(familyShare.begin(), familyShare.begin() + static_cast<std::ptrdiff_t>(haplotypeCount), 0.0);
+        const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
+        const std::size_t last = phases.firstCombination[static_cast<std::size_t>(f) + 1];
+        for (std::size_t k = first; k < last; ++k) {
+            const float p = probability[k];
+            for (const std::uint16_t slot : list.slots[k]) familyShare[slot] += p;
+        }
+        for (std::size_t j = 0; j < haplotypeCount; ++j) {
+            expectedCount[static_cast<std::size_t>(list.haplotypes[firstHaplotype + j])] +=
+                familyShare[j] / static_cast<double>(total);
+        }
+    }
 }
 
 }  // namespace
 
-float matingTypeProbability(const haplotype::Combination& c, const std::vector<double>& freq) {
+float matingTypeProbability(const Combination& c, const std::vector<double>& freq) {
     float father = static_cast<float>(at(freq, c.fatherUntransmit) * at(freq, c.fatherTransmit));
     if (c.fatherUntransmit != c.fatherTransmit) father = 2.0f * father;
     float mother = static_cast<float>(at(freq, c.motherUntransmit) * at(freq, c.motherTransmit));
@@ -41,55 +106,36 @@ float matingTypeProbability(const haplotype::Combination& c, const std::vector<d
     return p;
 }
 
-EmResult estimateHaplotypeFrequencies(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount) {
-    const auto size = static_cast<std::size_t>(haplotypeCount);
+EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
     const std::int32_t familyCount = phases.familyCount();
-    EmResult result;
-    result.emFreq.assign(size, 1.0 / haplotypeCount);
-    std::vector<double> expectedCount(size);
-    std::vector<double> familyShare(size, 0.0);
-    double previousLogLikelihood = 0.0;
+    const FamilyHaplotypes list = listFamilyHaplotypes(phases);
+    std::size_t largestFamily = 0;
+    for (std::size_t f = 0; f + 1 < list.firstHaplotype.size(); ++f) {
+        largestFamily = std::max(largestFamily, list.firstHaplotype[f + 1] - list.firstHaplotype[f]);
+    }
+    std::vector<double> expectedCount(phases.indexCount());
+    std::vector<double> familyShare(largestFamily);
+    std::vector<float> probability(phases.observed.size());
+    std::vector<float> familyProbability(static_cast<std::size_t>(familyCount));
 
+    EmResult result;
+    result.emFreq.assign(phases.indexCount(), 1.0 / phases.haplotypeCount);
+    // The probabilities behind one iteration's log-likelihood are those the
+    // next iteration's E-step needs: each set is computed once.
+    computeProbabilities(phases, result.emFreq, probability, familyProbability);
+    double previousLogLikelihood = 0.0;
     for (int iteration = 1; iteration <= emIterationLimit; ++iteration) {
         result.iterations = iteration;
-        std::fill(expectedCount.begin(), expectedCount.end(), 0.0);
-        for (std::int32_t f = 0; f < familyCount; ++f) {
-            const auto combinations = phases.combinationsOf(f);
-            // Only the family's own codes are ever non-zero in its share.
-            for (const haplotype::Combination& c : combinations) {
-                for (const std::int32_t code : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
-                    familyShare[static_cast<std::size_t>(code - 1)] = 0.0;
-                }
-            }
-            float probability = 0.0f;
-            for (const haplotype::Combination& c : combinations) {
-                const float p = matingTypeProbability(c, result.emFreq);
-                probability += p;
-                familyShare[static_cast<std::size_t>(c.fatherTransmit - 1)] += p;
-                familyShare[static_cast<std::size_t>(c.fatherUntransmit - 1)] += p;
-                familyShare[static_cast<std::size_t>(c.motherTransmit - 1)] += p;
-                familyShare[static_cast<std::size_t>(c.motherUntransmit - 1)] += p;
-            }
-            if (!(probability > 0)) continue;
-            // Each code's share is divided and added once, however often it occurs.
-            for (const haplotype::Combination& c : combinations) {
-                for (const std::int32_t code : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
-                    double& share = familyShare[static_cast<std::size_t>(code - 1)];
-                    if (share < 0) continue;
-                    expectedCount[static_cast<std::size_t>(code - 1)] += share / static_cast<double>(probability);
-                    share = -1.0;
-                }
-            }
-        }
-        for (std::size_t h = 0; h < size; ++h) {
+        expectCounts(phases, list, probability, familyProbability, expectedCount, familyShare);
+        for (std::size_t h = 0; h < expectedCount.size(); ++h) {
             result.emFreq[h] = familyCount == 0 ? 0.0 : (expectedCount[h] / 4.0) / familyCount;
         }
-        const double likelihood = logLikelihood(phases, result.emFreq);
-        if (std::fabs(likelihood - previousLogLikelihood) <= emTolerance) {
+        const double logLikelihood = computeProbabilities(phases, result.emFreq, probability, familyProbability);
+        if (std::fabs(logLikelihood - previousLogLikelihood) <= emTolerance) {
             result.converged = true;
             break;
         }
-        previousLogLikelihood = likelihood;
+        previousLogLikelihood = logLikelihood;
     }
     return result;
 }

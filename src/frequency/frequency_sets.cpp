@@ -11,21 +11,21 @@ std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t
     return freq;
 }
 
-std::vector<double> equalFrequencies(std::int32_t haplotypeCount) {
-    return std::vector<double>(static_cast<std::size_t>(haplotypeCount), 1.0 / haplotypeCount);
+std::vector<double> equalFrequencies(const haplotype::IndexedPhases& phases) {
+    return std::vector<double>(phases.indexCount(), 1.0 / phases.haplotypeCount);
 }
 
-std::vector<double> phaseShareFrequencies(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount) {
-    std::vector<double> freq(static_cast<std::size_t>(haplotypeCount), 0.0);
+std::vector<double> phaseShareFrequencies(const haplotype::IndexedPhases& phases) {
+    std::vector<double> freq(phases.indexCount(), 0.0);
     const std::int32_t familyCount = phases.familyCount();
     if (familyCount == 0) return freq;
     for (std::int32_t f = 0; f < familyCount; ++f) {
         const double share = 1.0 / phases.phaseCount[static_cast<std::size_t>(f)];
-        for (const haplotype::Combination& c : phases.combinationsOf(f)) {
-            freq[static_cast<std::size_t>(c.fatherTransmit - 1)] += share;
-            freq[static_cast<std::size_t>(c.fatherUntransmit - 1)] += share;
-            freq[static_cast<std::size_t>(c.motherTransmit - 1)] += share;
-            freq[static_cast<std::size_t>(c.motherUntransmit - 1)] += share;
+        for (const haplotype::Combination& c : phases.observedOf(f)) {
+            freq[static_cast<std::size_t>(c.fatherTransmit)] += share;
+            freq[static_cast<std::size_t>(c.fatherUntransmit)] += share;
+            freq[static_cast<std::size_t>(c.motherTransmit)] += share;
+            freq[static_cast<std::size_t>(c.motherUntransmit)] += share;
         }
     }
     for (double& value : freq) value = value / 4.0 / familyCount;

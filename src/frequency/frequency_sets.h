@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "frequency/transmission_counts.h"
-#include "haplotype/phasing.h"
+#include "haplotype/indexed_phases.h"
 
 namespace triotdt::frequency {
 
-// The four sets of haplotype frequencies of a window (indexed by code − 1);
-// each weighs the phase combinations of the families for one statistic.
+// The four sets of haplotype frequencies of a window, by haplotype index; each
+// weighs the phase combinations of the families for one statistic. A
+// haplotype of the window that occurs in no combination has frequency 0 in
+// every set but equalFreq, and no statistic ever reads it.
 struct FrequencySets {
     std::vector<double> haplotypeFreq;   // among the parents of the families of known phase (Pg)
     std::vector<double> equalFreq;       // 1 / haplotypeCount each (Pe)
@@ -21,11 +23,11 @@ struct FrequencySets {
 // family of the window has a known phase.
 std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount);
 
-std::vector<double> equalFrequencies(std::int32_t haplotypeCount);
+std::vector<double> equalFrequencies(const haplotype::IndexedPhases& phases);
 
-// Every family spreads its four parental haplotypes evenly over its phase
-// combinations; the totals, divided by 4 and by the number of families. All 0
-// when there are no families.
-std::vector<double> phaseShareFrequencies(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount);
+// Every family spreads its four parental haplotypes evenly over its observed
+// phase combinations; the totals, divided by 4 and by the number of families.
+// All 0 when there are no families.
+std::vector<double> phaseShareFrequencies(const haplotype::IndexedPhases& phases);
 
 }  // namespace triotdt::frequency

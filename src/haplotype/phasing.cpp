@@ -1,6 +1,7 @@
 #include "haplotype/phasing.h"
 
 #include <array>
+#include <utility>
 
 #include "haplotype/haplotype_code.h"
 
@@ -23,6 +24,15 @@ std::optional<LocusPhase> phaseLocus(std::int32_t f1, std::int32_t f2, std::int3
     }
     return phase;
 }
+
+namespace {
+
+Combination encodeCombination(const Window& window, const std::array<std::vector<std::int32_t>, 4>& haplotypes) {
+    return {encodeHaplotype(window, haplotypes[0]), encodeHaplotype(window, haplotypes[1]),
+            encodeHaplotype(window, haplotypes[2]), encodeHaplotype(window, haplotypes[3])};
+}
+
+}  // namespace
 
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
     const std::int32_t familyCount = families.familyCount;
@@ -57,18 +67,24 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
             std::int32_t bit = phaseCount;
             for (std::size_t k = 0; k < size; ++k) {
                 const LocusPhase& locus = loci[k];
-                bool exchanged = false;
+                bool secondChoice = false;
                 if (locus.ambiguous) {
                     bit /= 2;
-                    exchanged = (p & bit) != 0;
+                    secondChoice = (p & bit) != 0;
                 }
-                haplotypes[0][k] = exchanged ? locus.fatherUntransmit : locus.fatherTransmit;
-                haplotypes[1][k] = exchanged ? locus.fatherTransmit : locus.fatherUntransmit;
-                haplotypes[2][k] = exchanged ? locus.motherUntransmit : locus.motherTransmit;
-                haplotypes[3][k] = exchanged ? locus.motherTransmit : locus.motherUntransmit;
+                haplotypes[0][k] = secondChoice ? locus.fatherUntransmit : locus.fatherTransmit;
+                haplotypes[1][k] = secondChoice ? locus.fatherTransmit : locus.fatherUntransmit;
+                haplotypes[2][k] = secondChoice ? locus.motherUntransmit : locus.motherTransmit;
+                haplotypes[3][k] = secondChoice ? locus.motherTransmit : locus.motherUntransmit;
             }
-            table.combinations.push_back({encodeHaplotype(window, haplotypes[0]), encodeHaplotype(window, haplotypes[1]),
-                                          encodeHaplotype(window, haplotypes[2]), encodeHaplotype(window, haplotypes[3])});
+            table.combinations.push_back(encodeCombination(window, haplotypes));
+            // The resampling exchange trades the alleles at the resolved loci only.
+            for (std::size_t k = 0; k < size; ++k) {
+                if (loci[k].ambiguous) continue;
+                std::swap(haplotypes[0][k], haplotypes[1][k]);
+                std::swap(haplotypes[2][k], haplotypes[3][k]);
+            }
+            table.exchanged.push_back(encodeCombination(window, haplotypes));
         }
     }
     table.firstCombination[static_cast<std::size_t>(familyCount)] = table.combinations.size();

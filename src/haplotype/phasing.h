@@ -44,18 +44,29 @@ struct Combination {
 // loci has 2^a combinations, numbered as in counting with the choice at its
 // first ambiguous locus changing slowest; combination 0 takes the phase the
 // rules give at every locus.
+//
+// `exchanged` holds, combination by combination, the same haplotypes with both
+// parents' transmitted and untransmitted alleles traded at every locus where
+// the family's phase is resolved: what a resampling replicate puts in place of
+// the observed combination when it exchanges the family.
 struct PhaseTable {
     std::int32_t windowSize = 0;
     std::vector<std::int32_t> phaseCount;        // per family
     std::vector<std::size_t> firstCombination;   // per family, and one past the last family
     std::vector<std::uint8_t> phaseChoices;      // family × windowSize: 1 resolved, 2 ambiguous
     std::vector<Combination> combinations;
+    std::vector<Combination> exchanged;
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
     std::span<const Combination> combinationsOf(std::int32_t f) const {
         const auto i = static_cast<std::size_t>(f);
         return std::span<const Combination>(combinations).subspan(firstCombination[i],
                                                                   firstCombination[i + 1] - firstCombination[i]);
+    }
+    std::span<const Combination> exchangedOf(std::int32_t f) const {
+        const auto i = static_cast<std::size_t>(f);
+        return std::span<const Combination>(exchanged).subspan(firstCombination[i],
+                                                               firstCombination[i + 1] - firstCombination[i]);
     }
     bool resolvedAt(std::int32_t f, std::int32_t k) const {
         return phaseChoices[static_cast<std::size_t>(f) * static_cast<std::size_t>(windowSize) +

@@ -2,11 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
+#include <vector>
 
-#include "frequency/frequency_sets.h"
-#include "haplotype/phasing.h"
-#include "haplotype/window.h"
-#include "resampling/uniform_random.h"
+#include "haplotype/indexed_phases.h"
+#include "resampling/exchange_draws.h"
+#include "statistics/weighted_counts.h"
 
 namespace triotdt::resampling {
 
@@ -21,22 +22,33 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// The five statistics of the data as the phase table stands.
-FiveStatistics windowStatistics(const haplotype::PhaseTable& phases, const frequency::FrequencySets& sets,
-                                std::int32_t haplotypeCount);
+// Working tables for the statistics of one data set (observed or replicate),
+// sized once per window.
+struct StatisticsScratch {
+    statistics::WeightedCounts weighted;
+    std::vector<std::int32_t> transmitCount;  // families of known phase only
+    std::vector<std::int32_t> untransmitCount;
+    std::vector<std::int32_t> homoCount;
+    std::vector<std::int32_t> knownPhaseFamilies;
 
-// Resamples the window `replicateCount` times: in each replicate every family,
-// in order, draws one value and, when it is 0.5 or less, has both parents'
-// transmitted and untransmitted alleles exchanged at every locus where its
-// phase is resolved. The frequency sets stay those of the observed data.
-// Returns the p-values of the five statistics.
-FiveStatistics resampleWindow(const haplotype::Window& window, const haplotype::PhaseTable& phases,
-                              const frequency::FrequencySets& sets, const FiveStatistics& observed,
-                              std::int32_t replicateCount, UniformRandom& generator, std::int32_t& seed);
+    explicit StatisticsScratch(const haplotype::IndexedPhases& phases);
+};
 
-// Uses up the draws a window of `familyCount` families would have made, so
-// that the windows after a skipped one get the values they would otherwise get.
-void skipWindowDraws(std::int32_t familyCount, std::int32_t replicateCount, UniformRandom& generator,
-                     std::int32_t& seed);
+// The five statistics with each family in its observed version, or in its
+// exchanged version where `exchanged[f]` is non-zero.
+FiveStatistics windowStatistics(const haplotype::IndexedPhases& phases, const statistics::PhaseShares& shares,
+                                std::span<const std::uint8_t> exchanged, StatisticsScratch& scratch);
+
+// Resamples the window with the next replicateCount × familyCount decisions of
+// `draws`: in each replicate, the families drawn for it have both parents'
+// transmitted and untransmitted alleles exchanged at every locus where their
+// phase is resolved; the frequency sets (hence the shares) stay those of the
+// observed data. The replicates are spread over `threads` threads; the result
+// does not depend on how many. Returns the p-values of the five statistics.
+FiveStatistics resampleWindow(const haplotype::IndexedPhases& phases, const statistics::PhaseShares& shares,
+                              const FiveStatistics& observed, ExchangeDraws& draws, unsigned threads);
+
+// Uses up the decisions of a window that is not analysed.
+void skipWindowDraws(ExchangeDraws& draws);
 
 }  // namespace triotdt::resampling

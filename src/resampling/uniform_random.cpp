@@ -36,6 +36,10 @@ void initialise(UniformRandom& g, std::int32_t seed) {
     }
 }
 
+double valueOf(std::uint32_t state1, std::uint32_t state2) {
+    return (static_cast<double>(state2) * scale2 + state1) * scale1;
+}
+
 }  // namespace
 
 double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
@@ -56,6 +60,35 @@ double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
     const double result = stored;
     stored = currentValue(generator);
     return result;
+}
+
+void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint8_t> decisions) {
+    std::size_t i = 0;
+    if (!decisions.empty() && (seed < 0 || !generator.generatorReady)) {
+        decisions[i++] = uniformRandom(generator, seed) <= 0.5 ? 1 : 0;
+    }
+    const bool nonNegative = generator.lcgState1 >= 0 && generator.lcgState2 >= 0 && generator.lcgState3 >= 0;
+    if (!nonNegative) {
+        for (; i < decisions.size(); ++i) decisions[i] = uniformRandom(generator, seed) <= 0.5 ? 1 : 0;
+        return;
+    }
+    // With non-negative states every product and sum stays below 2^32 and the
+    // remainders are those of the signed arithmetic; the slot is always 1..97.
+    auto state1 = static_cast<std::uint32_t>(generator.lcgState1);
+    auto state2 = static_cast<std::uint32_t>(generator.lcgState2);
+    auto state3 = static_cast<std::uint32_t>(generator.lcgState3);
+    double* const table = generator.shuffleTable.data();
+    for (; i < decisions.size(); ++i) {
+        state1 = (std::uint32_t{multiplier1} * state1 + std::uint32_t{increment1}) % std::uint32_t{modulus1};
+        state2 = (std::uint32_t{multiplier2} * state2 + std::uint32_t{increment2}) % std::uint32_t{modulus2};
+        state3 = (std::uint32_t{multiplier3} * state3 + std::uint32_t{increment3}) % std::uint32_t{modulus3};
+        const std::uint32_t slot = (97 * state3) / std::uint32_t{modulus3};
+        decisions[i] = table[slot] <= 0.5 ? 1 : 0;
+        table[slot] = valueOf(state1, state2);
+    }
+    generator.lcgState1 = static_cast<std::int32_t>(state1);
+    generator.lcgState2 = static_cast<std::int32_t>(state2);
+    generator.lcgState3 = static_cast<std::int32_t>(state3);
 }
 
 }  // namespace triotdt::resampling

@@ -1,0 +1,43 @@
+#include "haplotype/indexed_phases.h"
+
+#include <algorithm>
+
+namespace triotdt::haplotype {
+namespace {
+
+void collectCodes(const std::vector<Combination>& combinations, std::vector<std::int32_t>& codes) {
+    for (const Combination& c : combinations) {
+        codes.insert(codes.end(), {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit});
+    }
+}
+
+std::vector<Combination> renumber(const std::vector<Combination>& combinations, const std::vector<std::int32_t>& codes) {
+    const auto indexOf = [&](std::int32_t code) {
+        return static_cast<std::int32_t>(std::lower_bound(codes.begin(), codes.end(), code) - codes.begin());
+    };
+    std::vector<Combination> indexed;
+    indexed.reserve(combinations.size());
+    for (const Combination& c : combinations) {
+        indexed.push_back({indexOf(c.fatherTransmit), indexOf(c.fatherUntransmit), indexOf(c.motherTransmit),
+                           indexOf(c.motherUntransmit)});
+    }
+    return indexed;
+}
+
+}  // namespace
+
+IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount) {
+    IndexedPhases indexed;
+    indexed.haplotypeCount = haplotypeCount;
+    collectCodes(phases.combinations, indexed.codes);
+    collectCodes(phases.exchanged, indexed.codes);
+    std::sort(indexed.codes.begin(), indexed.codes.end());
+    indexed.codes.erase(std::unique(indexed.codes.begin(), indexed.codes.end()), indexed.codes.end());
+    indexed.phaseCount = phases.phaseCount;
+    indexed.firstCombination = phases.firstCombination;
+    indexed.observed = renumber(phases.combinations, indexed.codes);
+    indexed.exchanged = renumber(phases.exchanged, indexed.codes);
+    return indexed;
+}
+
+}  // namespace triotdt::haplotype
