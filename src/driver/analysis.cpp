@@ -81,7 +81,7 @@ void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, cons
 
 std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
     std::vector<bool> seen(phases.indexCount());
-    for (const haplotype::Combination& c : phases.observed) {
+    for (const haplotype::Combination& c : phases.observed()) {
         for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
             seen[static_cast<std::size_t>(h)] = true;
         }
@@ -107,11 +107,9 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
     writeTransmissionBlock(units.transmission, window, phases, counts, sets.haplotypeFreq);
     units.transmission.flushIfLarge();
 
-    const statistics::PhaseShares shares = statistics::computePhaseShares(phases, sets);
-    resampling::StatisticsScratch scratch(phases);
-    const std::vector<std::uint8_t> asObserved(static_cast<std::size_t>(phases.familyCount()), 0);
-    const resampling::FiveStatistics observed = resampling::windowStatistics(phases, shares, asObserved, scratch);
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(phases, shares, observed, draws, threads);
+    const resampling::WindowModel model = resampling::buildWindowModel(phases, sets);
+    const resampling::FiveStatistics observed = resampling::observedStatistics(model);
+    const resampling::FiveStatistics pValues = resampling::resampleWindow(model, observed, draws, threads);
 
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);

@@ -27,7 +27,7 @@ struct FamilyHaplotypes {
 FamilyHaplotypes listFamilyHaplotypes(const IndexedPhases& phases) {
     FamilyHaplotypes list;
     list.firstHaplotype.push_back(0);
-    list.slots.reserve(phases.observed.size());
+    list.slots.reserve(phases.combinationCount());
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const std::size_t first = list.haplotypes.size();
         const auto slotOf = [&](std::int32_t index) {
@@ -115,7 +115,7 @@ EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
     }
     std::vector<double> expectedCount(phases.indexCount());
     std::vector<double> familyShare(largestFamily);
-    std::vector<float> probability(phases.observed.size());
+    std::vector<float> probability(phases.combinationCount());
     std::vector<float> familyProbability(static_cast<std::size_t>(familyCount));
 
     EmResult result;

@@ -11,17 +11,15 @@ void collectCodes(const std::vector<Combination>& combinations, std::vector<std:
     }
 }
 
-std::vector<Combination> renumber(const std::vector<Combination>& combinations, const std::vector<std::int32_t>& codes) {
+void renumber(const std::vector<Combination>& combinations, const std::vector<std::int32_t>& codes,
+              std::vector<Combination>& indexed) {
     const auto indexOf = [&](std::int32_t code) {
         return static_cast<std::int32_t>(std::lower_bound(codes.begin(), codes.end(), code) - codes.begin());
     };
-    std::vector<Combination> indexed;
-    indexed.reserve(combinations.size());
     for (const Combination& c : combinations) {
         indexed.push_back({indexOf(c.fatherTransmit), indexOf(c.fatherUntransmit), indexOf(c.motherTransmit),
                            indexOf(c.motherUntransmit)});
     }
-    return indexed;
 }
 
 }  // namespace
@@ -35,8 +33,9 @@ IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount)
     indexed.codes.erase(std::unique(indexed.codes.begin(), indexed.codes.end()), indexed.codes.end());
     indexed.phaseCount = phases.phaseCount;
     indexed.firstCombination = phases.firstCombination;
-    indexed.observed = renumber(phases.combinations, indexed.codes);
-    indexed.exchanged = renumber(phases.exchanged, indexed.codes);
+    indexed.combinations.reserve(2 * phases.combinations.size());
+    renumber(phases.combinations, indexed.codes, indexed.combinations);
+    renumber(phases.exchanged, indexed.codes, indexed.combinations);
     return indexed;
 }
 

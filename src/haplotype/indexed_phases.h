@@ -19,18 +19,25 @@ struct IndexedPhases {
     std::vector<std::int32_t> codes;            // the code of each index, ascending
     std::vector<std::int32_t> phaseCount;       // per family
     std::vector<std::size_t> firstCombination;  // per family, and one past the last family
-    std::vector<Combination> observed;          // combinations, by index
-    std::vector<Combination> exchanged;         // the same, exchanged at the resolved loci
+    // Both versions of every combination, by haplotype index: the observed
+    // ones, then the exchanged ones (traded at the resolved loci) in the same
+    // order. Combination k's exchanged version is at k + versionOffset(true),
+    // so the hot loops pick a version by arithmetic, not by a branch.
+    std::vector<Combination> combinations;
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
     std::size_t indexCount() const { return codes.size(); }
-    std::span<const Combination> observedOf(std::int32_t f) const { return slice(observed, f); }
-    std::span<const Combination> exchangedOf(std::int32_t f) const { return slice(exchanged, f); }
+    std::size_t combinationCount() const { return combinations.size() / 2; }
+    std::size_t versionOffset(bool exchanged) const { return static_cast<std::size_t>(exchanged) * combinationCount(); }
+    std::span<const Combination> observed() const { return std::span(combinations).first(combinationCount()); }
+    std::span<const Combination> observedOf(std::int32_t f) const { return familySlice(f, false); }
+    std::span<const Combination> exchangedOf(std::int32_t f) const { return familySlice(f, true); }
 
 private:
-    std::span<const Combination> slice(const std::vector<Combination>& all, std::int32_t f) const {
+    std::span<const Combination> familySlice(std::int32_t f, bool exchanged) const {
         const auto i = static_cast<std::size_t>(f);
-        return std::span<const Combination>(all).subspan(firstCombination[i], firstCombination[i + 1] - firstCombination[i]);
+        return std::span<const Combination>(combinations)
+            .subspan(firstCombination[i] + versionOffset(exchanged), firstCombination[i + 1] - firstCombination[i]);
     }
 };
 

@@ -16,87 +16,107 @@ using haplotype::IndexedPhases;
 // not worth starting threads for.
 constexpr std::size_t threadWorthyWork = 200000;
 
-// Punamb of up to maxDataSets data sets at once: the counts of the families of
-// known phase, one per parent, then the statistic of each set's counts.
-void knownPhaseStatistics(const IndexedPhases& phases, std::span<const std::span<const std::uint8_t>> exchanged,
-                          std::span<StatisticsScratch* const> scratch, std::span<double> statistics) {
-    const std::size_t sets = scratch.size();
-    for (StatisticsScratch* s : scratch) {
-        std::fill(s->transmitCount.begin(), s->transmitCount.end(), 0);
-        std::fill(s->untransmitCount.begin(), s->untransmitCount.end(), 0);
-        std::fill(s->homoCount.begin(), s->homoCount.end(), 0);
+// Punamb is worked out for this many replicates side by side, one lane each.
+constexpr std::size_t lanes = 8;
+using LaneValues = std::array<std::int32_t, lanes>;
+
+// One thread's working tables, sized once per window.
+struct Scratch {
+    statistics::WeightedCounts weighted;
+    std::vector<statistics::FourValues> homozygotes;
+    std::vector<LaneValues> differences;
+
+    explicit Scratch(const WindowModel& model) : differences(model.carriedOnce.size()) {
+        weighted.resize(model.carriedOnce.size());
     }
-    for (const std::int32_t f : scratch[0]->knownPhaseFamilies) {
-        const std::size_t k = phases.firstCombination[static_cast<std::size_t>(f)];
-        for (std::size_t j = 0; j < sets; ++j) {
-            const Combination& c = exchanged[j][static_cast<std::size_t>(f)] ? phases.exchanged[k] : phases.observed[k];
-            StatisticsScratch& s = *scratch[j];
-            ++s.transmitCount[static_cast<std::size_t>(c.fatherTransmit)];
-            ++s.transmitCount[static_cast<std::size_t>(c.motherTransmit)];
-            ++s.untransmitCount[static_cast<std::size_t>(c.fatherUntransmit)];
-            ++s.untransmitCount[static_cast<std::size_t>(c.motherUntransmit)];
-            if (c.fatherTransmit == c.fatherUntransmit) ++s.homoCount[static_cast<std::size_t>(c.fatherTransmit)];
-            if (c.motherTransmit == c.motherUntransmit) ++s.homoCount[static_cast<std::size_t>(c.motherTransmit)];
+};
+
+// Punamb of up to `lanes` data sets: versions[j][f] says whether family f is
+// exchanged in data set j.
+void knownPhaseStatistics(const WindowModel& model, std::span<const statistics::Versions> versions,
+                          Scratch& scratch, std::span<double> statistics) {
+    const std::size_t sets = versions.size();
+    for (std::size_t h = 0; h < model.observedDifference.size(); ++h) scratch.differences[h].fill(model.observedDifference[h]);
+    for (std::size_t i = 0; i < model.knownPhaseFamilies.size(); ++i) {
+        const auto f = static_cast<std::size_t>(model.knownPhaseFamilies[i]);
+        LaneValues exchanged{};
+        for (std::size_t j = 0; j < sets; ++j) exchanged[j] = -static_cast<std::int32_t>(versions[j][f] & 1u);
+        for (std::size_t d = model.firstDifference[i]; d < model.firstDifference[i + 1]; ++d) {
+            const WindowModel::Difference& difference = model.differences[d];
+            LaneValues& lane = scratch.differences[static_cast<std::size_t>(difference.haplotype)];
+            for (std::size_t j = 0; j < lanes; ++j) lane[j] += difference.change & exchanged[j];
         }
     }
     for (std::size_t j = 0; j < sets; ++j) {
-        const StatisticsScratch& s = *scratch[j];
+        // (transmitted − untransmitted)² / (parents carrying it once), as from the counts themselves.
         double statistic = 0.0;
-        for (std::size_t h = 0; h < s.transmitCount.size(); ++h) {
-            statistic += frequency::statisticTerm(s.transmitCount[h], s.untransmitCount[h], s.homoCount[h]);
+        for (std::size_t h = 0; h < model.carriedOnce.size(); ++h) {
+            const double difference = scratch.differences[h][j];
+            const double carriers = model.carriedOnce[h];
+            statistic += carriers > 0 ? difference * difference / carriers : 0.0;
         }
         statistics[j] = statistic;
     }
 }
 
-// The five statistics of up to maxDataSets data sets at once.
-void groupStatistics(const IndexedPhases& phases, const statistics::PhaseShares& shares,
-                     std::span<const std::span<const std::uint8_t>> exchanged, std::span<StatisticsScratch* const> scratch,
-                     std::span<FiveStatistics> results) {
-    const std::size_t sets = scratch.size();
-    double punamb[statistics::maxDataSets];
-    knownPhaseStatistics(phases, exchanged, scratch, std::span<double>(punamb, sets));
-    statistics::WeightedCounts* counts[statistics::maxDataSets];
-    for (std::size_t j = 0; j < sets; ++j) counts[j] = &scratch[j]->weighted;
-    statistics::weightedTransmissionCounts(phases, shares, exchanged,
-                                           std::span<statistics::WeightedCounts* const>(counts, sets));
-    for (std::size_t j = 0; j < sets; ++j) {
-        const statistics::FourValues weighted = statistics::weightedStatistics(scratch[j]->weighted);
-        results[j][0] = punamb[j];
-        std::copy(weighted.begin(), weighted.end(), results[j].begin() + 1);
-    }
+statistics::FourValues weightedStatistics(const WindowModel& model, statistics::Versions versions, Scratch& scratch) {
+    statistics::weightedTransmissionCounts(*model.phases, model.shares, versions, scratch.weighted);
+    return statistics::weightedStatistics(scratch.weighted,
+                                          statistics::homozygotesOf(model.homozygotes, versions, scratch.homozygotes));
 }
 
-// Adds the scores of replicates [first, last) of `block` to `scores`, several
-// replicates at a time.
-void scoreReplicates(const IndexedPhases& phases, const statistics::PhaseShares& shares, const FiveStatistics& observed,
-                     const DrawBlock& block, std::int32_t first, std::int32_t last, std::span<StatisticsScratch> scratch,
-                     FiveStatistics& scores) {
-    const auto familyCount = static_cast<std::size_t>(phases.familyCount());
-    StatisticsScratch* group[statistics::maxDataSets];
-    for (std::size_t j = 0; j < scratch.size(); ++j) group[j] = &scratch[j];
-    std::span<const std::uint8_t> rows[statistics::maxDataSets];
-    FiveStatistics results[statistics::maxDataSets];
+// Adds the scores of replicates [first, last) of `block` to `scores`.
+void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, const DrawBlock& block,
+                     std::int32_t first, std::int32_t last, Scratch& scratch, FiveStatistics& scores) {
+    const auto familyCount = static_cast<std::size_t>(model.phases->familyCount());
+    statistics::Versions versions[lanes];
+    double punamb[lanes];
     FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
-        const std::size_t sets = std::min<std::size_t>(scratch.size(), static_cast<std::size_t>(last - r));
+        const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
         for (std::size_t j = 0; j < sets; ++j) {
-            rows[j] = std::span<const std::uint8_t>(
-                block.exchanged.data() + (static_cast<std::size_t>(r) + j) * familyCount, familyCount);
+            versions[j] = statistics::Versions(block.exchanged.data() + (static_cast<std::size_t>(r) + j) * familyCount,
+                                               familyCount);
         }
-        groupStatistics(phases, shares, std::span(rows, sets), std::span(group, sets), std::span(results, sets));
+        knownPhaseStatistics(model, std::span(versions, sets), scratch, std::span(punamb, sets));
         for (std::size_t j = 0; j < sets; ++j) {
-            for (std::size_t s = 0; s < sum.size(); ++s) sum[s] += exceedanceScore(results[j][s], observed[s]);
+            const statistics::FourValues weighted = weightedStatistics(model, versions[j], scratch);
+            sum[0] += exceedanceScore(punamb[j], observed[0]);
+            for (std::size_t s = 0; s < weighted.size(); ++s) sum[s + 1] += exceedanceScore(weighted[s], observed[s + 1]);
         }
         r += static_cast<std::int32_t>(sets);
     }
     for (std::size_t s = 0; s < sum.size(); ++s) scores[s] += sum[s];
 }
 
-// How many replicates a thread works on at once: several while their tables
-// together stay small enough for the cache.
-std::size_t replicatesAtOnce(const IndexedPhases& phases) {
-    return phases.indexCount() <= 4096 ? statistics::maxDataSets : 1;
+void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model) {
+    const std::size_t size = phases.indexCount();
+    model.carriedOnce.assign(size, 0);
+    model.observedDifference.assign(size, 0);
+    model.firstDifference.push_back(0);
+    std::vector<std::int32_t> change(size, 0);
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        if (phases.phaseCount[static_cast<std::size_t>(f)] != 1) continue;
+        const Combination& c = phases.observedOf(f)[0];
+        for (const auto& [transmitted, untransmitted] :
+             {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
+            if (transmitted == untransmitted) continue;  // a homozygous parent changes nothing
+            ++model.carriedOnce[static_cast<std::size_t>(transmitted)];
+            ++model.carriedOnce[static_cast<std::size_t>(untransmitted)];
+            ++change[static_cast<std::size_t>(transmitted)];
+            --change[static_cast<std::size_t>(untransmitted)];
+        }
+        model.knownPhaseFamilies.push_back(f);
+        for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
+            std::int32_t& delta = change[static_cast<std::size_t>(h)];
+            if (delta == 0) continue;
+            model.observedDifference[static_cast<std::size_t>(h)] += delta;
+            // Exchanged, the family's contribution to the difference turns round.
+            model.differences.push_back({h, -2 * delta});
+            delta = 0;
+        }
+        model.firstDifference.push_back(model.differences.size());
+    }
 }
 
 }  // namespace
@@ -106,33 +126,34 @@ double exceedanceScore(double replicate, double observed) {
     return replicate > observed ? 1.0 : 0.0;
 }
 
-StatisticsScratch::StatisticsScratch(const IndexedPhases& phases)
-    : transmitCount(phases.indexCount()), untransmitCount(phases.indexCount()), homoCount(phases.indexCount()) {
-    weighted.resize(phases.indexCount());
-    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        if (phases.phaseCount[static_cast<std::size_t>(f)] == 1) knownPhaseFamilies.push_back(f);
-    }
+WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::FrequencySets& sets) {
+    WindowModel model;
+    model.phases = &phases;
+    model.shares = statistics::computePhaseShares(phases, sets);
+    model.homozygotes = statistics::countHomozygotes(phases, model.shares);
+    describeKnownPhaseFamilies(phases, model);
+    return model;
 }
 
-FiveStatistics windowStatistics(const IndexedPhases& phases, const statistics::PhaseShares& shares,
-                                std::span<const std::uint8_t> exchanged, StatisticsScratch& scratch) {
+FiveStatistics observedStatistics(const WindowModel& model) {
+    Scratch scratch(model);
+    const std::vector<std::uint8_t> observed(static_cast<std::size_t>(model.phases->familyCount()), 0);
+    const statistics::Versions versions[1] = {observed};
     FiveStatistics result{};
-    const std::span<const std::uint8_t> rows[1] = {exchanged};
-    StatisticsScratch* const group[1] = {&scratch};
-    groupStatistics(phases, shares, rows, group, std::span(&result, 1));
+    knownPhaseStatistics(model, versions, scratch, std::span(result.data(), 1));
+    const statistics::FourValues weighted = weightedStatistics(model, observed, scratch);
+    std::copy(weighted.begin(), weighted.end(), result.begin() + 1);
     return result;
 }
 
-FiveStatistics resampleWindow(const IndexedPhases& phases, const statistics::PhaseShares& shares,
-                              const FiveStatistics& observed, ExchangeDraws& draws, unsigned threads) {
+FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
+                              unsigned threads) {
     threads = std::max(1u, threads);
-    const std::size_t atOnce = replicatesAtOnce(phases);
-    std::vector<StatisticsScratch> scratch;
-    scratch.reserve(threads * atOnce);
-    for (std::size_t t = 0; t < threads * atOnce; ++t) scratch.emplace_back(phases);
-    const auto scratchOf = [&](unsigned t) { return std::span<StatisticsScratch>(scratch).subspan(t * atOnce, atOnce); };
+    std::vector<Scratch> scratch;
+    scratch.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t) scratch.emplace_back(model);
     std::vector<FiveStatistics> scores(threads, FiveStatistics{});
-    const std::size_t workPerReplicate = phases.observed.size() + phases.indexCount() + 1;
+    const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
 
     for (std::int32_t done = 0; done < draws.replicateCount();) {
         DrawBlock block = draws.take();
@@ -144,11 +165,10 @@ FiveStatistics resampleWindow(const IndexedPhases& phases, const statistics::Pha
         {
             std::vector<std::jthread> helpers;
             for (unsigned t = 1; t < used; ++t) {
-                helpers.emplace_back([&, t] {
-                    scoreReplicates(phases, shares, observed, block, bound(t), bound(t + 1), scratchOf(t), scores[t]);
-                });
+                helpers.emplace_back(
+                    [&, t] { scoreReplicates(model, observed, block, bound(t), bound(t + 1), scratch[t], scores[t]); });
             }
-            scoreReplicates(phases, shares, observed, block, 0, bound(1), scratchOf(0), scores[0]);
+            scoreReplicates(model, observed, block, 0, bound(1), scratch[0], scores[0]);
         }
         done += block.replicates;
         draws.recycle(std::move(block));

@@ -22,31 +22,41 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// Working tables for the statistics of one data set (observed or replicate),
-// sized once per window.
-struct StatisticsScratch {
-    statistics::WeightedCounts weighted;
-    std::vector<std::int32_t> transmitCount;  // families of known phase only
-    std::vector<std::int32_t> untransmitCount;
-    std::vector<std::int32_t> homoCount;
-    std::vector<std::int32_t> knownPhaseFamilies;
+// Everything the statistics of a window's data sets (the observed data and
+// every replicate) share, worked out once per window.
+struct WindowModel {
+    const haplotype::IndexedPhases* phases = nullptr;
+    statistics::PhaseShares shares;
+    statistics::HomozygoteCounts homozygotes;
 
-    explicit StatisticsScratch(const haplotype::IndexedPhases& phases);
+    // Punamb. Exchanging a family of known phase trades its parents'
+    // transmitted and untransmitted haplotypes, so per haplotype the number of
+    // parents carrying it once stays the same and only transmitted minus
+    // untransmitted changes, by a whole number.
+    std::vector<std::int32_t> carriedOnce;          // per haplotype
+    std::vector<std::int32_t> observedDifference;   // transmitted − untransmitted, all observed
+    struct Difference {
+        std::int32_t haplotype = 0;
+        std::int32_t change = 0;  // what exchanging the family adds to the difference
+    };
+    std::vector<std::int32_t> knownPhaseFamilies;
+    std::vector<std::size_t> firstDifference;       // per known family, and one past the last
+    std::vector<Difference> differences;
 };
 
-// The five statistics with each family in its observed version, or in its
-// exchanged version where `exchanged[f]` is non-zero.
-FiveStatistics windowStatistics(const haplotype::IndexedPhases& phases, const statistics::PhaseShares& shares,
-                                std::span<const std::uint8_t> exchanged, StatisticsScratch& scratch);
+WindowModel buildWindowModel(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
+
+// The five statistics with every family observed.
+FiveStatistics observedStatistics(const WindowModel& model);
 
 // Resamples the window with the next replicateCount × familyCount decisions of
 // `draws`: in each replicate, the families drawn for it have both parents'
 // transmitted and untransmitted alleles exchanged at every locus where their
-// phase is resolved; the frequency sets (hence the shares) stay those of the
-// observed data. The replicates are spread over `threads` threads; the result
-// does not depend on how many. Returns the p-values of the five statistics.
-FiveStatistics resampleWindow(const haplotype::IndexedPhases& phases, const statistics::PhaseShares& shares,
-                              const FiveStatistics& observed, ExchangeDraws& draws, unsigned threads);
+// phase is resolved; the frequency sets stay those of the observed data. The
+// replicates are spread over `threads` threads; the result does not depend on
+// how many. Returns the p-values of the five statistics.
+FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
+                              unsigned threads);
 
 // Uses up the decisions of a window that is not analysed.
 void skipWindowDraws(ExchangeDraws& draws);

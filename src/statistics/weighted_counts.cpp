@@ -1,6 +1,7 @@
 #include "statistics/weighted_counts.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "frequency/transmission_counts.h"
 
@@ -8,13 +9,6 @@ namespace triotdt::statistics {
 namespace {
 
 using haplotype::Combination;
-
-inline void addShares(FourValues& total, const FourValues share) {
-    total[0] += share[0];
-    total[1] += share[1];
-    total[2] += share[2];
-    total[3] += share[3];
-}
 
 void computeFamilyShares(std::span<const Combination> combinations, const frequency::FrequencySets& sets,
                          std::span<FourValues> shares) {
@@ -36,17 +30,35 @@ void computeFamilyShares(std::span<const Combination> combinations, const freque
     }
 }
 
+inline void addShares(FourValues& total, const FourValues share) {
+    total[0] += share[0];
+    total[1] += share[1];
+    total[2] += share[2];
+    total[3] += share[3];
+}
+
+// The shares of the homozygous parents of a family of known phase, version v.
+void addHomozygotes(const Combination& c, const FourValues& share, double sign, std::vector<FourValues>& homo) {
+    for (const auto& [transmitted, untransmitted] :
+         {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
+        if (transmitted != untransmitted) continue;
+        for (std::size_t s = 0; s < weightedSetCount; ++s) {
+            homo[static_cast<std::size_t>(transmitted)][s] += sign * share[s];
+        }
+    }
+}
+
 }  // namespace
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets) {
     PhaseShares shares;
-    shares.observed.resize(phases.observed.size());
-    shares.exchanged.resize(phases.exchanged.size());
+    shares.shares.resize(phases.combinations.size());
+    const std::span<FourValues> all(shares.shares);
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
-        computeFamilyShares(phases.observedOf(f), sets, std::span<FourValues>(shares.observed).subspan(first, count));
-        computeFamilyShares(phases.exchangedOf(f), sets, std::span<FourValues>(shares.exchanged).subspan(first, count));
+        computeFamilyShares(phases.observedOf(f), sets, all.subspan(first + phases.versionOffset(false), count));
+        computeFamilyShares(phases.exchangedOf(f), sets, all.subspan(first + phases.versionOffset(true), count));
     }
     return shares;
 }
@@ -54,70 +66,81 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
 void WeightedCounts::resize(std::size_t indexCount) {
     transmitCount.resize(indexCount);
     untransmitCount.resize(indexCount);
-    homoCount.resize(indexCount);
 }
 
-void WeightedCounts::clear() {
-    for (auto* table : {&transmitCount, &untransmitCount, &homoCount}) std::fill(table->begin(), table->end(), FourValues{});
-}
-
-namespace {
-
-// Adds one combination's shares to the tables of one data set. The shares are
-// copied first so that the compiler knows they cannot change under the adds.
-inline void addCombination(const Combination& c, const FourValues& shareIn, FourValues* transmit,
-                           FourValues* untransmit, FourValues* homo) {
-    const FourValues share = shareIn;
-    addShares(transmit[c.fatherTransmit], share);
-    addShares(transmit[c.motherTransmit], share);
-    addShares(untransmit[c.fatherUntransmit], share);
-    addShares(untransmit[c.motherUntransmit], share);
-    if (c.fatherTransmit == c.fatherUntransmit) addShares(homo[c.fatherTransmit], share);
-    if (c.motherTransmit == c.motherUntransmit) addShares(homo[c.motherTransmit], share);
-}
-
-}  // namespace
-
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                std::span<const std::uint8_t> exchanged, WeightedCounts& counts) {
-    const std::span<const std::uint8_t> rows[1] = {exchanged};
-    WeightedCounts* const tables[1] = {&counts};
-    weightedTransmissionCounts(phases, shares, rows, tables);
-}
-
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                std::span<const std::span<const std::uint8_t>> exchanged,
-                                std::span<WeightedCounts* const> counts) {
-    const std::size_t sets = counts.size();
-    FourValues* transmit[maxDataSets];
-    FourValues* untransmit[maxDataSets];
-    FourValues* homo[maxDataSets];
-    for (std::size_t j = 0; j < sets; ++j) {
-        counts[j]->clear();
-        transmit[j] = counts[j]->transmitCount.data();
-        untransmit[j] = counts[j]->untransmitCount.data();
-        homo[j] = counts[j]->homoCount.data();
-    }
+void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
+                                WeightedCounts& counts) {
+    std::fill(counts.transmitCount.begin(), counts.transmitCount.end(), FourValues{});
+    std::fill(counts.untransmitCount.begin(), counts.untransmitCount.end(), FourValues{});
+    FourValues* const transmit = counts.transmitCount.data();
+    FourValues* const untransmit = counts.untransmitCount.data();
+    const Combination* const combinations = phases.combinations.data();
+    const FourValues* const allShares = shares.shares.data();
+    const std::size_t exchangedOffset = phases.versionOffset(true);
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
-        const std::size_t last = phases.firstCombination[static_cast<std::size_t>(f) + 1];
-        for (std::size_t j = 0; j < sets; ++j) {
-            const bool useExchanged = exchanged[j][static_cast<std::size_t>(f)] != 0;
-            const Combination* combinations = useExchanged ? phases.exchanged.data() : phases.observed.data();
-            const FourValues* familyShares = useExchanged ? shares.exchanged.data() : shares.observed.data();
-            for (std::size_t k = first; k < last; ++k) {
-                addCombination(combinations[k], familyShares[k], transmit[j], untransmit[j], homo[j]);
-            }
+        const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
+        // Half the families are exchanged, at random: a branch here would be
+        // mispredicted every other time.
+        const std::size_t start = first + (versions[static_cast<std::size_t>(f)] & 1u) * exchangedOffset;
+        for (std::size_t k = start; k < start + count; ++k) {
+            const Combination c = combinations[k];
+            // A copy, so that the compiler knows the share cannot change under the adds.
+            const FourValues share = allShares[k];
+            addShares(transmit[c.fatherTransmit], share);
+            addShares(transmit[c.motherTransmit], share);
+            addShares(untransmit[c.fatherUntransmit], share);
+            addShares(untransmit[c.motherUntransmit], share);
         }
     }
 }
 
-FourValues weightedStatistics(const WeightedCounts& counts) {
+HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const PhaseShares& shares) {
+    HomozygoteCounts homozygotes;
+    homozygotes.observed.assign(phases.indexCount(), FourValues{});
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        if (phases.phaseCount[static_cast<std::size_t>(f)] != 1) {
+            for (const Combination& c : phases.observedOf(f)) {
+                if (c.fatherTransmit == c.fatherUntransmit || c.motherTransmit == c.motherUntransmit) {
+                    throw std::logic_error("a family of ambiguous phase has a homozygous parent");
+                }
+            }
+            continue;
+        }
+        const std::size_t k = phases.firstCombination[static_cast<std::size_t>(f)];
+        const FourValues& observedShare = shares.shares[k + phases.versionOffset(false)];
+        const FourValues& exchangedShare = shares.shares[k + phases.versionOffset(true)];
+        const Combination& c = phases.combinations[k + phases.versionOffset(false)];
+        addHomozygotes(c, observedShare, 1.0, homozygotes.observed);
+        if (observedShare == exchangedShare) continue;
+        FourValues difference{};
+        for (std::size_t s = 0; s < weightedSetCount; ++s) difference[s] = exchangedShare[s] - observedShare[s];
+        for (const auto& [transmitted, untransmitted] :
+             {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
+            if (transmitted == untransmitted) homozygotes.changes.push_back({f, transmitted, difference});
+        }
+    }
+    return homozygotes;
+}
+
+const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, Versions versions,
+                                             std::vector<FourValues>& scratch) {
+    bool changed = false;
+    for (const HomozygoteCounts::Change& change : homozygotes.changes) {
+        if (versions[static_cast<std::size_t>(change.family)] == 0) continue;
+        if (!changed) scratch = homozygotes.observed;
+        changed = true;
+        addShares(scratch[static_cast<std::size_t>(change.haplotype)], change.difference);
+    }
+    return changed ? scratch : homozygotes.observed;
+}
+
+FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<FourValues>& homoCount) {
     FourValues statistics{};
     for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            statistics[s] += frequency::statisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s],
-                                                      counts.homoCount[h][s]);
+            statistics[s] +=
+                frequency::statisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
         }
     }
     return statistics;

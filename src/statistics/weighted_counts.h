@@ -17,44 +17,61 @@ constexpr std::size_t weightedSetCount = 4;
 using FourValues = std::array<double, weightedSetCount>;
 
 // Each combination's share of its family's weight under each frequency set,
-// for the observed and for the exchanged version of every family: the
-// product of its four frequencies divided by the family's total over its
-// combinations. A family whose total is not positive counts for nothing under
-// that set: its shares are 0, and adding 0 leaves every count as it was.
+// for the observed and for the exchanged version of every family (laid out as
+// the combinations are): the product of its four frequencies divided by the
+// family's total over its combinations. A family whose total is not positive
+// counts for nothing under that set: its shares are 0, and adding 0 leaves
+// every count as it was.
 struct PhaseShares {
-    std::vector<FourValues> observed;   // by combination
-    std::vector<FourValues> exchanged;  // by combination
+    std::vector<FourValues> shares;
 };
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
-// The weighted counts of all four sets, by haplotype index. Each table entry
-// receives its additions family by family and combination by combination, as
-// one set at a time would give them, so the sums are the same to the last bit.
+// Which version of each family a data set takes: exchanged where the entry is
+// non-zero, observed elsewhere.
+using Versions = std::span<const std::uint8_t>;
+
+// The weighted transmitted and untransmitted counts of all four sets, by
+// haplotype index. Each entry receives its additions family by family and
+// combination by combination, as one set at a time would give them, so the
+// sums are the same to the last bit.
 struct WeightedCounts {
     std::vector<FourValues> transmitCount;
     std::vector<FourValues> untransmitCount;
-    std::vector<FourValues> homoCount;
 
     void resize(std::size_t indexCount);
-    void clear();
 };
 
-// Fills `counts` from every family, taking its exchanged version where
-// `exchanged[f]` is non-zero and its observed one elsewhere.
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                std::span<const std::uint8_t> exchanged, WeightedCounts& counts);
+void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
+                                WeightedCounts& counts);
 
-// The same for up to `maxDataSets` data sets at once (counts[j] from
-// exchanged[j]). Each set's tables receive exactly the additions, in exactly
-// the order, that a call of its own would make; interleaving the sets only
-// lets the processor work on several independent sums at a time.
-constexpr std::size_t maxDataSets = 4;
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                std::span<const std::span<const std::uint8_t>> exchanged,
-                                std::span<WeightedCounts* const> counts);
+// The weighted homozygote counts. A parent whose two haplotypes are the same
+// belongs to a family of known phase (an ambiguous locus makes both parents
+// heterozygous), and such a family's one combination has share exactly 1
+// under a set whose weight is positive, 0 otherwise. So these counts are
+// whole numbers, the same in any order of addition, and the same for both
+// versions of a family (exchanging identical haplotypes changes nothing),
+// unless a family's weight is positive in one version and not in the other:
+// those few families are kept aside and applied per data set.
+struct HomozygoteCounts {
+    struct Change {
+        std::int32_t family = 0;
+        std::int32_t haplotype = 0;
+        FourValues difference{};  // exchanged minus observed
+    };
+    std::vector<FourValues> observed;  // with every family observed
+    std::vector<Change> changes;
+};
 
-// The statistic of each set's counts.
-FourValues weightedStatistics(const WeightedCounts& counts);
+HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const PhaseShares& shares);
+
+// The homozygote counts of one data set: `observed`, or `scratch` filled with
+// the changes of its exchanged families.
+const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, Versions versions,
+                                             std::vector<FourValues>& scratch);
+
+// The statistic of each set's counts, over the haplotypes in index order.
+FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<FourValues>& homoCount);
 
 }  // namespace triotdt::statistics

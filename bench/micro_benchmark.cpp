@@ -1,0 +1,113 @@
+// Micro-benchmarks of the replicate loop and the EM on simulated windows:
+//   build/bench/micro_benchmark [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "driver/family_input.h"
+#include "frequency/em.h"
+#include "frequency/frequency_sets.h"
+#include "haplotype/haplotype_code.h"
+#include "haplotype/indexed_phases.h"
+#include "report/text_reader.h"
+#include "resampling/exchange_draws.h"
+#include "resampling/resample.h"
+#include "statistics/weighted_counts.h"
+
+namespace {
+
+using namespace triotdt;
+
+// The families of `generate_input` with the given settings, read as the program reads them.
+haplotype::FamilyData simulate(const std::string& settings) {
+    const std::string command = std::string(GENERATE_INPUT) + " " + settings;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) throw std::runtime_error("cannot run " + command);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, got);
+    report::TextReader reader = report::TextReader::fromText(text, "simulated");
+    return driver::readFamilyData(reader);
+}
+
+struct PreparedWindow {
+    haplotype::IndexedPhases phases;
+    frequency::FrequencySets sets;
+};
+
+PreparedWindow prepare(const haplotype::FamilyData& data, std::int32_t size) {
+    haplotype::Window window;
+    window.size = size;
+    window.start = 1;
+    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + size);
+    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
+    PreparedWindow w{haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount), {}};
+    frequency::CountTables counts;
+    const std::int32_t known = frequency::countTransmissions(w.phases, counts);
+    w.sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, known);
+    w.sets.equalFreq = frequency::equalFrequencies(w.phases);
+    w.sets.phaseShareFreq = frequency::phaseShareFrequencies(w.phases);
+    w.sets.emFreq = frequency::estimateHaplotypeFrequencies(w.phases).emFreq;
+    return w;
+}
+
+const haplotype::FamilyData& largeStudy() {  // as in workload W3
+    static const haplotype::FamilyData data =
+        simulate("--families 1000 --loci 7 --allele-count 2 --replicates 100 --seed 3");
+    return data;
+}
+
+const haplotype::FamilyData& classic() {  // as in workload W1
+    static const haplotype::FamilyData data =
+        simulate("--families 200 --loci 7 --allele-count 4 --replicates 100 --seed 1");
+    return data;
+}
+
+// One thread's replicates: each iteration is one replicate of the window.
+void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
+    const PreparedWindow w = prepare(data, static_cast<std::int32_t>(state.range(0)));
+    const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.sets);
+    resampling::ExchangeDraws draws(w.phases.familyCount(), 256, 1 << 20, false);
+    const resampling::FiveStatistics observed{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(resampling::resampleWindow(model, observed, draws, 1));
+    }
+    state.SetItemsProcessed(state.iterations() * 256);
+    state.counters["combinations"] = static_cast<double>(w.phases.combinationCount());
+    state.counters["haplotypes"] = static_cast<double>(w.phases.indexCount());
+}
+
+void BM_ReplicatesLargeStudy(benchmark::State& state) { replicates(state, largeStudy()); }
+void BM_ReplicatesClassic(benchmark::State& state) { replicates(state, classic()); }
+BENCHMARK(BM_ReplicatesLargeStudy)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplicatesClassic)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
+
+void BM_Draws(benchmark::State& state) {
+    resampling::UniformRandom generator;
+    std::int32_t seed = 0;
+    std::vector<std::uint8_t> decisions(1 << 20);
+    for (auto _ : state) {
+        resampling::drawExchangeDecisions(generator, seed, decisions);
+        benchmark::DoNotOptimize(decisions.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(decisions.size()));
+}
+BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
+
+void BM_EmClassic(benchmark::State& state) {
+    haplotype::Window window;
+    const auto& data = classic();
+    window.size = static_cast<std::int32_t>(state.range(0));
+    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + window.size);
+    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
+    const auto phases = haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
+    for (auto _ : state) benchmark::DoNotOptimize(frequency::estimateHaplotypeFrequencies(phases));
+}
+BENCHMARK(BM_EmClassic)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
