@@ -99,7 +99,8 @@ int TextReader::peek() {
 }
 
 void TextReader::advance() {
-    if (chunk_[pos_] == '\n') ++line_;
+    lastByteEndedLine_ = chunk_[pos_] == '\n';
+    if (lastByteEndedLine_) ++line_;
     ++pos_;
 }
 
@@ -111,10 +112,16 @@ void TextReader::skipRestOfLine() {
 }
 
 void TextReader::failEndOfFile(std::string_view statement, std::int64_t count, std::int64_t read) const {
-    throw RunError(ErrorCode::endOfFile,
-                   "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
-                   "end of file: the statement needs " + std::to_string(count) + (count == 1 ? " value" : " values") +
-                       " and the file ended after " + std::to_string(read) + " (line " + std::to_string(line_) + ")");
+    // The whole file has been consumed: after a final line end the counter
+    // already stands on a line that does not exist.
+    const std::int64_t lastLine = lastByteEndedLine_ ? line_ - 1 : line_;
+    std::string reason = "end of file: the statement needs " + std::to_string(count) +
+                         (count == 1 ? " value" : " values");
+    reason += lastLine == 0 ? std::string(" and the file is empty")
+                            : " and the file ended after " + std::to_string(read) + " (line " +
+                                  std::to_string(lastLine) + ")";
+    throw RunError(ErrorCode::endOfFile, "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
+                   reason);
 }
 
 void TextReader::failInvalid(std::string_view statement, std::int64_t index, std::int64_t count,

@@ -57,6 +57,9 @@ private:
     bool endOfFile_ = false;
     bool atLineStart_ = true;
     std::int64_t line_ = 1;
+    // Whether the last byte consumed was a line end (true before the first
+    // byte, so that an empty file has no lines).
+    bool lastByteEndedLine_ = true;
 };
 
 }  // namespace triotdt::report

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/allocation_watch.h"
+#include "driver/family_input.h"
+#include "report/run_error.h"
+
+namespace triotdt::driver {
+namespace {
+
+using haplotype::FamilyData;
+using Values = std::vector<std::int32_t>;
+
+FamilyData readText(std::string text) {
+    report::TextReader reader = report::TextReader::fromText(std::move(text), "tdtinput.dat");
+    return readFamilyData(reader);
+}
+
+report::RunError readError(std::string text) {
+    try {
+        readText(std::move(text));
+    } catch (const report::RunError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the input was read";
+    return report::RunError(report::ErrorCode::internalError, "", "");
+}
+
+// The two-family example: three loci with 2, 3 and 4 alleles.
+const std::string example =
+    "2\n1000\n3\n2 3 4\n"
+    "1 2 3 1 4 4\n2 2 1 2 1 3\n2 1 1 3 4 1\n"
+    "2 1 2 2 3 3\n1 1 1 2 1 4\n1 1 2 2 3 4\n";
+
+// --- Reading ----------------------------------------------------------------------
+
+TEST(ReadFamilyData, ReadsTheCountsThenEachFamilysFatherMotherAndChild) {
+    const FamilyData data = readText(example);
+    EXPECT_EQ(data.familyCount, 2);
+    EXPECT_EQ(data.replicateCount, 1000);
+    EXPECT_EQ(data.lociCount, 3);
+    EXPECT_EQ(data.alleleCount, (Values{2, 3, 4}));
+    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 3, 1, 4, 4, 2, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 2, 1, 3, 1, 1, 1, 2, 1, 4}));
+    EXPECT_EQ(data.childAlleles, (Values{2, 1, 1, 3, 4, 1, 1, 1, 2, 2, 3, 4}));
+    EXPECT_TRUE(findUnusableInput(data).empty());
+}
+
+TEST(ReadFamilyData, EachRecordStartsOnANewLine) {
+    // A father record with one value too many loses it; the mother's record
+    // is read from the next line.
+    const FamilyData data = readText("1\n5\n2\n2 2\n1 2 1 2 2\n2 2 1 1\n1 2 1 1\n");
+    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 1, 2}));
+    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 1}));
+    EXPECT_EQ(data.childAlleles, (Values{1, 2, 1, 1}));
+}
+
+TEST(ReadFamilyData, AFamilyCountOf0ReadsNoRecords) {
+    const FamilyData data = readText("0\n10\n3\n2 2 3\nthese lines are never read\n");
+    EXPECT_EQ(data.familyCount, 0);
+    EXPECT_EQ(data.alleleCount, (Values{2, 2, 3}));
+    EXPECT_TRUE(data.fatherAlleles.empty());
+    EXPECT_TRUE(data.motherAlleles.empty());
+    EXPECT_TRUE(data.childAlleles.empty());
+    EXPECT_TRUE(findUnusableInput(data).empty());
+}
+
+TEST(ReadFamilyData, ALocusCountOf0ReadsNothingMoreAndIsNoError) {
+    const FamilyData data = readText("3\n10\n0\nnot read\n");
+    EXPECT_EQ(data.lociCount, 0);
+    EXPECT_TRUE(data.alleleCount.empty());
+    EXPECT_TRUE(data.fatherAlleles.empty());
+    EXPECT_TRUE(findUnusableInput(data).empty());
+}
+
+TEST(ReadFamilyData, ATruncatedFileNamesTheRecordThatIsShort) {
+    const std::string truncated = example.substr(0, example.size() - std::string("1 1 2 2 3 4\n").size());
+    const report::RunError error = readError(truncated);
+    EXPECT_EQ(error.code, report::ErrorCode::endOfFile);
+    EXPECT_NE(error.statement.find("family 2, child's record"), std::string::npos) << error.statement;
+    const report::RunError counts = readError("2\n1000\n3\n2 3\n");
+    EXPECT_EQ(counts.code, report::ErrorCode::endOfFile);
+    EXPECT_NE(counts.statement.find("allele counts"), std::string::npos) << counts.statement;
+}
+
+TEST(ReadFamilyData, AnInvalidAlleleNamesTheRecordAndTheLocus) {
+    const report::RunError error = readError("1\n5\n2\n2 2\n1 2 1 2\n2 2 1 x\n");
+    EXPECT_EQ(error.code, report::ErrorCode::invalidNumber);
+    EXPECT_NE(error.statement.find("family 1, mother's record"), std::string::npos) << error.statement;
+    EXPECT_NE(error.reason.find("locus 2, second allele"), std::string::npos) << error.reason;
+}
+
+TEST(ReadFamilyData, HugeCountsInAShortFileFailAtTheEndWithoutReservingRoom) {
+    for (const char* text : {"2147483647\n10\n3\n2 2 2\n1 2 1 2 1 2\n1 1 1 1 1 1\n",
+                             "1\n10\n2147483647\n2 2 2\n",
+                             "2000000000\n10\n11\n2 2 2 2 2 2 2 2 2 2 2\n"}) {
+        startWatchingAllocations();
+        const report::RunError error = readError(text);
+        const std::size_t largest = stopWatchingAllocations();
+        EXPECT_EQ(error.code, report::ErrorCode::endOfFile) << text;
+        EXPECT_LT(largest, std::size_t{1} << 20) << text;
+    }
+}
+
+// --- Input the analysis cannot use -----------------------------------------------------
+
+std::string problemsOf(const std::string& text) {
+    return describeUnusableInput("tdtinput.dat", findUnusableInput(readText(text)));
+}
+
+void expectRefused(const std::string& text, const std::string& place) {
+    const InputProblems problems = findUnusableInput(readText(text));
+    ASSERT_EQ(problems.total, 1u) << describeUnusableInput("tdtinput.dat", problems);
+    ASSERT_EQ(problems.shown.size(), 1u);
+    EXPECT_EQ(problems.shown[0], place);
+}
+
+TEST(UnusableInput, ImpossibleCounts) {
+    expectRefused("-1\n10\n2\n2 2\n", "the family count is -1; it must be 0 or more");
+    expectRefused("0\n0\n2\n2 2\n", "the replicate count is 0; it must be 1 or more");
+    expectRefused("0\n-5\n2\n2 2\n", "the replicate count is -5; it must be 1 or more");
+    expectRefused("1\n10\n3\n2 0 2\n1 1 1 1 1 1\n1 1 1 1 1 1\n1 1 1 1 1 1\n",
+                  "locus 2: the allele count is 0; it must be 1 or more");
+    expectRefused("1\n10\n2\n-3 2\n1 1 1 1\n1 1 1 1\n1 1 1 1\n",
+                  "locus 1: the allele count is -3; it must be 1 or more");
+}
+
+TEST(UnusableInput, AlleleZeroIsAMissingGenotype) {
+    expectRefused("1\n10\n2\n2 2\n1 2 1 1\n2 2 0 0\n1 2 1 1\n",
+                  "family 1, mother, locus 2: genotype 0/0: allele 0 stands for a missing genotype, "
+                  "and missing genotypes are not supported");
+}
+
+TEST(UnusableInput, AllelesOutsideTheirLocussRange) {
+    expectRefused("2\n10\n2\n2 3\n1 2 1 1\n2 2 1 1\n1 2 1 1\n1 2 3 3\n2 2 3 3\n2 1 3 4\n",
+                  "family 2, child, locus 2: genotype 3/4: allele 4 is outside 1..3, the alleles of locus 2");
+    expectRefused("1\n10\n1\n2\n-1 2\n2 2\n2 2\n",
+                  "family 1, father, locus 1: genotype -1/2: allele -1 is outside 1..2, the alleles of locus 1");
+}
+
+TEST(UnusableInput, AChildWhoseAllelesCannotComeOneFromEachParent) {
+    // An allele neither parent has.
+    expectRefused("1\n10\n2\n3 2\n1 2 1 1\n2 2 1 1\n1 3 1 1\n",
+                  "family 1, child, locus 1: genotype 1/3 cannot have one allele from the father (1/2) "
+                  "and the other from the mother (2/2)");
+    // Both alleles from the father.
+    expectRefused("1\n10\n2\n2 3\n1 1 1 2\n1 1 3 3\n1 1 1 2\n",
+                  "family 1, child, locus 2: genotype 1/2 cannot have one allele from the father (1/2) "
+                  "and the other from the mother (3/3)");
+    // Both alleles from the mother.
+    expectRefused("1\n10\n1\n3\n3 3\n1 2\n2 1\n",
+                  "family 1, child, locus 1: genotype 2/1 cannot have one allele from the father (3/3) "
+                  "and the other from the mother (1/2)");
+}
+
+TEST(UnusableInput, EveryPlaceIsListedInFileOrder) {
+    const InputProblems problems =
+        findUnusableInput(readText("2\n0\n2\n2 2\n1 2 1 0\n2 2 1 1\n1 2 1 1\n1 1 1 1\n1 1 1 1\n2 2 1 1\n"));
+    ASSERT_EQ(problems.total, 3u);
+    EXPECT_EQ(problems.shown[0], "the replicate count is 0; it must be 1 or more");
+    EXPECT_NE(problems.shown[1].find("family 1, father, locus 2"), std::string::npos) << problems.shown[1];
+    EXPECT_NE(problems.shown[2].find("family 2, child, locus 1: genotype 2/2"), std::string::npos)
+        << problems.shown[2];
+}
+
+std::string manyBadFamilies(int count) {
+    std::string text = std::to_string(count) + "\n10\n1\n2\n";
+    for (int f = 0; f < count; ++f) text += "1 1\n1 1\n2 2\n";
+    return text;
+}
+
+TEST(UnusableInput, MoreThan20ProblemsAreCutTo20AndACount) {
+    const InputProblems problems = findUnusableInput(readText(manyBadFamilies(25)));
+    EXPECT_EQ(problems.total, 25u);
+    EXPECT_EQ(problems.shown.size(), 20u);
+    const std::string message = describeUnusableInput("tdtinput.dat", problems);
+    EXPECT_EQ(message.substr(0, message.find('\n')), "tdtinput.dat: the input cannot be analysed (25 problems):");
+    EXPECT_NE(message.find("  family 20, child, locus 1"), std::string::npos);
+    EXPECT_EQ(message.find("family 21,"), std::string::npos);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 22);
+    EXPECT_TRUE(message.ends_with("\n  ... and 5 more\n")) << message;
+}
+
+TEST(UnusableInput, TwentyProblemsAreAllShown) {
+    const std::string message = problemsOf(manyBadFamilies(20));
+    EXPECT_NE(message.find("family 20, child"), std::string::npos);
+    EXPECT_EQ(message.find("more"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 21);
+}
+
+TEST(UnusableInput, OneProblemIsSingular) {
+    EXPECT_EQ(problemsOf("0\n0\n1\n2\n"),
+              "tdtinput.dat: the input cannot be analysed (1 problem):\n"
+              "  the replicate count is 0; it must be 1 or more\n");
+}
+
+}  // namespace
+}  // namespace triotdt::driver

@@ -1,0 +1,198 @@
+// Runs the built program in a fresh folder and compares whole files: both
+// reports, the console, standard error and the exit status. Every run here is
+// a run without arguments, the way the program is meant to be started.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace triotdt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string binary = TRIOTDT_BINARY;
+const fs::path cases = TRIOTDT_E2E_CASES;
+
+const char* const reports[] = {"tdttran.txt", "tdtout.txt"};
+
+// Empty when the texts are equal, otherwise where they first differ.
+std::string firstDifference(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return {};
+    std::istringstream e(expected), a(actual);
+    std::string eLine, aLine;
+    for (int line = 1;; ++line) {
+        const bool eMore = static_cast<bool>(std::getline(e, eLine));
+        const bool aMore = static_cast<bool>(std::getline(a, aLine));
+        if (!eMore || !aMore || eLine != aLine) {
+            return "first difference on line " + std::to_string(line) + "\n  expected: " +
+                   (eMore ? eLine : "(end)") + "\n  actual:   " + (aMore ? aLine : "(end)");
+        }
+    }
+}
+
+std::set<std::string> filesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+test::RunResult runOn(const fs::path& input, const test::ScratchFolder& folder) {
+    fs::copy_file(input, folder / "tdtinput.dat");
+    return test::runProgram(binary, folder.path());
+}
+
+// Runs case `name` of tests/e2e/cases and compares everything its `expected`
+// folder holds. A report the folder does not hold must not be created, and
+// standard error must be empty unless `stderr.txt` says otherwise.
+void expectCase(const std::string& name) {
+    const fs::path expected = cases / name / "expected";
+    const test::ScratchFolder folder;
+    const test::RunResult result = runOn(cases / name / "tdtinput.dat", folder);
+
+    EXPECT_EQ(result.status, std::stoi(test::readFile(expected / "status")));
+    const std::string wantedErr = fs::exists(expected / "stderr.txt") ? test::readFile(expected / "stderr.txt") : "";
+    EXPECT_EQ(result.err, wantedErr);
+    const std::string console = firstDifference(test::readFile(expected / "console.txt"), result.out);
+    EXPECT_TRUE(console.empty()) << "console: " << console;
+
+    std::set<std::string> wantedFiles{"tdtinput.dat"};
+    for (const char* report : reports) {
+        if (!fs::exists(expected / report)) continue;
+        wantedFiles.insert(report);
+        ASSERT_TRUE(fs::exists(folder / report)) << report << " was not created";
+        const std::string difference =
+            firstDifference(test::readFile(expected / report), test::readFile(folder / report));
+        EXPECT_TRUE(difference.empty()) << report << ": " << difference;
+    }
+    EXPECT_EQ(filesIn(folder.path()), wantedFiles);
+}
+
+// --- Complete runs ------------------------------------------------------------------------
+// The expected files were written by the program and then checked by hand
+// where each comment says.
+
+// The two-family example of three loci with 2, 3 and 4 alleles; both
+// families are of known phase at every locus. Checked by hand: window 1-1
+// transmits haplotype 1 three times and 2 once, keeps back 1 once and 2 three
+// times; each mother is homozygous (2.0 and 2.0 copies); frequencies .500 and
+// .500; D is 4 − 2 = 2 for both haplotypes, so every statistic is
+// (3 − 1)²/2 + (1 − 3)²/2 = 4.000. Its
+// p-value (.265) is half the share of replicates in which both families or
+// neither exchange (the others give 0), as it should be near .25.
+// Window 2-2: frequencies 3/8, 4/8, 1/8 and statistic 1/3 + 0 + 1 = 1.333.
+TEST(CompleteRun, TheTwoFamilyExample) { expectCase("input-example"); }
+
+// The same input with text after the values of every statement, digits
+// included, and a blank line between two statements: it reads like the
+// plain example, and its expected files are byte for byte those of
+// input-example.
+TEST(CompleteRun, CommentsAfterTheValues) { expectCase("comments"); }
+
+TEST(CompleteRun, CommentsChangeNothing) {
+    const test::ScratchFolder plain, commented;
+    const test::RunResult plainRun = runOn(cases / "input-example" / "tdtinput.dat", plain);
+    const test::RunResult commentedRun = runOn(cases / "comments" / "tdtinput.dat", commented);
+    EXPECT_EQ(commentedRun.status, 0);
+    EXPECT_EQ(commentedRun.out, plainRun.out);
+    for (const char* report : reports) {
+        EXPECT_EQ(test::readFile(commented / report), test::readFile(plain / report)) << report;
+    }
+}
+
+// A single family of known phase. Checked by hand: window 1-1 counts
+// transmitted 1.0 1.0, untransmitted .0 2.0, the mother's 2/2 as 2.0 copies,
+// frequencies .250 .750, statistic 1 + 1 = 2.000; window 1-2 has its four
+// haplotypes at codes 3, 4, 5, 6, each carried once (statistic 4.000). With
+// one family an exchange only flips the sign of transmitted − untransmitted,
+// so every replicate ties with the observed value and every p-value is .500.
+TEST(CompleteRun, AWindowWithExactlyOneFamily) { expectCase("one-family"); }
+
+// Family 2 is homozygous at both loci (1/1 2/2 in all three). Checked by
+// hand: in window 1-1 it adds 2 to the transmitted, 2 to the untransmitted
+// and 4.0 copies to the homozygote count of haplotype 1 (transmit 5.0 1.0,
+// untransmit 3.0 3.0, homo 6.0 2.0) and nothing to the statistic:
+// (5 − 3)²/2 + (1 − 3)²/2 = 4.000, the same as without it. Window 1-2:
+// homo .0 6.0 2.0 .0, frequencies .167 .500 .167 .167, statistic 4.000.
+TEST(CompleteRun, AFamilyHomozygousEverywhere) { expectCase("homozygous-family"); }
+
+// Seven biallelic loci; family 1 is 1/2 in all three persons at every locus,
+// so window 1-7 gives it 128 phase combinations and its 128-haplotype lines
+// run over three lines (60, 60 and 8 values). Checked by hand: the families
+// of known phase carry only haplotypes 1 (all 1s) and 128 (all 2s):
+// transmit 4.0 and 2.0, untransmit 2.0 and 4.0, homo 4.0 and 4.0, frequency
+// .500 and .500, Punamb 4.000. Pg is 2.000: under those frequencies only
+// the family's first and last combinations have weight, one half each.
+TEST(CompleteRun, ASevenLocusWindowWithAFamilyAmbiguousEverywhere) { expectCase("seven-loci-ambiguous"); }
+
+TEST(CompleteRun, TwoRunsOnTheSameInputWriteIdenticalFiles) {
+    const test::ScratchFolder first, second;
+    const fs::path input = cases / "seven-loci-ambiguous" / "tdtinput.dat";
+    const test::RunResult a = runOn(input, first);
+    const test::RunResult b = runOn(input, second);
+    EXPECT_EQ(a.status, 0);
+    EXPECT_EQ(b.status, 0);
+    EXPECT_EQ(a.out, b.out);
+    for (const char* report : reports) EXPECT_EQ(test::readFile(first / report), test::readFile(second / report));
+}
+
+// --- Failed runs: message on standard error, status 1, files as left -------------------------
+
+// The input ends in the middle of family 2's child record: both reports
+// were created before reading and stay empty.
+TEST(FailedRun, TruncatedInput) { expectCase("truncated"); }
+
+// A value that is not a whole number: the message names the line, the
+// record, the value and its locus; both reports stay empty.
+TEST(FailedRun, InvalidNumber) { expectCase("invalid-number"); }
+
+// Four problems (a missing genotype, two children that cannot come from
+// their parents, an allele beyond its locus's count), all listed with the
+// family, the person, the locus and the genotypes; both reports stay empty.
+TEST(FailedRun, RefusedInput) { expectCase("refused"); }
+
+TEST(FailedRun, MissingInputCreatesNoReport) {
+    const test::ScratchFolder folder;
+    const test::RunResult result = test::runProgram(binary, folder.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "\nrun-time error 1001: OPEN of file 'tdtinput.dat'\nfile not found\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(filesIn(folder.path()).empty());
+}
+
+TEST(FailedRun, AnExistingTdtoutLeavesAnEmptyTdttranBehind) {
+    const test::ScratchFolder folder;
+    test::writeFile(folder / "tdtout.txt", "an earlier run's results\r\n");
+    const test::RunResult result = runOn(cases / "input-example" / "tdtinput.dat", folder);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "\nrun-time error 1002: OPEN of file 'tdtout.txt'\nfile already exists\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(test::readFile(folder / "tdtout.txt"), "an earlier run's results\r\n");
+    ASSERT_TRUE(fs::exists(folder / "tdttran.txt"));
+    EXPECT_EQ(fs::file_size(folder / "tdttran.txt"), 0u);
+}
+
+TEST(FailedRun, ASecondRunInTheSameFolderFailsAtTdttranAndWritesNothing) {
+    const test::ScratchFolder folder;
+    const test::RunResult first = runOn(cases / "input-example" / "tdtinput.dat", folder);
+    ASSERT_EQ(first.status, 0);
+    const std::string transmission = test::readFile(folder / "tdttran.txt");
+    const std::string results = test::readFile(folder / "tdtout.txt");
+
+    const test::RunResult second = test::runProgram(binary, folder.path());
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "\nrun-time error 1002: OPEN of file 'tdttran.txt'\nfile already exists\n");
+    EXPECT_EQ(second.out, "");
+    EXPECT_EQ(test::readFile(folder / "tdttran.txt"), transmission);
+    EXPECT_EQ(test::readFile(folder / "tdtout.txt"), results);
+    EXPECT_EQ(filesIn(folder.path()), (std::set<std::string>{"tdtinput.dat", "tdttran.txt", "tdtout.txt"}));
+}
+
+}  // namespace
+}  // namespace triotdt

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+#include "resampling/resample.h"
+#include "resampling/uniform_random.h"
+
+namespace triotdt::resampling {
+namespace {
+
+// `count` values drawn with the seed variable `seed`, which the generator may change.
+std::vector<double> draw(UniformRandom& generator, std::int32_t& seed, int count) {
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) values.push_back(uniformRandom(generator, seed));
+    return values;
+}
+
+std::vector<double> freshStream(std::int32_t seed, int count) {
+    UniformRandom generator;
+    return draw(generator, seed, count);
+}
+
+// --- The seed ---------------------------------------------------------------------
+
+TEST(UniformRandom, TheFirstCallInitialisesFromSeed0AndSetsTheSeedTo1) {
+    UniformRandom generator;
+    std::int32_t seed = 0;
+    EXPECT_FALSE(generator.generatorReady);
+    uniformRandom(generator, seed);
+    EXPECT_TRUE(generator.generatorReady);
+    EXPECT_EQ(seed, 1);
+    // The seed selects the stream: another seed gives other values.
+    EXPECT_NE(freshStream(0, 20), freshStream(-7, 20));
+}
+
+TEST(UniformRandom, ALaterPositiveSeedIsNeitherUsedNorChanged) {
+    UniformRandom generator;
+    std::int32_t seed = 0;
+    draw(generator, seed, 5);
+    std::int32_t other = 7;
+    const std::vector<double> rest = draw(generator, other, 50);
+    EXPECT_EQ(other, 7);
+    const std::vector<double> whole = freshStream(0, 55);
+    EXPECT_EQ(std::vector<double>(whole.begin() + 5, whole.end()), rest);
+}
+
+TEST(UniformRandom, ANegativeSeedRestartsTheStream) {
+    UniformRandom generator;
+    std::int32_t seed = 0;
+    draw(generator, seed, 100);
+    std::int32_t restart = -5;
+    const std::vector<double> restarted = draw(generator, restart, 50);
+    EXPECT_EQ(restart, 1);
+    EXPECT_EQ(restarted, freshStream(-5, 50));
+    // Restarting with seed -5 is not the same as the stream of seed 0 or 5.
+    EXPECT_NE(restarted, freshStream(0, 50));
+}
+
+TEST(UniformRandom, TheMostNegativeSeedsRestartWithoutOverflow) {
+    for (const std::int32_t seed : {-2147483647 - 1, -2000000001, -150889}) {
+        const std::vector<double> values = freshStream(seed, 1000);
+        for (const double value : values) {
+            ASSERT_GE(value, 0.0) << seed;
+            ASSERT_LT(value, 1.0001) << seed;
+        }
+    }
+}
+
+TEST(UniformRandom, ASeedThatWouldLeaveTheTableEndsWithAnErrorInsteadOfReadingOutside) {
+    // Seeds above 150889 make the initial states negative, and with them the slot.
+    UniformRandom generator;
+    std::int32_t seed = 151000;
+    EXPECT_THROW(draw(generator, seed, 1000), std::logic_error);
+}
+
+// --- The stream ---------------------------------------------------------------------
+
+TEST(UniformRandom, TwoGeneratorsGiveIdenticalStreams) {
+    const std::vector<double> first = freshStream(0, 10000);
+    const std::vector<double> second = freshStream(0, 10000);
+    EXPECT_EQ(first, second);
+}
+
+TEST(UniformRandom, ValuesLieInRangeAndAboutHalfAreAtMostOneHalf) {
+    const std::vector<double> values = freshStream(0, 200000);
+    std::size_t atMostHalf = 0;
+    double smallest = 1.0, largest = 0.0;
+    for (const double value : values) {
+        smallest = std::min(smallest, value);
+        largest = std::max(largest, value);
+        if (value <= 0.5) ++atMostHalf;
+    }
+    EXPECT_GE(smallest, 0.0);
+    EXPECT_LT(largest, 1.0001);
+    EXPECT_GT(largest, 0.999);
+    EXPECT_LT(smallest, 0.001);
+    EXPECT_NEAR(static_cast<double>(atMostHalf) / static_cast<double>(values.size()), 0.5, 0.01);
+    // Each tenth of the range gets about a tenth of the values.
+    std::vector<int> tenths(11, 0);
+    for (const double value : values) ++tenths[static_cast<std::size_t>(value * 10)];
+    for (int t = 0; t < 10; ++t) EXPECT_NEAR(tenths[static_cast<std::size_t>(t)], 20000, 1000) << "tenth " << t;
+}
+
+// --- Counting a replicate against the observed value ----------------------------------------
+
+TEST(ExceedanceScore, ATieWithinTheToleranceOnEitherSideCountsOneHalf) {
+    EXPECT_EQ(exceedanceScore(2.5, 2.5), 0.5);
+    EXPECT_EQ(exceedanceScore(2.5 + 1.0e-7, 2.5), 0.5);
+    EXPECT_EQ(exceedanceScore(2.5 - 1.0e-7, 2.5), 0.5);
+    EXPECT_EQ(exceedanceScore(0.0, 0.0), 0.5);
+    EXPECT_EQ(exceedanceScore(tieTolerance, 0.0), 0.5);
+    EXPECT_EQ(exceedanceScore(-tieTolerance, 0.0), 0.5);
+}
+
+TEST(ExceedanceScore, FartherAboveCountsOneAndFartherBelowNothing) {
+    EXPECT_EQ(exceedanceScore(2.5 + 1.0e-5, 2.5), 1.0);
+    EXPECT_EQ(exceedanceScore(2.5 - 1.0e-5, 2.5), 0.0);
+    EXPECT_EQ(exceedanceScore(8.0, 0.0), 1.0);
+    EXPECT_EQ(exceedanceScore(0.0, 8.0), 0.0);
+    // The tolerance is the single-precision number nearest to 1.0E-6, a
+    // little below it: a difference of exactly 1.0E-6 is no tie.
+    EXPECT_EQ(exceedanceScore(1.0e-6, 0.0), 1.0);
+    EXPECT_EQ(exceedanceScore(-1.0e-6, 0.0), 0.0);
+    EXPECT_EQ(exceedanceScore(std::nextafter(tieTolerance, 1.0), 0.0), 1.0);
+}
+
+TEST(ExceedanceScore, NeverMoreThanOneSoAPValueNeverExceedsOne) {
+    const double observed = 3.7;
+    double previous = 0.0;
+    for (int step = -300; step <= 300; ++step) {
+        const double replicate = observed + step * 1.0e-8;
+        const double score = exceedanceScore(replicate, observed);
+        EXPECT_TRUE(score == 0.0 || score == 0.5 || score == 1.0) << replicate;
+        EXPECT_GE(score, previous) << "the score must not fall as the replicate grows: " << replicate;
+        previous = score;
+    }
+}
+
+}  // namespace
+}  // namespace triotdt::resampling
