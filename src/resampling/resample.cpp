@@ -135,15 +135,19 @@ WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::Frequ
     return model;
 }
 
-FiveStatistics observedStatistics(const WindowModel& model) {
+FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions versions) {
     Scratch scratch(model);
-    const std::vector<std::uint8_t> observed(static_cast<std::size_t>(model.phases->familyCount()), 0);
-    const statistics::Versions versions[1] = {observed};
+    const statistics::Versions one[1] = {versions};
     FiveStatistics result{};
-    knownPhaseStatistics(model, versions, scratch, std::span(result.data(), 1));
-    const statistics::FourValues weighted = weightedStatistics(model, observed, scratch);
+    knownPhaseStatistics(model, one, scratch, std::span(result.data(), 1));
+    const statistics::FourValues weighted = weightedStatistics(model, versions, scratch);
     std::copy(weighted.begin(), weighted.end(), result.begin() + 1);
     return result;
+}
+
+FiveStatistics observedStatistics(const WindowModel& model) {
+    const std::vector<std::uint8_t> observed(static_cast<std::size_t>(model.phases->familyCount()), 0);
+    return dataSetStatistics(model, observed);
 }
 
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,

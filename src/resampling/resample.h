@@ -49,6 +49,10 @@ WindowModel buildWindowModel(const haplotype::IndexedPhases& phases, const frequ
 // The five statistics with every family observed.
 FiveStatistics observedStatistics(const WindowModel& model);
 
+// The five statistics of one data set: family f exchanged where versions[f]
+// is non-zero, observed elsewhere.
+FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions versions);
+
 // Resamples the window with the next replicateCount × familyCount decisions of
 // `draws`: in each replicate, the families drawn for it have both parents'
 // transmitted and untransmitted alleles exchanged at every locus where their

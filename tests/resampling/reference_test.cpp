@@ -1,0 +1,257 @@
+// The analysis works on the haplotypes that occur, with both versions of every
+// combination and their shares worked out once per window. Here a
+// straightforward implementation, over every code of the window and
+// recomputing everything per data set, checks that it gives the same numbers
+// to the last bit: frequency sets, EM estimate, and all five statistics of
+// the observed data and of random replicates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "frequency/em.h"
+#include "frequency/frequency_sets.h"
+#include "haplotype/haplotype_code.h"
+#include "haplotype/indexed_phases.h"
+#include "haplotype/phasing.h"
+#include "resampling/resample.h"
+#include "support/random_trios.h"
+
+namespace triotdt {
+namespace {
+
+using haplotype::Combination;
+
+// Tables over every code 1..haplotypeCount (index code − 1).
+struct Dense {
+    std::vector<double> transmit, untransmit, homo;
+    explicit Dense(std::int32_t haplotypeCount)
+        : transmit(static_cast<std::size_t>(haplotypeCount)),
+          untransmit(static_cast<std::size_t>(haplotypeCount)),
+          homo(static_cast<std::size_t>(haplotypeCount)) {}
+};
+
+double denseStatistic(const Dense& d) {
+    double x = 0.0;
+    for (std::size_t h = 0; h < d.transmit.size(); ++h) {
+        const double denominator = (d.untransmit[h] + d.transmit[h]) - 2.0 * d.homo[h];
+        if (denominator > 0) x += (d.transmit[h] - d.untransmit[h]) * (d.transmit[h] - d.untransmit[h]) / denominator;
+    }
+    return x;
+}
+
+std::size_t at(std::int32_t code) { return static_cast<std::size_t>(code - 1); }
+
+// The families' combinations as a replicate sees them: exchanged families
+// decoded, traded at their resolved loci, encoded again.
+std::vector<std::vector<Combination>> replicateCombinations(const haplotype::Window& window,
+                                                            const haplotype::PhaseTable& phases,
+                                                            const std::vector<std::uint8_t>& exchanged) {
+    std::vector<std::vector<Combination>> result;
+    const auto n = static_cast<std::size_t>(window.size);
+    std::vector<std::int32_t> a(n), b(n), c(n), d(n);
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        std::vector<Combination> family(phases.combinationsOf(f).begin(), phases.combinationsOf(f).end());
+        if (exchanged[static_cast<std::size_t>(f)]) {
+            for (Combination& k : family) {
+                haplotype::decodeHaplotype(window, k.fatherTransmit, a);
+                haplotype::decodeHaplotype(window, k.fatherUntransmit, b);
+                haplotype::decodeHaplotype(window, k.motherTransmit, c);
+                haplotype::decodeHaplotype(window, k.motherUntransmit, d);
+                for (std::size_t j = 0; j < n; ++j) {
+                    if (!phases.resolvedAt(f, static_cast<std::int32_t>(j))) continue;
+                    std::swap(a[j], b[j]);
+                    std::swap(c[j], d[j]);
+                }
+                k = {haplotype::encodeHaplotype(window, a), haplotype::encodeHaplotype(window, b),
+                     haplotype::encodeHaplotype(window, c), haplotype::encodeHaplotype(window, d)};
+            }
+        }
+        result.push_back(family);
+    }
+    return result;
+}
+
+double referencePunamb(const std::vector<std::vector<Combination>>& families, std::int32_t haplotypeCount) {
+    Dense d(haplotypeCount);
+    for (const auto& family : families) {
+        if (family.size() != 1) continue;
+        const Combination& c = family[0];
+        d.transmit[at(c.fatherTransmit)] += 1;
+        d.transmit[at(c.motherTransmit)] += 1;
+        d.untransmit[at(c.fatherUntransmit)] += 1;
+        d.untransmit[at(c.motherUntransmit)] += 1;
+        if (c.fatherTransmit == c.fatherUntransmit) d.homo[at(c.fatherTransmit)] += 1;
+        if (c.motherTransmit == c.motherUntransmit) d.homo[at(c.motherTransmit)] += 1;
+    }
+    return denseStatistic(d);
+}
+
+double referenceWeighted(const std::vector<std::vector<Combination>>& families, const std::vector<double>& freq,
+                         std::int32_t haplotypeCount) {
+    Dense d(haplotypeCount);
+    for (const auto& family : families) {
+        std::vector<double> weight(family.size());
+        double total = 0;
+        for (std::size_t k = 0; k < family.size(); ++k) {
+            const Combination& c = family[k];
+            weight[k] = freq[at(c.fatherTransmit)] * freq[at(c.fatherUntransmit)] * freq[at(c.motherTransmit)] *
+                        freq[at(c.motherUntransmit)];
+            total = total + weight[k];
+        }
+        if (!(total > 0)) continue;
+        for (std::size_t k = 0; k < family.size(); ++k) {
+            const Combination& c = family[k];
+            const double s = weight[k] / total;
+            d.transmit[at(c.fatherTransmit)] += s;
+            d.transmit[at(c.motherTransmit)] += s;
+            d.untransmit[at(c.fatherUntransmit)] += s;
+            d.untransmit[at(c.motherUntransmit)] += s;
+            if (c.fatherTransmit == c.fatherUntransmit) d.homo[at(c.fatherTransmit)] += s;
+            if (c.motherTransmit == c.motherUntransmit) d.homo[at(c.motherTransmit)] += s;
+        }
+    }
+    return denseStatistic(d);
+}
+
+float referenceMatingProbability(const Combination& c, const std::vector<double>& q) {
+    float gF = static_cast<float>(q[at(c.fatherUntransmit)] * q[at(c.fatherTransmit)]);
+    if (c.fatherUntransmit != c.fatherTransmit) gF = 2 * gF;
+    float gM = static_cast<float>(q[at(c.motherUntransmit)] * q[at(c.motherTransmit)]);
+    if (c.motherUntransmit != c.motherTransmit) gM = 2 * gM;
+    float p = gF * gM;
+    p = p * 2;
+    if ((c.motherTransmit == c.fatherTransmit && c.motherUntransmit == c.fatherUntransmit) ||
+        (c.motherUntransmit == c.fatherTransmit && c.motherTransmit == c.fatherUntransmit)) {
+        p = p / 2;
+    }
+    return p;
+}
+
+// The EM over every code of the window, clearing every table in full and
+// computing every probability afresh.
+frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount) {
+    const auto size = static_cast<std::size_t>(haplotypeCount);
+    frequency::EmResult result;
+    result.emFreq.assign(size, 1.0 / haplotypeCount);
+    double previous = 0.0;
+    for (int iteration = 1; iteration <= frequency::emIterationLimit; ++iteration) {
+        result.iterations = iteration;
+        std::vector<double> expected(size, 0.0);
+        for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+            std::vector<double> share(size, 0.0);
+            float total = 0.0f;
+            for (const Combination& c : phases.combinationsOf(f)) {
+                const float p = referenceMatingProbability(c, result.emFreq);
+                total += p;
+                share[at(c.fatherTransmit)] += p;
+                share[at(c.fatherUntransmit)] += p;
+                share[at(c.motherTransmit)] += p;
+                share[at(c.motherUntransmit)] += p;
+            }
+            if (!(total > 0)) continue;
+            for (std::size_t h = 0; h < size; ++h) expected[h] += share[h] / total;
+        }
+        for (std::size_t h = 0; h < size; ++h) result.emFreq[h] = (expected[h] / 4.0) / phases.familyCount();
+        double likelihood = 0.0;
+        for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+            float total = 0.0f;
+            for (const Combination& c : phases.combinationsOf(f)) total += referenceMatingProbability(c, result.emFreq);
+            likelihood += std::log(static_cast<double>(total) + 1.0e-7);
+        }
+        if (std::fabs(likelihood - previous) <= 0.001) {
+            result.converged = true;
+            break;
+        }
+        previous = likelihood;
+    }
+    return result;
+}
+
+// A table by haplotype index, spread over every code (0 where no index is).
+std::vector<double> spread(const std::vector<double>& byIndex, const haplotype::IndexedPhases& phases) {
+    std::vector<double> byCode(static_cast<std::size_t>(phases.haplotypeCount), 0.0);
+    for (std::size_t i = 0; i < byIndex.size(); ++i) byCode[at(phases.codes[i])] = byIndex[i];
+    return byCode;
+}
+
+std::vector<std::uint8_t> randomVersions(test::SmallRandom& random, std::int32_t familyCount) {
+    std::vector<std::uint8_t> versions(static_cast<std::size_t>(familyCount));
+    for (auto& v : versions) v = static_cast<std::uint8_t>(random.below(2));
+    return versions;
+}
+
+// Compares everything for every window of `data`.
+void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
+    test::SmallRandom random{seed};
+    for (std::int32_t size = 1; size <= std::min(data.lociCount, 7); ++size) {
+        for (std::int32_t start = 1; start + size - 1 <= data.lociCount; ++start) {
+            SCOPED_TRACE("window " + std::to_string(start) + "-" + std::to_string(start + size - 1));
+            haplotype::Window window;
+            window.size = size;
+            window.start = start;
+            window.alleleCount.assign(data.alleleCount.begin() + start - 1, data.alleleCount.begin() + start - 1 + size);
+            window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
+            const haplotype::PhaseTable table = haplotype::phaseFamilies(data, window);
+            const haplotype::IndexedPhases phases = haplotype::indexPhases(table, window.haplotypeCount);
+
+            frequency::CountTables counts;
+            const std::int32_t known = frequency::countTransmissions(phases, counts);
+            frequency::FrequencySets sets;
+            sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, known);
+            sets.equalFreq = frequency::equalFrequencies(phases);
+            sets.phaseShareFreq = frequency::phaseShareFrequencies(phases);
+            const frequency::EmResult em = frequency::estimateHaplotypeFrequencies(phases);
+            sets.emFreq = em.emFreq;
+
+            const frequency::EmResult expectedEm = referenceEm(table, window.haplotypeCount);
+            EXPECT_EQ(em.iterations, expectedEm.iterations);
+            EXPECT_EQ(em.converged, expectedEm.converged);
+            EXPECT_EQ(spread(em.emFreq, phases), expectedEm.emFreq);
+
+            // The weights over every code: equal frequencies everywhere, the others 0 off the index.
+            std::vector<std::vector<double>> dense = {spread(sets.haplotypeFreq, phases),
+                                                      std::vector<double>(static_cast<std::size_t>(window.haplotypeCount),
+                                                                          1.0 / window.haplotypeCount),
+                                                      spread(sets.phaseShareFreq, phases), expectedEm.emFreq};
+            const resampling::WindowModel model = resampling::buildWindowModel(phases, sets);
+            for (int replicate = 0; replicate <= 12; ++replicate) {
+                // Data set 0 is the observed data; the others exchange families at random.
+                const std::vector<std::uint8_t> versions =
+                    replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
+                                   : randomVersions(random, data.familyCount);
+                const auto families = replicateCombinations(window, table, versions);
+                const resampling::FiveStatistics actual = resampling::dataSetStatistics(model, versions);
+                EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount)) << "Punamb, data set " << replicate;
+                for (std::size_t s = 0; s < 4; ++s) {
+                    EXPECT_EQ(actual[s + 1], referenceWeighted(families, dense[s], window.haplotypeCount))
+                        << "weighted statistic " << s << ", data set " << replicate;
+                }
+            }
+        }
+    }
+}
+
+TEST(ReferenceComparison, BiallelicLociWithManyAmbiguousFamilies) {
+    compareWindows(test::randomTrios(1, 40, {2, 2, 2, 2, 2, 2, 2, 2}), 11);
+}
+
+TEST(ReferenceComparison, MultiallelicLoci) {
+    compareWindows(test::randomTrios(2, 30, {3, 4, 2, 5, 3, 2, 4}), 12);
+}
+
+TEST(ReferenceComparison, FewFamilies) {
+    compareWindows(test::randomTrios(3, 3, {2, 3, 2}), 13);
+    compareWindows(test::randomTrios(4, 1, {2, 2, 2, 2}), 14);
+}
+
+TEST(ReferenceComparison, ManySeeds) {
+    for (std::uint64_t seed = 100; seed < 120; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        compareWindows(test::randomTrios(seed, 12, {2, 3, 2, 2}), seed);
+    }
+}
+
+}  // namespace
+}  // namespace triotdt
