@@ -12,6 +12,7 @@
 #include "frequency/frequency_sets.h"
 #include "frequency/transmission_counts.h"
 #include "haplotype/phasing.h"
+#include "import/import_command.h"
 #include "report/output_unit.h"
 #include "report/reports.h"
 #include "report/run_error.h"
@@ -173,6 +174,7 @@ int runProgram(int argc, char** argv) {
     (void)argv;
     // A file-size limit must fail the write, not kill the run silently.
     std::signal(SIGXFSZ, SIG_IGN);
+    if (argc > 1 && std::string_view(argv[1]) == "import") return import::runImportCommand(argc, argv);
     if (argc > 1) {
         std::cerr << "triotdt: takes no arguments; it reads tdtinput.dat in the working folder\n";
         return 2;
