@@ -99,12 +99,11 @@ ImportRun importGenotypes(const ImportOptions& options) {
 
 void addImportOptions(CLI::App& command, ImportOptions& options) {
     CLI::Option_group* input = command.add_option_group("input", "The genotype files (one of the three kinds)");
-    CLI::Option* ped = input->add_option("--ped", options.ped, "PLINK text genotypes (.ped); needs --map")->type_name("FILE");
-    CLI::Option* bfile = input->add_option("--bfile", options.bfile,
-                                           "PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim and PREFIX.fam")
-                             ->type_name("PREFIX");
+    CLI::Option* ped = input->add_option("--ped", options.ped, "PLINK text genotypes (.ped)")->type_name("FILE");
+    input->add_option("--bfile", options.bfile, "PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim and PREFIX.fam")
+        ->type_name("PREFIX");
     CLI::Option* vcf = input->add_option("--vcf", options.vcf,
-                                         "VCF (.vcf or bgzip-compressed .vcf.gz) or BCF genotypes; needs --pedigree")
+                                         "VCF (.vcf or bgzip-compressed .vcf.gz) or BCF genotypes")
                            ->type_name("FILE");
     input->require_option(1);
 
@@ -116,7 +115,6 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
         ->type_name("FILE")
         ->needs(vcf);
     vcf->needs(command.get_option("--pedigree"));
-    (void)bfile;
 
     command
         .add_option("--region", options.region,
@@ -128,7 +126,7 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
                 std::string problem;
                 return parseRegion(text, &problem) ? std::string() : problem;
             },
-            "CHR:FROM-TO", "region"));
+            "", "region"));
     command.add_option("--markers", options.markers,
                        "Only the markers named in FILE (one a line), in the order of the file")
         ->type_name("FILE");

@@ -21,11 +21,14 @@ std::string locusText(const Locus& locus) {
     return locus.name + " (" + locus.chromosome + ":" + std::to_string(locus.position) + ")";
 }
 
+std::string childText(const ImportRun& run, const Trio& trio) {
+    const Person& child = run.data.people[static_cast<std::size_t>(trio.child)];
+    return "family " + child.family + ", child " + child.id;
+}
+
 std::string trioText(const ImportRun& run, const Trio& trio) {
     const auto& people = run.data.people;
-    const Person& child = people[static_cast<std::size_t>(trio.child)];
-    return "family " + child.family + ", child " + child.id + " (father " +
-           people[static_cast<std::size_t>(trio.father)].id + ", mother " +
+    return childText(run, trio) + " (father " + people[static_cast<std::size_t>(trio.father)].id + ", mother " +
            people[static_cast<std::size_t>(trio.mother)].id + ")";
 }
 
@@ -74,8 +77,8 @@ Section droppedSection(const ImportRun& run, bool trios, Problem reason, const c
             if (++count > problemsShown) continue;
             line += count == 1 ? ": " : "; ";
             line += trios ? run.data.table.loci[static_cast<std::size_t>(problem.locus)].name
-                          : trioText(run, run.search.trios[static_cast<std::size_t>(problem.trio)]);
-            line += " " + problemText(run, problem);
+                          : childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)]);
+            line += " (" + problemText(run, problem) + ")";
         }
         if (count > problemsShown) line += "; and " + std::to_string(count - problemsShown) + " more";
         section.lines.push_back(std::move(line));

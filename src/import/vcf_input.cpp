@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include <htslib/hts_log.h>
-#include <htslib/synced_bcf_reader.h>
+#include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
 #include "import/import_error.h"
@@ -14,33 +15,72 @@
 namespace triotdt::import {
 namespace {
 
-struct ReaderDeleter {
-    void operator()(bcf_srs_t* reader) const { bcf_sr_destroy(reader); }
-};
-using SyncedReader = std::unique_ptr<bcf_srs_t, ReaderDeleter>;
+// The records of a VCF or BCF file, all of them, or through the index those
+// that overlap a region (when the file has an index).
+class VcfRecords {
+public:
+    VcfRecords(const std::string& path, const std::optional<Region>& region) : path_(path) {
+        file_ = hts_open(path.c_str(), "r");
+        if (file_ == nullptr) throw ImportError(path + ": cannot be opened for reading");
+        const htsExactFormat format = hts_get_format(file_)->format;
+        if (format != vcf && format != bcf) throw ImportError(path + ": is neither a VCF nor a BCF file");
+        header_ = bcf_hdr_read(file_);
+        if (header_ == nullptr) throw ImportError(path + ": its header cannot be read");
+        if (region) openRegion(format, region->text());
+    }
+    ~VcfRecords() {
+        if (iterator_ != nullptr) hts_itr_destroy(iterator_);
+        if (index_ != nullptr) hts_idx_destroy(index_);
+        if (tabix_ != nullptr) tbx_destroy(tabix_);
+        if (header_ != nullptr) bcf_hdr_destroy(header_);
+        if (file_ != nullptr) hts_close(file_);
+        std::free(line_.s);
+    }
+    VcfRecords(const VcfRecords&) = delete;
+    VcfRecords& operator=(const VcfRecords&) = delete;
 
-// Opens the file through the index when a region is asked for and an index
-// is there, and as a whole otherwise.
-SyncedReader openVcf(const std::string& path, const MarkerSelection& selection) {
-    if (selection.region) {
-        SyncedReader reader(bcf_sr_init());
-        const std::string region = selection.region->text();
-        const int level = hts_get_log_level();
-        hts_set_log_level(HTS_LOG_OFF);  // a missing index is no error here
-        const bool opened = bcf_sr_set_regions(reader.get(), region.c_str(), 0) == 0 &&
-                            bcf_sr_add_reader(reader.get(), path.c_str()) == 1;
-        hts_set_log_level(static_cast<htsLogLevel>(level));
-        if (opened) return reader;
-        if (reader->errnum != idx_load_failed) {
-            throw ImportError(path + ": cannot be read as VCF or BCF (" + bcf_sr_strerror(reader->errnum) + ")");
+    const bcf_hdr_t* header() const { return header_; }
+
+    // Reads the next record; false at the end. Throws ImportError for a record
+    // that cannot be read; `after` names the record before it.
+    bool next(bcf1_t* record, const std::string& after) {
+        if (noRecords_) return false;
+        int result;
+        if (iterator_ == nullptr) {
+            result = bcf_read(file_, header_, record);
+        } else if (index_ != nullptr) {
+            result = bcf_itr_next(file_, iterator_, record);
+        } else {
+            result = tbx_itr_next(file_, tabix_, iterator_, &line_);
+            if (result >= 0) result = vcf_parse1(&line_, header_, record) == 0 ? 0 : -2;
         }
+        if (result >= 0) return true;
+        if (result == -1) return false;
+        throw ImportError(path_ + ": the record after " + after + " cannot be read (htslib's message above says why)");
     }
-    SyncedReader reader(bcf_sr_init());
-    if (bcf_sr_add_reader(reader.get(), path.c_str()) != 1) {
-        throw ImportError(path + ": cannot be read as VCF or BCF (" + bcf_sr_strerror(reader->errnum) + ")");
+
+private:
+    void openRegion(htsExactFormat format, const std::string& region) {
+        if (format == bcf) {
+            index_ = bcf_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
+            if (index_ != nullptr) iterator_ = bcf_itr_querys(index_, header_, region.c_str());
+        } else {
+            tabix_ = tbx_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
+            if (tabix_ != nullptr) iterator_ = tbx_itr_querys(tabix_, region.c_str());
+        }
+        // The index knows no such chromosome: no record lies in the region.
+        noRecords_ = (index_ != nullptr || tabix_ != nullptr) && iterator_ == nullptr;
     }
-    return reader;
-}
+
+    std::string path_;
+    htsFile* file_ = nullptr;
+    bcf_hdr_t* header_ = nullptr;
+    hts_idx_t* index_ = nullptr;
+    tbx_t* tabix_ = nullptr;
+    hts_itr_t* iterator_ = nullptr;
+    kstring_t line_ = {0, 0, nullptr};
+    bool noRecords_ = false;
+};
 
 // Gives each pedigree person the VCF sample of the same name as column, and
 // lists the samples that no person names.
@@ -107,8 +147,8 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
     data.table.personCount = data.people.size();
     checkReadable(vcfPath);
     hts_set_log_level(HTS_LOG_ERROR);
-    const SyncedReader reader = openVcf(vcfPath, selection);
-    const bcf_hdr_t* header = bcf_sr_get_header(reader.get(), 0);
+    VcfRecords records(vcfPath, selection.region);
+    const bcf_hdr_t* header = records.header();
     if (bcf_hdr_nsamples(header) == 0) throw ImportError(vcfPath + ": has no samples, so no genotypes");
     const int gtId = bcf_hdr_id2int(header, BCF_DT_ID, "GT");
     if (gtId < 0 || !bcf_hdr_idinfo_exists(header, BCF_HL_FMT, gtId)) {
@@ -116,24 +156,26 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
     }
     matchSamples(header, pedigreePath, data);
 
+    const std::unique_ptr<bcf1_t, void (*)(bcf1_t*)> record(bcf_init(), bcf_destroy);
     std::int32_t* values = nullptr;
     int capacity = 0;
     const std::unique_ptr<std::int32_t*, void (*)(std::int32_t**)> release(&values, [](std::int32_t** p) { std::free(*p); });
     std::string last = "the header";
-    while (bcf_sr_next_line(reader.get()) > 0) {
-        bcf1_t* record = bcf_sr_get_line(reader.get(), 0);
+    while (records.next(record.get(), last)) {
         ++data.markersRead;
-        bcf_unpack(record, BCF_UN_STR);
+        bcf_unpack(record.get(), BCF_UN_STR);
         const std::string chromosome = bcf_hdr_id2name(header, record->rid);
         const std::int64_t position = record->pos + 1;
         const std::string id = record->d.id;
+        last = "record " + std::to_string(data.markersRead) + " (" + chromosome + ":" + std::to_string(position) + ")";
+        // htslib reads a POS that is not a number as 0.
+        if (position < 1) throw ImportError(vcfPath + ", " + last + ": POS is not a whole number of 1 or more");
         const std::string name = id == "." ? chromosome + ":" + std::to_string(position) : id;
-        last = chromosome + ":" + std::to_string(position);
         if (!selection.includes(chromosome, position, name)) continue;
 
-        Locus locus{chromosome, position, name, {}, vcfPath + ", record " + last};
+        Locus locus{chromosome, position, name, {}, vcfPath + ", " + last};
         for (int a = 0; a < record->n_allele; ++a) locus.alleles.emplace_back(record->d.allele[a]);
-        const int valueCount = bcf_get_genotypes(header, record, &values, &capacity);
+        const int valueCount = bcf_get_genotypes(header, record.get(), &values, &capacity);
         Genotype* genotypes = data.table.addLocus(std::move(locus));
         if (valueCount <= 0) continue;  // no GT at this record: every genotype is missing
         const int perSample = valueCount / bcf_hdr_nsamples(header);
@@ -141,12 +183,8 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         for (std::size_t p = 0; p < data.people.size(); ++p) {
             const std::int32_t s = data.people[p].column;
             if (s < 0) continue;
-            genotypes[p] = readGenotype(values + s * perSample, perSample, record, where, header->samples[s]);
+            genotypes[p] = readGenotype(values + s * perSample, perSample, record.get(), where, header->samples[s]);
         }
-    }
-    if (reader->errnum != 0) {
-        throw ImportError(vcfPath + ": the record after " + last + " cannot be read (" +
-                          bcf_sr_strerror(reader->errnum) + ")");
     }
     return data;
 }
