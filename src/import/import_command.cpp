@@ -162,6 +162,8 @@ int runImport(const ImportOptions& options) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "triotdt import: out of memory\n";
+    } catch (const std::exception& error) {
+        std::cerr << "triotdt import: internal error: " << error.what() << "\n";
     }
     return 1;
 }

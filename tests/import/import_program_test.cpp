@@ -181,6 +181,17 @@ TEST_F(ImportProgram, AnExistingOutputFileIsNeverOverwritten) {
     EXPECT_FALSE(fs::exists(folder / "tdtimport.log"));
 }
 
+TEST_F(ImportProgram, AFailedWriteRemovesEveryFileItCreated) {
+    copyVcf();
+    // tdtinput.dat and tdtloci.tsv fit in 1000 bytes, tdtimport.log does not.
+    const ProgramRun run = runTriotdt(folder, vcfInput, 1000);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("triotdt import: WRITE of file 'tdtimport.log': the file could not be written completely"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(anyOutput(folder));
+}
+
 TEST_F(ImportProgram, BadUsageEndsWithStatusTwo) {
     copyVcf();
     for (const auto& arguments : std::vector<std::vector<std::string>>{

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +11,8 @@
 
 namespace triotdt::testing {
 
-ProgramRun runTriotdt(const std::filesystem::path& folder, const std::vector<std::string>& arguments) {
+ProgramRun runTriotdt(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                      std::optional<std::uint64_t> fileSizeLimit) {
     const std::filesystem::path out = folder / ".stdout", err = folder / ".stderr";
     std::vector<std::string> words{TRIOTDT_BINARY};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -24,6 +26,10 @@ ProgramRun runTriotdt(const std::filesystem::path& folder, const std::vector<std
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (outFd < 0 || errFd < 0 || ::chdir(folder.c_str()) != 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) {
             _exit(127);
+        }
+        if (fileSizeLimit) {
+            const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
         ::execv(argv[0], argv.data());
         _exit(127);

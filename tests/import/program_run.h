@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,9 @@ struct ProgramRun {
 };
 
 // Runs the built triotdt with `arguments` in `folder` (the working folder).
-ProgramRun runTriotdt(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
+// A `fileSizeLimit` (bytes) makes every longer write to a file fail.
+ProgramRun runTriotdt(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                      std::optional<std::uint64_t> fileSizeLimit = std::nullopt);
 
 // A new, empty scratch folder named after the running test.
 std::filesystem::path scratchFolder();
