@@ -64,23 +64,25 @@ void appendSection(std::string& out, const Section& section) {
 }
 
 // One line per trio or marker left out for `reason`: its name, then each of
-// its problems named by `other` (the marker of a trio, the trio of a marker).
+// its problems, named by marker for a trio and by trio for a marker.
 Section droppedSection(const ImportRun& run, bool trios, Problem reason, const char* title) {
     const auto& dropped = trios ? run.outcome.trioDropped : run.outcome.locusDropped;
+    std::vector<std::string> details(dropped.size());
+    std::vector<std::size_t> counts(dropped.size());
+    for (const TrioProblem& problem : run.outcome.problems) {
+        const auto i = static_cast<std::size_t>(trios ? problem.trio : problem.locus);
+        if (dropped[i] != reason || ++counts[i] > problemsShown) continue;
+        details[i] += counts[i] == 1 ? ": " : "; ";
+        details[i] += trios ? run.data.table.loci[static_cast<std::size_t>(problem.locus)].name
+                            : childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)]);
+        details[i] += " (" + problemText(run, problem) + ")";
+    }
     Section section{title, {}};
     for (std::size_t i = 0; i < dropped.size(); ++i) {
         if (dropped[i] != reason) continue;
         std::string line = trios ? trioText(run, run.search.trios[i]) : locusText(run.data.table.loci[i]);
-        std::size_t count = 0;
-        for (const TrioProblem& problem : run.outcome.problems) {
-            if (static_cast<std::size_t>(trios ? problem.trio : problem.locus) != i) continue;
-            if (++count > problemsShown) continue;
-            line += count == 1 ? ": " : "; ";
-            line += trios ? run.data.table.loci[static_cast<std::size_t>(problem.locus)].name
-                          : childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)]);
-            line += " (" + problemText(run, problem) + ")";
-        }
-        if (count > problemsShown) line += "; and " + std::to_string(count - problemsShown) + " more";
+        line += details[i];
+        if (counts[i] > problemsShown) line += "; and " + std::to_string(counts[i] - problemsShown) + " more";
         section.lines.push_back(std::move(line));
     }
     return section;
