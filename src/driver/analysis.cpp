@@ -17,6 +17,7 @@
 #include "frequency/transmission_counts.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
+#include "import/import_command.h"
 #include "report/output_unit.h"
 #include "report/reports.h"
 #include "report/run_error.h"
@@ -194,6 +195,7 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
 int runProgram(int argc, char** argv) {
     // A file-size limit must fail the write, not kill the run silently.
     std::signal(SIGXFSZ, SIG_IGN);
+    if (argc > 1 && std::string_view(argv[1]) == "import") return import::runImportCommand(argc, argv);
     RunOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "import/pedigree.h"
+
+namespace triotdt::import {
+
+// A marker as the genotype file describes it.
+struct Locus {
+    std::string chromosome;
+    std::int64_t position = 0;
+    std::string name;
+    // The labels of alleles 1, 2, ... in allele-number order.
+    std::vector<std::string> alleles;
+    std::string origin;  // where it was read, for messages ("trios.bim, line 3")
+};
+
+// Two allele numbers, each 1..alleles.size() of its locus; 0 marks a missing
+// genotype (both are 0 then).
+struct Genotype {
+    std::int32_t first = 0;
+    std::int32_t second = 0;
+
+    bool missing() const { return first == 0; }
+};
+
+// The genotypes of the selected loci, locus after locus, one per person of
+// the pedigree (a person who is not genotyped stays missing).
+struct GenotypeTable {
+    std::vector<Locus> loci;
+    std::size_t personCount = 0;
+    std::vector<Genotype> genotypes;
+
+    Genotype at(std::size_t locus, std::int32_t person) const {
+        return genotypes[locus * personCount + static_cast<std::size_t>(person)];
+    }
+    // Appends a locus whose genotypes are all missing and returns its first genotype.
+    Genotype* addLocus(Locus locus) {
+        loci.push_back(std::move(locus));
+        genotypes.resize(genotypes.size() + personCount);
+        return genotypes.data() + (loci.size() - 1) * personCount;
+    }
+};
+
+// What a genotype reader gives: the people (with the columns of those who are
+// genotyped), the selected loci with their genotypes, and counts for the summary.
+struct GenotypeData {
+    std::vector<Person> people;
+    GenotypeTable table;
+    std::string files;               // the files read, for the summary
+    std::int64_t markersRead = 0;    // markers (VCF records) read, selected or not
+    // The pedigree is a file of its own (VCF), so people may lack genotypes
+    // and samples may lack a pedigree line.
+    bool separatePedigree = false;
+    std::vector<std::string> samplesNotInPedigree;  // VCF samples no pedigree line names
+};
+
+}  // namespace triotdt::import

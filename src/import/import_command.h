@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace triotdt::import {
+
+// The options of `triotdt import`. Exactly one input: ped + map, bfile, or
+// vcf + pedigree.
+struct ImportOptions {
+    std::string ped;       // PLINK text genotypes (.ped)
+    std::string map;       // its markers (.map)
+    std::string bfile;     // PLINK binary prefix: PREFIX.bed, PREFIX.bim, PREFIX.fam
+    std::string vcf;       // VCF (plain or bgzip-compressed) or BCF
+    std::string pedigree;  // six-column pedigree of the VCF's samples
+    std::string region;    // CHR:FROM-TO; empty: every position
+    std::string markers;   // file of marker names, one a line; empty: every marker
+    std::int32_t replicates = 1000;
+    bool dropMarkers = false;  // leave out markers instead of trios
+};
+
+// Registers the options, with their help texts and the rules of which go
+// together, on a CLI11 command.
+void addImportOptions(CLI::App& command, ImportOptions& options);
+
+// Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and
+// tdtimport.log as new files in the working folder and prints the summary.
+// Returns 0, or 1 after printing the reason on standard error (a bad file,
+// an output file that exists already, nothing left to analyse).
+int runImport(const ImportOptions& options);
+
+// `triotdt import ...`: argv[1] is "import". Parses the options (exit status
+// 2 for bad usage, 0 for --help) and runs the import.
+int runImportCommand(int argc, char** argv);
+
+}  // namespace triotdt::import

@@ -1,0 +1,52 @@
+#include "import/line_reader.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include "import/import_error.h"
+
+namespace triotdt::import {
+
+void checkReadable(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) throw ImportError(path + ": file not found");
+    if (std::filesystem::is_directory(status)) throw ImportError(path + ": is a folder, not a file");
+}
+
+LineReader::LineReader(std::string path) : path_(std::move(path)) {
+    checkReadable(path_);
+    stream_.open(path_, std::ios::binary);
+    if (!stream_) throw ImportError(path_ + ": cannot be opened for reading");
+}
+
+bool LineReader::next() {
+    while (std::getline(stream_, line_)) {
+        ++lineNumber_;
+        fields_.clear();
+        const std::string_view line(line_);
+        std::size_t pos = 0;
+        for (;;) {
+            pos = line.find_first_not_of(" \t\r", pos);
+            if (pos == std::string_view::npos) break;
+            const std::size_t end = std::min(line.find_first_of(" \t\r", pos), line.size());
+            fields_.push_back(line.substr(pos, end - pos));
+            pos = end;
+        }
+        if (!fields_.empty()) return true;
+    }
+    if (stream_.bad()) throw ImportError(path_ + ": the file cannot be read after line " + std::to_string(lineNumber_));
+    return false;
+}
+
+void LineReader::fail(const std::string& problem) const {
+    throw ImportError(path_ + ", line " + std::to_string(lineNumber_) + ": " + problem);
+}
+
+bool parseWholeNumber(std::string_view text, std::int64_t& value) {
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return result.ec == std::errc() && result.ptr == end;
+}
+
+}  // namespace triotdt::import

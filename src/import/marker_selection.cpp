@@ -1,0 +1,78 @@
+#include "import/marker_selection.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "import/import_error.h"
+#include "import/line_reader.h"
+
+namespace triotdt::import {
+
+std::string Region::text() const { return chromosome + ":" + std::to_string(from) + "-" + std::to_string(to); }
+
+std::optional<Region> parseRegion(std::string_view text, std::string* problem) {
+    const auto fail = [&](const char* why) -> std::optional<Region> {
+        if (problem != nullptr) *problem = why;
+        return std::nullopt;
+    };
+    // The last colon: chromosome names may hold colons themselves.
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) return fail("a region is CHR:FROM-TO, e.g. 7:117500000-117700000");
+    const std::string_view range = text.substr(colon + 1);
+    const std::size_t dash = range.find('-');
+    Region region{std::string(text.substr(0, colon)), 0, 0};
+    if (dash == std::string_view::npos || !parseWholeNumber(range.substr(0, dash), region.from) ||
+        !parseWholeNumber(range.substr(dash + 1), region.to)) {
+        return fail("FROM and TO of CHR:FROM-TO must be whole numbers");
+    }
+    if (region.from < 1 || region.to < region.from) return fail("a region needs 1 <= FROM <= TO");
+    return region;
+}
+
+MarkerSelection selectMarkers(std::optional<Region> region, const std::string& listPath) {
+    MarkerSelection selection{std::move(region), std::nullopt, listPath, {}};
+    if (listPath.empty()) return selection;
+    LineReader reader(listPath);
+    std::vector<ListedMarker> list;
+    while (reader.next()) {
+        if (reader.fields().size() != 1) {
+            reader.fail("one marker name per line, found " + std::to_string(reader.fields().size()) + " fields");
+        }
+        std::string name(reader.fields().front());
+        const auto [at, added] = selection.listedNames.emplace(name, reader.lineNumber());
+        if (!added) reader.fail("marker " + name + " is already listed on line " + std::to_string(at->second));
+        list.push_back({std::move(name), reader.lineNumber()});
+    }
+    if (list.empty()) throw ImportError(listPath + ": lists no marker");
+    selection.list = std::move(list);
+    return selection;
+}
+
+void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
+    if (!selection.list) return;
+    std::unordered_map<std::string, std::size_t> found;
+    for (std::size_t l = 0; l < table.loci.size(); ++l) {
+        const auto [at, added] = found.emplace(table.loci[l].name, l);
+        if (!added) {
+            throw ImportError(selection.listPath + ": marker " + table.loci[l].name + " is not one marker but several (" +
+                              table.loci[at->second].origin + ", and " + table.loci[l].origin + ")");
+        }
+    }
+    GenotypeTable arranged;
+    arranged.personCount = table.personCount;
+    for (const ListedMarker& listed : *selection.list) {
+        const auto at = found.find(listed.name);
+        if (at == found.end()) {
+            throw ImportError(selection.listPath + ", line " + std::to_string(listed.line) + ": marker " + listed.name +
+                              " is not in the genotype file" +
+                              (selection.region ? " within the region " + selection.region->text() : std::string()));
+        }
+        const std::size_t l = at->second;
+        Genotype* genotypes = arranged.addLocus(std::move(table.loci[l]));
+        std::copy_n(table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount), table.personCount,
+                    genotypes);
+    }
+    table = std::move(arranged);
+}
+
+}  // namespace triotdt::import

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "import/genotype_table.h"
+
+namespace triotdt::import {
+
+// A stretch of one chromosome, both ends included.
+struct Region {
+    std::string chromosome;
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+
+    bool contains(std::string_view chromosome_, std::int64_t position) const {
+        return chromosome_ == chromosome && position >= from && position <= to;
+    }
+    std::string text() const;
+};
+
+// "CHR:FROM-TO" with 1 <= FROM <= TO; empty with `problem` set otherwise.
+std::optional<Region> parseRegion(std::string_view text, std::string* problem = nullptr);
+
+// A marker name of a --markers file, with its line there.
+struct ListedMarker {
+    std::string name;
+    std::int64_t line = 0;
+};
+
+// Which markers the import takes: those in the region (when given) and on
+// the list (when given), in the list's order.
+struct MarkerSelection {
+    std::optional<Region> region;
+    std::optional<std::vector<ListedMarker>> list;
+    std::string listPath;
+    std::unordered_map<std::string, std::int64_t> listedNames;  // name -> line of the list
+
+    bool includes(const std::string& chromosome, std::int64_t position, const std::string& name) const {
+        return (!region || region->contains(chromosome, position)) && (!list || listedNames.contains(name));
+    }
+};
+
+// The selection of a region (optional) and a marker list file (none when
+// `listPath` is empty): one marker name per line, blank lines skipped. Throws
+// ImportError for a line with more than one name or a name listed twice.
+MarkerSelection selectMarkers(std::optional<Region> region, const std::string& listPath);
+
+// Puts the loci in the order of the list, when there is one. Throws
+// ImportError for a listed name that is not among the loci read, or that more
+// than one locus carries.
+void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection);
+
+}  // namespace triotdt::import

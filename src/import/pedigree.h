@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "import/line_reader.h"
+
+namespace triotdt::import {
+
+// One person of a pedigree (.fam, .ped or the pedigree file given with a VCF).
+struct Person {
+    std::string family;
+    std::string id;
+    std::string father;  // "0": not known
+    std::string mother;  // "0": not known
+    std::int64_t line = 0;  // line of the pedigree file, for messages
+    // Where the person's genotypes are in the genotype file (the VCF sample
+    // or the .ped/.fam row), or -1 when the person is not genotyped.
+    std::int32_t column = -1;
+};
+
+// The first six fields of the current line (family, person, father, mother,
+// sex, phenotype; sex and phenotype are not used). Throws ImportError for a
+// line with fewer than six fields, a person named "0", or a person who is
+// his or her own parent.
+Person readPersonFields(const LineReader& reader);
+
+// Every person of a six-column pedigree file, in file order; the column is
+// left at -1. Throws ImportError for a malformed line or a person listed twice
+// in one family.
+std::vector<Person> readPedigreeFile(const std::string& path);
+
+// Throws ImportError when a family lists the same person twice.
+void checkUniquePeople(const std::vector<Person>& people, const std::string& path);
+
+// A trio: indices into the people.
+struct Trio {
+    std::int32_t father = 0;
+    std::int32_t mother = 0;
+    std::int32_t child = 0;
+};
+
+// A genotyped child who names both parents but does not form a trio, and why.
+struct UnmatchedChild {
+    std::int32_t child = 0;
+    std::string reason;  // "father D1 is not in the data"
+};
+
+struct TrioSearch {
+    std::vector<Trio> trios;  // in the order of the children in the pedigree
+    std::vector<UnmatchedChild> unmatched;
+};
+
+// Every genotyped child whose father and mother are both genotyped members
+// of the same family forms one trio; siblings form trios of their own with
+// the same parents.
+TrioSearch findTrios(const std::vector<Person>& people);
+
+}  // namespace triotdt::import

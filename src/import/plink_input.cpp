@@ -1,0 +1,172 @@
+#include "import/plink_input.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+#include "import/import_error.h"
+#include "import/line_reader.h"
+
+namespace triotdt::import {
+namespace {
+
+constexpr std::string_view missingAllele = "0";
+
+// Chromosome, marker name and position of a .map or .bim line.
+Locus readMarkerFields(const LineReader& reader, std::size_t fieldCount, const char* layout) {
+    const auto& fields = reader.fields();
+    if (fields.size() != fieldCount) {
+        reader.fail(std::to_string(fields.size()) + " fields; a line of this file has " + std::to_string(fieldCount) +
+                    ": " + layout);
+    }
+    Locus locus;
+    locus.chromosome = fields[0];
+    locus.name = fields[1];
+    if (!parseWholeNumber(fields[3], locus.position) || locus.position < 0) {
+        reader.fail("position '" + std::string(fields[3]) + "' of marker " + locus.name +
+                    " is not a whole number of 0 or more");
+    }
+    locus.origin = reader.path() + ", line " + std::to_string(reader.lineNumber());
+    return locus;
+}
+
+std::int32_t alleleNumber(Locus& locus, std::string_view label) {
+    if (label == missingAllele) return 0;
+    const auto at = std::find(locus.alleles.begin(), locus.alleles.end(), label);
+    if (at != locus.alleles.end()) return static_cast<std::int32_t>(at - locus.alleles.begin()) + 1;
+    locus.alleles.emplace_back(label);
+    return static_cast<std::int32_t>(locus.alleles.size());
+}
+
+// Turns person-major genotypes into the locus-major table.
+void fillTable(GenotypeTable& table, const std::vector<Genotype>& byPerson) {
+    const std::size_t lociCount = table.loci.size();
+    table.genotypes.resize(lociCount * table.personCount);
+    for (std::size_t p = 0; p < table.personCount; ++p) {
+        for (std::size_t l = 0; l < lociCount; ++l) table.genotypes[l * table.personCount + p] = byPerson[p * lociCount + l];
+    }
+}
+
+std::string byteCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+}  // namespace
+
+GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection) {
+    GenotypeData data;
+    data.files = pedPath + " and " + mapPath;
+    std::vector<std::size_t> selected;  // .map line index of each selected locus
+    LineReader map(mapPath);
+    for (; map.next(); ++data.markersRead) {
+        Locus locus = readMarkerFields(map, 4, "chromosome, marker, genetic distance, position");
+        if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
+        selected.push_back(static_cast<std::size_t>(data.markersRead));
+        data.table.loci.push_back(std::move(locus));
+    }
+
+    const std::size_t expected = 6 + 2 * static_cast<std::size_t>(data.markersRead);
+    std::vector<Genotype> byPerson;
+    LineReader ped(pedPath);
+    while (ped.next()) {
+        const auto& fields = ped.fields();
+        if (fields.size() != expected) {
+            ped.fail(std::to_string(fields.size()) + " fields; with the " + std::to_string(data.markersRead) +
+                     " markers of " + mapPath + " a line has 6 + 2 x " + std::to_string(data.markersRead) + " = " +
+                     std::to_string(expected));
+        }
+        Person person = readPersonFields(ped);
+        person.column = static_cast<std::int32_t>(data.people.size());
+        data.people.push_back(std::move(person));
+        for (std::size_t s = 0; s < selected.size(); ++s) {
+            Locus& locus = data.table.loci[s];
+            const std::int32_t a = alleleNumber(locus, fields[6 + 2 * selected[s]]);
+            const std::int32_t b = alleleNumber(locus, fields[7 + 2 * selected[s]]);
+            byPerson.push_back(a == 0 || b == 0 ? Genotype{} : Genotype{a, b});
+        }
+    }
+    checkUniquePeople(data.people, pedPath);
+    data.table.personCount = data.people.size();
+    fillTable(data.table, byPerson);
+    return data;
+}
+
+GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& selection) {
+    const std::string bedPath = prefix + ".bed", bimPath = prefix + ".bim", famPath = prefix + ".fam";
+    GenotypeData data;
+    data.files = bedPath + ", " + bimPath + " and " + famPath;
+    data.people = readPedigreeFile(famPath);
+    for (std::size_t p = 0; p < data.people.size(); ++p) data.people[p].column = static_cast<std::int32_t>(p);
+    data.table.personCount = data.people.size();
+
+    std::vector<std::int64_t> selected;  // .bim line index of each selected locus
+    // The numbers of the .bim's allele 1 and allele 2 for each selected locus;
+    // 0 for an allele "0".
+    std::vector<std::array<std::int32_t, 2>> numbers;
+    LineReader bim(bimPath);
+    for (; bim.next(); ++data.markersRead) {
+        Locus locus = readMarkerFields(bim, 6, "chromosome, marker, genetic distance, position, allele 1, allele 2");
+        const std::string_view a1 = bim.fields()[4], a2 = bim.fields()[5];
+        if (a1 == a2 && a1 != missingAllele) bim.fail("marker " + locus.name + " has " + std::string(a1) + " as both alleles");
+        if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
+        std::array<std::int32_t, 2> number{};
+        for (std::size_t i = 0; i < 2; ++i) {
+            if (bim.fields()[4 + i] == missingAllele) continue;
+            locus.alleles.emplace_back(bim.fields()[4 + i]);
+            number[i] = static_cast<std::int32_t>(locus.alleles.size());
+        }
+        numbers.push_back(number);
+        selected.push_back(data.markersRead);
+        data.table.loci.push_back(std::move(locus));
+    }
+
+    checkReadable(bedPath);
+    std::ifstream bed(bedPath, std::ios::binary);
+    if (!bed) throw ImportError(bedPath + ": cannot be opened for reading");
+    const std::int64_t people = static_cast<std::int64_t>(data.people.size());
+    const std::int64_t blockSize = (people + 3) / 4;
+    const std::int64_t wanted = 3 + blockSize * data.markersRead;
+    bed.seekg(0, std::ios::end);
+    const std::int64_t size = bed.tellg();
+    char header[3] = {};
+    bed.seekg(0);
+    bed.read(header, 3);
+    if (!bed || header[0] != 0x6c || header[1] != 0x1b) {
+        throw ImportError(bedPath + ": does not start with the two bytes of a PLINK .bed file (6c 1b)");
+    }
+    if (header[2] != 1) {
+        throw ImportError(bedPath + ": is not SNP-major (its third byte is " + std::to_string(int{header[2]}) +
+                          ", not 1); write it SNP-major first");
+    }
+    if (size != wanted) {
+        throw ImportError(bedPath + ": holds " + byteCount(size) + "; " + std::to_string(people) + " people (" +
+                          famPath + ") and " + std::to_string(data.markersRead) + " markers (" + bimPath + ") need " +
+                          byteCount(wanted));
+    }
+
+    std::string block(static_cast<std::size_t>(blockSize), '\0');
+    data.table.genotypes.resize(data.table.loci.size() * data.table.personCount);
+    for (std::size_t s = 0; s < selected.size(); ++s) {
+        const Locus& locus = data.table.loci[s];
+        bed.seekg(3 + selected[s] * blockSize);
+        bed.read(block.data(), blockSize);
+        if (!bed) throw ImportError(bedPath + ": cannot be read at marker " + locus.name);
+        // Two bits per person, first person in the lowest bits: 00 two copies
+        // of allele 1, 10 one of each, 11 two copies of allele 2, 01 missing.
+        const auto [first, second] = numbers[s];
+        for (std::int64_t p = 0; p < people; ++p) {
+            const int code = (static_cast<unsigned char>(block[static_cast<std::size_t>(p / 4)]) >> (2 * (p % 4))) & 3;
+            if (code == 1) continue;
+            const Genotype genotype = code == 0 ? Genotype{first, first} : code == 2 ? Genotype{first, second}
+                                                                                   : Genotype{second, second};
+            if (genotype.first == 0 || genotype.second == 0) {
+                const Person& person = data.people[static_cast<std::size_t>(p)];
+                throw ImportError(bedPath + ": marker " + locus.name + ", person " + person.id + " of family " +
+                                  person.family + ": the genotype carries an allele that " + locus.origin +
+                                  " gives as \"0\" (no allele)");
+            }
+            data.table.genotypes[s * data.table.personCount + static_cast<std::size_t>(p)] = genotype;
+        }
+    }
+    return data;
+}
+
+}  // namespace triotdt::import

@@ -1,0 +1,110 @@
+#include "report/loci_table.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <unistd.h>
+
+#include "report/output_unit.h"
+#include "report/run_error.h"
+
+namespace triotdt::report {
+namespace {
+
+constexpr std::string_view header = "locus\tchromosome\tposition\tmarker\talleles";
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) return parts;
+        start = end + 1;
+    }
+}
+
+template <class Integer>
+bool parseInteger(std::string_view text, Integer& value) {
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::string& where) {
+    const auto fail = [&](const std::string& problem) { throw InputRefused(where + ": " + problem); };
+    const std::vector<std::string_view> fields = split(line, '\t');
+    if (fields.size() != 5) {
+        fail(std::to_string(fields.size()) +
+             " tab-separated fields; a row has five: locus, chromosome, position, marker, alleles");
+    }
+    LocusRow row;
+    if (!parseInteger(fields[0], row.locus) || row.locus != expectedLocus) {
+        fail("locus '" + std::string(fields[0]) + "' should be " + std::to_string(expectedLocus));
+    }
+    row.chromosome = fields[1];
+    if (!parseInteger(fields[2], row.position)) fail("position '" + std::string(fields[2]) + "' is not a whole number");
+    row.marker = fields[3];
+    for (const std::string_view label : split(fields[4], ',')) {
+        if (label.empty()) fail("an allele label is empty in '" + std::string(fields[4]) + "'");
+        row.alleles.emplace_back(label);
+    }
+    return row;
+}
+
+}  // namespace
+
+std::string formatLociTable(const std::vector<LocusRow>& rows) {
+    std::string text(header);
+    text += '\n';
+    for (const LocusRow& row : rows) {
+        text += std::to_string(row.locus) + '\t' + row.chromosome + '\t' + std::to_string(row.position) + '\t' +
+                row.marker + '\t';
+        for (std::size_t a = 0; a < row.alleles.size(); ++a) {
+            if (a > 0) text += ',';
+            text += row.alleles[a];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& fileName) {
+    std::vector<LocusRow> rows;
+    std::int64_t lineNumber = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string where = fileName + ", line " + std::to_string(lineNumber);
+        if (lineNumber == 1) {
+            if (line != header) throw InputRefused(where + ": the header should be '" + std::string(header) + "'");
+            continue;
+        }
+        rows.push_back(parseRow(line, static_cast<std::int32_t>(rows.size()) + 1, where));
+    }
+    if (lineNumber == 0) throw InputRefused(fileName + ": is empty; it should start with the header row");
+    return rows;
+}
+
+std::vector<LocusRow> readLociTable(const std::string& path) {
+    const int fd = openExisting(path);
+    std::string text;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw RunError(ErrorCode::readFailed, "READ of file '" + path + "'",
+                           std::string("the file cannot be read: ") + std::strerror(error));
+        }
+        if (got == 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return parseLociTable(text, path);
+}
+
+}  // namespace triotdt::report

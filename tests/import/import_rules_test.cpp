@@ -1,0 +1,142 @@
+// Trios from a pedigree, the rule that leaves out trios or markers, and
+// regions: the import's decisions, on hand-made people and genotypes.
+#include <gtest/gtest.h>
+
+#include "import/import_error.h"
+#include "import/marker_selection.h"
+#include "import/pedigree.h"
+#include "import/trio_rule.h"
+
+namespace triotdt::import {
+namespace {
+
+Person person(const char* family, const char* id, const char* father, const char* mother, std::int32_t column) {
+    return Person{family, id, father, mother, 0, column};
+}
+
+TEST(FindTrios, SiblingsFormTriosOfTheirOwnWithTheSameParents) {
+    const std::vector<Person> people = {
+        person("F", "kid1", "dad", "mum", 0), person("F", "dad", "0", "0", 1),
+        person("F", "mum", "0", "0", 2),      person("F", "kid2", "dad", "mum", 3),
+        person("F", "kid3", "dad", "0", 4),  // one parent unknown: no trio, nothing to report
+    };
+    const TrioSearch search = findTrios(people);
+    ASSERT_EQ(search.trios.size(), 2u);
+    EXPECT_EQ(search.trios[0].child, 0);
+    EXPECT_EQ(search.trios[1].child, 3);
+    for (const Trio& trio : search.trios) {
+        EXPECT_EQ(trio.father, 1);
+        EXPECT_EQ(trio.mother, 2);
+    }
+    EXPECT_TRUE(search.unmatched.empty());
+}
+
+TEST(FindTrios, ParentsMustBeGenotypedMembersOfTheChildsFamily) {
+    const std::vector<Person> people = {
+        person("A", "dad", "0", "0", 0),     person("A", "mum", "0", "0", -1),  // not genotyped
+        person("A", "kid", "dad", "mum", 1), person("B", "dad", "0", "0", 2),
+        person("B", "kid", "dad", "mum", 3),  // B's mother is only in family A
+        person("C", "kid", "x", "y", -1),     // a child who is not genotyped forms no trio
+    };
+    const TrioSearch search = findTrios(people);
+    EXPECT_TRUE(search.trios.empty());
+    ASSERT_EQ(search.unmatched.size(), 2u);
+    EXPECT_EQ(search.unmatched[0].child, 2);
+    EXPECT_EQ(search.unmatched[0].reason, "mother mum is not genotyped");
+    EXPECT_EQ(search.unmatched[1].child, 4);
+    EXPECT_EQ(search.unmatched[1].reason, "mother mum is not in the pedigree");
+}
+
+TEST(ParseRegion, TakesChromosomeAndBothEnds) {
+    const auto region = parseRegion("HLA-A*01:01:100-200");
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->chromosome, "HLA-A*01:01");
+    EXPECT_TRUE(region->contains("HLA-A*01:01", 100));
+    EXPECT_TRUE(region->contains("HLA-A*01:01", 200));
+    EXPECT_FALSE(region->contains("HLA-A*01:01", 201));
+    EXPECT_FALSE(region->contains("1", 150));
+    EXPECT_EQ(region->text(), "HLA-A*01:01:100-200");
+    for (const char* bad : {"1", ":5-6", "1:5", "1:a-9", "1:9-5", "1:0-5", "1:5-6x", "1:-5-6"}) {
+        std::string problem;
+        EXPECT_FALSE(parseRegion(bad, &problem)) << bad;
+        EXPECT_FALSE(problem.empty()) << bad;
+    }
+}
+
+// Genotypes of one family (father 0, mother 1, two children 2 and 3) at
+// three loci, each genotype written as two allele numbers, 0 for missing.
+GenotypeTable familyTable(const std::vector<std::array<Genotype, 4>>& loci) {
+    GenotypeTable table;
+    table.personCount = 4;
+    for (const auto& genotypes : loci) {
+        Genotype* row = table.addLocus(Locus{"1", 1, "m", {"A", "C", "G"}, ""});
+        std::copy(genotypes.begin(), genotypes.end(), row);
+    }
+    return table;
+}
+
+const std::vector<Trio> siblings = {{0, 1, 2}, {0, 1, 3}};
+
+TEST(ApplyRule, ByDefaultLeavesOutTriosAndMissingDataOutweighsMendelianErrors) {
+    const GenotypeTable table = familyTable({
+        {{{1, 2}, {1, 1}, {1, 1}, {3, 3}}},  // child 2 fine, child 3 cannot come from these parents
+        {{{1, 1}, {1, 1}, {1, 1}, {0, 0}}},  // child 3 missing
+        {{{1, 1}, {1, 1}, {1, 1}, {1, 1}}},  // every kept trio carries allele 1 only
+    });
+    const RuleOutcome outcome = applyRule(table, siblings, DropRule::trios);
+    ASSERT_EQ(outcome.problems.size(), 2u);
+    EXPECT_EQ(outcome.problems[0].problem, Problem::mendelianError);
+    EXPECT_EQ(outcome.problems[1].problem, Problem::missingData);
+    EXPECT_EQ(outcome.trioDropped, (std::vector<std::optional<Problem>>{std::nullopt, Problem::missingData}));
+    EXPECT_EQ(outcome.keptTrios, (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(outcome.keptLoci, (std::vector<std::int32_t>{0, 1, 2}));
+    EXPECT_EQ(outcome.monomorphicLoci, (std::vector<std::int32_t>{1, 2}));
+
+    const haplotype::FamilyData data = buildFamilyData(table, siblings, outcome, 77);
+    EXPECT_EQ(data.familyCount, 1);
+    EXPECT_EQ(data.replicateCount, 77);
+    EXPECT_EQ(data.alleleCount, (std::vector<std::int32_t>{3, 3, 3}));
+    EXPECT_EQ(data.fatherAlleles, (std::vector<std::int32_t>{1, 2, 1, 1, 1, 1}));
+}
+
+TEST(ApplyRule, DropMarkersLeavesOutEveryMarkerWithAProblemAndKeepsTheTrios) {
+    const GenotypeTable table = familyTable({
+        {{{1, 2}, {1, 1}, {1, 1}, {3, 3}}},
+        {{{1, 2}, {1, 3}, {2, 3}, {1, 1}}},
+        {{{0, 0}, {1, 1}, {1, 2}, {1, 1}}},  // the father is missing: a problem of both trios
+    });
+    const RuleOutcome outcome = applyRule(table, siblings, DropRule::markers);
+    EXPECT_EQ(outcome.problems.size(), 3u);
+    EXPECT_EQ(outcome.locusDropped,
+              (std::vector<std::optional<Problem>>{Problem::mendelianError, std::nullopt, Problem::missingData}));
+    EXPECT_EQ(outcome.keptTrios, (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(outcome.keptLoci, (std::vector<std::int32_t>{1}));
+    EXPECT_TRUE(outcome.monomorphicLoci.empty());
+
+    const auto rows = buildLociRows(table, outcome);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].locus, 1);  // renumbered from the kept loci
+}
+
+TEST(ArrangeLoci, FollowsTheListAndRefusesNamesNotRead) {
+    GenotypeTable table;
+    table.personCount = 1;
+    table.addLocus(Locus{"1", 10, "a", {"A"}, "f, line 1"})[0] = {1, 1};
+    table.addLocus(Locus{"1", 20, "b", {"A", "G"}, "f, line 2"})[0] = {2, 2};
+    MarkerSelection selection;
+    selection.listPath = "list";
+    selection.list = std::vector<ListedMarker>{{"b", 1}, {"a", 2}};
+    GenotypeTable arranged = table;
+    arrangeLoci(arranged, selection);
+    ASSERT_EQ(arranged.loci.size(), 2u);
+    EXPECT_EQ(arranged.loci[0].name, "b");
+    EXPECT_EQ(arranged.at(0, 0).first, 2);
+    EXPECT_EQ(arranged.at(1, 0).first, 1);
+
+    selection.list->push_back({"c", 3});
+    arranged = table;
+    EXPECT_THROW(arrangeLoci(arranged, selection), ImportError);
+}
+
+}  // namespace
+}  // namespace triotdt::import
