@@ -7,7 +7,9 @@
 #include <limits>
 #include <new>
 
+#include "driver/command_line.h"
 #include "driver/family_input.h"
+#include "driver/run_command.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
 #include "frequency/transmission_counts.h"
@@ -170,15 +172,12 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
 }
 
 int runProgram(int argc, char** argv) {
-    (void)argv;
     // A file-size limit must fail the write, not kill the run silently.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (argc > 1) {
-        std::cerr << "triotdt: takes no arguments; it reads tdtinput.dat in the working folder\n";
-        return 2;
-    }
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
+    if (!parsed.line) return parsed.exitStatus;
     try {
-        runAnalysis();
+        runCommand(*parsed.line);
         return 0;
     } catch (const report::RunError& error) {
         std::cerr << report::describe(error);
