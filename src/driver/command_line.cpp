@@ -98,12 +98,12 @@ const CLI::Validator threadCount(
 void addGeneralOptions(CLI::App& app, CommandLine& line) {
     app.set_help_flag("-h,--help", "Show this help and exit");
     app.set_version_flag("--version", std::string("triotdt ") + TRIOTDT_VERSION, "Show the version and exit");
-    app.add_option("-C,--directory", line.folder, "Run in DIR; the other paths are then taken from DIR")
+    app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")
         ->type_name("DIR");
 }
 
 void addAnalysisOptions(CLI::App& app, CommandLine& line) {
-    app.add_option("--threads", line.run.threads, "Threads for the replicates, 1 to 1024 (default: all cores)")
+    app.add_option("--threads", line.run.threads, "Threads for the replicates (default: all cores)")
         ->type_name("N")
         ->check(threadCount);
     app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table")
@@ -113,8 +113,12 @@ void addAnalysisOptions(CLI::App& app, CommandLine& line) {
         ->check(svgFile);
 }
 
-// Subcommands go here: add one with app.add_subcommand, give it its options,
-// and set line.command in its parse_complete_callback.
+// A subcommand takes a few lines here, for example
+//   CLI::App* import = app.add_subcommand("import", "Write tdtinput.dat and tdtloci.tsv from ...");
+//   addImportOptions(*import, line.import);
+//   import->parse_complete_callback([&line] { line.command = Command::import; });
+// with its value in Command, its options in CommandLine and its case in
+// runCommand. General options (-C) stand before the subcommand's name.
 void configure(CLI::App& app, CommandLine& line) {
     app.footer(explanation);
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
