@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
@@ -18,21 +17,17 @@
 #include <vector>
 
 #include "report/format.h"
+#include "support/test_support.h"
 
 extern char** environ;
 
+namespace triotdt {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test::readFile;
+using test::writeFile;
 
 std::string quoted(const std::string& text) {
     std::string out = "'";
@@ -40,41 +35,23 @@ std::string quoted(const std::string& text) {
     return out + "'";
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+// Runs triotdt with `args` in `folder`, standard input empty; standard output
+// and error are captured outside the folder.
+test::RunResult runWith(const std::vector<std::string>& args, const fs::path& folder) {
+    const test::ScratchFolder capture;
+    std::string command = "cd " + quoted(folder.string()) + " && " + quoted(TRIOTDT_BINARY);
+    for (const std::string& arg : args) command += " " + quoted(arg);
+    command += " >" + quoted((capture / "out").string()) + " 2>" + quoted((capture / "err").string()) + " </dev/null";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(capture / "out"), readFile(capture / "err")};
+}
 
-// A folder of its own for each test, removed afterwards.
-struct Scratch {
-    fs::path root;
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "triotdt-cli-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() { fs::remove_all(root); }
-    Scratch(const Scratch&) = delete;
-
-    // Runs triotdt in `folder` with standard output and error to files.
-    Outcome run(const std::vector<std::string>& args, const fs::path& folder) const {
-        std::string command = "cd " + quoted(folder.string()) + " && " + quoted(TRIOTDT_BINARY);
-        for (const std::string& arg : args) command += " " + quoted(arg);
-        const fs::path out = root / "stdout.txt", err = root / "stderr.txt";
-        command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
-        const int status = std::system(command.c_str());
-        Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-        fs::remove(out);
-        fs::remove(err);
-        return run;
-    }
-    fs::path folderWith(const std::string& name, const std::string& input) const {
-        const fs::path folder = root / name;
-        fs::create_directories(folder);
-        writeFile(folder / "tdtinput.dat", input);
-        return folder;
-    }
-};
+fs::path folderWith(const test::ScratchFolder& scratch, const std::string& name, const std::string& input) {
+    const fs::path folder = scratch / name;
+    fs::create_directories(folder);
+    writeFile(folder / "tdtinput.dat", input);
+    return folder;
+}
 
 std::vector<std::string> filesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -151,11 +128,11 @@ void expectTableMatchesReport(const std::vector<std::vector<std::string>>& table
 }
 
 TEST(CommandLineRun, TableAndPlotLeaveTheReportsAndConsoleAsThePlainRun) {
-    Scratch scratch;
-    const fs::path plain = scratch.folderWith("plain", demoInput);
-    const fs::path extra = scratch.folderWith("extra", demoInput);
-    const Outcome a = scratch.run({}, plain);
-    const Outcome b = scratch.run({"--table", "results.tsv", "--plot", "results.svg", "--threads", "2"}, extra);
+    const test::ScratchFolder scratch;
+    const fs::path plain = folderWith(scratch, "plain", demoInput);
+    const fs::path extra = folderWith(scratch, "extra", demoInput);
+    const test::RunResult a = runWith({}, plain);
+    const test::RunResult b = runWith({"--table", "results.tsv", "--plot", "results.svg", "--threads", "2"}, extra);
     ASSERT_EQ(a.status, 0) << a.err;
     ASSERT_EQ(b.status, 0) << b.err;
     EXPECT_EQ(a.out, b.out);
@@ -174,10 +151,10 @@ TEST(CommandLineRun, TableAndPlotLeaveTheReportsAndConsoleAsThePlainRun) {
 }
 
 TEST(CommandLineRun, TableNamesTheMarkersOfTheLociFile) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("named", smallInput);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "named", smallInput);
     writeFile(folder / "tdtloci.tsv", smallLoci);
-    const Outcome run = scratch.run({"--table", "t.tsv", "--plot", "p.svg"}, folder);
+    const test::RunResult run = runWith({"--table", "t.tsv", "--plot", "p.svg"}, folder);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto table = readStrictTable(readFile(folder / "t.tsv"));
     ASSERT_EQ(table.size(), 1u + 3 + 2 + 1);
@@ -191,10 +168,10 @@ TEST(CommandLineRun, TableNamesTheMarkersOfTheLociFile) {
 }
 
 TEST(CommandLineRun, RefusesALociFileOfAnotherInputBeforeCreatingAnything) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("stale", smallInput);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "stale", smallInput);
     writeFile(folder / "tdtloci.tsv", smallLoci.substr(0, smallLoci.rfind("3\t11")));
-    const Outcome run = scratch.run({"--table", "t.tsv"}, folder);
+    const test::RunResult run = runWith({"--table", "t.tsv"}, folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("tdtloci.tsv does not describe the loci of tdtinput.dat: it lists 2 loci, the input has 3"),
               std::string::npos) << run.err;
@@ -202,10 +179,10 @@ TEST(CommandLineRun, RefusesALociFileOfAnotherInputBeforeCreatingAnything) {
 }
 
 TEST(CommandLineRun, NeverOverwritesTheTableOrThePlot) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("again", smallInput);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "again", smallInput);
     writeFile(folder / "old.svg", "keep");
-    const Outcome run = scratch.run({"--plot", "old.svg"}, folder);
+    const test::RunResult run = runWith({"--plot", "old.svg"}, folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("OPEN of file 'old.svg'\nfile already exists"), std::string::npos) << run.err;
     EXPECT_EQ(readFile(folder / "old.svg"), "keep");
@@ -213,30 +190,30 @@ TEST(CommandLineRun, NeverOverwritesTheTableOrThePlot) {
 }
 
 TEST(CommandLineRun, ChangesIntoTheFolderBeforeOpeningAnyFile) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("elsewhere", smallInput);
-    const Outcome run = scratch.run({"-C", "elsewhere", "--table", "t.tsv"}, scratch.root);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "elsewhere", smallInput);
+    const test::RunResult run = runWith({"-C", "elsewhere", "--table", "t.tsv"}, scratch.path());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"t.tsv", "tdtinput.dat", "tdtout.txt", "tdttran.txt"}));
 
-    const Outcome missing = scratch.run({"-C", "nowhere"}, scratch.root);
+    const test::RunResult missing = runWith({"-C", "nowhere"}, scratch.path());
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "\nrun-time error 1003: CHANGE into folder 'nowhere' (-C)\n"
                            "cannot change into it: No such file or directory\n");
 }
 
 TEST(CommandLineRun, UsageErrorsStopBeforeAnyFileIsTouched) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("usage", smallInput);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "usage", smallInput);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--frobnicate"}, {"--threads", "none"}, {"--plot", "p.png"}, {"input.dat"}}) {
-        const Outcome run = scratch.run(args, folder);
+        const test::RunResult run = runWith(args, folder);
         EXPECT_EQ(run.status, 2) << args[0];
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("Run 'triotdt --help' for the options."), std::string::npos) << run.err;
     }
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"tdtinput.dat"}));
-    const Outcome version = scratch.run({"--version"}, folder);
+    const test::RunResult version = runWith({"--version"}, folder);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "triotdt " TRIOTDT_VERSION "\n");
 }
@@ -263,9 +240,9 @@ Picture readPng(const fs::path& path) {
 // The figure renders with a real SVG renderer at its own size, is not blank,
 // and shows each statistic's colour.
 TEST(CommandLineRun, PlotRendersWithEveryStatisticsColour) {
-    Scratch scratch;
-    const fs::path folder = scratch.folderWith("plot", demoInput);
-    ASSERT_EQ(scratch.run({"--plot", "p.svg"}, folder).status, 0);
+    const test::ScratchFolder scratch;
+    const fs::path folder = folderWith(scratch, "plot", demoInput);
+    ASSERT_EQ(runWith({"--plot", "p.svg"}, folder).status, 0);
     ASSERT_EQ(std::system((XMLLINT " --noout --nonet " + quoted((folder / "p.svg").string())).c_str()), 0);
     ASSERT_EQ(std::system((RSVG_CONVERT " -o " + quoted((folder / "p.png").string()) + " " +
                            quoted((folder / "p.svg").string())).c_str()),
@@ -299,10 +276,10 @@ TEST(CommandLineRun, PlotRendersWithEveryStatisticsColour) {
 // On a terminal, standard output reaches it unchanged whatever the progress
 // line does; taking out the progress line leaves exactly the console text.
 TEST(CommandLineRun, OutputOnATerminalIsTheConsoleText) {
-    Scratch scratch;
-    const fs::path plain = scratch.folderWith("plain", demoInput);
-    const fs::path onTerminal = scratch.folderWith("terminal", demoInput);
-    const Outcome reference = scratch.run({}, plain);
+    const test::ScratchFolder scratch;
+    const fs::path plain = folderWith(scratch, "plain", demoInput);
+    const fs::path onTerminal = folderWith(scratch, "terminal", demoInput);
+    const test::RunResult reference = runWith({}, plain);
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -340,3 +317,4 @@ TEST(CommandLineRun, OutputOnATerminalIsTheConsoleText) {
 }
 
 }  // namespace
+}  // namespace triotdt
