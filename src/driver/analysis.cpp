@@ -9,15 +9,16 @@
 #include <limits>
 #include <new>
 
+#include "driver/command_line.h"
 #include "driver/family_input.h"
 #include <thread>
 
+#include "driver/run_command.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
 #include "frequency/transmission_counts.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
-#include "import/import_command.h"
 #include "report/output_unit.h"
 #include "report/reports.h"
 #include "report/run_error.h"
@@ -123,18 +124,11 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
     outcome.pValues = pValues;
 }
 
-std::int32_t largestWindowSize(const FamilyData& data) {
-    return data.lociCount < largestWindow ? data.lociCount : largestWindow;
-}
+std::int32_t largestWindowSize(const FamilyData& data) { return std::min(data.lociCount, largestWindow); }
 
-std::int64_t countWindows(const FamilyData& data) {
-    std::int64_t windows = 0;
-    for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) windows += data.lociCount - size + 1;
-    return windows;
-}
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data), threads > 1);
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount), threads > 1);
     for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) {
         for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
             report::writeWindowSizeHeading(*unit, size);
@@ -173,6 +167,12 @@ unsigned chooseThreads(unsigned requested) {
 
 }  // namespace
 
+std::int64_t countWindows(std::int32_t lociCount) {
+    std::int64_t count = 0;
+    for (std::int32_t size = 1; size <= std::min(lociCount, largestWindow); ++size) count += lociCount - size + 1;
+    return count;
+}
+
 void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
     const int inputFd = report::openExisting(inputName);
     report::TextReader reader(inputFd, inputName);
@@ -195,23 +195,10 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
 int runProgram(int argc, char** argv) {
     // A file-size limit must fail the write, not kill the run silently.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (argc > 1 && std::string_view(argv[1]) == "import") return import::runImportCommand(argc, argv);
-    RunOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        char* end = nullptr;
-        const long threads = i + 1 < argc && argument == "--threads" ? std::strtol(argv[i + 1], &end, 10) : 0;
-        if (threads < 1 || threads > 4096 || end == nullptr || *end != '\0') {
-            std::cerr << "triotdt: unknown or bad argument '" << argument
-                      << "'; usage: triotdt [--threads N] (reads tdtinput.dat in the working folder)\n";
-            return 2;
-        }
-        options.threads = static_cast<unsigned>(threads);
-        ++i;
-    }
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
+    if (!parsed.line) return parsed.exitStatus;
     try {
-        runAnalysis(options);
-        return 0;
+        return runCommand(*parsed.line);
     } catch (const report::RunError& error) {
         std::cerr << report::describe(error);
     } catch (const report::InputRefused& refused) {

@@ -27,6 +27,10 @@ struct WindowOutcome {
 
 using WindowObserver = std::function<void(const WindowOutcome&)>;
 
+// The number of windows of an input of `lociCount` loci: every run of 1 to 7
+// consecutive loci.
+std::int64_t countWindows(std::int32_t lociCount);
+
 // Runs the whole analysis in the working folder: opens tdtinput.dat and the
 // two new reports, reads the families, analyses every window of 1 to 7
 // consecutive loci and writes the reports and the console lines. Throws

@@ -168,18 +168,4 @@ int runImport(const ImportOptions& options) {
     return 1;
 }
 
-int runImportCommand(int argc, char** argv) {
-    CLI::App command("Turns PLINK files, or a VCF or BCF with a pedigree, into tdtinput.dat and tdtloci.tsv",
-                     "triotdt import");
-    ImportOptions options;
-    addImportOptions(command, options);
-    try {
-        command.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& error) {
-        const int status = command.exit(error);
-        return status == 0 ? 0 : 2;
-    }
-    return runImport(options);
-}
-
 }  // namespace triotdt::import

@@ -33,8 +33,4 @@ void addImportOptions(CLI::App& command, ImportOptions& options);
 // an output file that exists already, nothing left to analyse).
 int runImport(const ImportOptions& options);
 
-// `triotdt import ...`: argv[1] is "import". Parses the options (exit status
-// 2 for bad usage, 0 for --help) and runs the import.
-int runImportCommand(int argc, char** argv);
-
 }  // namespace triotdt::import

@@ -7,6 +7,9 @@
 
 namespace triotdt::report {
 
+// The table of markers that may lie beside tdtinput.dat.
+inline constexpr const char* lociFileName = "tdtloci.tsv";
+
 // One row of tdtloci.tsv, which the import writes beside tdtinput.dat: what
 // locus number `locus` of the input is in the genotype file it came from.
 struct LocusRow {

@@ -1,0 +1,156 @@
+#include "driver/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <ostream>
+
+namespace triotdt::driver {
+namespace {
+
+constexpr unsigned maxThreads = 1024;
+
+constexpr const char* summary =
+    "triotdt: haplotype transmission/disequilibrium tests in parent-child trios, with\n"
+    "p-values by resampling, for every window of 1 to 7 adjacent markers.\n"
+    "\n"
+    "Without options it reads tdtinput.dat in the working folder and creates the\n"
+    "reports tdttran.txt and tdtout.txt there.";
+
+constexpr const char* explanation = R"(INPUT
+  tdtinput.dat holds whole numbers: the number of trios, the number of
+  resampling replicates, the number of marker loci (in map order), the number
+  of alleles at each locus, then for every trio the father's, the mother's and
+  the child's genotypes, two allele numbers (1 to the locus's allele count) per
+  locus. Missing genotypes and Mendelian inconsistencies are refused.
+  tdtloci.tsv beside it, when present (the import writes it), gives each
+  locus's chromosome, position and marker name for the table and the figure.
+
+WHAT IS TESTED
+  In every window of 1 to 7 adjacent loci each parent is split, against the
+  child, into a transmitted and an untransmitted haplotype. Where parents and
+  child share the same heterozygous genotype the phase is open, and every
+  phase resolution consistent with the trio is kept. Each statistic has the
+  one form, summed over the haplotypes h of the window,
+      (T(h) - U(h))^2 / (T(h) + U(h) - 2 H(h))
+  with T and U the transmitted and untransmitted copies of h and H the
+  parents homozygous for h, so that only heterozygous parents inform it. The
+  five statistics differ in how trios of ambiguous phase enter:
+    Punamb  trios of unambiguous phase only; the others are left out.
+    Pg      every trio, its phase resolutions weighted by the haplotype
+            frequencies counted among the parents of the unambiguous trios.
+    Pe      every trio, all its phase resolutions weighted equally.
+    Pc      every trio, weighted by haplotype frequencies counted over all
+            trios, each trio's resolutions taking equal shares.
+    Pem     every trio, weighted by maximum-likelihood haplotype frequencies
+            estimated by EM over all trios' phase resolutions.
+  A resolution's weight is the product of its four haplotype frequencies,
+  normalised within the trio, so that every trio counts once.
+
+SIGNIFICANCE
+  The p-values come from resampling under the null hypothesis of no linkage
+  or no association: in each replicate every trio, with probability one half,
+  has its parents' transmitted and untransmitted alleles exchanged at the
+  loci of known phase, and the statistics are recomputed with the haplotype
+  frequencies held fixed. p is the share of replicates whose statistic
+  exceeds the observed one, ties counting one half; with R replicates a
+  non-zero p is at least 1/(2R). The p-values are per window: correct for the
+  number of windows tested (the figure marks the Bonferroni threshold).
+
+REPORTS (always created new: an existing file is never overwritten)
+  tdttran.txt  per window: transmitted, untransmitted and homozygote counts and
+               the haplotype frequencies of the unambiguous trios, for every
+               haplotype in code order (the last locus varying fastest).
+  tdtout.txt   per window: the five p-values and, below them, the statistics.
+  --table      the same per-window results as a tab-separated table at full
+               precision, with marker names and positions when known.
+  --plot       an SVG figure of -log10 p along the markers, a panel for each
+               window size.
+  Standard output repeats the headings and results of tdtout.txt. On a
+  terminal, runs longer than a second show a progress line on standard error.
+
+EXIT STATUS
+  0 after a complete run, 1 after a file or input error, 2 after a usage
+  error.)";
+
+bool endsWithSvg(std::string path) {
+    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
+    return path.size() > 4 && path.ends_with(".svg");
+}
+
+// Validators with no description of their own: the option's type name says it.
+const CLI::Validator svgFile(
+    [](const std::string& path) { return endsWithSvg(path) ? std::string() : "the figure is SVG: FILE must end in .svg"; },
+    "");
+
+const CLI::Validator threadCount(
+    [](const std::string& text) {
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        const bool whole = error == std::errc() && end == text.data() + text.size();
+        return whole && value >= 1 && value <= maxThreads
+                   ? std::string()
+                   : "'" + text + "' is not a number of threads from 1 to " + std::to_string(maxThreads);
+    },
+    "");
+
+void addGeneralOptions(CLI::App& app, CommandLine& line) {
+    app.set_help_flag("-h,--help", "Show this help and exit");
+    app.set_version_flag("--version", std::string("triotdt ") + TRIOTDT_VERSION, "Show the version and exit");
+    app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")
+        ->type_name("DIR");
+}
+
+void addAnalysisOptions(CLI::App& app, CommandLine& line) {
+    app.add_option("--threads", line.run.threads, "Threads for the replicates (default: all cores)")
+        ->type_name("N")
+        ->check(threadCount);
+    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table")
+        ->type_name("FILE");
+    app.add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
+        ->type_name("FILE.svg")
+        ->check(svgFile);
+}
+
+// General options (-C) stand before a subcommand's name.
+void configure(CLI::App& app, CommandLine& line) {
+    app.footer(explanation);
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return std::string("triotdt: ") + error.what() + "\nRun 'triotdt --help' for the options.\n";
+    });
+    addGeneralOptions(app, line);
+    addAnalysisOptions(app, line);
+    CLI::App* importCommand = app.add_subcommand(
+        "import", "Write tdtinput.dat and tdtloci.tsv from PLINK files, or from a VCF or BCF with a pedigree");
+    import::addImportOptions(*importCommand, line.importOptions);
+    importCommand->parse_complete_callback([&line] { line.command = Command::import; });
+}
+
+void checkCombinations(const CommandLine& line) {
+    if (!line.tablePath.empty() && line.tablePath == line.plotPath) {
+        throw CLI::ValidationError("--table and --plot", "they name the same file");
+    }
+    if (line.command == Command::import && (line.run.threads != 0 || !line.tablePath.empty() || !line.plotPath.empty())) {
+        throw CLI::ValidationError("--threads, --table and --plot", "they belong to the analysis, not to import");
+    }
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CommandLine line;
+    CLI::App app(summary, "triotdt");
+    configure(app, line);
+    try {
+        app.parse(argc, argv);
+        checkCombinations(line);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error, out, err);
+        // Help and version end well; every other parse error is a usage error.
+        return {std::nullopt, status == 0 ? 0 : 2};
+    }
+    return {line, 0};
+}
+
+}  // namespace triotdt::driver

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "driver/analysis.h"
+#include "import/import_command.h"
+
+namespace triotdt::driver {
+
+// What the program is asked to do: the analysis, or `triotdt import`.
+enum class Command { analyse, import };
+
+struct CommandLine {
+    Command command = Command::analyse;
+    std::string folder;  // -C: changed into before any file is opened; empty: stay
+    RunOptions run;
+    std::string tablePath;  // --table; empty when not asked for
+    std::string plotPath;   // --plot
+    import::ImportOptions importOptions;
+};
+
+// The outcome of parsing: the command line to run, or, when parsing settled
+// the run by itself (help, version, a usage error), the exit status: 0 after
+// help or version, 2 after a usage error. The texts go to `out` and `err`.
+struct ParsedCommandLine {
+    std::optional<CommandLine> line;
+    int exitStatus = 0;
+};
+
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace triotdt::driver

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "driver/analysis.h"
+#include "report/loci_table.h"
+
+namespace triotdt::report {
+
+// The figure of a whole run as one self-contained SVG document: a panel per
+// window size, -log10 p of the five statistics (one colour each) against the
+// window's centre, dashed lines at p = 0.05 and at the Bonferroni threshold
+// 0.05 / (windows analysed), and a legend. The x axis is the base-pair
+// position when `loci` gives increasing positions on one chromosome, the
+// locus number otherwise; loci are labelled with their marker names (locus
+// numbers without names) where the labels fit. A p-value of 0 has no finite
+// -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
+// p-value the replicates can resolve. Skipped windows are left out.
+std::string drawResultsPlot(std::span<const driver::WindowOutcome> windows, const std::vector<LocusRow>& loci);
+
+}  // namespace triotdt::report

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/analysis.h"
+#include "report/loci_table.h"
+
+namespace triotdt::report {
+
+// The results table: tab-separated, LF line ends, a header row, then one row
+// per window in report order. Reals are written with 17 significant digits
+// (NaN, Inf and -Inf where the value is not finite), so that a reader gets
+// back the exact double. Marker columns are empty without `loci`; a skipped
+// window has empty values and says why in the last column.
+void appendTableHeader(std::string& out);
+void appendTableRow(std::string& out, const driver::WindowOutcome& window, const std::vector<LocusRow>& loci);
+
+// A real as the table writes it.
+std::string tableReal(double value);
+
+}  // namespace triotdt::report

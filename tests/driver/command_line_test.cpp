@@ -1,0 +1,98 @@
+#include "driver/command_line.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <vector>
+
+#include "driver/run_command.h"
+
+namespace triotdt::driver {
+namespace {
+
+struct Outcome {
+    ParsedCommandLine parsed;
+    std::string out;
+    std::string err;
+};
+
+Outcome parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "triotdt");
+    std::ostringstream out, err;
+    Outcome outcome{parseCommandLine(static_cast<int>(args.size()), args.data(), out, err), {}, {}};
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+}
+
+TEST(CommandLine, NoArgumentsMeansThePlainAnalysis) {
+    const Outcome o = parse({});
+    ASSERT_TRUE(o.parsed.line);
+    EXPECT_EQ(o.parsed.line->command, Command::analyse);
+    EXPECT_EQ(o.parsed.line->run.threads, 0u);
+    EXPECT_TRUE(o.parsed.line->folder.empty() && o.parsed.line->tablePath.empty() && o.parsed.line->plotPath.empty());
+    EXPECT_EQ(o.out + o.err, "");
+}
+
+TEST(CommandLine, TakesEveryOption) {
+    const Outcome o = parse({"-C", "runs/a", "--threads", "3", "--table=out.tsv", "--plot", "fig.SVG"});
+    ASSERT_TRUE(o.parsed.line) << o.err;
+    EXPECT_EQ(o.parsed.line->folder, "runs/a");
+    EXPECT_EQ(o.parsed.line->run.threads, 3u);
+    EXPECT_EQ(o.parsed.line->tablePath, "out.tsv");
+    EXPECT_EQ(o.parsed.line->plotPath, "fig.SVG");
+    EXPECT_EQ(parse({"--directory", "x"}).parsed.line->folder, "x");
+}
+
+TEST(CommandLine, HelpAndVersionEndWellOnStandardOutput) {
+    const Outcome help = parse({"--help"});
+    EXPECT_FALSE(help.parsed.line);
+    EXPECT_EQ(help.parsed.exitStatus, 0);
+    for (const char* part : {"--threads N", "--table FILE", "--plot FILE.svg", "-C,--directory DIR", "Punamb",
+                             "Pg ", "Pe ", "Pc ", "Pem ", "tdtinput.dat", "tdttran.txt", "EXIT STATUS"}) {
+        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    }
+    const Outcome version = parse({"--version"});
+    EXPECT_EQ(version.parsed.exitStatus, 0);
+    EXPECT_EQ(version.out, "triotdt " TRIOTDT_VERSION "\n");
+    EXPECT_EQ(help.err + version.err, "");
+}
+
+// Each bad command line is a usage error: status 2 and a message that names
+// what is wrong, on standard error only.
+TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
+    const struct {
+        std::vector<const char*> args;
+        const char* said;
+    } cases[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"extra"}, "extra"},
+        {{"--threads", "0"}, "'0' is not a number of threads from 1 to 1024"},
+        {{"--threads", "1025"}, "'1025' is not a number of threads"},
+        {{"--threads", "-2"}, "--threads"},
+        {{"--threads", "2.5"}, "'2.5' is not a number of threads"},
+        {{"--threads"}, "--threads"},
+        {{"--threads", "2", "--threads", "3"}, "--threads"},
+        {{"--plot", "figure.png"}, "FILE must end in .svg"},
+        {{"--plot", ".svg"}, "FILE must end in .svg"},
+        {{"--table", "same.svg", "--plot", "same.svg"}, "they name the same file"},
+        {{"-C"}, "DIR missing"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = parse(c.args);
+        EXPECT_FALSE(o.parsed.line) << c.said;
+        EXPECT_EQ(o.parsed.exitStatus, 2) << c.said;
+        EXPECT_NE(o.err.find(c.said), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.rfind("triotdt: ", 0), 0u) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+}
+
+TEST(CommandLine, CountsEveryWindowOfOneToSevenLoci) {
+    EXPECT_EQ(countWindows(0), 0);
+    EXPECT_EQ(countWindows(1), 1);
+    EXPECT_EQ(countWindows(3), 3 + 2 + 1);
+    EXPECT_EQ(countWindows(11), 11 + 10 + 9 + 8 + 7 + 6 + 5);
+}
+
+}  // namespace
+}  // namespace triotdt::driver

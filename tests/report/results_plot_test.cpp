@@ -1,0 +1,93 @@
+#include "report/results_plot.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+namespace triotdt::report {
+namespace {
+
+std::size_t countOf(const std::string& text, const std::string& needle) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+    return count;
+}
+
+// Every window of 1 to `maxSize` loci over `lociCount` loci, with p-values
+// that step down along the loci.
+std::vector<driver::WindowOutcome> windowsOver(std::int32_t lociCount, std::int32_t maxSize) {
+    std::vector<driver::WindowOutcome> windows;
+    for (std::int32_t size = 1; size <= maxSize; ++size) {
+        for (std::int32_t start = 1; start + size - 1 <= lociCount; ++start) {
+            driver::WindowOutcome w;
+            w.start = start;
+            w.size = size;
+            w.replicateCount = 999;
+            for (std::size_t s = 0; s < 5; ++s) w.pValues[s] = 1.0 / (start + static_cast<double>(s));
+            windows.push_back(w);
+        }
+    }
+    return windows;
+}
+
+bool wellFormedXml(const std::string& svg) {
+    char path[] = "/tmp/triotdt-plot-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0) return false;
+    ::close(fd);
+    std::ofstream(path) << svg;
+    const int status = std::system((std::string(XMLLINT " --noout --nonet ") + path).c_str());
+    std::remove(path);
+    return status == 0;
+}
+
+TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
+    std::vector<driver::WindowOutcome> windows = windowsOver(4, 2);  // 4 + 3 windows
+    windows[1].pValues[2] = 0;  // drawn as a triangle
+    windows[5].skipped = true;  // left out
+    const std::string svg = drawResultsPlot(windows, {});
+    EXPECT_TRUE(wellFormedXml(svg));
+    // The legend shows one circle per statistic and the triangle once.
+    EXPECT_EQ(countOf(svg, "class=\"point\""), 5u + 6 * 5 - 1);
+    EXPECT_EQ(countOf(svg, "class=\"zero\""), 1u + 1);
+    EXPECT_EQ(countOf(svg, "windows of 1 locus"), 1u);
+    EXPECT_EQ(countOf(svg, "windows of 2 loci"), 1u);
+    EXPECT_NE(svg.find("Bonferroni p = 0.05 / 6 windows"), std::string::npos);
+    EXPECT_NE(svg.find("p = 1/(999 + 1)"), std::string::npos);
+    EXPECT_NE(svg.find(">locus</text>"), std::string::npos);
+}
+
+TEST(ResultsPlot, MarkerNamesAreEscapedAndPositionsUsedOnOneChromosome) {
+    const std::vector<LocusRow> loci = {{1, "2", 1000, "a&b<c>\"d\"", {"A"}},
+                                        {2, "2", 5000, std::string("bad\x01\xff\xc3\xa9"), {"A"}},
+                                        {3, "2", 9000, "m3", {"A"}}};
+    const std::string svg = drawResultsPlot(windowsOver(3, 3), loci);
+    EXPECT_TRUE(wellFormedXml(svg));
+    EXPECT_NE(svg.find(">a&amp;b&lt;c&gt;&quot;d&quot;</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">bad??\xc3\xa9</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">position on chromosome 2 (bp)</text>"), std::string::npos);
+
+    std::vector<LocusRow> twoChromosomes = loci;
+    twoChromosomes[2].chromosome = "3";
+    EXPECT_NE(drawResultsPlot(windowsOver(3, 3), twoChromosomes).find(">locus</text>"), std::string::npos);
+}
+
+TEST(ResultsPlot, LabelsOnlyTheLociWhoseNamesFit) {
+    const std::string svg = drawResultsPlot(windowsOver(300, 1), {});
+    const std::size_t labels = countOf(svg, "text-anchor=\"end\" transform=\"rotate(-90");
+    EXPECT_GT(labels, 20u);
+    EXPECT_LT(labels, 100u);
+    EXPECT_TRUE(wellFormedXml(svg));
+}
+
+TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
+    const std::string svg = drawResultsPlot({}, {});
+    EXPECT_TRUE(wellFormedXml(svg));
+    EXPECT_NE(svg.find("no windows to show"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace triotdt::report

@@ -1,0 +1,90 @@
+#include "report/results_table.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace triotdt::report {
+namespace {
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out(1);
+    for (const char c : line) {
+        if (c == '\t') out.emplace_back();
+        else out.back() += c;
+    }
+    return out;
+}
+
+std::string only(void (*append)(std::string&)) {
+    std::string out;
+    append(out);
+    return out;
+}
+
+driver::WindowOutcome analysedWindow() {
+    driver::WindowOutcome w;
+    w.start = 2;
+    w.size = 2;
+    w.haplotypeCount = 6;
+    w.familiesOfKnownPhase = 17;
+    w.distinctHaplotypes = 5;
+    w.replicateCount = 1000;
+    w.statistics = {0.1, 1.0 / 3, 12.5, 0, 7};
+    w.pValues = {0.0005, 0.25, 1, 0, 0.123};
+    return w;
+}
+
+TEST(ResultsTable, RealsReadBackAsTheSameDouble) {
+    for (const double value : {0.1, 1.0 / 3, 2.0 / 3 * 1e-300, 4.9e-324, 123456789.125, -0.5, 0.0,
+                               std::nextafter(1.0, 2.0)}) {
+        EXPECT_EQ(std::strtod(tableReal(value).c_str(), nullptr), value) << tableReal(value);
+    }
+    EXPECT_EQ(tableReal(std::numeric_limits<double>::quiet_NaN()), "NaN");
+    EXPECT_EQ(tableReal(-std::numeric_limits<double>::infinity()), "-Inf");
+}
+
+TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
+    const std::vector<std::string> header = fields(only(appendTableHeader).substr(0, only(appendTableHeader).size() - 1));
+    ASSERT_EQ(header.size(), 23u);
+    EXPECT_EQ(header[11], "stat_Punamb");
+    EXPECT_EQ(header[20], "p_Pem");
+    EXPECT_EQ(header.back(), "skipped_reason");
+
+    const std::vector<LocusRow> loci = {{1, "7", 100, "m1", {"A", "G"}},
+                                        {2, "7", 250, "rs\"2", {"A", "C"}},
+                                        {3, "7", 400, "m3", {"A", "C", "T"}}};
+    std::string out;
+    appendTableRow(out, analysedWindow(), loci);
+    appendTableRow(out, analysedWindow(), {});
+    const auto newline = out.find('\n');
+    ASSERT_EQ(out.back(), '\n');
+    const std::vector<std::string> named = fields(out.substr(0, newline));
+    const std::vector<std::string> plain = fields(out.substr(newline + 1, out.size() - newline - 2));
+    ASSERT_EQ(named.size(), header.size());
+    ASSERT_EQ(plain.size(), header.size());
+    EXPECT_EQ(std::vector<std::string>(named.begin(), named.begin() + 11),
+              (std::vector<std::string>{"2", "2", "3", "7", "rs'2", "250", "m3", "400", "17", "5", "6"}));
+    EXPECT_EQ(std::vector<std::string>(plain.begin() + 3, plain.begin() + 8), std::vector<std::string>(5, ""));
+    EXPECT_EQ(named[12], "0.33333333333333331");
+    EXPECT_EQ(named[16], "0.00050000000000000001");
+    EXPECT_EQ(named[19], "0");
+    EXPECT_EQ(named[21], "1000");
+    EXPECT_EQ(named[22], "");
+}
+
+TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
+    driver::WindowOutcome w = analysedWindow();
+    w.skipped = true;
+    w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
+    std::string out;
+    appendTableRow(out, w, {});
+    const std::vector<std::string> row = fields(out.substr(0, out.size() - 1));
+    ASSERT_EQ(row.size(), 23u);
+    for (std::size_t column = 3; column < 22; ++column) EXPECT_EQ(row[column], "") << "column " << column;
+    EXPECT_EQ(row[22], "more haplotypes than 32-bit codes can number");
+}
+
+}  // namespace
+}  // namespace triotdt::report
