@@ -9,7 +9,6 @@
 namespace triotdt::report {
 namespace {
 
-using driver::WindowOutcome;
 
 constexpr double figureWidth = 860;
 constexpr double plotLeft = 64;

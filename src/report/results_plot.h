@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/analysis.h"
+#include "report/window_outcome.h"
 #include "report/loci_table.h"
 
 namespace triotdt::report {
@@ -18,6 +18,6 @@ namespace triotdt::report {
 // numbers without names) where the labels fit. A p-value of 0 has no finite
 // -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
 // p-value the replicates can resolve. Skipped windows are left out.
-std::string drawResultsPlot(std::span<const driver::WindowOutcome> windows, const std::vector<LocusRow>& loci);
+std::string drawResultsPlot(std::span<const WindowOutcome> windows, const std::vector<LocusRow>& loci);
 
 }  // namespace triotdt::report

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/analysis.h"
+#include "report/window_outcome.h"
 #include "report/loci_table.h"
 
 namespace triotdt::report {
@@ -14,7 +14,7 @@ namespace triotdt::report {
 // back the exact double. Marker columns are empty without `loci`; a skipped
 // window has empty values and says why in the last column.
 void appendTableHeader(std::string& out);
-void appendTableRow(std::string& out, const driver::WindowOutcome& window, const std::vector<LocusRow>& loci);
+void appendTableRow(std::string& out, const WindowOutcome& window, const std::vector<LocusRow>& loci);
 
 // A real as the table writes it.
 std::string tableReal(double value);

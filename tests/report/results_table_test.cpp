@@ -23,8 +23,8 @@ std::string only(void (*append)(std::string&)) {
     return out;
 }
 
-driver::WindowOutcome analysedWindow() {
-    driver::WindowOutcome w;
+WindowOutcome analysedWindow() {
+    WindowOutcome w;
     w.start = 2;
     w.size = 2;
     w.haplotypeCount = 6;
@@ -75,7 +75,7 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
 }
 
 TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
-    driver::WindowOutcome w = analysedWindow();
+    WindowOutcome w = analysedWindow();
     w.skipped = true;
     w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     std::string out;
