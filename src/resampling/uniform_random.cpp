@@ -3,12 +3,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "resampling/lcg_step.h"
+
 namespace triotdt::resampling {
 namespace {
 
-constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 150889;
-constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
-constexpr std::int32_t modulus3 = 214326, multiplier3 = 3613, increment3 = 45289;
 // The single-precision numbers nearest to 1/714025 and 1/139968, used as doubles:
 // the stream depends on these exact values.
 constexpr double scale1 = 1.4005112234372064e-06;
@@ -72,17 +71,17 @@ void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::sp
         for (; i < decisions.size(); ++i) decisions[i] = uniformRandom(generator, seed) <= 0.5 ? 1 : 0;
         return;
     }
-    // With non-negative states every product and sum stays below 2^32 and the
-    // remainders are those of the signed arithmetic; the slot is always 1..97.
-    auto state1 = static_cast<std::uint32_t>(generator.lcgState1);
-    auto state2 = static_cast<std::uint32_t>(generator.lcgState2);
-    auto state3 = static_cast<std::uint32_t>(generator.lcgState3);
+    // With non-negative states the signed remainders are the unsigned ones and
+    // the slot is always 1..97.
+    std::uint32_t state1 = static_cast<std::uint32_t>(generator.lcgState1);
+    std::uint32_t state2 = static_cast<std::uint32_t>(generator.lcgState2);
+    std::uint32_t state3 = static_cast<std::uint32_t>(generator.lcgState3);
     double* const table = generator.shuffleTable.data();
     for (; i < decisions.size(); ++i) {
-        state1 = (std::uint32_t{multiplier1} * state1 + std::uint32_t{increment1}) % std::uint32_t{modulus1};
-        state2 = (std::uint32_t{multiplier2} * state2 + std::uint32_t{increment2}) % std::uint32_t{modulus2};
-        state3 = (std::uint32_t{multiplier3} * state3 + std::uint32_t{increment3}) % std::uint32_t{modulus3};
-        const std::uint32_t slot = (97 * state3) / std::uint32_t{modulus3};
+        state1 = lcgStep(lcg1, state1);
+        state2 = lcgStep(lcg2, state2);
+        state3 = lcgStep(lcg3, state3);
+        const std::uint32_t slot = shuffleSlot(state3) - 1;
         decisions[i] = table[slot] <= 0.5 ? 1 : 0;
         table[slot] = valueOf(state1, state2);
     }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
+#include "resampling/lcg_step.h"
 #include "resampling/resample.h"
 #include "resampling/uniform_random.h"
 
@@ -137,6 +139,44 @@ TEST(ExceedanceScore, NeverMoreThanOneSoAPValueNeverExceedsOne) {
         EXPECT_GE(score, previous) << "the score must not fall as the replicate grows: " << replicate;
         previous = score;
     }
+}
+
+}  // namespace
+}  // namespace triotdt::resampling
+
+namespace triotdt::resampling {
+namespace {
+
+// The fast steps replace every remainder by a multiplication: check them
+// against the remainders for every state each generator can be in.
+TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
+    for (const auto& [g, a, c, m] : {std::tuple{lcg1, multiplier1, increment1, modulus1},
+                                     std::tuple{lcg2, multiplier2, increment2, modulus2},
+                                     std::tuple{lcg3, multiplier3, increment3, modulus3}}) {
+        for (std::int32_t state = 0; state < m; ++state) {
+            ASSERT_EQ(static_cast<std::int32_t>(lcgStep(g, static_cast<std::uint64_t>(state))), (a * state + c) % m)
+                << "modulus " << m << ", state " << state;
+        }
+    }
+    for (std::int32_t state = 0; state < modulus3; ++state) {
+        ASSERT_EQ(static_cast<std::int32_t>(shuffleSlot(static_cast<std::uint64_t>(state))), 1 + 97 * state / modulus3);
+    }
+}
+
+// Drawing many decisions at once gives the decisions of one call per draw,
+// and leaves the generator where those calls leave it.
+TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
+    UniformRandom bulk, single;
+    std::int32_t bulkSeed = 0, singleSeed = 0;
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{97}, std::size_t{100000}}) {
+        std::vector<std::uint8_t> decisions(length);
+        drawExchangeDecisions(bulk, bulkSeed, decisions);
+        for (std::size_t i = 0; i < length; ++i) {
+            ASSERT_EQ(decisions[i], uniformRandom(single, singleSeed) <= 0.5 ? 1 : 0) << "draw " << i;
+        }
+    }
+    EXPECT_EQ(bulkSeed, singleSeed);
+    EXPECT_EQ(uniformRandom(bulk, bulkSeed), uniformRandom(single, singleSeed));
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+// The three linear congruential generators behind uniformRandom, and one step
+// of each without a division, for drawing many values fast.
+
+#include <cstdint>
+
+namespace triotdt::resampling {
+
+constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 150889;
+constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
+constexpr std::int32_t modulus3 = 214326, multiplier3 = 3613, increment3 = 45289;
+
+// x / m for 0 <= x < 2^30 is (x × R) >> 50 with R = ceil(2^50 / m), exactly:
+// each modulus is below 2^20, so R's error, under 1/m, times x stays below
+// 2^-20 < 1/m. A step takes its quotient straight from the state,
+// (s × aR + cR) >> 50, so that it need not wait for a × s + c to be formed.
+constexpr int reciprocalShift = 50;
+
+constexpr std::uint64_t reciprocalOf(std::int32_t m) {
+    return ((std::uint64_t{1} << reciprocalShift) + static_cast<std::uint64_t>(m) - 1) / static_cast<std::uint64_t>(m);
+}
+
+struct LcgConstants {
+    std::uint64_t multiplier, increment, modulus, quotientMultiplier, quotientIncrement;
+};
+
+constexpr LcgConstants lcgConstants(std::int32_t a, std::int32_t c, std::int32_t m) {
+    return {static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(c), static_cast<std::uint64_t>(m),
+            static_cast<std::uint64_t>(a) * reciprocalOf(m), static_cast<std::uint64_t>(c) * reciprocalOf(m)};
+}
+
+constexpr LcgConstants lcg1 = lcgConstants(multiplier1, increment1, modulus1);
+constexpr LcgConstants lcg2 = lcgConstants(multiplier2, increment2, modulus2);
+constexpr LcgConstants lcg3 = lcgConstants(multiplier3, increment3, modulus3);
+
+// (a × state + c) mod m for a state in 0..m − 1.
+inline std::uint32_t lcgStep(const LcgConstants& g, std::uint64_t state) {
+    const std::uint64_t quotient = (state * g.quotientMultiplier + g.quotientIncrement) >> reciprocalShift;
+    return static_cast<std::uint32_t>(g.multiplier * state + g.increment - quotient * g.modulus);
+}
+
+// The shuffle-table slot (1..97) that generator 3's state picks: 1 + 97 × state / m.
+inline std::uint32_t shuffleSlot(std::uint64_t state3) {
+    return 1 + static_cast<std::uint32_t>((state3 * (97 * reciprocalOf(modulus3))) >> reciprocalShift);
+}
+
+}  // namespace triotdt::resampling
