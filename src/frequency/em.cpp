@@ -1,5 +1,7 @@
 #include "frequency/em.h"
 
+#include "frequency/natural_log.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -60,7 +62,7 @@ double computeProbabilities(const IndexedPhases& phases, const std::vector<doubl
             total += probability[first + k];
         }
         familyProbability[static_cast<std::size_t>(f)] = total;
-        logLikelihood += std::log(static_cast<double>(total) + likelihoodGuard);
+        logLikelihood += naturalLog(static_cast<double>(total) + likelihoodGuard);
     }
     return logLikelihood;
 }

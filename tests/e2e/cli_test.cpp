@@ -29,21 +29,15 @@ namespace fs = std::filesystem;
 using test::readFile;
 using test::writeFile;
 
+// A path quoted for the shell, for the outside tools run with std::system.
 std::string quoted(const std::string& text) {
     std::string out = "'";
     for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
-// Runs triotdt with `args` in `folder`, standard input empty; standard output
-// and error are captured outside the folder.
 test::RunResult runWith(const std::vector<std::string>& args, const fs::path& folder) {
-    const test::ScratchFolder capture;
-    std::string command = "cd " + quoted(folder.string()) + " && " + quoted(TRIOTDT_BINARY);
-    for (const std::string& arg : args) command += " " + quoted(arg);
-    command += " >" + quoted((capture / "out").string()) + " 2>" + quoted((capture / "err").string()) + " </dev/null";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(capture / "out"), readFile(capture / "err")};
+    return test::runProgram(TRIOTDT_BINARY, folder, args);
 }
 
 fs::path folderWith(const test::ScratchFolder& scratch, const std::string& name, const std::string& input) {
@@ -147,6 +141,27 @@ TEST(CommandLineRun, TableAndPlotLeaveTheReportsAndConsoleAsThePlainRun) {
     for (std::size_t r = 1; r < table.size(); ++r) {
         EXPECT_EQ(table[r][3] + table[r][4] + table[r][5], "");  // no tdtloci.tsv: no markers
         EXPECT_EQ(table[r][21], "1000");
+    }
+}
+
+// The replicates of a window are spread over the threads, and the exchange
+// decisions drawn beforehand in stream order: the number of threads changes
+// nothing. The input is large enough for every window of three loci or more
+// to be shared out.
+TEST(CommandLineRun, AnyNumberOfThreadsWritesTheSameReports) {
+    const test::ScratchFolder scratch;
+    const std::string input = readFile(fs::path(TRIOTDT_SOURCE_DIR) / "tests" / "e2e" / "threads-input.dat");
+    const fs::path one = folderWith(scratch, "one", input);
+    const test::RunResult reference = runWith({"--threads", "1"}, one);
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    for (const char* threads : {"2", "3", "8"}) {
+        const fs::path folder = folderWith(scratch, std::string("threads") + threads, input);
+        const test::RunResult run = runWith({"--threads", threads}, folder);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, reference.out) << threads << " threads";
+        for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
+            EXPECT_EQ(readFile(folder / report), readFile(one / report)) << report << ", " << threads << " threads";
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
+#include "frequency/natural_log.h"
 #include "haplotype/haplotype_code.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
@@ -158,7 +159,7 @@ frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_
         for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
             float total = 0.0f;
             for (const Combination& c : phases.combinationsOf(f)) total += referenceMatingProbability(c, result.emFreq);
-            likelihood += std::log(static_cast<double>(total) + 1.0e-7);
+            likelihood += frequency::naturalLog(static_cast<double>(total) + 1.0e-7);
         }
         if (std::fabs(likelihood - previous) <= 0.001) {
             result.converged = true;

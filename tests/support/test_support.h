@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace triotdt::test {
 
@@ -60,10 +61,11 @@ struct RunResult {
     std::string err;
 };
 
-// Runs `program` without arguments in `folder`, with standard input empty.
+// Runs `program` with `args` in `folder`, with standard input empty.
 // Standard output and standard error are captured outside `folder`, so that
 // the folder holds only what the program itself created.
-inline RunResult runProgram(const std::string& program, const std::filesystem::path& folder) {
+inline RunResult runProgram(const std::string& program, const std::filesystem::path& folder,
+                            const std::vector<std::string>& args = {}) {
     const ScratchFolder capture;
     const std::string outPath = (capture / "stdout").string();
     const std::string errPath = (capture / "stderr").string();
@@ -77,8 +79,10 @@ inline RunResult runProgram(const std::string& program, const std::filesystem::p
         ::dup2(in, STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
-        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        ::execv(program.c_str(), argv);
+        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     int wstatus = 0;
