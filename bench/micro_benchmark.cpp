@@ -35,7 +35,7 @@ haplotype::FamilyData simulate(const std::string& settings) {
 
 struct PreparedWindow {
     haplotype::IndexedPhases phases;
-    frequency::FrequencySets sets;
+    frequency::WindowFrequencies frequencies;
 };
 
 PreparedWindow prepare(const haplotype::FamilyData& data, std::int32_t size) {
@@ -45,12 +45,7 @@ PreparedWindow prepare(const haplotype::FamilyData& data, std::int32_t size) {
     window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + size);
     window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
     PreparedWindow w{haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount), {}};
-    frequency::CountTables counts;
-    const std::int32_t known = frequency::countTransmissions(w.phases, counts);
-    w.sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, known);
-    w.sets.equalFreq = frequency::equalFrequencies(w.phases);
-    w.sets.phaseShareFreq = frequency::phaseShareFrequencies(w.phases);
-    w.sets.emFreq = frequency::estimateHaplotypeFrequencies(w.phases).emFreq;
+    w.frequencies = frequency::estimateWindowFrequencies(w.phases);
     return w;
 }
 
@@ -69,7 +64,7 @@ const haplotype::FamilyData& classic() {  // as in workload W1
 // One thread's replicates: each iteration is one replicate of the window.
 void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     const PreparedWindow w = prepare(data, static_cast<std::int32_t>(state.range(0)));
-    const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.sets);
+    const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.frequencies.sets);
     resampling::ExchangeDraws draws(w.phases.familyCount(), 256, 1 << 20, false);
     const resampling::FiveStatistics observed{};
     for (auto _ : state) {

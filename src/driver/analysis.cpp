@@ -96,20 +96,13 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
     const haplotype::IndexedPhases phases =
         haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
 
-    frequency::CountTables counts;
-    const std::int32_t unambiguousFamilyCount = frequency::countTransmissions(phases, counts);
-    frequency::FrequencySets sets;
-    sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, unambiguousFamilyCount);
-    sets.equalFreq = frequency::equalFrequencies(phases);
-    sets.phaseShareFreq = frequency::phaseShareFrequencies(phases);
-    frequency::EmResult em = frequency::estimateHaplotypeFrequencies(phases);
-    if (!em.converged) report::writeEmWarning(units.console);
-    sets.emFreq = std::move(em.emFreq);
+    const frequency::WindowFrequencies frequencies = frequency::estimateWindowFrequencies(phases);
+    if (!frequencies.emConverged) report::writeEmWarning(units.console);
 
-    writeTransmissionBlock(units.transmission, window, phases, counts, sets.haplotypeFreq);
+    writeTransmissionBlock(units.transmission, window, phases, frequencies.counts, frequencies.sets.haplotypeFreq);
     units.transmission.flushIfLarge();
 
-    const resampling::WindowModel model = resampling::buildWindowModel(phases, sets);
+    const resampling::WindowModel model = resampling::buildWindowModel(phases, frequencies.sets);
     const resampling::FiveStatistics observed = resampling::observedStatistics(model);
     const resampling::FiveStatistics pValues = resampling::resampleWindow(model, observed, draws, threads);
 
@@ -118,7 +111,7 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
     }
     for (report::OutputUnit* unit : {&units.results, &units.console}) report::writeStatisticLine(*unit, observed);
 
-    outcome.familiesOfKnownPhase = unambiguousFamilyCount;
+    outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
     outcome.distinctHaplotypes = countObservedHaplotypes(phases);
     outcome.statistics = observed;
     outcome.pValues = pValues;

@@ -1,6 +1,21 @@
 #include "frequency/frequency_sets.h"
 
+#include "frequency/em.h"
+
 namespace triotdt::frequency {
+
+WindowFrequencies estimateWindowFrequencies(const haplotype::IndexedPhases& phases) {
+    WindowFrequencies result;
+    result.unambiguousFamilyCount = countTransmissions(phases, result.counts);
+    result.sets.haplotypeFreq = haplotypeFrequencies(result.counts, result.unambiguousFamilyCount);
+    result.sets.equalFreq = equalFrequencies(phases);
+    result.sets.phaseShareFreq = phaseShareFrequencies(phases);
+    EmResult em = estimateHaplotypeFrequencies(phases);
+    result.sets.emFreq = std::move(em.emFreq);
+    result.emIterations = em.iterations;
+    result.emConverged = em.converged;
+    return result;
+}
 
 std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount) {
     std::vector<double> freq(counts.transmitCount.size(), 0.0);

@@ -19,6 +19,19 @@ struct FrequencySets {
     std::vector<double> emFreq;          // the EM estimate (Pem)
 };
 
+// Everything the frequency stage gives for a window: the counts of the
+// families of known phase (which the transmission report prints), the four
+// frequency sets, and how the EM ended.
+struct WindowFrequencies {
+    CountTables counts;
+    std::int32_t unambiguousFamilyCount = 0;
+    FrequencySets sets;
+    int emIterations = 0;
+    bool emConverged = false;
+};
+
+WindowFrequencies estimateWindowFrequencies(const haplotype::IndexedPhases& phases);
+
 // ((untransmitted + transmitted) / 4) / unambiguousFamilyCount; all 0 when no
 // family of the window has a known phase.
 std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount);

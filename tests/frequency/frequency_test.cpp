@@ -36,10 +36,7 @@ FamilyData trios(std::vector<std::int32_t> alleleCount, std::vector<std::vector<
 
 struct Analysed {
     haplotype::IndexedPhases phases;
-    frequency::CountTables counts;
-    std::int32_t knownPhase = 0;
-    frequency::FrequencySets sets;
-    frequency::EmResult em;
+    frequency::WindowFrequencies frequencies;
     resampling::FiveStatistics statistics{};
 };
 
@@ -49,23 +46,17 @@ Analysed analyse(const FamilyData& data) {
     window.size = data.lociCount;
     window.alleleCount = data.alleleCount;
     window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
-    Analysed a;
-    a.phases = haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
-    a.knownPhase = frequency::countTransmissions(a.phases, a.counts);
-    a.sets.haplotypeFreq = frequency::haplotypeFrequencies(a.counts, a.knownPhase);
-    a.sets.equalFreq = frequency::equalFrequencies(a.phases);
-    a.sets.phaseShareFreq = frequency::phaseShareFrequencies(a.phases);
-    a.em = frequency::estimateHaplotypeFrequencies(a.phases);
-    a.sets.emFreq = a.em.emFreq;
-    a.statistics = resampling::observedStatistics(resampling::buildWindowModel(a.phases, a.sets));
+    Analysed a{haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount), {}};
+    a.frequencies = frequency::estimateWindowFrequencies(a.phases);
+    a.statistics = resampling::observedStatistics(resampling::buildWindowModel(a.phases, a.frequencies.sets));
     return a;
 }
 
 TEST(Statistics, FourParentsTransmittingOneHaplotypeGivePunambEight) {
     // Both parents 1/2, child 1/1, twice: transmitted 1 four times, kept back 2 four times.
     const Analysed a = analyse(trios({2}, {{1, 2, 1, 2, 1, 1}, {2, 1, 1, 2, 1, 1}}));
-    EXPECT_EQ(a.counts.transmitCount, (std::vector<double>{4, 0}));
-    EXPECT_EQ(a.counts.untransmitCount, (std::vector<double>{0, 4}));
+    EXPECT_EQ(a.frequencies.counts.transmitCount, (std::vector<double>{4, 0}));
+    EXPECT_EQ(a.frequencies.counts.untransmitCount, (std::vector<double>{0, 4}));
     EXPECT_EQ(a.statistics[0], 8.0);  // 16/4 + 16/4
 }
 
@@ -74,13 +65,13 @@ TEST(Statistics, WithEveryFamilyOfKnownPhaseAllFiveAgree) {
     const Analysed a = analyse(trios({2, 3}, {{1, 2, 1, 3, 1, 1, 2, 2, 1, 2, 2, 3},
                                              {2, 2, 1, 2, 1, 2, 3, 3, 2, 1, 1, 3},
                                              {1, 1, 2, 3, 2, 1, 1, 2, 1, 2, 3, 1}}));
-    ASSERT_EQ(a.knownPhase, 3);
+    ASSERT_EQ(a.frequencies.unambiguousFamilyCount, 3);
     for (std::size_t s = 1; s < 5; ++s) EXPECT_EQ(a.statistics[s], a.statistics[0]) << "statistic " << s;
     // The EM's first iteration gives the counted frequencies, the second the same again.
-    EXPECT_TRUE(a.em.converged);
-    EXPECT_EQ(a.em.iterations, 2);
-    EXPECT_EQ(a.em.emFreq, a.sets.haplotypeFreq);
-    EXPECT_EQ(a.sets.phaseShareFreq, a.sets.haplotypeFreq);
+    EXPECT_TRUE(a.frequencies.emConverged);
+    EXPECT_EQ(a.frequencies.emIterations, 2);
+    EXPECT_EQ(a.frequencies.sets.emFreq, a.frequencies.sets.haplotypeFreq);
+    EXPECT_EQ(a.frequencies.sets.phaseShareFreq, a.frequencies.sets.haplotypeFreq);
 }
 
 TEST(Statistics, AHomozygousParentAddsNothing) {
@@ -88,15 +79,15 @@ TEST(Statistics, AHomozygousParentAddsNothing) {
     const Analysed without = analyse(trios({2}, {informative}));
     // A father 1/1 transmitting and keeping back 1: counted on both sides and as homozygous.
     const Analysed with = analyse(trios({2}, {informative, {1, 1, 2, 2, 1, 2}}));
-    EXPECT_EQ(with.counts.homoCount, (std::vector<double>{1, 1}));
+    EXPECT_EQ(with.frequencies.counts.homoCount, (std::vector<double>{1, 1}));
     for (std::size_t s = 0; s < 5; ++s) EXPECT_EQ(with.statistics[s], without.statistics[s]) << "statistic " << s;
 }
 
 TEST(Statistics, WithoutFamiliesOfKnownPhaseTheCountedFrequenciesAreZeroAndPgIsZero) {
     // Every family: both parents and the child 1/2, ambiguous.
     const Analysed a = analyse(trios({2}, {{1, 2, 2, 1, 1, 2}, {1, 2, 1, 2, 2, 1}}));
-    EXPECT_EQ(a.knownPhase, 0);
-    EXPECT_EQ(a.sets.haplotypeFreq, (std::vector<double>{0, 0}));
+    EXPECT_EQ(a.frequencies.unambiguousFamilyCount, 0);
+    EXPECT_EQ(a.frequencies.sets.haplotypeFreq, (std::vector<double>{0, 0}));
     EXPECT_EQ(a.statistics[0], 0.0);
     EXPECT_EQ(a.statistics[1], 0.0);
 }
@@ -110,7 +101,7 @@ TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
     const std::vector<std::int32_t> partly = {1, 2, 3, 4, 1, 2, 4, 4, 1, 2, 3, 4};
     const Analysed with = analyse(trios({2, 4}, {known1, known2, partly}));
     const Analysed without = analyse(trios({2, 4}, {known1, known2}));
-    ASSERT_EQ(with.knownPhase, 2);
+    ASSERT_EQ(with.frequencies.unambiguousFamilyCount, 2);
     EXPECT_GT(without.statistics[1], 0.0);
     EXPECT_EQ(with.statistics[1], without.statistics[1]);
     // Under equal weights the family counts, half and half over its two combinations.
@@ -119,17 +110,17 @@ TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
 
 TEST(Em, AOneHaplotypeWindowStopsAfterTheFirstIteration) {
     const Analysed a = analyse(trios({1}, {{1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}}));
-    EXPECT_TRUE(a.em.converged);
-    EXPECT_EQ(a.em.iterations, 1);
-    EXPECT_EQ(a.em.emFreq, (std::vector<double>{1.0}));
+    EXPECT_TRUE(a.frequencies.emConverged);
+    EXPECT_EQ(a.frequencies.emIterations, 1);
+    EXPECT_EQ(a.frequencies.sets.emFreq, (std::vector<double>{1.0}));
     EXPECT_EQ(a.statistics, (resampling::FiveStatistics{}));
 }
 
 TEST(Em, NoFamiliesGiveZeroFrequenciesAndZeroStatistics) {
     const Analysed a = analyse(trios({2, 2}, {}));
-    EXPECT_TRUE(a.em.converged);
-    EXPECT_EQ(a.em.iterations, 1);
-    EXPECT_TRUE(a.em.emFreq.empty());
+    EXPECT_TRUE(a.frequencies.emConverged);
+    EXPECT_EQ(a.frequencies.emIterations, 1);
+    EXPECT_TRUE(a.frequencies.sets.emFreq.empty());
     EXPECT_EQ(a.statistics, (resampling::FiveStatistics{}));
 }
 

@@ -197,19 +197,13 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
             const haplotype::PhaseTable table = haplotype::phaseFamilies(data, window);
             const haplotype::IndexedPhases phases = haplotype::indexPhases(table, window.haplotypeCount);
 
-            frequency::CountTables counts;
-            const std::int32_t known = frequency::countTransmissions(phases, counts);
-            frequency::FrequencySets sets;
-            sets.haplotypeFreq = frequency::haplotypeFrequencies(counts, known);
-            sets.equalFreq = frequency::equalFrequencies(phases);
-            sets.phaseShareFreq = frequency::phaseShareFrequencies(phases);
-            const frequency::EmResult em = frequency::estimateHaplotypeFrequencies(phases);
-            sets.emFreq = em.emFreq;
+            const frequency::WindowFrequencies frequencies = frequency::estimateWindowFrequencies(phases);
+            const frequency::FrequencySets& sets = frequencies.sets;
 
             const frequency::EmResult expectedEm = referenceEm(table, window.haplotypeCount);
-            EXPECT_EQ(em.iterations, expectedEm.iterations);
-            EXPECT_EQ(em.converged, expectedEm.converged);
-            EXPECT_EQ(spread(em.emFreq, phases), expectedEm.emFreq);
+            EXPECT_EQ(frequencies.emIterations, expectedEm.iterations);
+            EXPECT_EQ(frequencies.emConverged, expectedEm.converged);
+            EXPECT_EQ(spread(sets.emFreq, phases), expectedEm.emFreq);
 
             // The weights over every code: equal frequencies everywhere, the others 0 off the index.
             std::vector<std::vector<double>> dense = {spread(sets.haplotypeFreq, phases),
