@@ -178,21 +178,23 @@ std::string openError(int code, const std::string& file, const std::string& reas
     return "\nrun-time error " + std::to_string(code) + ": OPEN of file '" + file + "'\n" + reason + "\n";
 }
 
-TEST(InputFile, MissingCreatesNoReport) {
-    ScratchFolder folder;
+// The run must fail at the opening of tdtinput.dat and create no report.
+void expectInputNotOpened(const ScratchFolder& folder, int code, const std::string& reason) {
     const ForkedRun run = runInFolder(folder.path());
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(1001, "tdtinput.dat", "file not found"));
+    EXPECT_EQ(run.errors, openError(code, "tdtinput.dat", reason));
     EXPECT_FALSE(folder.has("tdttran.txt") || folder.has("tdtout.txt"));
+}
+
+TEST(InputFile, MissingCreatesNoReport) {
+    ScratchFolder folder;
+    expectInputNotOpened(folder, 1001, "file not found");
 }
 
 TEST(InputFile, DirectoryCreatesNoReport) {
     ScratchFolder folder;
     std::filesystem::create_directory(folder.path() / "tdtinput.dat");
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(1003, "tdtinput.dat", "cannot open: it is a directory, not a file"));
-    EXPECT_FALSE(folder.has("tdttran.txt") || folder.has("tdtout.txt"));
+    expectInputNotOpened(folder, 1003, "cannot open: it is a directory, not a file");
 }
 
 TEST(InputFile, ReadFailureNamesTheStatement) {
@@ -217,25 +219,26 @@ TEST(InputFile, EndlessDeviceWithoutSeparatorsIsRefusedAtOnce) {
                           "invalid number '" + nul24 + "...' on line 1, value 1 of 1: not a whole number\n");
 }
 
-TEST(ReportFile, ExistingTransmissionReportIsLeftAsItIs) {
-    ScratchFolder folder;
+// Runs on valid input with `report` already there; the run must refuse to
+// overwrite it.
+void expectEarlierReportKept(const ScratchFolder& folder, const std::string& report) {
     folder.writeInput(trioInput(3, 2, {2, 2}));
-    std::ofstream(folder.path() / "tdttran.txt") << "earlier";
+    std::ofstream(folder.path() / report) << "earlier";
     const ForkedRun run = runInFolder(folder.path());
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(1002, "tdttran.txt", "file already exists"));
-    EXPECT_EQ(folder.read("tdttran.txt"), "earlier");
+    EXPECT_EQ(run.errors, openError(1002, report, "file already exists"));
+    EXPECT_EQ(folder.read(report), "earlier");
+}
+
+TEST(ReportFile, ExistingTransmissionReportIsLeftAsItIs) {
+    ScratchFolder folder;
+    expectEarlierReportKept(folder, "tdttran.txt");
     EXPECT_FALSE(folder.has("tdtout.txt"));
 }
 
 TEST(ReportFile, ExistingResultReportLeavesAnEmptyTransmissionReport) {
     ScratchFolder folder;
-    folder.writeInput(trioInput(3, 2, {2, 2}));
-    std::ofstream(folder.path() / "tdtout.txt") << "earlier";
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(1002, "tdtout.txt", "file already exists"));
-    EXPECT_EQ(folder.read("tdtout.txt"), "earlier");
+    expectEarlierReportKept(folder, "tdtout.txt");
     EXPECT_TRUE(folder.has("tdttran.txt"));
     EXPECT_EQ(folder.read("tdttran.txt"), "");
 }

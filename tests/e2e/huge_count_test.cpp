@@ -12,33 +12,32 @@ namespace {
 
 constexpr rlim_t memoryLimit = rlim_t{256} << 20;
 
-std::string endOfFile(const std::string& statement, const std::string& detail) {
-    return "\nrun-time error 2001: READ of file 'tdtinput.dat' (" + statement + ")\nend of file: " + detail + "\n";
-}
-
 ForkedRun runWithMemoryLimit(const ScratchFolder& folder, const std::string& input) {
     folder.writeInput(input);
     return runInFolder(folder.path(), withMemoryLimit(memoryLimit));
 }
 
-TEST(HugeCounts, FamilyCountBeyondTheFileEndsAtItsEnd) {
+// The run on `input` must end at the end of the file, in `statement`, with
+// both reports empty.
+void expectEndOfFile(const std::string& input, const std::string& statement, const std::string& detail) {
     ScratchFolder folder;
-    // 2147483647 families of two loci would take 48 GiB; the file holds one.
-    const ForkedRun run = runWithMemoryLimit(folder, "2147483647\n10\n2\n2 2\n1 2 1 2\n1 2 1 2\n1 1 2 2\n");
+    const ForkedRun run = runWithMemoryLimit(folder, input);
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, endOfFile("family 2, father's record",
-                                    "the statement needs 4 values and the file ended after 0 (line 8)"));
+    EXPECT_EQ(run.errors,
+              "\nrun-time error 2001: READ of file 'tdtinput.dat' (" + statement + ")\nend of file: " + detail + "\n");
     EXPECT_EQ(folder.read("tdttran.txt"), "");
     EXPECT_EQ(folder.read("tdtout.txt"), "");
 }
 
+TEST(HugeCounts, FamilyCountBeyondTheFileEndsAtItsEnd) {
+    // 2147483647 families of two loci would take 48 GiB; the file holds one.
+    expectEndOfFile("2147483647\n10\n2\n2 2\n1 2 1 2\n1 2 1 2\n1 1 2 2\n", "family 2, father's record",
+                    "the statement needs 4 values and the file ended after 0 (line 8)");
+}
+
 TEST(HugeCounts, LocusCountBeyondTheFileEndsAtItsEnd) {
-    ScratchFolder folder;
-    const ForkedRun run = runWithMemoryLimit(folder, "2\n10\n2147483647\n2 2 2 2\n");
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, endOfFile("the allele counts of the loci",
-                                    "the statement needs 2147483647 values and the file ended after 4 (line 5)"));
-    EXPECT_EQ(folder.read("tdttran.txt"), "");
+    expectEndOfFile("2\n10\n2147483647\n2 2 2 2\n", "the allele counts of the loci",
+                    "the statement needs 2147483647 values and the file ended after 4 (line 5)");
 }
 
 TEST(HugeCounts, FamilyCountWithoutLociReadsNoRecords) {

@@ -114,23 +114,17 @@ TEST(WriteFailure, LimitExactlyAtTheLargestReportIsEnough) {
 // The console carries the result lines and the stop line; when it cannot be
 // written, a script that checks the exit status must learn that the output is
 // lost, as for a report.
-TEST(WriteFailure, ConsoleOnAFullDevice) {
+void expectConsoleFailure(Console console, const std::string& why) {
     ScratchFolder folder;
     folder.writeInput(trioInput(5, 2, {2, 2}));
-    const ForkedRun run = runInFolder(folder.path(), withConsole(Console::deviceFull));
-
+    const ForkedRun run = runInFolder(folder.path(), withConsole(console));
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("standard output", "No space left on device"));
+    EXPECT_EQ(run.errors, writeFailure("standard output", why));
 }
 
-TEST(WriteFailure, ConsoleClosed) {
-    ScratchFolder folder;
-    folder.writeInput(trioInput(5, 2, {2, 2}));
-    const ForkedRun run = runInFolder(folder.path(), withConsole(Console::closed));
+TEST(WriteFailure, ConsoleOnAFullDevice) { expectConsoleFailure(Console::deviceFull, "No space left on device"); }
 
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("standard output", "Bad file descriptor"));
-}
+TEST(WriteFailure, ConsoleClosed) { expectConsoleFailure(Console::closed, "Bad file descriptor"); }
 
 }  // namespace
 }  // namespace triotdt::test
