@@ -72,6 +72,21 @@ TextReader::TextReader(int fd, std::string fileName) : fd_(fd), fileName_(std::m
 TextReader::TextReader(int fd, std::string fileName, std::string text)
     : fd_(fd), fileName_(std::move(fileName)), chunk_(std::move(text)), endOfFile_(true) {}
 
+TextReader::TextReader(TextReader&& other) noexcept
+    : fd_(other.fd_),
+      fileName_(std::move(other.fileName_)),
+      chunk_(std::move(other.chunk_)),
+      pos_(other.pos_),
+      endOfFile_(other.endOfFile_),
+      atLineStart_(other.atLineStart_),
+      line_(other.line_) {
+    other.fd_ = -1;
+}
+
+TextReader::~TextReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 TextReader TextReader::fromText(std::string text, std::string fileName) {
     return TextReader(-1, std::move(fileName), std::move(text));
 }
@@ -88,7 +103,7 @@ int TextReader::peek() {
             const int error = errno;
             chunk_.clear();
             pos_ = 0;
-            throw RunError(ErrorCode::readFailed, "READ of file '" + fileName_ + "'",
+            throw RunError(ErrorCode::readFailed, readStatement(),
                            std::string("the file cannot be read: ") + std::strerror(error));
         }
         chunk_.resize(static_cast<std::size_t>(got));
@@ -111,7 +126,11 @@ void TextReader::skipRestOfLine() {
     }
 }
 
-void TextReader::failEndOfFile(std::string_view statement, std::int64_t count, std::int64_t read) const {
+std::string TextReader::readStatement() const {
+    return "READ of file '" + fileName_ + "' (" + statement_ + ")";
+}
+
+void TextReader::failEndOfFile(std::int64_t count, std::int64_t read) const {
     // The whole file has been consumed: after a final line end the counter
     // already stands on a line that does not exist.
     const std::int64_t lastLine = lastByteEndedLine_ ? line_ - 1 : line_;
@@ -120,22 +139,21 @@ void TextReader::failEndOfFile(std::string_view statement, std::int64_t count, s
     reason += lastLine == 0 ? std::string(" and the file is empty")
                             : " and the file ended after " + std::to_string(read) + " (line " +
                                   std::to_string(lastLine) + ")";
-    throw RunError(ErrorCode::endOfFile, "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
-                   reason);
+    throw RunError(ErrorCode::endOfFile, readStatement(), reason);
 }
 
-void TextReader::failInvalid(std::string_view statement, std::int64_t index, std::int64_t count,
-                             std::string_view token, std::string_view why, const ValueDescriber& describe) const {
+void TextReader::failInvalid(std::int64_t index, std::int64_t count, std::string_view token, std::string_view why,
+                             const ValueDescriber& describe) const {
     std::string where = "value " + std::to_string(index + 1) + " of " + std::to_string(count);
     if (describe) where += " (" + describe(index) + ")";
-    throw RunError(ErrorCode::invalidNumber,
-                   "READ of file '" + fileName_ + "' (" + std::string(statement) + ")",
+    throw RunError(ErrorCode::invalidNumber, readStatement(),
                    "invalid number '" + printable(token.substr(0, tokenShown), token.size() > tokenShown) +
                        "' on line " + std::to_string(line_) + ", " + where + ": " + std::string(why));
 }
 
 void TextReader::readIntegers(std::int64_t count, std::string_view statement, std::vector<std::int32_t>& out,
                               const ValueDescriber& describe) {
+    statement_ = statement;
     if (!atLineStart_) skipRestOfLine();
     atLineStart_ = false;
     std::string token;
@@ -145,21 +163,25 @@ void TextReader::readIntegers(std::int64_t count, std::string_view statement, st
         int commas = index == 0 ? 1 : 0;
         int c = peek();
         while (c >= 0 && (isBlank(c) || c == '\n' || c == ',')) {
-            if (c == ',' && ++commas > 1) failInvalid(statement, index, count, "", "empty value between commas", describe);
+            if (c == ',' && ++commas > 1) failInvalid(index, count, "", "empty value between commas", describe);
             advance();
             c = peek();
         }
-        if (c < 0) failEndOfFile(statement, count, index);
+        if (c < 0) failEndOfFile(count, index);
         token.clear();
         IntegerParser parser;
         while (!isSeparator(c)) {
             parser.take(static_cast<char>(c));
             if (token.size() <= tokenShown) token += static_cast<char>(c);
             advance();
+            // Once the shown part is full and a character is not a digit, the
+            // rest cannot change the message: stop reading, so that a device
+            // without separators, such as /dev/zero, is refused at once.
+            if (parser.notDigit && token.size() > tokenShown) break;
             c = peek();
         }
         if (const std::string_view why = parser.problem(); !why.empty()) {
-            failInvalid(statement, index, count, token, why, describe);
+            failInvalid(index, count, token, why, describe);
         }
         const std::int32_t value = parser.value();
         out.push_back(value);

@@ -19,10 +19,16 @@ namespace triotdt::report {
 // having reserved room for them first.
 class TextReader {
 public:
-    // Reads from an open descriptor; `fileName` is used in messages.
+    // Reads from an open descriptor, which it owns and closes at its end;
+    // `fileName` is used in messages.
     TextReader(int fd, std::string fileName);
     // Reads from text held in memory (tests, fuzzing).
     static TextReader fromText(std::string text, std::string fileName);
+
+    TextReader(TextReader&& other) noexcept;
+    TextReader& operator=(TextReader&&) = delete;
+    TextReader(const TextReader&) = delete;
+    ~TextReader();
 
     // Describes value `index` (0-based) of a statement for messages, e.g.
     // "locus 3, second allele".
@@ -45,13 +51,15 @@ private:
     int peek();
     void advance();
     void skipRestOfLine();
-    [[noreturn]] void failEndOfFile(std::string_view statement, std::int64_t count, std::int64_t read) const;
-    [[noreturn]] void failInvalid(std::string_view statement, std::int64_t index, std::int64_t count,
-                                  std::string_view token, std::string_view why,
-                                  const ValueDescriber& describe) const;
+    // "READ of file 'tdtinput.dat' (the statement being read)".
+    std::string readStatement() const;
+    [[noreturn]] void failEndOfFile(std::int64_t count, std::int64_t read) const;
+    [[noreturn]] void failInvalid(std::int64_t index, std::int64_t count, std::string_view token,
+                                  std::string_view why, const ValueDescriber& describe) const;
 
     int fd_;
     std::string fileName_;
+    std::string statement_;  // the read statement under way, for messages
     std::string chunk_;
     std::size_t pos_ = 0;
     bool endOfFile_ = false;

@@ -193,15 +193,11 @@ protected:
     TextReader open(const std::string& text) {
         const auto path = folder / "tdtinput.dat";
         test::writeFile(path, text);
-        fd = ::open(path.c_str(), O_RDONLY);
+        const int fd = ::open(path.c_str(), O_RDONLY);
         if (fd < 0) throw std::runtime_error("cannot open the test input");
-        return TextReader(fd, "tdtinput.dat");
-    }
-    void TearDown() override {
-        if (fd >= 0) ::close(fd);
+        return TextReader(fd, "tdtinput.dat");  // the reader closes it
     }
     test::ScratchFolder folder;
-    int fd = -1;
 };
 
 // The reader holds the file in pieces; values, line ends and skipped

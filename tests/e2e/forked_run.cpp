@@ -1,0 +1,149 @@
+#include "e2e/forked_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace triotdt::test {
+namespace {
+
+[[noreturn]] void childFails(const char* what) {
+    const std::string text = std::string("forked run: ") + what + "\n";
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
+    ::_exit(127);
+}
+
+void setLimit(int resource, rlim_t value) {
+    const rlimit limit{value, value};
+    if (::setrlimit(resource, &limit) != 0) childFails("setrlimit failed");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TRIOTDT_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TRIOTDT_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#ifdef TRIOTDT_ADDRESS_SANITIZER
+void limitMemory(rlim_t bytes) {
+    const std::string megabytes = std::to_string(bytes >> 20);
+    const char* earlier = std::getenv("ASAN_OPTIONS");
+    const std::string options = (earlier ? std::string(earlier) + ":" : std::string()) +
+                                "hard_rss_limit_mb=" + megabytes + ":max_allocation_size_mb=" + megabytes +
+                                // Freed memory held back to catch use after free would count otherwise.
+                                ":quarantine_size_mb=16";
+    if (::setenv("ASAN_OPTIONS", options.c_str(), 1) != 0) childFails("setenv failed");
+}
+#else
+void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
+#endif
+
+// In the child: standard output, limits and signals as asked, then the program.
+[[noreturn]] void becomeProgram(const std::filesystem::path& folder, const RunConditions& conditions, int outPipe,
+                                int errPipe) {
+    if (::chdir(folder.c_str()) != 0) childFails("chdir failed");
+    if (::dup2(errPipe, STDERR_FILENO) < 0) childFails("dup2 failed");
+    switch (conditions.console) {
+        case Console::captured:
+            if (::dup2(outPipe, STDOUT_FILENO) < 0) childFails("dup2 failed");
+            break;
+        case Console::closed:
+            ::close(STDOUT_FILENO);
+            break;
+        case Console::deviceFull: {
+            const int full = ::open("/dev/full", O_WRONLY);
+            if (full < 0 || ::dup2(full, STDOUT_FILENO) < 0) childFails("cannot open /dev/full");
+            ::close(full);
+            break;
+        }
+    }
+    ::close(outPipe);
+    ::close(errPipe);
+    std::signal(SIGXFSZ, SIG_DFL);
+    if (conditions.fileSizeLimit) setLimit(RLIMIT_FSIZE, *conditions.fileSizeLimit);
+    if (conditions.memoryLimit) limitMemory(*conditions.memoryLimit);
+    ::execl(TRIOTDT_BINARY, TRIOTDT_BINARY, static_cast<char*>(nullptr));
+    childFails("exec failed");
+}
+
+// Reads both pipes until both are closed, so that neither can fill up.
+void collect(int outPipe, int errPipe, std::string& out, std::string& err) {
+    pollfd fds[2] = {{outPipe, POLLIN, 0}, {errPipe, POLLIN, 0}};
+    std::string* sinks[2] = {&out, &err};
+    int open = 2;
+    char buffer[65536];
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            throw std::runtime_error("poll failed");
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            } else if (got == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ForkedRun runInFolder(const std::filesystem::path& folder, const RunConditions& conditions) {
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) becomeProgram(folder, conditions, out[1], err[1]);
+    ::close(out[1]);
+    ::close(err[1]);
+    ForkedRun run;
+    collect(out[0], err[0], run.console, run.errors);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    }
+    if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    return run;
+}
+
+ScratchFolder::ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "triotdt-e2e-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void ScratchFolder::writeInput(const std::string& text) const {
+    std::ofstream file(path_ / "tdtinput.dat", std::ios::binary);
+    file << text;
+    if (!file.flush()) throw std::runtime_error("cannot write tdtinput.dat");
+}
+
+std::string ScratchFolder::read(const std::string& name) const {
+    std::ifstream file(path_ / name, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+}  // namespace triotdt::test
