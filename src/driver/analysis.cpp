@@ -186,8 +186,10 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
 }
 
 int runProgram(int argc, char** argv) {
-    // A file-size limit must fail the write, not kill the run silently.
+    // A file-size limit or a reader that has gone away must fail the write
+    // with a message, not kill the run without a word.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.line) return parsed.exitStatus;
     try {
@@ -197,9 +199,10 @@ int runProgram(int argc, char** argv) {
     } catch (const report::InputRefused& refused) {
         std::cerr << refused.what();
     } catch (const std::bad_alloc&) {
-        std::cerr << "triotdt: out of memory\n";
+        std::cerr << report::describe(report::RunError(report::ErrorCode::outOfMemory, "the analysis", "out of memory"));
     } catch (const std::exception& error) {
-        std::cerr << "triotdt: internal error: " << error.what() << "\n";
+        std::cerr << report::describe(
+            report::RunError(report::ErrorCode::internalError, "the analysis", std::string("internal error: ") + error.what()));
     }
     return 1;
 }

@@ -16,6 +16,7 @@ enum class ErrorCode : int {
     readFailed = 2003,
     writeFailed = 3001,
     internalError = 9001,
+    outOfMemory = 9002,
 };
 
 // An error that ends the run with exit status 1. `statement` names the

@@ -60,6 +60,15 @@ void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
         case Console::closed:
             ::close(STDOUT_FILENO);
             break;
+        case Console::brokenPipe: {
+            // A reader that has gone away, as when the output is piped into `head`.
+            int pipe[2];
+            if (::pipe(pipe) != 0 || ::dup2(pipe[1], STDOUT_FILENO) < 0) childFails("pipe failed");
+            ::close(pipe[0]);
+            ::close(pipe[1]);
+            std::signal(SIGPIPE, SIG_DFL);
+            break;
+        }
         case Console::deviceFull: {
             const int full = ::open("/dev/full", O_WRONLY);
             if (full < 0 || ::dup2(full, STDOUT_FILENO) < 0) childFails("cannot open /dev/full");
@@ -120,30 +129,6 @@ ForkedRun runInFolder(const std::filesystem::path& folder, const RunConditions& 
     if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     return run;
-}
-
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "triotdt-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void ScratchFolder::writeInput(const std::string& text) const {
-    std::ofstream file(path_ / "tdtinput.dat", std::ios::binary);
-    file << text;
-    if (!file.flush()) throw std::runtime_error("cannot write tdtinput.dat");
-}
-
-std::string ScratchFolder::read(const std::string& name) const {
-    std::ifstream file(path_ / name, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 }  // namespace triotdt::test

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace triotdt::test {
 
 // What a run of the built program left behind.
@@ -17,7 +19,7 @@ struct ForkedRun {
 };
 
 // Where the run's standard output goes.
-enum class Console { captured, closed, deviceFull };
+enum class Console { captured, closed, deviceFull, brokenPipe };
 
 struct RunConditions {
     std::optional<rlim_t> fileSizeLimit;     // RLIMIT_FSIZE, bytes
@@ -47,24 +49,5 @@ inline RunConditions withConsole(Console console) {
 // Runs the program in `folder` in a child process, with SIGXFSZ at its
 // default (so that the program must ignore it itself) and the given limits.
 ForkedRun runInFolder(const std::filesystem::path& folder, const RunConditions& conditions = {});
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    // Writes `text` as tdtinput.dat.
-    void writeInput(const std::string& text) const;
-    // The whole content of a file of the folder; empty when it is missing.
-    std::string read(const std::string& name) const;
-    bool has(const std::string& name) const { return std::filesystem::exists(path_ / name); }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace triotdt::test

@@ -126,5 +126,9 @@ TEST(WriteFailure, ConsoleOnAFullDevice) { expectConsoleFailure(Console::deviceF
 
 TEST(WriteFailure, ConsoleClosed) { expectConsoleFailure(Console::closed, "Bad file descriptor"); }
 
+// The program ignores SIGPIPE itself: it ends with the message and status 1
+// rather than being killed without a word.
+TEST(WriteFailure, ConsoleReaderGone) { expectConsoleFailure(Console::brokenPipe, "Broken pipe"); }
+
 }  // namespace
 }  // namespace triotdt::test

@@ -51,6 +51,14 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
+    // Writes `text` as tdtinput.dat.
+    void writeInput(std::string_view text) const { writeFile(path_ / "tdtinput.dat", text); }
+    // The whole content of a file of the folder; empty when it is missing.
+    std::string read(std::string_view name) const {
+        return std::filesystem::exists(path_ / name) ? readFile(path_ / name) : std::string();
+    }
+    bool has(std::string_view name) const { return std::filesystem::exists(path_ / name); }
+
 private:
     std::filesystem::path path_;
 };
