@@ -65,10 +65,11 @@ const haplotype::FamilyData& classic() {  // as in workload W1
 void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     const PreparedWindow w = prepare(data, static_cast<std::int32_t>(state.range(0)));
     const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.frequencies.sets);
-    resampling::ExchangeDraws draws(w.phases.familyCount(), 256, 1 << 20, false);
+    resampling::ExchangeDraws draws(w.phases.familyCount(), 256, 1 << 20);
+    resampling::WorkerPool pool(1);
     const resampling::FiveStatistics observed{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(resampling::resampleWindow(model, observed, draws, 1));
+        benchmark::DoNotOptimize(resampling::resampleWindow(model, observed, draws, pool));
     }
     state.SetItemsProcessed(state.iterations() * 256);
     state.counters["combinations"] = static_cast<double>(w.phases.combinationCount());

@@ -91,8 +91,8 @@ std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
     return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
 }
 
-void analyseWindow(const FamilyData& data, const Window& window, resampling::ExchangeDraws& draws, unsigned threads,
-                   Units& units, WindowOutcome& outcome) {
+void analyseWindow(const FamilyData& data, const Window& window, resampling::ExchangeDraws& draws,
+                   resampling::WorkerPool& pool, Units& units, WindowOutcome& outcome) {
     const haplotype::IndexedPhases phases =
         haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
 
@@ -104,7 +104,7 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
 
     const resampling::WindowModel model = resampling::buildWindowModel(phases, frequencies.sets);
     const resampling::FiveStatistics observed = resampling::observedStatistics(model);
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(model, observed, draws, threads);
+    const resampling::FiveStatistics pValues = resampling::resampleWindow(model, observed, draws, pool);
 
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
@@ -121,7 +121,8 @@ std::int32_t largestWindowSize(const FamilyData& data) { return std::min(data.lo
 
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount), threads > 1);
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
+    resampling::WorkerPool pool(threads);
     for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) {
         for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
             report::writeWindowSizeHeading(*unit, size);
@@ -142,7 +143,7 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
                 resampling::skipWindowDraws(draws);
                 outcome.skipped = true;
             } else {
-                analyseWindow(data, window, draws, threads, units, outcome);
+                analyseWindow(data, window, draws, pool, units, outcome);
             }
             if (observer) observer(outcome);
             units.console.flush();

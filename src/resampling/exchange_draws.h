@@ -1,11 +1,7 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "resampling/uniform_random.h"
@@ -26,42 +22,36 @@ struct DrawBlock {
 // same stretch of the stream. A window's decisions come in blocks of at most
 // `blockReplicates()` replicates, which bounds the memory they take.
 //
-// In the background, a thread of its own draws up to a few blocks ahead while
-// the replicates of earlier blocks run; the values are the same either way.
+// The next block can be drawn ahead (`drawAhead`) by one thread while the
+// replicates of the current block run on others; the values are the same
+// either way. Not safe for two threads at once: drawAhead and take must not
+// overlap.
 class ExchangeDraws {
 public:
-    ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount, bool inBackground);
-    ~ExchangeDraws();
-    ExchangeDraws(const ExchangeDraws&) = delete;
-    ExchangeDraws& operator=(const ExchangeDraws&) = delete;
+    ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount);
 
-    std::int32_t blockReplicates() const { return blockReplicates_; }
-    std::int32_t familyCount() const { return familyCount_; }
     std::int32_t replicateCount() const { return replicateCount_; }
 
     // The next block in stream order. Give it back with `recycle` when done.
     DrawBlock take();
     void recycle(DrawBlock&& block);
 
+    // Draws the block after those already drawn, if the run has one more and
+    // none is waiting yet.
+    void drawAhead();
+
 private:
-    void produce(std::stop_token stop);
-    void fill(DrawBlock& block, std::int32_t replicates);
-    std::int32_t nextBlockSize();
+    void drawNext(DrawBlock& block);
 
     std::int32_t familyCount_;
     std::int32_t replicateCount_;
-    std::int64_t blocksLeft_;
     std::int32_t blockReplicates_;
+    std::int64_t blocksLeft_;
     std::int32_t replicatesLeftInWindow_;
     UniformRandom generator_;
     std::int32_t seed_ = 0;
-
-    std::mutex mutex_;
-    std::condition_variable_any changed_;
     std::deque<DrawBlock> ready_;
     std::vector<DrawBlock> spare_;
-    std::exception_ptr failure_;
-    std::jthread producer_;
 };
 
 }  // namespace triotdt::resampling

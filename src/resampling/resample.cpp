@@ -1,8 +1,8 @@
 #include "resampling/resample.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include "frequency/transmission_counts.h"
 
@@ -18,6 +18,13 @@ constexpr std::size_t threadWorthyWork = 200000;
 
 // Punamb is worked out for this many replicates side by side, one lane each.
 constexpr std::size_t lanes = 8;
+// Threads take the replicates of a block this many at a time (a multiple of `lanes`).
+constexpr std::int32_t chunkReplicates = 4 * static_cast<std::int32_t>(lanes);
+
+// Each thread's score sums, on a cache line of their own.
+struct alignas(64) ThreadScores {
+    FiveStatistics scores{};
+};
 using LaneValues = std::array<std::int32_t, lanes>;
 
 // One thread's working tables, sized once per window.
@@ -151,38 +158,43 @@ FiveStatistics observedStatistics(const WindowModel& model) {
 }
 
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              unsigned threads) {
-    threads = std::max(1u, threads);
+                              WorkerPool& pool) {
+    const unsigned threads = pool.size();
     std::vector<Scratch> scratch;
     scratch.reserve(threads);
     for (unsigned t = 0; t < threads; ++t) scratch.emplace_back(model);
-    std::vector<FiveStatistics> scores(threads, FiveStatistics{});
+    std::vector<ThreadScores> scores(threads);
     const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
 
     for (std::int32_t done = 0; done < draws.replicateCount();) {
         DrawBlock block = draws.take();
-        const bool spread = threads > 1 && static_cast<std::size_t>(block.replicates) * workPerReplicate >= threadWorthyWork;
-        const unsigned used = spread ? std::min<unsigned>(threads, static_cast<unsigned>(block.replicates)) : 1;
-        const auto bound = [&](unsigned t) {
-            return static_cast<std::int32_t>(std::int64_t{block.replicates} * t / used);
-        };
-        {
-            std::vector<std::jthread> helpers;
-            for (unsigned t = 1; t < used; ++t) {
-                helpers.emplace_back(
-                    [&, t] { scoreReplicates(model, observed, block, bound(t), bound(t + 1), scratch[t], scores[t]); });
-            }
-            scoreReplicates(model, observed, block, 0, bound(1), scratch[0], scores[0]);
+        if (threads == 1 || static_cast<std::size_t>(block.replicates) * workPerReplicate < threadWorthyWork) {
+            scoreReplicates(model, observed, block, 0, block.replicates, scratch[0], scores[0].scores);
+        } else {
+            // One thread first draws the next block, then all take small
+            // chunks of this one as they come free, so that none waits long
+            // for the others.
+            std::atomic<std::int32_t> next{0};
+            std::atomic_flag drawing = ATOMIC_FLAG_INIT;
+            pool.runOnAll([&](unsigned worker) {
+                if (!drawing.test_and_set()) draws.drawAhead();
+                for (;;) {
+                    const std::int32_t first = next.fetch_add(chunkReplicates);
+                    if (first >= block.replicates) return;
+                    const std::int32_t last = std::min(first + chunkReplicates, block.replicates);
+                    scoreReplicates(model, observed, block, first, last, scratch[worker], scores[worker].scores);
+                }
+            });
         }
         done += block.replicates;
         draws.recycle(std::move(block));
     }
     // Scores are multiples of one half far below 2^53, so their sum is exact
-    // in any order: the p-values do not depend on the number of threads.
+    // in any order: the p-values do not depend on which thread scored what.
     FiveStatistics pValues{};
     for (std::size_t s = 0; s < pValues.size(); ++s) {
         double count = 0.0;
-        for (const FiveStatistics& part : scores) count += part[s];
+        for (const ThreadScores& part : scores) count += part.scores[s];
         pValues[s] = count / draws.replicateCount();
     }
     return pValues;

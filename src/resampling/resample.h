@@ -7,6 +7,7 @@
 
 #include "haplotype/indexed_phases.h"
 #include "resampling/exchange_draws.h"
+#include "resampling/worker_pool.h"
 #include "statistics/weighted_counts.h"
 
 namespace triotdt::resampling {
@@ -57,10 +58,10 @@ FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions 
 // `draws`: in each replicate, the families drawn for it have both parents'
 // transmitted and untransmitted alleles exchanged at every locus where their
 // phase is resolved; the frequency sets stay those of the observed data. The
-// replicates are spread over `threads` threads; the result does not depend on
-// how many. Returns the p-values of the five statistics.
+// replicates are shared out among the threads of `pool`; the result does not
+// depend on how many there are. Returns the p-values of the five statistics.
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              unsigned threads);
+                              WorkerPool& pool);
 
 // Uses up the decisions of a window that is not analysed.
 void skipWindowDraws(ExchangeDraws& draws);
