@@ -84,12 +84,13 @@ BENCHMARK(BM_ReplicatesClassic)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillis
 void BM_Draws(benchmark::State& state) {
     resampling::UniformRandom generator;
     std::int32_t seed = 0;
-    std::vector<std::uint8_t> decisions(1 << 20);
+    constexpr std::size_t count = 1 << 20;
+    std::vector<std::uint64_t> decisions(count / 64);
     for (auto _ : state) {
-        resampling::drawExchangeDecisions(generator, seed, decisions);
+        resampling::drawExchangeDecisions(generator, seed, decisions, count);
         benchmark::DoNotOptimize(decisions.data());
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(decisions.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
 }
 BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
 

@@ -5,9 +5,9 @@
 namespace triotdt::resampling {
 namespace {
 
-// About a quarter of a million decisions (bytes) a block: small enough to
-// stay in the cache beside the tables of the replicates.
-constexpr std::int64_t blockDecisions = std::int64_t{1} << 18;
+// About a million decisions (128 KiB) a block: small enough to stay in the
+// cache beside the tables of the replicates.
+constexpr std::int64_t blockDecisions = std::int64_t{1} << 20;
 
 std::int32_t chooseBlockReplicates(std::int32_t familyCount, std::int32_t replicateCount) {
     const std::int64_t fit = blockDecisions / std::max<std::int64_t>(familyCount, 1);
@@ -30,9 +30,16 @@ void ExchangeDraws::drawNext(DrawBlock& block) {
     replicatesLeftInWindow_ -= replicates;
     if (replicatesLeftInWindow_ == 0) replicatesLeftInWindow_ = replicateCount_;
     --blocksLeft_;
+    const auto families = static_cast<std::size_t>(familyCount_);
     block.replicates = replicates;
-    block.exchanged.resize(static_cast<std::size_t>(replicates) * static_cast<std::size_t>(familyCount_));
-    drawExchangeDecisions(generator_, seed_, block.exchanged);
+    block.wordsPerReplicate = (families + 63) / 64;
+    block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
+    for (std::int32_t r = 0; r < replicates; ++r) {
+        drawExchangeDecisions(generator_, seed_,
+                              std::span(block.exchanged).subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate,
+                                                                 block.wordsPerReplicate),
+                              families);
+    }
 }
 
 void ExchangeDraws::drawAhead() {

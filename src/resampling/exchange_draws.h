@@ -8,12 +8,17 @@
 
 namespace triotdt::resampling {
 
-// The exchange decisions of some consecutive replicates of one window:
-// `exchanged[r × familyCount + f]` is 1 when family f is exchanged in
-// replicate r of the block (its draw was 0.5 or less).
+// The exchange decisions of some consecutive replicates of one window, one
+// bit per family (set: exchanged, its draw was 0.5 or less); replicate r's
+// bits start at word r × wordsPerReplicate.
 struct DrawBlock {
     std::int32_t replicates = 0;
-    std::vector<std::uint8_t> exchanged;
+    std::size_t wordsPerReplicate = 0;
+    std::vector<std::uint64_t> exchanged;
+
+    const std::uint64_t* replicate(std::int32_t r) const {
+        return exchanged.data() + static_cast<std::size_t>(r) * wordsPerReplicate;
+    }
 };
 
 // The run's one random stream, turned into exchange decisions. Every window

@@ -38,8 +38,8 @@ struct Scratch {
     }
 };
 
-// Punamb of up to `lanes` data sets: versions[j][f] says whether family f is
-// exchanged in data set j.
+// Punamb of up to `lanes` data sets: versions[j] says which families data set
+// j exchanges.
 void knownPhaseStatistics(const WindowModel& model, std::span<const statistics::Versions> versions,
                           Scratch& scratch, std::span<double> statistics) {
     const std::size_t sets = versions.size();
@@ -47,7 +47,7 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const statistics::
     for (std::size_t i = 0; i < model.knownPhaseFamilies.size(); ++i) {
         const auto f = static_cast<std::size_t>(model.knownPhaseFamilies[i]);
         LaneValues exchanged{};
-        for (std::size_t j = 0; j < sets; ++j) exchanged[j] = -static_cast<std::int32_t>(versions[j][f] & 1u);
+        for (std::size_t j = 0; j < sets; ++j) exchanged[j] = -static_cast<std::int32_t>(versions[j].exchanged(f));
         for (std::size_t d = model.firstDifference[i]; d < model.firstDifference[i + 1]; ++d) {
             const WindowModel::Difference& difference = model.differences[d];
             LaneValues& lane = scratch.differences[static_cast<std::size_t>(difference.haplotype)];
@@ -75,15 +75,13 @@ statistics::FourValues weightedStatistics(const WindowModel& model, statistics::
 // Adds the scores of replicates [first, last) of `block` to `scores`.
 void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, const DrawBlock& block,
                      std::int32_t first, std::int32_t last, Scratch& scratch, FiveStatistics& scores) {
-    const auto familyCount = static_cast<std::size_t>(model.phases->familyCount());
     statistics::Versions versions[lanes];
     double punamb[lanes];
     FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
         for (std::size_t j = 0; j < sets; ++j) {
-            versions[j] = statistics::Versions(block.exchanged.data() + (static_cast<std::size_t>(r) + j) * familyCount,
-                                               familyCount);
+            versions[j] = statistics::Versions(block.replicate(r + static_cast<std::int32_t>(j)));
         }
         knownPhaseStatistics(model, std::span(versions, sets), scratch, std::span(punamb, sets));
         for (std::size_t j = 0; j < sets; ++j) {
@@ -153,8 +151,9 @@ FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions 
 }
 
 FiveStatistics observedStatistics(const WindowModel& model) {
-    const std::vector<std::uint8_t> observed(static_cast<std::size_t>(model.phases->familyCount()), 0);
-    return dataSetStatistics(model, observed);
+    const std::size_t words = statistics::versionWords(static_cast<std::size_t>(model.phases->familyCount()));
+    const std::vector<std::uint64_t> observed(std::max<std::size_t>(words, 1), 0);
+    return dataSetStatistics(model, statistics::Versions(observed.data()));
 }
 
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,

@@ -1,5 +1,6 @@
 #include "resampling/uniform_random.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -61,14 +62,20 @@ double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
     return result;
 }
 
-void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint8_t> decisions) {
+void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint64_t> bits,
+                           std::size_t count) {
+    std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>((count + 63) / 64), 0);
+    const auto set = [&](std::size_t i, bool exchanged) {
+        bits[i >> 6] |= static_cast<std::uint64_t>(exchanged) << (i & 63);
+    };
     std::size_t i = 0;
-    if (!decisions.empty() && (seed < 0 || !generator.generatorReady)) {
-        decisions[i++] = uniformRandom(generator, seed) <= 0.5 ? 1 : 0;
+    if (count > 0 && (seed < 0 || !generator.generatorReady)) {
+        set(i, uniformRandom(generator, seed) <= 0.5);
+        ++i;
     }
     const bool nonNegative = generator.lcgState1 >= 0 && generator.lcgState2 >= 0 && generator.lcgState3 >= 0;
     if (!nonNegative) {
-        for (; i < decisions.size(); ++i) decisions[i] = uniformRandom(generator, seed) <= 0.5 ? 1 : 0;
+        for (; i < count; ++i) set(i, uniformRandom(generator, seed) <= 0.5);
         return;
     }
     // With non-negative states the signed remainders are the unsigned ones and
@@ -77,12 +84,12 @@ void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::sp
     std::uint32_t state2 = static_cast<std::uint32_t>(generator.lcgState2);
     std::uint32_t state3 = static_cast<std::uint32_t>(generator.lcgState3);
     double* const table = generator.shuffleTable.data();
-    for (; i < decisions.size(); ++i) {
+    for (; i < count; ++i) {
         state1 = lcgStep(lcg1, state1);
         state2 = lcgStep(lcg2, state2);
         state3 = lcgStep(lcg3, state3);
         const std::uint32_t slot = shuffleSlot(state3) - 1;
-        decisions[i] = table[slot] <= 0.5 ? 1 : 0;
+        set(i, table[slot] <= 0.5);
         table[slot] = valueOf(state1, state2);
     }
     generator.lcgState1 = static_cast<std::int32_t>(state1);

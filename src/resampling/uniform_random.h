@@ -23,9 +23,11 @@ struct UniformRandom {
 // from `seed` and sets `seed` to 1; otherwise `seed` is neither used nor changed.
 double uniformRandom(UniformRandom& generator, std::int32_t& seed);
 
-// Sets decision i to 1 when the i-th next value of the stream is 0.5 or less,
-// to 0 otherwise: the same values as calling uniformRandom once per decision,
-// drawn faster.
-void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint8_t> decisions);
+// Sets bit i of `bits` (i < count; bit i is bit i % 64 of word i / 64) when
+// the i-th next value of the stream is 0.5 or less, and clears it otherwise:
+// the same values as calling uniformRandom once per decision, drawn faster.
+// The bits of the last word beyond `count` are cleared.
+void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint64_t> bits,
+                           std::size_t count);
 
 }  // namespace triotdt::resampling

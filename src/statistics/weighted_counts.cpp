@@ -63,6 +63,14 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
     return shares;
 }
 
+std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged) {
+    std::vector<std::uint64_t> words(versionWords(exchanged.size()), 0);
+    for (std::size_t f = 0; f < exchanged.size(); ++f) {
+        if (exchanged[f] != 0) words[f >> 6] |= std::uint64_t{1} << (f & 63);
+    }
+    return words;
+}
+
 void WeightedCounts::resize(std::size_t indexCount) {
     transmitCount.resize(indexCount);
     untransmitCount.resize(indexCount);
@@ -82,7 +90,7 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
         // Half the families are exchanged, at random: a branch here would be
         // mispredicted every other time.
-        const std::size_t start = first + (versions[static_cast<std::size_t>(f)] & 1u) * exchangedOffset;
+        const std::size_t start = first + versions.exchanged(static_cast<std::size_t>(f)) * exchangedOffset;
         for (std::size_t k = start; k < start + count; ++k) {
             const Combination c = combinations[k];
             // A copy, so that the compiler knows the share cannot change under the adds.
@@ -127,7 +135,7 @@ const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes
                                              std::vector<FourValues>& scratch) {
     bool changed = false;
     for (const HomozygoteCounts::Change& change : homozygotes.changes) {
-        if (versions[static_cast<std::size_t>(change.family)] == 0) continue;
+        if (!versions.exchanged(static_cast<std::size_t>(change.family))) continue;
         if (!changed) scratch = homozygotes.observed;
         changed = true;
         addShares(scratch[static_cast<std::size_t>(change.haplotype)], change.difference);

@@ -28,9 +28,24 @@ struct PhaseShares {
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
-// Which version of each family a data set takes: exchanged where the entry is
-// non-zero, observed elsewhere.
-using Versions = std::span<const std::uint8_t>;
+// Which version of each family a data set takes, one bit per family, 64 to a
+// word: family f is exchanged where bit f is set, observed elsewhere.
+class Versions {
+public:
+    Versions() = default;
+    explicit Versions(const std::uint64_t* words) : words_(words) {}
+
+    std::uint32_t exchanged(std::size_t f) const { return static_cast<std::uint32_t>(words_[f >> 6] >> (f & 63)) & 1u; }
+
+private:
+    const std::uint64_t* words_ = nullptr;
+};
+
+// The words that hold one bit for each of `familyCount` families.
+inline std::size_t versionWords(std::size_t familyCount) { return (familyCount + 63) / 64; }
+
+// The bits of one flag per family (non-zero: exchanged).
+std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged);
 
 // The weighted transmitted and untransmitted counts of all four sets, by
 // haplotype index. Each entry receives its additions family by family and

@@ -217,7 +217,9 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                     replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
                                    : randomVersions(random, data.familyCount);
                 const auto families = replicateCombinations(window, table, versions);
-                const resampling::FiveStatistics actual = resampling::dataSetStatistics(model, versions);
+                const std::vector<std::uint64_t> bits = statistics::packVersions(versions);
+                const resampling::FiveStatistics actual =
+                    resampling::dataSetStatistics(model, statistics::Versions(bits.data()));
                 EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount)) << "Punamb, data set " << replicate;
                 for (std::size_t s = 0; s < 4; ++s) {
                     EXPECT_EQ(actual[s + 1], referenceWeighted(families, dense[s], window.haplotypeCount))

@@ -169,10 +169,12 @@ TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
     UniformRandom bulk, single;
     std::int32_t bulkSeed = 0, singleSeed = 0;
     for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{97}, std::size_t{100000}}) {
-        std::vector<std::uint8_t> decisions(length);
-        drawExchangeDecisions(bulk, bulkSeed, decisions);
-        for (std::size_t i = 0; i < length; ++i) {
-            ASSERT_EQ(decisions[i], uniformRandom(single, singleSeed) <= 0.5 ? 1 : 0) << "draw " << i;
+        // Stale bits beyond the decisions must be cleared.
+        std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
+        drawExchangeDecisions(bulk, bulkSeed, bits, length);
+        for (std::size_t i = 0; i < bits.size() * 64; ++i) {
+            const bool expected = i < length && uniformRandom(single, singleSeed) <= 0.5;
+            ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u) << "draw " << i;
         }
     }
     EXPECT_EQ(bulkSeed, singleSeed);
