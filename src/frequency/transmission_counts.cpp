@@ -22,12 +22,4 @@ std::int32_t countTransmissions(const haplotype::IndexedPhases& phases, CountTab
     return unambiguousFamilyCount;
 }
 
-double transmissionStatistic(const CountTables& counts) {
-    double statistic = 0.0;
-    for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
-        statistic += statisticTerm(counts.transmitCount[h], counts.untransmitCount[h], counts.homoCount[h]);
-    }
-    return statistic;
-}
-
 }  // namespace triotdt::frequency

@@ -148,7 +148,7 @@ FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<Fo
     for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
             statistics[s] +=
-                frequency::statisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
+                frequency::transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
         }
     }
     return statistics;
