@@ -2,21 +2,17 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <string>
 #include <cstdint>
 #include <iostream>
 #include <limits>
 #include <new>
+#include <string>
+#include <thread>
 
 #include "driver/command_line.h"
 #include "driver/family_input.h"
-#include <thread>
-
 #include "driver/run_command.h"
-#include "frequency/em.h"
 #include "frequency/frequency_sets.h"
-#include "frequency/transmission_counts.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "report/output_unit.h"
@@ -25,7 +21,7 @@
 #include "report/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
-#include "statistics/weighted_counts.h"
+#include "resampling/worker_pool.h"
 
 namespace triotdt::driver {
 namespace {
@@ -118,7 +114,6 @@ void analyseWindow(const FamilyData& data, const Window& window, resampling::Exc
 }
 
 std::int32_t largestWindowSize(const FamilyData& data) { return std::min(data.lociCount, largestWindow); }
-
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
