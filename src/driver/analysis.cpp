@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <future>
+#include <memory>
+#include <optional>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -15,6 +18,7 @@
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
+#include "haplotype/window.h"
 #include "report/output_unit.h"
 #include "report/reports.h"
 #include "report/run_error.h"
@@ -87,64 +91,106 @@ std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
     return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
 }
 
-void analyseWindow(const FamilyData& data, const Window& window, resampling::ExchangeDraws& draws,
-                   resampling::WorkerPool& pool, Units& units, WindowOutcome& outcome) {
-    const haplotype::IndexedPhases phases =
-        haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
+// A window worked out as far as its replicates: everything that does not
+// depend on the random stream and writes nothing, so that it can be prepared
+// while the window before it resamples.
+struct PreparedWindow {
+    Window window;
+    std::int64_t haplotypeCount = 0;  // the true number, also beyond 32 bits
+    haplotype::IndexedPhases phases;
+    frequency::WindowFrequencies frequencies;
+    std::optional<resampling::WindowModel> model;  // refers to `phases`
+    resampling::FiveStatistics observed{};
 
-    const frequency::WindowFrequencies frequencies = frequency::estimateWindowFrequencies(phases);
+    bool skipped() const { return window.haplotypeCount == 0; }
+};
+
+std::unique_ptr<PreparedWindow> prepareWindow(const FamilyData& data, std::int32_t size, std::int32_t start) {
+    auto prepared = std::make_unique<PreparedWindow>();
+    prepared->window = makeWindow(data, size, start, prepared->haplotypeCount);
+    if (prepared->skipped()) return prepared;
+    prepared->phases = haplotype::indexPhases(haplotype::phaseFamilies(data, prepared->window),
+                                              prepared->window.haplotypeCount);
+    prepared->frequencies = frequency::estimateWindowFrequencies(prepared->phases);
+    prepared->model.emplace(resampling::buildWindowModel(prepared->phases, prepared->frequencies.sets));
+    prepared->observed = resampling::observedStatistics(*prepared->model);
+    return prepared;
+}
+
+// Resamples a prepared window and writes all its lines, in their order.
+void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
+                  Units& units, WindowOutcome& outcome) {
+    const Window& window = prepared.window;
+    outcome.start = window.start;
+    outcome.size = window.size;
+    outcome.haplotypeCount = prepared.haplotypeCount;
+    if (prepared.haplotypeCount >= haplotypeLimit) {
+        report::writeHaplotypeLimitMessage(units.console, prepared.haplotypeCount);
+    }
+    if (prepared.skipped()) {
+        report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), prepared.haplotypeCount);
+        resampling::skipWindowDraws(draws);
+        outcome.skipped = true;
+        return;
+    }
+    const frequency::WindowFrequencies& frequencies = prepared.frequencies;
     if (!frequencies.emConverged) report::writeEmWarning(units.console);
+    writeTransmissionBlock(units.transmission, window, prepared.phases, frequencies.counts,
+                           frequencies.sets.haplotypeFreq);
 
-    writeTransmissionBlock(units.transmission, window, phases, frequencies.counts, frequencies.sets.haplotypeFreq);
-    units.transmission.flushIfLarge();
-
-    const resampling::WindowModel model = resampling::buildWindowModel(phases, frequencies.sets);
-    const resampling::FiveStatistics observed = resampling::observedStatistics(model);
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(model, observed, draws, pool);
-
+    const resampling::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
-    for (report::OutputUnit* unit : {&units.results, &units.console}) report::writeStatisticLine(*unit, observed);
-
+    for (report::OutputUnit* unit : {&units.results, &units.console}) {
+        report::writeStatisticLine(*unit, prepared.observed);
+    }
     outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
-    outcome.distinctHaplotypes = countObservedHaplotypes(phases);
-    outcome.statistics = observed;
+    outcome.distinctHaplotypes = countObservedHaplotypes(prepared.phases);
+    outcome.statistics = prepared.observed;
     outcome.pValues = pValues;
 }
 
-std::int32_t largestWindowSize(const FamilyData& data) { return std::min(data.lociCount, largestWindow); }
+struct WindowPlace {
+    std::int32_t size = 1;
+    std::int32_t start = 1;
+};
+
+// The window after `place` in report order: every start of one size, then the next size.
+std::optional<WindowPlace> nextWindow(const FamilyData& data, WindowPlace place) {
+    if (place.start < data.lociCount - place.size + 1) return WindowPlace{place.size, place.start + 1};
+    if (place.size < std::min(data.lociCount, largestWindow)) return WindowPlace{place.size + 1, 1};
+    return std::nullopt;
+}
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
+    if (data.lociCount <= 0) return;
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
     resampling::WorkerPool pool(threads);
-    for (std::int32_t size = 1; size <= largestWindowSize(data); ++size) {
-        for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-            report::writeWindowSizeHeading(*unit, size);
-        }
-        for (report::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-
-        for (std::int32_t start = 1; start <= data.lociCount - size + 1; ++start) {
-            std::int64_t haplotypeCount = 0;
-            const Window window = makeWindow(data, size, start, haplotypeCount);
-            if (haplotypeCount >= haplotypeLimit) report::writeHaplotypeLimitMessage(units.console, haplotypeCount);
-            WindowOutcome outcome;
-            outcome.start = start;
-            outcome.size = size;
-            outcome.haplotypeCount = haplotypeCount;
-            outcome.replicateCount = data.replicateCount;
-            if (window.haplotypeCount == 0) {
-                report::writeSkippedWindowMessage(units.console, start, window.lastLocus(), haplotypeCount);
-                resampling::skipWindowDraws(draws);
-                outcome.skipped = true;
-            } else {
-                analyseWindow(data, window, draws, pool, units, outcome);
+    std::optional<WindowPlace> place = WindowPlace{};
+    std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
+    while (place) {
+        if (place->start == 1) {
+            for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
+                report::writeWindowSizeHeading(*unit, place->size);
             }
-            if (observer) observer(outcome);
-            units.console.flush();
-            units.results.flushIfLarge();
-            units.transmission.flushIfLarge();
+            for (report::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
         }
+        // With threads to spare, the next window is prepared meanwhile.
+        const std::optional<WindowPlace> following = nextWindow(data, *place);
+        std::future<std::unique_ptr<PreparedWindow>> ahead;
+        if (following && threads > 1) {
+            ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+        }
+        WindowOutcome outcome;
+        outcome.replicateCount = data.replicateCount;
+        finishWindow(*current, draws, pool, units, outcome);
+        if (observer) observer(outcome);
+        units.console.flush();
+        units.results.flushIfLarge();
+        units.transmission.flushIfLarge();
+        if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
+        place = following;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -33,8 +34,8 @@ private:
     std::condition_variable started_;
     std::condition_variable finished_;
     const std::function<void(unsigned)>* task_ = nullptr;
-    std::uint64_t generation_ = 0;
-    unsigned running_ = 0;
+    std::atomic<std::uint64_t> generation_{0};
+    std::atomic<unsigned> running_{0};
     bool closing_ = false;
     std::exception_ptr failure_;
     std::vector<std::thread> workers_;
