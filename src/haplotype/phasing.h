@@ -63,11 +63,6 @@ struct PhaseTable {
         return std::span<const Combination>(combinations).subspan(firstCombination[i],
                                                                   firstCombination[i + 1] - firstCombination[i]);
     }
-    std::span<const Combination> exchangedOf(std::int32_t f) const {
-        const auto i = static_cast<std::size_t>(f);
-        return std::span<const Combination>(exchanged).subspan(firstCombination[i],
-                                                               firstCombination[i + 1] - firstCombination[i]);
-    }
     bool resolvedAt(std::int32_t f, std::int32_t k) const {
         return phaseChoices[static_cast<std::size_t>(f) * static_cast<std::size_t>(windowSize) +
                             static_cast<std::size_t>(k)] == 1;
