@@ -14,6 +14,7 @@
 
 #include "driver/command_line.h"
 #include "driver/family_input.h"
+#include "driver/interruption.h"
 #include "driver/run_command.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
@@ -118,7 +119,9 @@ std::unique_ptr<PreparedWindow> prepareWindow(const FamilyData& data, std::int32
 }
 
 // Resamples a prepared window and writes all its lines, in their order.
-void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
+// Returns false, with the result lines unwritten, when a signal stopped the
+// resampling.
+bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
                   Units& units, WindowOutcome& outcome) {
     const Window& window = prepared.window;
     outcome.start = window.start;
@@ -131,14 +134,16 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
         report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), prepared.haplotypeCount);
         resampling::skipWindowDraws(draws);
         outcome.skipped = true;
-        return;
+        return true;
     }
     const frequency::WindowFrequencies& frequencies = prepared.frequencies;
     if (!frequencies.emConverged) report::writeEmWarning(units.console);
     writeTransmissionBlock(units.transmission, window, prepared.phases, frequencies.counts,
                            frequencies.sets.haplotypeFreq);
 
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
+    const resampling::FiveStatistics pValues =
+        resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool, &interruptionFlag());
+    if (interruptingSignal() != 0) return false;
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
@@ -149,6 +154,7 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     outcome.distinctHaplotypes = countObservedHaplotypes(prepared.phases);
     outcome.statistics = prepared.observed;
     outcome.pValues = pValues;
+    return true;
 }
 
 struct WindowPlace {
@@ -164,12 +170,20 @@ std::optional<WindowPlace> nextWindow(const FamilyData& data, WindowPlace place)
 }
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
+    RunInterrupted progress;
+    progress.windowCount = countWindows(data.lociCount);
+    const auto stopIfAsked = [&progress] {
+        progress.signal = interruptingSignal();
+        if (progress.signal != 0) throw progress;
+    };
+    stopIfAsked();
     if (data.lociCount <= 0) return;
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, progress.windowCount);
     resampling::WorkerPool pool(threads);
     std::optional<WindowPlace> place = WindowPlace{};
     std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
     while (place) {
+        stopIfAsked();
         if (place->start == 1) {
             for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
                 report::writeWindowSizeHeading(*unit, place->size);
@@ -184,13 +198,30 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
         }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
-        finishWindow(*current, draws, pool, units, outcome);
+        if (!finishWindow(*current, draws, pool, units, outcome)) stopIfAsked();
+        progress.lastStart = place->start;
+        progress.lastSize = place->size;
+        ++progress.windowsDone;
         if (observer) observer(outcome);
         units.console.flush();
         units.results.flushIfLarge();
         units.transmission.flushIfLarge();
         if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
         place = following;
+    }
+}
+
+// The windows finished stay in the reports, and a last line says that they
+// end there: an interrupted report must not pass for a complete one.
+void markInterrupted(Units& units, const RunInterrupted& stopped) {
+    for (report::OutputUnit* unit : {&units.results, &units.transmission}) {
+        unit->text() += interruptedReportLine(stopped);
+        unit->text() += unit->lineEnd();
+        try {
+            unit->flush();
+        } catch (const report::RunError&) {
+            // The message on standard error still says that the run stopped.
+        }
     }
 }
 
@@ -208,21 +239,29 @@ std::int64_t countWindows(std::int32_t lociCount) {
     return count;
 }
 
-void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
+void runAnalysis(const RunOptions& options, const WindowObserver& observer, const std::function<void()>& completeOutputs) {
     const int inputFd = report::openExisting(inputName);
     report::TextReader reader(inputFd, inputName);
-    Units units{report::OutputUnit::console(), report::OutputUnit::createNew(transmissionName, "\r\n"),
+    Units units{options.consoleOnStandardError ? report::OutputUnit::standardError() : report::OutputUnit::console(),
+                report::OutputUnit::createNew(transmissionName, "\r\n"),
                 report::OutputUnit::createNew(resultName, "\r\n")};
 
     const FamilyData data = readFamilyData(reader);
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw report::InputRefused(describeUnusableInput(inputName, problems));
 
-    analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+    try {
+        analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+    } catch (const RunInterrupted& stopped) {
+        markInterrupted(units, stopped);
+        throw;
+    }
 
-    // The reports must be complete before the run says it has ended well.
+    // The reports, and whatever the caller adds, must be complete before the
+    // run says it has ended well.
     units.transmission.finish();
     units.results.finish();
+    if (completeOutputs) completeOutputs();
     report::writeStopLine(units.console);
     units.console.flush();
 }
@@ -236,6 +275,12 @@ int runProgram(int argc, char** argv) {
     if (!parsed.line) return parsed.exitStatus;
     try {
         return runCommand(*parsed.line);
+    } catch (const RunInterrupted& stopped) {
+        std::cerr << describeInterruption(stopped);
+        return interruptedExitStatus(stopped.signal);
+    } catch (const UsageError& error) {
+        std::cerr << describeUsageError(error);
+        return 2;
     } catch (const report::RunError& error) {
         std::cerr << report::describe(error);
     } catch (const report::InputRefused& refused) {

@@ -12,6 +12,8 @@ struct RunOptions {
     // Threads for the replicates of a window; 0 means one per core. The
     // reports are the same for any number.
     unsigned threads = 0;
+    // The console lines go to standard error, leaving standard output to the table.
+    bool consoleOnStandardError = false;
 };
 
 using report::WindowOutcome;
@@ -27,11 +29,19 @@ std::int64_t countWindows(std::int32_t lociCount);
 // consecutive loci and writes the reports and the console lines. Throws
 // report::RunError for file and input errors and report::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
-// report order.
-void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {});
+// report order; `completeOutputs`, when given, runs after the last window and
+// the reports are complete, before the stop line.
+//
+// A SIGINT or SIGTERM caught by catchInterruptions() stops the run between
+// replicates: both reports keep the windows finished and end with a line that
+// says the run was interrupted, the console gets no stop line, and
+// RunInterrupted is thrown.
+void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {},
+                 const std::function<void()>& completeOutputs = {});
 
 // The program: runs the analysis and turns failures into a message on
-// standard error and exit status 1. Returns the exit status.
+// standard error and exit status 1 (2 for a usage error, 128 + the signal
+// number for an interrupted run). Returns the exit status.
 int runProgram(int argc, char** argv);
 
 }  // namespace triotdt::driver

@@ -89,9 +89,9 @@ const CLI::Validator threadCount(
         unsigned value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         const bool whole = error == std::errc() && end == text.data() + text.size();
-        return whole && value >= 1 && value <= maxThreads
+        return whole && value <= maxThreads
                    ? std::string()
-                   : "'" + text + "' is not a number of threads from 1 to " + std::to_string(maxThreads);
+                   : "'" + text + "' is not a number of threads from 0 (every core) to " + std::to_string(maxThreads);
     },
     "");
 
@@ -103,7 +103,7 @@ void addGeneralOptions(CLI::App& app, CommandLine& line) {
 }
 
 void addAnalysisOptions(CLI::App& app, CommandLine& line) {
-    app.add_option("--threads", line.run.threads, "Threads for the replicates (default: all cores)")
+    app.add_option("--threads", line.run.threads, "Threads for the replicates; 0, the default, means one per core")
         ->type_name("N")
         ->check(threadCount);
     app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table")
@@ -117,7 +117,7 @@ void addAnalysisOptions(CLI::App& app, CommandLine& line) {
 void configure(CLI::App& app, CommandLine& line) {
     app.footer(explanation);
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
-        return std::string("triotdt: ") + error.what() + "\nRun 'triotdt --help' for the options.\n";
+        return describeUsageError(UsageError(error.what()));
     });
     addGeneralOptions(app, line);
     addAnalysisOptions(app, line);
@@ -127,16 +127,21 @@ void configure(CLI::App& app, CommandLine& line) {
     importCommand->parse_complete_callback([&line] { line.command = Command::import; });
 }
 
-void checkCombinations(const CommandLine& line) {
+void checkCombinations(const CLI::App& app, const CommandLine& line) {
     if (!line.tablePath.empty() && line.tablePath == line.plotPath) {
         throw CLI::ValidationError("--table and --plot", "they name the same file");
     }
-    if (line.command == Command::import && (line.run.threads != 0 || !line.tablePath.empty() || !line.plotPath.empty())) {
+    const bool analysisOptions = app.get_option("--threads")->count() > 0 || !line.tablePath.empty() || !line.plotPath.empty();
+    if (line.command == Command::import && analysisOptions) {
         throw CLI::ValidationError("--threads, --table and --plot", "they belong to the analysis, not to import");
     }
 }
 
 }  // namespace
+
+std::string describeUsageError(const UsageError& error) {
+    return std::string("triotdt: ") + error.what() + "\nRun 'triotdt --help' for the options.\n";
+}
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CommandLine line;
@@ -144,7 +149,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     configure(app, line);
     try {
         app.parse(argc, argv);
-        checkCombinations(line);
+        checkCombinations(app, line);
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, out, err);
         // Help and version end well; every other parse error is a usage error.

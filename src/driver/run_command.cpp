@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "driver/family_input.h"
+#include "driver/interruption.h"
+#include "driver/output_paths.h"
 #include "driver/progress.h"
 #include "report/loci_table.h"
 #include "report/output_unit.h"
 #include "report/results_plot.h"
 #include "report/results_table.h"
 #include "report/run_error.h"
+#include "report/staged_output.h"
 #include "report/text_reader.h"
 
 namespace triotdt::driver {
@@ -25,15 +28,6 @@ void changeFolder(const std::string& folder) {
     if (::chdir(folder.c_str()) != 0) {
         throw report::RunError(report::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
                                std::string("cannot change into it: ") + std::strerror(errno));
-    }
-}
-
-// A file the run would create must not exist yet; checked before the reports
-// are created, so that a clash leaves nothing behind in the common case (the
-// creation itself still refuses to overwrite).
-void refuseExisting(const std::string& path) {
-    if (!path.empty() && ::access(path.c_str(), F_OK) == 0) {
-        throw report::RunError(report::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
     }
 }
 
@@ -69,63 +63,87 @@ void checkLociMatchInput(const std::vector<report::LocusRow>& loci, const haplot
     }
 }
 
+bool lociBesideInput() { return ::access(report::lociFileName, F_OK) == 0; }
+
 // Marker names and positions for the table and the figure, when tdtloci.tsv
-// lies beside the input.
+// lies beside the input. Windows must not join chromosomes, so loci of
+// several are refused even when neither is asked for.
 std::vector<report::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
-    if (::access(report::lociFileName, F_OK) != 0) return {};
+    if (!lociBesideInput()) return {};
     std::vector<report::LocusRow> loci = report::readLociTable(report::lociFileName);
+    report::refuseSeveralChromosomes(loci, report::lociFileName);
     if (input) checkLociMatchInput(loci, *input);
     return loci;
 }
 
-// The table is written row by row as windows end, the figure once at the end.
+// The table is written row by row as windows end, the figure once at the
+// end; both are created before the reports and take their names only when
+// the run is complete.
 struct ExtraOutputs {
-    const CommandLine& line;
     std::vector<report::LocusRow> loci;
-    std::optional<report::OutputUnit> table;
+    std::optional<report::StagedOutput> table;
+    std::optional<report::StagedOutput> plot;
+    bool tableHeaderWritten = false;
     std::vector<WindowOutcome> windows;
 
-    void openTable() {
-        if (line.tablePath.empty() || table) return;
-        table.emplace(report::OutputUnit::createNew(line.tablePath, "\n"));
-        report::appendTableHeader(table->text());
+    void writeTableHeader() {
+        if (!table || tableHeaderWritten) return;
+        report::appendTableHeader(table->unit().text());
+        tableHeaderWritten = true;
     }
     void add(const WindowOutcome& window) {
-        if (!line.tablePath.empty()) {
-            openTable();
-            report::appendTableRow(table->text(), window, loci);
-            table->flush();
+        if (table) {
+            writeTableHeader();
+            report::appendTableRow(table->unit().text(), window, loci);
+            table->unit().flush();
         }
-        if (!line.plotPath.empty()) windows.push_back(window);
+        if (plot) windows.push_back(window);
     }
-    void finish() {
-        openTable();
-        if (table) table->finish();
-        if (line.plotPath.empty()) return;
-        report::OutputUnit plot = report::OutputUnit::createNew(line.plotPath, "\n");
-        plot.text() = report::drawResultsPlot(windows, loci);
-        plot.finish();
+    void publish() {
+        writeTableHeader();
+        if (table) table->publish();
+        if (!plot) return;
+        plot->unit().text() = report::drawResultsPlot(windows, loci);
+        plot->publish();
     }
 };
 
-void runAnalysisCommand(const CommandLine& line) {
-    const bool extras = !line.tablePath.empty() || !line.plotPath.empty();
-    refuseExisting(line.tablePath);
-    refuseExisting(line.plotPath);
-    const std::optional<ProgressTerminal> terminal = progressTerminal();
-    std::optional<haplotype::FamilyData> input;
-    if (extras || terminal) input = peekInput();
+ExtraOutputs createExtraOutputs(const CommandLine& line, std::vector<report::LocusRow> loci) {
+    ExtraOutputs outputs{std::move(loci), {}, {}, false, {}};
+    if (!line.tablePath.empty()) {
+        outputs.table.emplace(namesStandardOutput(line.tablePath) ? report::StagedOutput::standardOutput()
+                                                                  : report::StagedOutput::beside(line.tablePath, "\n"));
+    }
+    if (!line.plotPath.empty()) outputs.plot.emplace(report::StagedOutput::beside(line.plotPath, "\n"));
+    return outputs;
+}
 
-    ExtraOutputs outputs{line, extras ? readLociBesideInput(input) : std::vector<report::LocusRow>{}, {}, {}};
+void runAnalysisCommand(const CommandLine& line) {
+    catchInterruptions();
+    checkOutputPaths(line.tablePath, line.plotPath);
+    const bool extras = !line.tablePath.empty() || !line.plotPath.empty();
+    RunOptions options = line.run;
+    options.consoleOnStandardError = !line.tablePath.empty() && namesStandardOutput(line.tablePath);
+    // The console lines then share standard error with the progress line: it is left out.
+    const std::optional<ProgressTerminal> terminal =
+        options.consoleOnStandardError ? std::nullopt : progressTerminal();
+    std::optional<haplotype::FamilyData> input;
+    if (extras || terminal || lociBesideInput()) input = peekInput();
+
+    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input));
     std::optional<ProgressLine> progress;
     if (terminal) progress.emplace(*terminal, input ? countWindows(input->lociCount) : 0);
 
-    runAnalysis(line.run, [&](const WindowOutcome& window) {
-        if (extras) outputs.add(window);
-        if (progress) progress->windowDone(window);
-    });
-    progress.reset();
-    if (extras) outputs.finish();
+    runAnalysis(
+        options,
+        [&](const WindowOutcome& window) {
+            if (extras) outputs.add(window);
+            if (progress) progress->windowDone(window);
+        },
+        [&] {
+            progress.reset();
+            outputs.publish();
+        });
 }
 
 }  // namespace

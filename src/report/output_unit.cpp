@@ -51,7 +51,7 @@ OutputUnit::~OutputUnit() {
     if (fd_ >= 0 && closeAtEnd_) ::close(fd_);
 }
 
-OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineEnd) {
+OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineEnd, const std::string& shownName) {
     int fd;
     do {
         fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -61,10 +61,12 @@ OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineE
         if (error == EEXIST) throw RunError(ErrorCode::fileExists, openStatement(name), "file already exists");
         throw RunError(ErrorCode::openFailed, openStatement(name), std::string("cannot create: ") + std::strerror(error));
     }
-    return OutputUnit(fd, name, lineEnd, true);
+    return OutputUnit(fd, shownName.empty() ? name : shownName, lineEnd, true);
 }
 
 OutputUnit OutputUnit::console() { return OutputUnit(STDOUT_FILENO, "standard output", "\n", false); }
+
+OutputUnit OutputUnit::standardError() { return OutputUnit(STDERR_FILENO, "standard error", "\n", false); }
 
 void OutputUnit::flushIfLarge() {
     if (buffer_.size() >= flushThreshold) flush();
