@@ -99,12 +99,16 @@ struct ExtraOutputs {
         }
         if (plot) windows.push_back(window);
     }
+    // Both are written in full before either takes its name.
     void publish() {
         writeTableHeader();
+        if (table) table->unit().finish();
+        if (plot) {
+            plot->unit().text() = report::drawResultsPlot(windows, loci);
+            plot->unit().finish();
+        }
         if (table) table->publish();
-        if (!plot) return;
-        plot->unit().text() = report::drawResultsPlot(windows, loci);
-        plot->publish();
+        if (plot) plot->publish();
     }
 };
 

@@ -298,7 +298,8 @@ std::string drawResultsPlot(std::span<const WindowOutcome> windows, const std::v
     f.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
             number(figureWidth) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(figureWidth) + " " +
             number(height) + "\" font-family=\"sans-serif\" font-size=\"" + number(fontSize) + "\">\n";
-    f.svg += "<title>triotdt: -log10 p-values of " + counted(analysedCount, "window") + "</title>\n";
+    f.svg += "<title>triotdt: -log10 p-values of " +
+             (analysedCount == 0 ? std::string("no window") : counted(analysedCount, "window")) + "</title>\n";
     f.svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     const std::string scope = analysedCount == 0 ? ": no window analysed"
                                                  : ", " + counted(analysedCount, "window") + ", " +

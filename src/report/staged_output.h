@@ -26,8 +26,9 @@ public:
     OutputUnit& unit() { return *unit_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
 
-    // Writes everything and gives the file its name, never replacing a file
-    // that has appeared there meanwhile (RunError "file already exists").
+    // Writes everything (if unit().finish() has not) and gives the file its
+    // name, never replacing a file that has appeared there meanwhile
+    // (RunError "file already exists").
     void publish();
 
 private:

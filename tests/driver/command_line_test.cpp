@@ -70,7 +70,7 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         {{"--bogus"}, "--bogus"},
         {{"extra"}, "extra"},
         {{"--threads", "1025"}, "'1025' is not a number of threads from 0 (every core) to 1024"},
-        {{"import", "--threads", "0"}, "they belong to the analysis"},
+        {{"--threads", "0", "import", "--ped", "x.ped", "--map", "x.map"}, "they belong to the analysis"},
         {{"--threads", "-2"}, "--threads"},
         {{"--threads", "2.5"}, "'2.5' is not a number of threads"},
         {{"--threads"}, "--threads"},
