@@ -25,7 +25,8 @@ constexpr const char* explanation = R"(INPUT
   the child's genotypes, two allele numbers (1 to the locus's allele count) per
   locus. Missing genotypes and Mendelian inconsistencies are refused.
   tdtloci.tsv beside it, when present (the import writes it), gives each
-  locus's chromosome, position and marker name for the table and the figure.
+  locus's chromosome, position and marker name for the table and the figure;
+  its loci must lie on one chromosome.
 
 WHAT IS TESTED
   In every window of 1 to 7 adjacent loci each parent is split, against the
@@ -64,15 +65,20 @@ REPORTS (always created new: an existing file is never overwritten)
                haplotype in code order (the last locus varying fastest).
   tdtout.txt   per window: the five p-values and, below them, the statistics.
   --table      the same per-window results as a tab-separated table at full
-               precision, with marker names and positions when known.
+               precision, with marker names and positions when known; with
+               FILE '-' on standard output, the console then on standard
+               error.
   --plot       an SVG figure of -log10 p along the markers, a panel for each
                window size.
+  The table and the figure are written under temporary names and take their
+  names only when the run is complete.
   Standard output repeats the headings and results of tdtout.txt. On a
   terminal, runs longer than a second show a progress line on standard error.
 
 EXIT STATUS
   0 after a complete run, 1 after a file or input error, 2 after a usage
-  error.)";
+  error, 128 + the signal number after SIGINT or SIGTERM (the reports keep
+  the windows finished and end with a line saying the run was interrupted).)";
 
 bool endsWithSvg(std::string path) {
     std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -106,7 +112,7 @@ void addAnalysisOptions(CLI::App& app, CommandLine& line) {
     app.add_option("--threads", line.run.threads, "Threads for the replicates; 0, the default, means one per core")
         ->type_name("N")
         ->check(threadCount);
-    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table")
+    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table ('-': standard output)")
         ->type_name("FILE");
     app.add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
         ->type_name("FILE.svg")
