@@ -1,5 +1,6 @@
 #include "import/import_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -102,6 +103,16 @@ std::string chromosomeList(const std::vector<Locus>& loci) {
 void splitChromosomes(ImportRun& run) {
     GenotypeTable& table = run.data.table;
     std::vector<ChromosomeImport>& parts = run.parts;
+    const auto keptAlone = [&](const Locus& locus) {
+        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
+               (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
+    };
+    if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
+        // The common case, one chromosome: no copy of the genotypes.
+        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
+        table = GenotypeTable{};
+        return;
+    }
     for (std::size_t l = 0; l < table.loci.size(); ++l) {
         Locus& locus = table.loci[l];
         if (isSexOrMitochondrial(locus.chromosome)) {
