@@ -33,7 +33,7 @@ struct NewFile {
 // Creates every folder and file new, writes each file whole and closes it;
 // when anything fails, removes what it created, so that nothing is left
 // looking complete.
-void writeNewFiles(const std::vector<std::string>& folders, const std::vector<NewFile>& files) {
+void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
     std::vector<std::string> createdFiles, createdFolders;
     try {
         for (const std::string& folder : folders) {
@@ -52,7 +52,7 @@ void writeNewFiles(const std::vector<std::string>& folders, const std::vector<Ne
             createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
-            units[i].text() = files[i].text;
+            units[i].text() = std::move(files[i].text);
             units[i].finish();
         }
     } catch (...) {
@@ -186,9 +186,8 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
-        const haplotype::FamilyData families =
-            buildFamilyData(part.table, run.search.trios, part.outcome, run.replicateCount);
-        files.push_back({part.path(inputName), formatFamilyInput(families)});
+        files.push_back(
+            {part.path(inputName), formatFamilyInput(part.table, run.search.trios, part.outcome, run.replicateCount)});
         files.push_back({part.path(lociName), report::formatLociTable(buildLociRows(part.table, part.outcome))});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
@@ -263,8 +262,8 @@ int runImport(const ImportOptions& options) {
     try {
         const ImportRun run = importGenotypes(options);
         std::vector<std::string> folders;
-        const std::vector<NewFile> files = importFiles(run, folders);
-        writeNewFiles(folders, files);
+        std::vector<NewFile> files = importFiles(run, folders);
+        writeNewFiles(folders, std::move(files));
         std::cout << formatSummary(run) << std::flush;
         if (!run.hasOutput()) {
             std::cerr << "triotdt import: nothing is left to analyse; tdtimport.log says why\n";

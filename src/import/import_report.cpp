@@ -290,27 +290,6 @@ bool ImportRun::hasOutput() const {
     return std::any_of(parts.begin(), parts.end(), [](const ChromosomeImport& part) { return part.hasOutput(); });
 }
 
-std::string formatFamilyInput(const haplotype::FamilyData& data) {
-    std::string text = std::to_string(data.familyCount) + "\n" + std::to_string(data.replicateCount) + "\n" +
-                       std::to_string(data.lociCount) + "\n";
-    const auto appendLine = [&](auto begin, auto end) {
-        for (auto value = begin; value != end; ++value) {
-            if (value != begin) text += ' ';
-            text += std::to_string(*value);
-        }
-        text += '\n';
-    };
-    appendLine(data.alleleCount.begin(), data.alleleCount.end());
-    const auto columns = static_cast<std::ptrdiff_t>(2 * data.lociCount);
-    for (std::int32_t f = 0; f < data.familyCount; ++f) {
-        for (const std::vector<std::int32_t>* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
-            const auto begin = alleles->begin() + f * columns;
-            appendLine(begin, begin + columns);
-        }
-    }
-    return text;
-}
-
 std::string formatSummary(const ImportRun& run) {
     const GenotypeData& data = run.data;
     std::string text = "Read " + data.files + ": " + plural(data.people.size(), "person", "people") + ", " +

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
@@ -43,11 +42,6 @@ struct ImportRun {
 
     bool hasOutput() const;
 };
-
-// tdtinput.dat: the family count, the replicate count, the locus count, the
-// allele counts, then per family the father's, the mother's and the child's
-// record, each statement on a line of its own.
-std::string formatFamilyInput(const haplotype::FamilyData& data);
 
 // The summary printed at the end of an import and written at the top of
 // every tdtimport.log: what was read, the children and trios found, the
