@@ -121,7 +121,7 @@ void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::stri
     if (chromosomes.size() > 5) named += ", ...";
     throw InputRefused(fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" +
                        named + "), and a window must not join the end of one chromosome to the start of the next.\n"
-                       "Import again: 'triotdt import' writes a run folder for each chromosome, and "
+                       "Import again: 'triotdt import' writes a run folder for each chromosome (chr1/, chr2/, ...), and "
                        "'triotdt import --chromosome NAME' imports one.\n");
 }
 
