@@ -136,6 +136,32 @@ void checkCombinations(const CommandLine& line) {
     }
 }
 
+bool isDirectoryOption(const std::string& word) {
+    return word.starts_with("-C") || word == "--directory" || word.starts_with("--directory=");
+}
+
+// The arguments no option took, in the order typed (CLI11 gathers them back
+// to front), and what to say about them: -C after `import` is a general
+// option in the wrong place.
+std::string unexpectedArguments(std::vector<std::string> extras, int argc, const char* const* argv,
+                                Command command) {
+    std::vector<std::string> typed;
+    for (int i = 1; i < argc; ++i) {
+        const auto at = std::find(extras.begin(), extras.end(), argv[i]);
+        if (at == extras.end()) continue;
+        typed.push_back(*at);
+        extras.erase(at);
+    }
+    typed.insert(typed.end(), extras.begin(), extras.end());
+    if (command == Command::import && std::any_of(typed.begin(), typed.end(), isDirectoryOption)) {
+        return "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+               "Run 'triotdt import --help' for the options.\n";
+    }
+    std::string text = "triotdt: The following arguments were not expected:";
+    for (const std::string& word : typed) text += " " + word;
+    return text + "\nRun 'triotdt --help' for the options.\n";
+}
+
 }  // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -145,6 +171,9 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     try {
         app.parse(argc, argv);
         checkCombinations(line);
+    } catch (const CLI::ExtrasError&) {
+        err << unexpectedArguments(app.remaining(true), argc, argv, line.command);
+        return {std::nullopt, 2};
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, out, err);
         // Help and version end well; every other parse error is a usage error.

@@ -19,6 +19,7 @@ struct ImportOptions {
     std::string pedigree;  // six-column pedigree of the VCF's samples
     std::string region;    // CHR:FROM-TO; empty: every position
     std::string markers;   // file of marker names, one a line; empty: every marker
+    std::string missingGenotype = "0";  // the missing-allele code of a .ped
     std::int32_t replicates = 1000;
     bool dropMarkers = false;  // leave out markers instead of trios
 };
@@ -28,7 +29,8 @@ struct ImportOptions {
 void addImportOptions(CLI::App& command, ImportOptions& options);
 
 // Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and
-// tdtimport.log as new files in the working folder and prints the summary.
+// tdtimport.log as new files in the working folder and prints the summary;
+// notes and warnings go to standard error.
 // Returns 0, or 1 after printing the reason on standard error (a bad file,
 // an output file that exists already, nothing left to analyse).
 int runImport(const ImportOptions& options);

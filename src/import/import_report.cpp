@@ -135,7 +135,10 @@ std::string formatSummary(const ImportRun& run) {
     }
     if (run.region || !run.markersFile.empty()) {
         text += "Selected: ";
-        if (run.region) text += "the markers in " + run.region->text() + (run.markersFile.empty() ? "" : ", ");
+        if (run.region) {
+            text += (run.region->whole ? "the markers of chromosome " : "the markers in ") + run.region->text() +
+                    (run.markersFile.empty() ? "" : ", ");
+        }
         if (!run.markersFile.empty()) text += "the markers listed in " + run.markersFile + ", in that order";
         text += ".\n";
     }
@@ -168,6 +171,12 @@ std::string formatLog(const ImportRun& run) {
     const GenotypeData& data = run.data;
     const GenotypeTable& table = data.table;
     std::string text = "triotdt import\n\n" + formatSummary(run);
+    if (const std::int64_t haploid = countHaploidCalls(table); haploid > 0) {
+        const auto markers = std::count_if(table.loci.begin(), table.loci.end(),
+                                           [](const Locus& locus) { return locus.haploidCalls > 0; });
+        text += "Haploid calls read as missing genotypes: " + std::to_string(haploid) + ", at " +
+                plural(static_cast<std::size_t>(markers), "marker", "markers") + ".\n";
+    }
     appendSection(text, droppedSection(run, true, Problem::missingData, "Trios left out for missing data"));
     appendSection(text, droppedSection(run, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
     appendSection(text, droppedSection(run, false, Problem::missingData, "Markers left out for missing data"));

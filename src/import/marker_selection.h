@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,19 +12,25 @@
 
 namespace triotdt::import {
 
-// A stretch of one chromosome, both ends included.
+// Whether two chromosome names mean the same chromosome: files name it "1"
+// or "chr1" (any case of "chr"), and either matches the other.
+bool sameChromosome(std::string_view a, std::string_view b);
+
+// A stretch of one chromosome, both ends included, or the whole chromosome.
 struct Region {
     std::string chromosome;
-    std::int64_t from = 0;
-    std::int64_t to = 0;
+    std::int64_t from = 1;
+    std::int64_t to = std::numeric_limits<std::int64_t>::max();
+    bool whole = true;
 
     bool contains(std::string_view chromosome_, std::int64_t position) const {
-        return chromosome_ == chromosome && position >= from && position <= to;
+        return sameChromosome(chromosome_, chromosome) && position >= from && position <= to;
     }
-    std::string text() const;
+    std::string text() const;  // "CHR:FROM-TO", or "CHR" for a whole chromosome
 };
 
-// "CHR:FROM-TO" with 1 <= FROM <= TO; empty with `problem` set otherwise.
+// "CHR:FROM-TO" with 1 <= FROM <= TO, or "CHR" alone for the whole
+// chromosome; empty with `problem` set otherwise.
 std::optional<Region> parseRegion(std::string_view text, std::string* problem = nullptr);
 
 // A marker name of a --markers file, with its line there.
@@ -54,5 +61,9 @@ MarkerSelection selectMarkers(std::optional<Region> region, const std::string& l
 // ImportError for a listed name that is not among the loci read, or that more
 // than one locus carries.
 void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection);
+
+// Throws ImportError, naming the chromosomes of the genotype file, when a
+// region was given and no marker of the file lies in it.
+void checkRegionMatched(const MarkerSelection& selection, const GenotypeData& data);
 
 }  // namespace triotdt::import
