@@ -140,11 +140,25 @@ bool isDirectoryOption(const std::string& word) {
     return word.starts_with("-C") || word == "--directory" || word.starts_with("--directory=");
 }
 
+// Whether -C follows the word `import` (a general option in the wrong place),
+// which CLI11 would report as a missing input or an unexpected argument.
+bool directoryAfterImport(int argc, const char* const* argv) {
+    bool inImport = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (inImport && isDirectoryOption(word)) return true;
+        if (!inImport && (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" ||
+                          word == "--plot")) {
+            ++i;  // the option's value
+        }
+        inImport = inImport || word == "import";
+    }
+    return false;
+}
+
 // The arguments no option took, in the order typed (CLI11 gathers them back
-// to front), and what to say about them: -C after `import` is a general
-// option in the wrong place.
-std::string unexpectedArguments(std::vector<std::string> extras, int argc, const char* const* argv,
-                                Command command) {
+// to front).
+std::string unexpectedArguments(std::vector<std::string> extras, int argc, const char* const* argv) {
     std::vector<std::string> typed;
     for (int i = 1; i < argc; ++i) {
         const auto at = std::find(extras.begin(), extras.end(), argv[i]);
@@ -153,10 +167,6 @@ std::string unexpectedArguments(std::vector<std::string> extras, int argc, const
         extras.erase(at);
     }
     typed.insert(typed.end(), extras.begin(), extras.end());
-    if (command == Command::import && std::any_of(typed.begin(), typed.end(), isDirectoryOption)) {
-        return "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
-               "Run 'triotdt import --help' for the options.\n";
-    }
     std::string text = "triotdt: The following arguments were not expected:";
     for (const std::string& word : typed) text += " " + word;
     return text + "\nRun 'triotdt --help' for the options.\n";
@@ -168,11 +178,16 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     CommandLine line;
     CLI::App app(summary, "triotdt");
     configure(app, line);
+    if (directoryAfterImport(argc, argv)) {
+        err << "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+               "Run 'triotdt import --help' for the options.\n";
+        return {std::nullopt, 2};
+    }
     try {
         app.parse(argc, argv);
         checkCombinations(line);
     } catch (const CLI::ExtrasError&) {
-        err << unexpectedArguments(app.remaining(true), argc, argv, line.command);
+        err << unexpectedArguments(app.remaining(true), argc, argv);
         return {std::nullopt, 2};
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, out, err);

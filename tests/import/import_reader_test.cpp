@@ -153,10 +153,11 @@ TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
 
 TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     writeFile(folder / "plain.vcf", vcf);
-    const ProgramRun late = importVcf("plain.vcf", {"-C", "out"});
-    EXPECT_EQ(late.status, 2);
-    EXPECT_EQ(late.err, "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
-                        "Run 'triotdt import --help' for the options.\n");
+    for (const ProgramRun& late : {runTriotdt(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
+        EXPECT_EQ(late.status, 2);
+        EXPECT_EQ(late.err, "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+                            "Run 'triotdt import --help' for the options.\n");
+    }
     EXPECT_NE(runTriotdt(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
               std::string::npos);
     const ProgramRun extra = importVcf("plain.vcf", {"x", "y"});
