@@ -147,8 +147,8 @@ bool directoryAfterImport(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (inImport && isDirectoryOption(word)) return true;
-        if (!inImport && (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" ||
-                          word == "--plot")) {
+        if (!inImport &&
+            (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" || word == "--plot")) {
             ++i;  // the option's value
         }
         inImport = inImport || word == "import";

@@ -116,8 +116,8 @@ ImportRun importGenotypes(const ImportOptions& options) {
 std::string checkReplicates(const std::string& text) {
     std::int64_t value = 0;
     if (parseWholeNumber(text, value) && value >= 1 && value <= std::numeric_limits<std::int32_t>::max()) return {};
-    return "'" + text + "' is not a whole number from 1 to " + std::to_string(std::numeric_limits<std::int32_t>::max()) +
-           "; write it in digits, such as 1000";
+    return "'" + text + "' is not a whole number from 1 to " +
+           std::to_string(std::numeric_limits<std::int32_t>::max()) + "; write it in digits, such as 1000";
 }
 
 std::string checkMissingCode(const std::string& text) {

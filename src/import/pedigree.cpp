@@ -108,7 +108,8 @@ void checkNoAncestryLoop(const std::vector<Person>& people, const std::string& p
             // The loop: `parent` is a parent of the person on top of the
             // stack, each person there a parent of the one below, down to
             // `parent` again.
-            const auto at = std::find_if(stack.begin(), stack.end(), [&](const auto& entry) { return entry.first == parent; });
+            const auto at =
+                std::find_if(stack.begin(), stack.end(), [&](const auto& entry) { return entry.first == parent; });
             const Person& first = people[static_cast<std::size_t>(parent)];
             std::string chain = first.id;
             for (auto it = stack.end(); it != at;) {

@@ -79,7 +79,8 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
     LineReader map(mapPath);
     for (; map.next(); ++data.markersRead) {
         Locus locus = readMapLine(map);
-        data.noteMarker(locus.chromosome, !selection.region || selection.region->contains(locus.chromosome, locus.position));
+        data.noteMarker(locus.chromosome,
+                        !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
         selected.push_back(static_cast<std::size_t>(data.markersRead));
         data.table.loci.push_back(std::move(locus));
@@ -131,7 +132,8 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
         Locus locus = readBimLine(bim);
         const std::string_view a1 = bim.fields()[4], a2 = bim.fields()[5];
         if (a1 == a2 && a1 != missingAllele) bim.fail("marker " + locus.name + " has " + std::string(a1) + " as both alleles");
-        data.noteMarker(locus.chromosome, !selection.region || selection.region->contains(locus.chromosome, locus.position));
+        data.noteMarker(locus.chromosome,
+                        !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
         std::array<std::int32_t, 2> number{};
         for (std::size_t i = 0; i < 2; ++i) {

@@ -47,12 +47,14 @@ void checkComplete(htsFile* file, const std::string& path) {
     if (format->compression == bgzf) {
         const int eof = hts_check_EOF(file);
         if (eof == 0) {
-            throw ImportError(path + ": has no end-of-file block, so the file is cut short (truncated); "
+            throw ImportError(path +
+                              ": has no end-of-file block, so the file is cut short (truncated); "
                               "copy or write it again in full");
         }
         if (eof < 0) throw ImportError(path + ": cannot be checked for an end-of-file block");
     } else if (format->compression == no_compression && format->format == vcf && endsWithLineEnd(path) == false) {
-        throw ImportError(path + ": the last line has no line end, so the file is cut short inside a record "
+        throw ImportError(path +
+                          ": the last line has no line end, so the file is cut short inside a record "
                           "(truncated); copy or write it again in full");
     }
 }
@@ -73,6 +75,7 @@ public:
     }
 
     bcf_hdr_t* header() const { return header_.get(); }
+    bool isText() const { return hts_get_format(file_.get())->format == vcf; }
     // The chromosomes the index knows; empty when the file is read whole.
     const std::vector<std::string>& indexedChromosomes() const { return indexed_; }
 
@@ -184,7 +187,8 @@ void declareGenotypeField(bcf_hdr_t* header, GenotypeData& data, const std::stri
         bcf_hdr_sync(header) != 0) {
         throw ImportError(path + ": its header declares no GT (genotype) field, and one cannot be added");
     }
-    data.warnings.push_back("warning: " + path + ": its header has no ##FORMAT=<ID=GT> line; GT is read as the genotype all the same");
+    data.warnings.push_back("warning: " + path +
+                            ": its header has no ##FORMAT=<ID=GT> line; GT is read as the genotype all the same");
 }
 
 // The genotype of one sample: two allele numbers, or missing when an allele
@@ -253,10 +257,10 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         last = "record " + std::to_string(data.markersRead) + " (" + chromosome + ":" + std::to_string(position) + ")";
         // htslib reads a POS that is not a number as 0.
         if (position < 1) throw ImportError(vcfPath + ", " + last + ": POS is not a whole number of 1 or more");
-        // A line cut before its genotypes parses as a record of a file without samples.
-        if (record->n_fmt == 0) {
-            throw ImportError(vcfPath + ", " + last + ": the line ends before the FORMAT and sample columns (the header "
-                              "names " + std::to_string(sampleCount) + " samples); the file is cut or broken there");
+        // A text line cut before its genotypes parses as a record of a file without samples.
+        if (record->n_fmt == 0 && records.isText()) {
+            throw ImportError(vcfPath + ", " + last + ": the line ends before the FORMAT and sample columns (the " +
+                              "header names " + std::to_string(sampleCount) + " samples); the file is cut or broken there");
         }
         const std::string name = id == "." ? chromosome + ":" + std::to_string(position) : id;
         data.noteMarker(chromosome, !selection.region || selection.region->contains(chromosome, position));

@@ -66,8 +66,9 @@ TEST_F(ImportReaders, FilesCutShortAreRefused) {
     expectRefused(importVcf("cut.vcf"),
                   "cut.vcf: the last line has no line end, so the file is cut short inside a record (truncated)");
     writeFile(folder / "short.vcf", vcf.substr(0, vcf.find("\tGT", vcf.find("rs4"))) + "\n");
-    expectRefused(importVcf("short.vcf"), "short.vcf, record 4 (1:4000): the line ends before the FORMAT and sample "
-                                          "columns (the header names 16 samples)");
+    expectRefused(importVcf("short.vcf"),
+                  "short.vcf, record 4 (1:4000): the line ends before the FORMAT and sample "
+                  "columns (the header names 16 samples)");
 
     // bgzip without its end-of-file block: whole, and cut after 2 of 7 blocks.
     const auto ends = writeBgzipRecordBlocks(vcf, folder / "whole.vcf.gz");
@@ -100,7 +101,8 @@ TEST_F(ImportReaders, HaploidCallsAreMissingGenotypesCountedInTheLog) {
 }
 
 TEST_F(ImportReaders, RegionMatchesChrNamesBothWaysWithAndWithoutIndex) {
-    const std::string chrVcf = replaced(replaced(replaced(vcf, "\n1\t", "\nchr1\t"), "\n2\t", "\nchr2\t"), "contig=<ID=", "contig=<ID=chr");
+    const std::string chrVcf =
+        replaced(replaced(replaced(vcf, "\n1\t", "\nchr1\t"), "\n2\t", "\nchr2\t"), "contig=<ID=", "contig=<ID=chr");
     writeFile(folder / "chr.vcf", chrVcf);
     writeIndexedVcfGz(folder / "chr.vcf", folder / "chr.vcf.gz");
     writeIndexedBcf(folder / "chr.vcf", folder / "chr.bcf");
@@ -111,8 +113,9 @@ TEST_F(ImportReaders, RegionMatchesChrNamesBothWaysWithAndWithoutIndex) {
         expectRefused(importVcf(file, {"--region", "9:1-100"}),
                       std::string("--region 9:1-100 selects no marker of ") + file +
                           ": it has no chromosome 9; its chromosomes are chr1, chr2");
-        expectRefused(importVcf(file, {"--region", "chr1:6000-7000"}),
-                      std::string("--region chr1:6000-7000 selects no marker of ") + file + ": chromosome chr1 has none there");
+        expectRefused(
+            importVcf(file, {"--region", "chr1:6000-7000"}),
+            std::string("--region chr1:6000-7000 selects no marker of ") + file + ": chromosome chr1 has none there");
     }
     EXPECT_EQ(markersOf(importVcf("plain.vcf", {"--region", "chr1:1500-2500"})), "rs2 ");
 }
@@ -126,17 +129,20 @@ TEST_F(ImportReaders, PedigreeHeadersByteOrderMarksAndLoops) {
 
     // F1D's father is his own grandson.
     writeFile(folder / "p.fam", replaced(pedigree, "F1 F1D 0 0", "F1 F1D F1C1 0"));
-    expectRefused(importVcf("plain.vcf"), "p.fam, line 1: family F1 loops: F1D is a parent of F1C1, who is a parent "
-                                          "of F1D; no one can be his or her own ancestor");
+    expectRefused(importVcf("plain.vcf"),
+                  "p.fam, line 1: family F1 loops: F1D is a parent of F1C1, who is a parent "
+                  "of F1D; no one can be his or her own ancestor");
 }
 
 TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
     for (const char* name : {"trios.ped", "trios.map"}) fs::copy_file(data / name, folder / name);
-    const std::string fourColumns = takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map"}));
+    const std::string fourColumns =
+        takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map"}));
     writeFile(folder / "three.map", replaced(readFile(data / "trios.map"), " 0 ", " "));
     writeFile(folder / "n.ped", replaced(readFile(data / "trios.ped"), "A G 0 0 T T", "A G N N T T"));
-    EXPECT_EQ(takeOutput(runTriotdt(folder, {"import", "--ped", "n.ped", "--map", "three.map", "--missing-genotype", "N"})),
-              fourColumns);
+    EXPECT_EQ(
+        takeOutput(runTriotdt(folder, {"import", "--ped", "n.ped", "--map", "three.map", "--missing-genotype", "N"})),
+        fourColumns);
     // Without the option, "N" is an allele like any other.
     EXPECT_NE(takeOutput(runTriotdt(folder, {"import", "--ped", "n.ped", "--map", "three.map"})), fourColumns);
 }
@@ -144,22 +150,27 @@ TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
 TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
     writeFile(folder / "plain.vcf", vcf);
     const std::string plain = takeOutput(importVcf("plain.vcf"));
-    writeFile(folder / "nogt.vcf", replaced(vcf, "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n", ""));
+    writeFile(folder / "nogt.vcf",
+              replaced(vcf, "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n", ""));
     const ProgramRun run = importVcf("nogt.vcf");
-    EXPECT_EQ(run.err, "triotdt import: warning: nogt.vcf: its header has no ##FORMAT=<ID=GT> line; GT is read as "
-                       "the genotype all the same\n");
+    EXPECT_EQ(run.err,
+              "triotdt import: warning: nogt.vcf: its header has no ##FORMAT=<ID=GT> line; GT is read as "
+              "the genotype all the same\n");
     EXPECT_EQ(takeOutput(run), plain);
 }
 
 TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     writeFile(folder / "plain.vcf", vcf);
-    for (const ProgramRun& late : {runTriotdt(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
+    for (const ProgramRun& late :
+         {runTriotdt(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
         EXPECT_EQ(late.status, 2);
-        EXPECT_EQ(late.err, "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
-                            "Run 'triotdt import --help' for the options.\n");
+        EXPECT_EQ(late.err,
+                  "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+                  "Run 'triotdt import --help' for the options.\n");
     }
-    EXPECT_NE(runTriotdt(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
-              std::string::npos);
+    EXPECT_NE(
+        runTriotdt(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
+        std::string::npos);
     const ProgramRun extra = importVcf("plain.vcf", {"x", "y"});
     EXPECT_EQ(extra.status, 2);
     EXPECT_NE(extra.err.find("not expected: x y\n"), std::string::npos) << extra.err;
@@ -170,8 +181,9 @@ TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     for (const char* name : {"trios.bed", "trios.bim", "trios.fam"}) fs::copy_file(data / name, folder / name);
     const std::string byPrefix = takeOutput(runTriotdt(folder, {"import", "--bfile", "trios"}));
     const ProgramRun byFile = runTriotdt(folder, {"import", "--bfile", "trios.bed"});
-    EXPECT_EQ(byFile.err, "triotdt import: note: --bfile takes the prefix of the .bed, .bim and .fam files; reading "
-                          "trios.bed, trios.bim and trios.fam\n");
+    EXPECT_EQ(byFile.err,
+              "triotdt import: note: --bfile takes the prefix of the .bed, .bim and .fam files; reading "
+              "trios.bed, trios.bim and trios.fam\n");
     EXPECT_EQ(takeOutput(byFile), byPrefix);
 }
 

@@ -41,7 +41,8 @@ std::vector<std::uint64_t> writeBgzipRecordBlocks(const std::string& text, const
     const std::size_t records = text.find('\n', text.find("#CHROM")) + 1;
     for (std::size_t begin = 0; ok && begin < text.size();) {
         const std::size_t end = begin < records ? records : std::min(text.find('\n', begin), text.size() - 1) + 1;
-        ok = bgzf_write(out, text.data() + begin, end - begin) == static_cast<ssize_t>(end - begin) && bgzf_flush(out) == 0;
+        ok = bgzf_write(out, text.data() + begin, end - begin) == static_cast<ssize_t>(end - begin) &&
+             bgzf_flush(out) == 0;
         ends.push_back(static_cast<std::uint64_t>(bgzf_tell(out) >> 16));
         begin = end;
     }
