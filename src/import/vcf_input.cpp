@@ -1,6 +1,7 @@
 #include "import/vcf_input.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -29,6 +30,8 @@ void freeArray(const char** names) { std::free(static_cast<void*>(names)); }
 
 // Whether the file ends with a line end; empty when that cannot be known.
 std::optional<bool> endsWithLineEnd(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;  // a pipe is read once, by htslib
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) return std::nullopt;
     const std::streamoff size = file.tellg();
