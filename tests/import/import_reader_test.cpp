@@ -4,6 +4,7 @@
 // the usage messages of the command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "import/program_run.h"
@@ -30,9 +31,14 @@ protected:
 
     void SetUp() override { fs::copy_file(data / "trios_pedigree.fam", folder / "p.fam"); }
 
+    // The files hold chromosomes 1 and 2; chromosome 1 alone is written in
+    // the working folder, unless a region chooses.
     ProgramRun importVcf(const std::string& file, std::vector<std::string> more = {}) {
         std::vector<std::string> arguments{"import", "--vcf", file, "--pedigree", "p.fam"};
         arguments.insert(arguments.end(), more.begin(), more.end());
+        if (std::find(more.begin(), more.end(), "--region") == more.end()) {
+            arguments.insert(arguments.end(), {"--chromosome", "1"});
+        }
         return runTriotdt(folder, arguments);
     }
     // Expects the run to fail with `message` and to leave no output behind.
@@ -92,7 +98,7 @@ TEST_F(ImportReaders, HaploidCallsAreMissingGenotypesCountedInTheLog) {
     std::string text = vcf;
     text.replace(text.find("0/0\t0/1\t0/1\t1/1", rs1), 11, "0/0\t1\t0\t1/1");
     writeFile(folder / "haploid.vcf", text);
-    const ProgramRun run = importVcf("haploid.vcf");
+    const ProgramRun run = importVcf("haploid.vcf", {"--drop-trios"});
     const std::string log = takeOutput(run, "tdtimport.log");
     EXPECT_NE(log.find("Haploid calls read as missing genotypes: 2, at 1 marker.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("family F2, child F2C (father F2D, mother F2M): rs1 (missing for the mother and the child)"),
@@ -139,14 +145,21 @@ TEST_F(ImportReaders, PedigreeHeadersByteOrderMarksAndLoops) {
 TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
     for (const char* name : {"trios.ped", "trios.map"}) fs::copy_file(data / name, folder / name);
     const std::string fourColumns =
-        takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map"}));
+        takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map", "--chromosome", "1"}));
     writeFile(folder / "three.map", replaced(readFile(data / "trios.map"), " 0 ", " "));
     writeFile(folder / "n.ped", replaced(readFile(data / "trios.ped"), "A G 0 0 T T", "A G N N T T"));
-    EXPECT_EQ(
-        takeOutput(runTriotdt(folder, {"import", "--ped", "n.ped", "--map", "three.map", "--missing-genotype", "N"})),
-        fourColumns);
-    // Without the option, "N" is an allele like any other.
-    EXPECT_NE(takeOutput(runTriotdt(folder, {"import", "--ped", "n.ped", "--map", "three.map"})), fourColumns);
+    const std::vector<std::string> nPed{"import", "--ped", "n.ped", "--map", "three.map", "--chromosome", "1"};
+    std::vector<std::string> nMissing = nPed;
+    nMissing.insert(nMissing.end(), {"--missing-genotype", "N"});
+    const ProgramRun missing = runTriotdt(folder, nMissing);
+    const std::string missingLog = readFile(folder / "tdtimport.log");
+    EXPECT_EQ(takeOutput(missing), fourColumns);
+    // Without the option, "N" is an allele like any other: the child's N/N
+    // is then one more Mendelian error, not a missing genotype.
+    const std::string log = takeOutput(runTriotdt(folder, nPed), "tdtimport.log");
+    EXPECT_NE(log.find("2 Mendelian errors, the child's genotype written 0 0 there"), std::string::npos) << log;
+    EXPECT_NE(missingLog.find("1 Mendelian error, the child's genotype written 0 0 there"), std::string::npos)
+        << missingLog;
 }
 
 TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
@@ -181,8 +194,8 @@ TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     EXPECT_NE(replicates.err.find("--replicates: '1e3' is not a whole number"), std::string::npos) << replicates.err;
 
     for (const char* name : {"trios.bed", "trios.bim", "trios.fam"}) fs::copy_file(data / name, folder / name);
-    const std::string byPrefix = takeOutput(runTriotdt(folder, {"import", "--bfile", "trios"}));
-    const ProgramRun byFile = runTriotdt(folder, {"import", "--bfile", "trios.bed"});
+    const std::string byPrefix = takeOutput(runTriotdt(folder, {"import", "--bfile", "trios", "--chromosome", "1"}));
+    const ProgramRun byFile = runTriotdt(folder, {"import", "--bfile", "trios.bed", "--chromosome", "1"});
     EXPECT_EQ(byFile.err,
               "triotdt import: note: --bfile takes the prefix of the .bed, .bim and .fam files; reading "
               "trios.bed, trios.bim and trios.fam\n");
