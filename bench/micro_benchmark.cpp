@@ -12,7 +12,7 @@
 #include "frequency/frequency_sets.h"
 #include "haplotype/haplotype_code.h"
 #include "haplotype/indexed_phases.h"
-#include "report/text_reader.h"
+#include "io/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
 #include "statistics/weighted_counts.h"
@@ -29,7 +29,7 @@ haplotype::FamilyData simulate(const std::string& settings) {
     std::string text;
     char buffer[65536];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, got);
-    report::TextReader reader = report::TextReader::fromText(text, "simulated");
+    io::TextReader reader = io::TextReader::fromText(text, "simulated");
     return driver::readFamilyData(reader);
 }
 

@@ -19,10 +19,10 @@
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "haplotype/window.h"
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 #include "report/reports.h"
-#include "report/run_error.h"
-#include "report/text_reader.h"
+#include "io/run_error.h"
+#include "io/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
 #include "resampling/worker_pool.h"
@@ -41,9 +41,9 @@ constexpr std::int32_t largestWindow = 7;
 constexpr std::int64_t haplotypeLimit = 500000;
 
 struct Units {
-    report::OutputUnit console;
-    report::OutputUnit transmission;
-    report::OutputUnit results;
+    io::OutputUnit console;
+    io::OutputUnit transmission;
+    io::OutputUnit results;
 };
 
 Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start, std::int64_t& haplotypeCount) {
@@ -60,7 +60,7 @@ Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start,
 
 // One per-haplotype line over every code 1..haplotypeCount of the window; the
 // codes that occur in no combination print 0.
-void writeIndexedLine(report::OutputUnit& unit, report::HaplotypeLine line, const haplotype::IndexedPhases& phases,
+void writeIndexedLine(io::OutputUnit& unit, report::HaplotypeLine line, const haplotype::IndexedPhases& phases,
                       const std::vector<double>& values, double factor) {
     std::size_t next = 0;
     report::writeHaplotypeLine(unit, line, static_cast<std::size_t>(phases.haplotypeCount), [&](std::size_t h) {
@@ -71,7 +71,7 @@ void writeIndexedLine(report::OutputUnit& unit, report::HaplotypeLine line, cons
     });
 }
 
-void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, const haplotype::IndexedPhases& phases,
+void writeTransmissionBlock(io::OutputUnit& unit, const Window& window, const haplotype::IndexedPhases& phases,
                             const frequency::CountTables& counts, const std::vector<double>& haplotypeFreq) {
     using report::HaplotypeLine;
     report::writeTransmissionHeading(unit, window.start, window.lastLocus());
@@ -139,10 +139,10 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
                            frequencies.sets.haplotypeFreq);
 
     const resampling::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
-    for (report::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {&units.results, &units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
-    for (report::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {&units.results, &units.console}) {
         report::writeStatisticLine(*unit, prepared.observed);
     }
     outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
@@ -171,10 +171,10 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
     std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
     while (place) {
         if (place->start == 1) {
-            for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
+            for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
                 report::writeWindowSizeHeading(*unit, place->size);
             }
-            for (report::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
+            for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
         }
         // With threads to spare, the next window is prepared meanwhile.
         const std::optional<WindowPlace> following = nextWindow(data, *place);
@@ -209,14 +209,14 @@ std::int64_t countWindows(std::int32_t lociCount) {
 }
 
 void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
-    const int inputFd = report::openExisting(inputName);
-    report::TextReader reader(inputFd, inputName);
-    Units units{report::OutputUnit::console(), report::OutputUnit::createNew(transmissionName, "\r\n"),
-                report::OutputUnit::createNew(resultName, "\r\n")};
+    const int inputFd = io::openExisting(inputName);
+    io::TextReader reader(inputFd, inputName);
+    Units units{io::OutputUnit::console(), io::OutputUnit::createNew(transmissionName, "\r\n"),
+                io::OutputUnit::createNew(resultName, "\r\n")};
 
     const FamilyData data = readFamilyData(reader);
     const InputProblems problems = findUnusableInput(data);
-    if (!problems.empty()) throw report::InputRefused(describeUnusableInput(inputName, problems));
+    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputName, problems));
 
     analyseAllWindows(data, chooseThreads(options.threads), units, observer);
 
@@ -236,15 +236,15 @@ int runProgram(int argc, char** argv) {
     if (!parsed.line) return parsed.exitStatus;
     try {
         return runCommand(*parsed.line);
-    } catch (const report::RunError& error) {
-        std::cerr << report::describe(error);
-    } catch (const report::InputRefused& refused) {
+    } catch (const io::RunError& error) {
+        std::cerr << io::describe(error);
+    } catch (const io::InputRefused& refused) {
         std::cerr << refused.what();
     } catch (const std::bad_alloc&) {
-        std::cerr << report::describe(report::RunError(report::ErrorCode::outOfMemory, "the analysis", "out of memory"));
+        std::cerr << io::describe(io::RunError(io::ErrorCode::outOfMemory, "the analysis", "out of memory"));
     } catch (const std::exception& error) {
-        std::cerr << report::describe(
-            report::RunError(report::ErrorCode::internalError, "the analysis", std::string("internal error: ") + error.what()));
+        std::cerr << io::describe(
+            io::RunError(io::ErrorCode::internalError, "the analysis", std::string("internal error: ") + error.what()));
     }
     return 1;
 }

@@ -25,7 +25,7 @@ std::int64_t countWindows(std::int32_t lociCount);
 // Runs the whole analysis in the working folder: opens tdtinput.dat and the
 // two new reports, reads the families, analyses every window of 1 to 7
 // consecutive loci and writes the reports and the console lines. Throws
-// report::RunError for file and input errors and report::InputRefused for
+// io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order.
 void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {});

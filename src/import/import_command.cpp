@@ -12,9 +12,9 @@
 #include "import/import_report.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "output/loci_table.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
 namespace triotdt::import {
 namespace {
@@ -33,10 +33,10 @@ struct NewFile {
 void writeNewFiles(const std::vector<NewFile>& files) {
     std::vector<std::string> created;
     try {
-        std::vector<report::OutputUnit> units;
+        std::vector<io::OutputUnit> units;
         units.reserve(files.size());
         for (const NewFile& file : files) {
-            units.push_back(report::OutputUnit::createNew(file.name, "\n"));
+            units.push_back(io::OutputUnit::createNew(file.name, "\n"));
             created.emplace_back(file.name);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -152,13 +152,13 @@ int runImport(const ImportOptions& options) {
         const haplotype::FamilyData families =
             buildFamilyData(run.data.table, run.search.trios, run.outcome, run.replicateCount);
         writeNewFiles({{inputName, formatFamilyInput(families)},
-                       {lociName, report::formatLociTable(buildLociRows(run.data.table, run.outcome))},
+                       {lociName, output::formatLociTable(buildLociRows(run.data.table, run.outcome))},
                        {logName, log}});
         std::cout << formatSummary(run) << std::flush;
         return 0;
     } catch (const ImportError& error) {
         std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const report::RunError& error) {
+    } catch (const io::RunError& error) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "triotdt import: out of memory\n";

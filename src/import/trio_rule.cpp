@@ -81,8 +81,8 @@ haplotype::FamilyData buildFamilyData(const GenotypeTable& table, const std::vec
     return data;
 }
 
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
-    std::vector<report::LocusRow> rows;
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
+    std::vector<output::LocusRow> rows;
     for (const std::int32_t l : outcome.keptLoci) {
         const Locus& locus = table.loci[static_cast<std::size_t>(l)];
         rows.push_back({static_cast<std::int32_t>(rows.size()) + 1, locus.chromosome, locus.position, locus.name,

@@ -7,7 +7,7 @@
 #include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 
@@ -46,6 +46,6 @@ haplotype::FamilyData buildFamilyData(const GenotypeTable& table, const std::vec
                                       const RuleOutcome& outcome, std::int32_t replicateCount);
 
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis input.
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
 
 }  // namespace triotdt::import

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 #include "report/reports.h"
-#include "report/run_error.h"
+#include "io/run_error.h"
 #include "support/test_support.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,7 +37,7 @@ TEST_F(Opening, ANewReportIsCreatedAndGetsItsLinesWithCrLf) {
     OutputUnit unit = OutputUnit::createNew(path, "\r\n");
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);
-    writeWindowSizeHeading(unit, 2);
+    report::writeWindowSizeHeading(unit, 2);
     unit.finish();
     EXPECT_EQ(test::readFile(path), "\r\n the result of    2 loci system\r\n");
 }
@@ -89,4 +89,4 @@ TEST_F(Opening, AnExistingInputIsReadFromItsBeginning) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::io

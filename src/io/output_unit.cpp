@@ -1,4 +1,4 @@
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "report/run_error.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 constexpr std::size_t flushThreshold = 1 << 20;
@@ -98,4 +98,4 @@ void OutputUnit::finish() {
     }
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,12 +1,12 @@
-#include "report/text_reader.h"
+#include "io/text_reader.h"
 
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
-#include "report/run_error.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 constexpr std::size_t chunkSize = 1 << 16;
@@ -194,4 +194,4 @@ std::int32_t TextReader::readInteger(std::string_view statement) {
     return value.front();
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // Free-form integer input. Every read statement starts at the beginning of a
 // new line, takes its values from as many lines as it needs, and leaves the
@@ -70,4 +70,4 @@ private:
     bool lastByteEndedLine_ = true;
 };
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

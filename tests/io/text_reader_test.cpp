@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "report/run_error.h"
-#include "report/text_reader.h"
+#include "io/run_error.h"
+#include "io/text_reader.h"
 #include "support/test_support.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 using Values = std::vector<std::int32_t>;
@@ -228,4 +228,4 @@ TEST_F(FileReading, EndOfAFileNamesItsLastLine) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // Opens `name` for reading; it must exist and be a regular file. Throws
 // RunError (file not found, or why it cannot be opened).
@@ -46,4 +46,4 @@ private:
     std::string buffer_;
 };
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace triotdt::report {
+namespace triotdt::output {
 
 // The table of markers that may lie beside tdtinput.dat.
 inline constexpr const char* lociFileName = "tdtloci.tsv";
@@ -37,4 +37,4 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
 // read, InputRefused as parseLociTable.
 std::vector<LocusRow> readLociTable(const std::string& path);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // One edit descriptor of a format: a literal, nX (n blanks), '/' (new line),
 // Iw (integer in w columns) or Fw.d (real in w columns with d decimals).
@@ -102,4 +102,4 @@ inline void writeFormatted(std::string& out, const Format& format, std::span<con
     writeFormatted(out, format, values.size(), [&](std::size_t i) { return values[i]; }, lineEnd);
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io
