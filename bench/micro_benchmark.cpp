@@ -10,12 +10,10 @@
 #include "driver/family_input.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
-#include "haplotype/haplotype_code.h"
-#include "haplotype/indexed_phases.h"
 #include "io/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
-#include "statistics/weighted_counts.h"
+#include "window/prepare_window.h"
 
 namespace {
 
@@ -33,22 +31,6 @@ haplotype::FamilyData simulate(const std::string& settings) {
     return driver::readFamilyData(reader);
 }
 
-struct PreparedWindow {
-    haplotype::IndexedPhases phases;
-    frequency::WindowFrequencies frequencies;
-};
-
-PreparedWindow prepare(const haplotype::FamilyData& data, std::int32_t size) {
-    haplotype::Window window;
-    window.size = size;
-    window.start = 1;
-    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + size);
-    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
-    PreparedWindow w{haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount), {}};
-    w.frequencies = frequency::estimateWindowFrequencies(w.phases);
-    return w;
-}
-
 const haplotype::FamilyData& largeStudy() {  // as in workload W3
     static const haplotype::FamilyData data =
         simulate("--families 1000 --loci 7 --allele-count 2 --replicates 100 --seed 3");
@@ -63,17 +45,17 @@ const haplotype::FamilyData& classic() {  // as in workload W1
 
 // One thread's replicates: each iteration is one replicate of the window.
 void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
-    const PreparedWindow w = prepare(data, static_cast<std::int32_t>(state.range(0)));
-    const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.frequencies.sets);
-    resampling::ExchangeDraws draws(w.phases.familyCount(), 256, 1 << 20);
+    const auto w = window::prepareWindow(data, static_cast<std::int32_t>(state.range(0)), 1);
+    const statistics::WindowModel& model = *w->model;
+    resampling::ExchangeDraws draws(w->phases.familyCount(), 256, 1 << 20);
     resampling::WorkerPool pool(1);
-    const resampling::FiveStatistics observed{};
+    const statistics::FiveStatistics observed{};
     for (auto _ : state) {
         benchmark::DoNotOptimize(resampling::resampleWindow(model, observed, draws, pool));
     }
     state.SetItemsProcessed(state.iterations() * 256);
-    state.counters["combinations"] = static_cast<double>(w.phases.combinationCount());
-    state.counters["haplotypes"] = static_cast<double>(w.phases.indexCount());
+    state.counters["combinations"] = static_cast<double>(w->phases.combinationCount());
+    state.counters["haplotypes"] = static_cast<double>(w->phases.indexCount());
 }
 
 void BM_ReplicatesLargeStudy(benchmark::State& state) { replicates(state, largeStudy()); }
@@ -95,13 +77,8 @@ void BM_Draws(benchmark::State& state) {
 BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
 
 void BM_EmClassic(benchmark::State& state) {
-    haplotype::Window window;
-    const auto& data = classic();
-    window.size = static_cast<std::int32_t>(state.range(0));
-    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + window.size);
-    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
-    const auto phases = haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
-    for (auto _ : state) benchmark::DoNotOptimize(frequency::estimateHaplotypeFrequencies(phases));
+    const auto w = window::prepareWindow(classic(), static_cast<std::int32_t>(state.range(0)), 1);
+    for (auto _ : state) benchmark::DoNotOptimize(frequency::estimateHaplotypeFrequencies(w->phases));
 }
 BENCHMARK(BM_EmClassic)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
 

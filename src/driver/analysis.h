@@ -30,8 +30,5 @@ std::int64_t countWindows(std::int32_t lociCount);
 // report order.
 void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {});
 
-// The program: runs the analysis and turns failures into a message on
-// standard error and exit status 1. Returns the exit status.
-int runProgram(int argc, char** argv);
 
 }  // namespace triotdt::driver

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "frequency/transmission_counts.h"
+#include "statistics/transmission_statistic.h"
 
 namespace triotdt::statistics {
 namespace {
@@ -148,7 +148,7 @@ FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<Fo
     for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
             statistics[s] +=
-                frequency::transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
+                transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
         }
     }
     return statistics;
