@@ -124,7 +124,7 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
     triotdt::driver::RunOptions options;
     options.threads = 1;
     try {
-        triotdt::driver::runAnalysis(options, [&](const triotdt::driver::WindowOutcome& outcome) {
+        triotdt::driver::runAnalysis(triotdt::driver::readInput(), options, [&](const triotdt::driver::WindowOutcome& outcome) {
             ++seen;
             if (outcome.skipped) return;
             for (std::size_t s = 0; s < 5; ++s) {

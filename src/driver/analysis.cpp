@@ -14,6 +14,7 @@
 #include "haplotype/phasing.h"
 #include "haplotype/window.h"
 #include "report/transmission_block.h"
+#include "io/file_names.h"
 #include "io/output_unit.h"
 #include "report/reports.h"
 #include "io/run_error.h"
@@ -31,9 +32,7 @@ using haplotype::Window;
 using window::PreparedWindow;
 using window::prepareWindow;
 
-constexpr const char* inputName = "tdtinput.dat";
-constexpr const char* transmissionName = "tdttran.txt";
-constexpr const char* resultName = "tdtout.txt";
+using io::inputFileName;
 constexpr std::int32_t largestWindow = 7;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
@@ -135,15 +134,31 @@ std::int64_t countWindows(std::int32_t lociCount) {
     return count;
 }
 
-void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
-    const int inputFd = io::openExisting(inputName);
-    io::TextReader reader(inputFd, inputName);
-    Units units{io::OutputUnit::console(), io::OutputUnit::createNew(transmissionName, "\r\n"),
-                io::OutputUnit::createNew(resultName, "\r\n")};
+InputRead readInput() {
+    InputRead input;
+    std::optional<io::TextReader> reader;
+    try {
+        reader.emplace(io::openExisting(inputFileName), inputFileName);
+    } catch (...) {
+        input.openFailure = std::current_exception();
+        return input;
+    }
+    try {
+        input.data = readFamilyData(*reader);
+    } catch (...) {
+        input.readFailure = std::current_exception();
+    }
+    return input;
+}
 
-    const FamilyData data = readFamilyData(reader);
+void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer) {
+    if (input.openFailure) std::rethrow_exception(input.openFailure);
+    Units units{io::OutputUnit::console(), io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
+                io::OutputUnit::createNew(io::resultFileName, "\r\n")};
+    if (input.readFailure) std::rethrow_exception(input.readFailure);
+    const FamilyData& data = *input.data;
     const InputProblems problems = findUnusableInput(data);
-    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputName, problems));
+    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 
     analyseAllWindows(data, chooseThreads(options.threads), units, observer);
 

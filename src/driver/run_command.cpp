@@ -9,6 +9,7 @@
 #include "driver/family_input.h"
 #include "driver/progress.h"
 #include "output/loci_table.h"
+#include "io/file_names.h"
 #include "io/output_unit.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
@@ -18,7 +19,7 @@
 namespace triotdt::driver {
 namespace {
 
-constexpr const char* inputName = "tdtinput.dat";
+using io::inputFileName;
 
 void changeFolder(const std::string& folder) {
     if (folder.empty()) return;
@@ -37,25 +38,8 @@ void refuseExisting(const std::string& path) {
     }
 }
 
-// The input as the analysis will read it, for the number of windows and to
-// check tdtloci.tsv against; nothing when it cannot be read (the analysis
-// then reports why).
-std::optional<haplotype::FamilyData> peekInput() {
-    int fd = -1;
-    try {
-        fd = io::openExisting(inputName);
-        io::TextReader reader(fd, inputName);
-        haplotype::FamilyData data = readFamilyData(reader);
-        ::close(fd);
-        return data;
-    } catch (const io::RunError&) {
-        if (fd >= 0) ::close(fd);
-        return std::nullopt;
-    }
-}
-
 void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
-    const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputName + ": ";
+    const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
     if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
         throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
                                    std::to_string(data.lociCount) + "\n");
@@ -113,14 +97,15 @@ void runAnalysisCommand(const CommandLine& line) {
     refuseExisting(line.tablePath);
     refuseExisting(line.plotPath);
     const std::optional<ProgressTerminal> terminal = progressTerminal();
-    std::optional<haplotype::FamilyData> input;
-    if (extras || terminal) input = peekInput();
+    // Read once: the same families go to the loci check, the progress line
+    // and the analysis.
+    const InputRead input = readInput();
 
-    ExtraOutputs outputs{line, extras ? readLociBesideInput(input) : std::vector<output::LocusRow>{}, {}, {}};
+    ExtraOutputs outputs{line, extras ? readLociBesideInput(input.data) : std::vector<output::LocusRow>{}, {}, {}};
     std::optional<ProgressLine> progress;
-    if (terminal) progress.emplace(*terminal, input ? countWindows(input->lociCount) : 0);
+    if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
-    runAnalysis(line.run, [&](const WindowOutcome& window) {
+    runAnalysis(input, line.run, [&](const WindowOutcome& window) {
         if (extras) outputs.add(window);
         if (progress) progress->windowDone(window);
     });

@@ -88,7 +88,8 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
 }
 
 std::vector<LocusRow> readLociTable(const std::string& path) {
-    const int fd = io::openExisting(path);
+    const io::FileDescriptor file = io::openExisting(path);
+    const int fd = file.get();
     std::string text;
     char chunk[1 << 16];
     for (;;) {
@@ -96,14 +97,12 @@ std::vector<LocusRow> readLociTable(const std::string& path) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
-            ::close(fd);
             throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
                            std::string("the file cannot be read: ") + std::strerror(error));
         }
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return parseLociTable(text, path);
 }
 

@@ -81,11 +81,10 @@ TEST_F(Opening, AFolderNamedLikeTheInputIsRefused) {
 TEST_F(Opening, AnExistingInputIsReadFromItsBeginning) {
     const std::string path = pathOf("tdtinput.dat");
     test::writeFile(path, "2\n1000\n");
-    const int fd = openExisting(path);
+    const FileDescriptor file = openExisting(path);
     char buffer[16] = {};
-    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 7);
+    EXPECT_EQ(::read(file.get(), buffer, sizeof buffer), 7);
     EXPECT_EQ(std::string(buffer), "2\n1000\n");
-    ::close(fd);
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ protected:
         test::writeFile(path, text);
         const int fd = ::open(path.c_str(), O_RDONLY);
         if (fd < 0) throw std::runtime_error("cannot open the test input");
-        return TextReader(fd, "tdtinput.dat");  // the reader closes it
+        return TextReader(FileDescriptor(fd), "tdtinput.dat");  // the reader closes it
     }
     test::ScratchFolder folder;
 };
