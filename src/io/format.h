@@ -18,7 +18,6 @@ struct FormatItem {
     int width = 0;
     int decimals = 0;
 
-    bool takesValue() const { return kind == Kind::integer || kind == Kind::real; }
 };
 
 // A parsed format such as "(1X,'marker',I2,'-',I2,1X,'Pvalue',1X,5F9.3)";

@@ -18,7 +18,7 @@ constexpr double firstPanelTop = 112;
 constexpr double panelHeight = 150;
 constexpr double panelGap = 34;
 constexpr double fontSize = 11;
-// LocusRow labels stand upright; neighbours need this many pixels between them.
+// Locus labels stand upright; neighbours need this many pixels between them.
 constexpr double labelSpacing = fontSize + 2;
 constexpr std::size_t longestLabel = 24;
 constexpr double alpha = 0.05;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -85,6 +86,28 @@ TEST_F(Opening, AnExistingInputIsReadFromItsBeginning) {
     char buffer[16] = {};
     EXPECT_EQ(::read(file.get(), buffer, sizeof buffer), 7);
     EXPECT_EQ(std::string(buffer), "2\n1000\n");
+}
+
+}  // namespace
+}  // namespace triotdt::io
+
+namespace triotdt::io {
+namespace {
+
+// A descriptor has one owner: moving hands it on, and it is closed once.
+TEST(FileDescriptorOwnership, MovesHandOverAndCloseOnce) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    FileDescriptor reading(fds[0]);
+    FileDescriptor writing(fds[1]);
+    FileDescriptor moved(std::move(reading));
+    EXPECT_FALSE(reading.isOpen());
+    EXPECT_EQ(moved.get(), fds[0]);
+    EXPECT_EQ(moved.close(), 0);
+    EXPECT_EQ(moved.close(), 0);  // already closed: nothing to do, no second close
+    EXPECT_EQ(::fcntl(fds[0], F_GETFD), -1);
+    writing = FileDescriptor();  // assignment closes the old one
+    EXPECT_EQ(::fcntl(fds[1], F_GETFD), -1);
 }
 
 }  // namespace
