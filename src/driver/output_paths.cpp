@@ -8,12 +8,13 @@
 #include <optional>
 
 #include "driver/command_line.h"
-#include "report/run_error.h"
+#include "io/file_names.h"
+#include "io/run_error.h"
 
 namespace triotdt::driver {
 namespace {
 
-constexpr const char* reportNames[] = {"tdttran.txt", "tdtout.txt"};
+constexpr const char* reportNames[] = {io::transmissionFileName, io::resultFileName};
 
 // A file by its folder's identity and its own name: two paths name one file
 // when both agree, whether or not the file exists yet.
@@ -26,7 +27,7 @@ struct FileIdentity {
 };
 
 [[noreturn]] void refuseCreating(const std::string& path, const std::string& reason) {
-    throw report::RunError(report::ErrorCode::openFailed, "OPEN of file '" + path + "'", "cannot create it: " + reason);
+    throw io::RunError(io::ErrorCode::openFailed, "OPEN of file '" + path + "'", "cannot create it: " + reason);
 }
 
 std::string folderOf(const std::string& path) {
@@ -56,7 +57,7 @@ void checkCreatable(const std::string& path) {
     }
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
-        throw report::RunError(report::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
+        throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
     }
 }
 

@@ -11,7 +11,7 @@ bool namesStandardOutput(const std::string& path);
 // Checks the --table and --plot paths before the run creates any file, in
 // the working folder the run uses. Throws UsageError when one names a report
 // of the run or both name one file (files are compared, not strings: "x.svg"
-// and "./x.svg" are one), and report::RunError when a file exists already or
+// and "./x.svg" are one), and io::RunError when a file exists already or
 // its folder is missing, is not a folder or cannot be written. Empty paths
 // are not asked for; `tablePath` may name standard output.
 void checkOutputPaths(const std::string& tablePath, const std::string& plotPath);

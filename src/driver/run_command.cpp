@@ -10,68 +10,50 @@
 #include "driver/interruption.h"
 #include "driver/output_paths.h"
 #include "driver/progress.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/results_plot.h"
-#include "report/results_table.h"
-#include "report/run_error.h"
-#include "report/staged_output.h"
-#include "report/text_reader.h"
+#include "output/loci_table.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
+#include "output/results_plot.h"
+#include "output/results_table.h"
+#include "io/run_error.h"
+#include "io/staged_output.h"
+#include "io/text_reader.h"
 
 namespace triotdt::driver {
 namespace {
 
-constexpr const char* inputName = "tdtinput.dat";
+using io::inputFileName;
 
 void changeFolder(const std::string& folder) {
     if (folder.empty()) return;
     if (::chdir(folder.c_str()) != 0) {
-        throw report::RunError(report::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
+        throw io::RunError(io::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
                                std::string("cannot change into it: ") + std::strerror(errno));
     }
 }
 
-// The input as the analysis will read it, for the number of windows and to
-// check tdtloci.tsv against; nothing when it cannot be read (the analysis
-// then reports why).
-std::optional<haplotype::FamilyData> peekInput() {
-    int fd = -1;
-    try {
-        fd = report::openExisting(inputName);
-        report::TextReader reader(fd, inputName);
-        haplotype::FamilyData data = readFamilyData(reader);
-        ::close(fd);
-        return data;
-    } catch (const report::RunError&) {
-        if (fd >= 0) ::close(fd);
-        return std::nullopt;
-    }
-}
-
-void checkLociMatchInput(const std::vector<report::LocusRow>& loci, const haplotype::FamilyData& data) {
-    const std::string prefix = std::string(report::lociFileName) + " does not describe the loci of " + inputName + ": ";
+void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
+    const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
     if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
-        throw report::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
+        throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
                                    std::to_string(data.lociCount) + "\n");
     }
     for (std::size_t l = 0; l < loci.size(); ++l) {
         if (loci[l].alleles.size() != static_cast<std::size_t>(data.alleleCount[l])) {
-            throw report::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
+            throw io::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
                                        std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
                                        std::to_string(data.alleleCount[l]) + " alleles\n");
         }
     }
 }
 
-bool lociBesideInput() { return ::access(report::lociFileName, F_OK) == 0; }
-
 // Marker names and positions for the table and the figure, when tdtloci.tsv
 // lies beside the input. Windows must not join chromosomes, so loci of
 // several are refused even when neither is asked for.
-std::vector<report::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
-    if (!lociBesideInput()) return {};
-    std::vector<report::LocusRow> loci = report::readLociTable(report::lociFileName);
-    report::refuseSeveralChromosomes(loci, report::lociFileName);
+std::vector<output::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
+    if (::access(output::lociFileName, F_OK) != 0) return {};
+    std::vector<output::LocusRow> loci = output::readLociTable(output::lociFileName);
+    output::refuseSeveralChromosomes(loci, output::lociFileName);
     if (input) checkLociMatchInput(loci, *input);
     return loci;
 }
@@ -80,21 +62,21 @@ std::vector<report::LocusRow> readLociBesideInput(const std::optional<haplotype:
 // end; both are created before the reports and take their names only when
 // the run is complete.
 struct ExtraOutputs {
-    std::vector<report::LocusRow> loci;
-    std::optional<report::StagedOutput> table;
-    std::optional<report::StagedOutput> plot;
+    std::vector<output::LocusRow> loci;
+    std::optional<io::StagedOutput> table;
+    std::optional<io::StagedOutput> plot;
     bool tableHeaderWritten = false;
     std::vector<WindowOutcome> windows;
 
     void writeTableHeader() {
         if (!table || tableHeaderWritten) return;
-        report::appendTableHeader(table->unit().text());
+        output::appendTableHeader(table->unit().text());
         tableHeaderWritten = true;
     }
     void add(const WindowOutcome& window) {
         if (table) {
             writeTableHeader();
-            report::appendTableRow(table->unit().text(), window, loci);
+            output::appendTableRow(table->unit().text(), window, loci);
             table->unit().flush();
         }
         if (plot) windows.push_back(window);
@@ -104,7 +86,7 @@ struct ExtraOutputs {
         writeTableHeader();
         if (table) table->unit().finish();
         if (plot) {
-            plot->unit().text() = report::drawResultsPlot(windows, loci);
+            plot->unit().text() = output::drawResultsPlot(windows, loci);
             plot->unit().finish();
         }
         if (table) table->publish();
@@ -112,13 +94,13 @@ struct ExtraOutputs {
     }
 };
 
-ExtraOutputs createExtraOutputs(const CommandLine& line, std::vector<report::LocusRow> loci) {
+ExtraOutputs createExtraOutputs(const CommandLine& line, std::vector<output::LocusRow> loci) {
     ExtraOutputs outputs{std::move(loci), {}, {}, false, {}};
     if (!line.tablePath.empty()) {
-        outputs.table.emplace(namesStandardOutput(line.tablePath) ? report::StagedOutput::standardOutput()
-                                                                  : report::StagedOutput::beside(line.tablePath, "\n"));
+        outputs.table.emplace(namesStandardOutput(line.tablePath) ? io::StagedOutput::standardOutput()
+                                                                  : io::StagedOutput::beside(line.tablePath, "\n"));
     }
-    if (!line.plotPath.empty()) outputs.plot.emplace(report::StagedOutput::beside(line.plotPath, "\n"));
+    if (!line.plotPath.empty()) outputs.plot.emplace(io::StagedOutput::beside(line.plotPath, "\n"));
     return outputs;
 }
 
@@ -131,15 +113,16 @@ void runAnalysisCommand(const CommandLine& line) {
     // The console lines then share standard error with the progress line: it is left out.
     const std::optional<ProgressTerminal> terminal =
         options.consoleOnStandardError ? std::nullopt : progressTerminal();
-    std::optional<haplotype::FamilyData> input;
-    if (extras || terminal || lociBesideInput()) input = peekInput();
+    // Read once: the same families go to the loci check, the progress line
+    // and the analysis.
+    const InputRead input = readInput();
 
-    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input));
+    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input.data));
     std::optional<ProgressLine> progress;
-    if (terminal) progress.emplace(*terminal, input ? countWindows(input->lociCount) : 0);
+    if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
     runAnalysis(
-        options,
+        input, options,
         [&](const WindowOutcome& window) {
             if (extras) outputs.add(window);
             if (progress) progress->windowDone(window);

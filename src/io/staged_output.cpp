@@ -1,4 +1,4 @@
-#include "report/staged_output.h"
+#include "io/staged_output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "report/run_error.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 // Renames without replacing: where the file system cannot rename that way, a
@@ -55,4 +55,4 @@ void StagedOutput::publish() {
     temporaryPath_.clear();
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,4 +1,4 @@
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,10 +6,10 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 constexpr std::string_view header = "locus\tchromosome\tposition\tmarker\talleles";
@@ -31,7 +31,7 @@ bool parseInteger(std::string_view text, Integer& value) {
 }
 
 LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::string& where) {
-    const auto fail = [&](const std::string& problem) { throw InputRefused(where + ": " + problem); };
+    const auto fail = [&](const std::string& problem) { throw io::InputRefused(where + ": " + problem); };
     const std::vector<std::string_view> fields = split(line, '\t');
     if (fields.size() != 5) {
         fail(std::to_string(fields.size()) +
@@ -79,17 +79,18 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::string where = fileName + ", line " + std::to_string(lineNumber);
         if (lineNumber == 1) {
-            if (line != header) throw InputRefused(where + ": the header should be '" + std::string(header) + "'");
+            if (line != header) throw io::InputRefused(where + ": the header should be '" + std::string(header) + "'");
             continue;
         }
         rows.push_back(parseRow(line, static_cast<std::int32_t>(rows.size()) + 1, where));
     }
-    if (lineNumber == 0) throw InputRefused(fileName + ": is empty; it should start with the header row");
+    if (lineNumber == 0) throw io::InputRefused(fileName + ": is empty; it should start with the header row");
     return rows;
 }
 
 std::vector<LocusRow> readLociTable(const std::string& path) {
-    const int fd = openExisting(path);
+    const io::FileDescriptor file = io::openExisting(path);
+    const int fd = file.get();
     std::string text;
     char chunk[1 << 16];
     for (;;) {
@@ -97,14 +98,12 @@ std::vector<LocusRow> readLociTable(const std::string& path) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
-            ::close(fd);
-            throw RunError(ErrorCode::readFailed, "READ of file '" + path + "'",
+            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
                            std::string("the file cannot be read: ") + std::strerror(error));
         }
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return parseLociTable(text, path);
 }
 
@@ -119,10 +118,10 @@ void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::stri
     std::string named;
     for (std::size_t c = 0; c < chromosomes.size() && c < 5; ++c) named += (c > 0 ? ", " : "") + chromosomes[c];
     if (chromosomes.size() > 5) named += ", ...";
-    throw InputRefused(fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" +
+    throw io::InputRefused(fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" +
                        named + "), and a window must not join the end of one chromosome to the start of the next.\n"
                        "Import again: 'triotdt import' writes a run folder for each chromosome (chr1/, chr2/, ...), and "
                        "'triotdt import --chromosome NAME' imports one.\n");
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

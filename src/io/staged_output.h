@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // An extra output of the run (the table or the figure). A file is written
 // under a temporary name in its own folder and takes its name only at
@@ -39,4 +39,4 @@ private:
     std::string temporaryPath_;  // empty once published or moved from
 };
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

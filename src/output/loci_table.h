@@ -5,10 +5,12 @@
 #include <string_view>
 #include <vector>
 
-namespace triotdt::report {
+#include "io/file_names.h"
+
+namespace triotdt::output {
 
 // The table of markers that may lie beside tdtinput.dat.
-inline constexpr const char* lociFileName = "tdtloci.tsv";
+using io::lociFileName;
 
 // One row of tdtloci.tsv, which the import writes beside tdtinput.dat: what
 // locus number `locus` of the input is in the genotype file it came from.
@@ -42,4 +44,4 @@ std::vector<LocusRow> readLociTable(const std::string& path);
 // them one at a time, when `rows` span several.
 void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::string& fileName);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output
