@@ -5,7 +5,7 @@
 #   bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]
 #
 #   --compare-first  also builds the first complete version of the program
-#                    (git tag first-complete) and runs it alternately with the
+#                    (commit aba1068) and runs it alternately with the
 #                    current one on W1 and W2, printing the ratios
 #   --scaling        runs W1 and W3 alternately with 1 and 2 threads
 #
@@ -31,7 +31,7 @@ while [ $# -gt 0 ]; do
 done
 
 scripts/deps
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTRIOTDT_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)" --target triotdt generate_input measure >/dev/null
 work=build/bench/work
 mkdir -p "$work"
@@ -50,7 +50,7 @@ if [ "$compare" = 1 ]; then
   first=build/first-complete
   if [ ! -x "$first/build/triotdt" ]; then
     rm -rf "$first" && mkdir -p "$first"
-    git archive first-complete | tar -x -C "$first"
+    git archive aba1068 | tar -x -C "$first"
     cmake -S "$first" -B "$first/build" -DCMAKE_BUILD_TYPE=Release -DTRIOTDT_TESTS=OFF -DTRIOTDT_BENCH=OFF >/dev/null
     cmake --build "$first/build" -j"$(nproc)" --target triotdt >/dev/null
   fi

@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "driver/command_line.h"
@@ -44,7 +45,19 @@ struct Units {
     report::OutputUnit console;
     report::OutputUnit transmission;
     report::OutputUnit results;
+    const ConsoleTurn& turn;
 };
+
+// Writes the console text gathered so far, with whatever else is drawn on
+// the console stepping aside meanwhile.
+void flushConsole(Units& units) {
+    const std::string& text = units.console.text();
+    if (text.empty()) return;
+    const bool lineOpen = text.back() != '\n';
+    if (units.turn.before) units.turn.before();
+    units.console.flush();
+    if (units.turn.after) units.turn.after(lineOpen);
+}
 
 Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start, std::int64_t& haplotypeCount) {
     Window window;
@@ -167,6 +180,10 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
     if (data.lociCount <= 0) return;
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
     resampling::WorkerPool pool(threads);
+    if (pool.shortfall() > 0) {
+        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
+                  << pool.size() << ".\n";
+    }
     std::optional<WindowPlace> place = WindowPlace{};
     std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
     while (place) {
@@ -180,13 +197,17 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
         const std::optional<WindowPlace> following = nextWindow(data, *place);
         std::future<std::unique_ptr<PreparedWindow>> ahead;
         if (following && threads > 1) {
-            ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+            try {
+                ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+            } catch (const std::system_error&) {
+                // No thread to spare after all: the window is prepared in turn.
+            }
         }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
         finishWindow(*current, draws, pool, units, outcome);
+        flushConsole(units);
         if (observer) observer(outcome);
-        units.console.flush();
         units.results.flushIfLarge();
         units.transmission.flushIfLarge();
         if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
@@ -208,11 +229,11 @@ std::int64_t countWindows(std::int32_t lociCount) {
     return count;
 }
 
-void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
+void runAnalysis(const RunOptions& options, const WindowObserver& observer, const ConsoleTurn& turn) {
     const int inputFd = report::openExisting(inputName);
     report::TextReader reader(inputFd, inputName);
     Units units{report::OutputUnit::console(), report::OutputUnit::createNew(transmissionName, "\r\n"),
-                report::OutputUnit::createNew(resultName, "\r\n")};
+                report::OutputUnit::createNew(resultName, "\r\n"), turn};
 
     const FamilyData data = readFamilyData(reader);
     const InputProblems problems = findUnusableInput(data);
@@ -224,7 +245,7 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
     units.transmission.finish();
     units.results.finish();
     report::writeStopLine(units.console);
-    units.console.flush();
+    flushConsole(units);
 }
 
 int runProgram(int argc, char** argv) {

@@ -18,6 +18,14 @@ using report::WindowOutcome;
 
 using WindowObserver = std::function<void(const WindowOutcome&)>;
 
+// Called on the thread of the run just before and just after each write to
+// standard output, so that a line drawn on the same terminal can step aside.
+// `after` is told whether the last line written is still open (no line end).
+struct ConsoleTurn {
+    std::function<void()> before;
+    std::function<void(bool lineOpen)> after;
+};
+
 // The number of windows of an input of `lociCount` loci: every run of 1 to 7
 // consecutive loci.
 std::int64_t countWindows(std::int32_t lociCount);
@@ -27,8 +35,8 @@ std::int64_t countWindows(std::int32_t lociCount);
 // consecutive loci and writes the reports and the console lines. Throws
 // report::RunError for file and input errors and report::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
-// report order.
-void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {});
+// report order, after the console lines of that window have been written.
+void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {}, const ConsoleTurn& turn = {});
 
 // The program: runs the analysis and turns failures into a message on
 // standard error and exit status 1. Returns the exit status.

@@ -6,9 +6,9 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
-#include "import/program_run.h"
+#include "support/test_support.h"
 
-namespace triotdt::testing {
+namespace triotdt::test {
 
 void writeIndexedVcfGz(const std::filesystem::path& vcf, const std::filesystem::path& gz) {
     const std::string text = readFile(vcf);
@@ -33,4 +33,4 @@ void writeIndexedBcf(const std::filesystem::path& vcf, const std::filesystem::pa
     if (!ok || bcf_index_build(bcf.c_str(), 14) != 0) throw std::runtime_error("cannot write " + bcf.string());
 }
 
-}  // namespace triotdt::testing
+}  // namespace triotdt::test
