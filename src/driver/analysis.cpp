@@ -6,6 +6,9 @@
 #include <memory>
 #include <optional>
 #include <limits>
+#include <iostream>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "driver/family_input.h"
@@ -42,7 +45,19 @@ struct Units {
     io::OutputUnit console;
     io::OutputUnit transmission;
     io::OutputUnit results;
+    const ConsoleTurn& turn;
 };
+
+// Writes the console text gathered so far, with whatever else is drawn on
+// the console stepping aside meanwhile.
+void flushConsole(Units& units) {
+    const std::string& text = units.console.text();
+    if (text.empty()) return;
+    const bool lineOpen = text.back() != '\n';
+    if (units.turn.before) units.turn.before();
+    units.console.flush();
+    if (units.turn.after) units.turn.after(lineOpen);
+}
 
 // Resamples a prepared window and writes all its lines, in their order.
 // Returns false, with the result lines unwritten, when a signal stopped the
@@ -106,6 +121,10 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
     if (data.lociCount <= 0) return;
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, progress.windowCount);
     resampling::WorkerPool pool(threads);
+    if (pool.shortfall() > 0) {
+        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
+                  << pool.size() << ".\n";
+    }
     std::optional<WindowPlace> place = WindowPlace{};
     std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
     while (place) {
@@ -120,16 +139,20 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
         const std::optional<WindowPlace> following = nextWindow(data, *place);
         std::future<std::unique_ptr<PreparedWindow>> ahead;
         if (following && threads > 1) {
-            ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+            try {
+                ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+            } catch (const std::system_error&) {
+                // No thread to spare after all: the window is prepared in turn.
+            }
         }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
         if (!finishWindow(*current, draws, pool, units, outcome)) stopIfAsked();
+        flushConsole(units);
         progress.lastStart = place->start;
         progress.lastSize = place->size;
         ++progress.windowsDone;
         if (observer) observer(outcome);
-        units.console.flush();
         units.results.flushIfLarge();
         units.transmission.flushIfLarge();
         if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
@@ -183,11 +206,11 @@ InputRead readInput() {
 }
 
 void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
-                 const std::function<void()>& completeOutputs) {
+                 const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
     if (input.openFailure) std::rethrow_exception(input.openFailure);
     Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
                 io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
-                io::OutputUnit::createNew(io::resultFileName, "\r\n")};
+                io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
     if (input.readFailure) std::rethrow_exception(input.readFailure);
     const FamilyData& data = *input.data;
     const InputProblems problems = findUnusableInput(data);
@@ -206,7 +229,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     units.results.finish();
     if (completeOutputs) completeOutputs();
     report::writeStopLine(units.console);
-    units.console.flush();
+    flushConsole(units);
 }
 
 }  // namespace triotdt::driver

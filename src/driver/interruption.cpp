@@ -24,12 +24,11 @@ std::string grouped(std::int64_t count) {
 }
 
 std::string whereStopped(const RunInterrupted& stopped) {
-    const std::string place = stopped.lastStart > 0
-                                  ? "after window " + std::to_string(stopped.lastStart) + "-" +
-                                        std::to_string(stopped.lastStart + stopped.lastSize - 1)
-                                  : std::string("before the first window");
-    return "interrupted by " + signalName(stopped.signal) + " " + place + " (" + grouped(stopped.windowsDone) +
-           " of " + grouped(stopped.windowCount) + (stopped.windowCount == 1 ? " window)" : " windows)");
+    const std::string place = stopped.lastStart > 0 ? "after window " + std::to_string(stopped.lastStart) + "-" +
+                                                          std::to_string(stopped.lastStart + stopped.lastSize - 1)
+                                                    : std::string("before the first window");
+    return "interrupted by " + signalName(stopped.signal) + " " + place + " (" + grouped(stopped.windowsDone) + " of " +
+           grouped(stopped.windowCount) + (stopped.windowCount == 1 ? " window)" : " windows)");
 }
 
 }  // namespace

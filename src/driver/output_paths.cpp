@@ -77,8 +77,8 @@ bool namesStandardOutput(const std::string& path) {
     if (path == "-") return true;
     struct stat file {};
     struct stat output {};
-    return ::stat(path.c_str(), &file) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
-           file.st_dev == output.st_dev && file.st_ino == output.st_ino;
+    return ::stat(path.c_str(), &file) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 && file.st_dev == output.st_dev &&
+           file.st_ino == output.st_ino;
 }
 
 void checkOutputPaths(const std::string& tablePath, const std::string& plotPath) {

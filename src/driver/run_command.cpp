@@ -121,12 +121,21 @@ void runAnalysisCommand(const CommandLine& line) {
     std::optional<ProgressLine> progress;
     if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
+    // The progress line is erased before the figure and the stop line.
+    ConsoleTurn turn;
+    turn.before = [&] {
+        if (progress) progress->stepAside();
+    };
+    turn.after = [&](bool lineOpen) {
+        if (progress) progress->comeBack(lineOpen);
+    };
     runAnalysis(
         input, options,
         [&](const WindowOutcome& window) {
             if (extras) outputs.add(window);
             if (progress) progress->windowDone(window);
         },
+        turn,
         [&] {
             progress.reset();
             outputs.publish();

@@ -1,10 +1,10 @@
 #include "io/staged_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "io/run_error.h"
 
@@ -48,7 +48,8 @@ void StagedOutput::publish() {
     if (path_.empty()) return;
     if (renameWithoutReplacing(temporaryPath_, path_) != 0) {
         const int error = errno;
-        if (error == EEXIST) throw RunError(ErrorCode::fileExists, "OPEN of file '" + path_ + "'", "file already exists");
+        if (error == EEXIST)
+            throw RunError(ErrorCode::fileExists, "OPEN of file '" + path_ + "'", "file already exists");
         throw RunError(ErrorCode::writeFailed, "RENAME of file '" + temporaryPath_ + "' to '" + path_ + "'",
                        std::string("cannot rename it: ") + std::strerror(error));
     }

@@ -1,22 +1,23 @@
 // The run's extra outputs as a user meets them: paths checked before any file
 // is created, the table on standard output, a figure that cannot be written,
 // loci of several chromosomes, and runs stopped by a signal.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <gtest/gtest.h>
-#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "e2e/trio_input.h"
+#include "support/program_run.h"
 #include "support/test_support.h"
 
 namespace triotdt {
@@ -27,12 +28,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 using test::writeFile;
 
-std::vector<std::string> filesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::filesIn;
 
 std::ptrdiff_t linesIn(const fs::path& path) {
     const std::string text = fs::exists(path) ? readFile(path) : std::string();
@@ -41,15 +37,15 @@ std::ptrdiff_t linesIn(const fs::path& path) {
 
 const std::vector<std::string> reportsOnly = {"tdtinput.dat", "tdtout.txt", "tdttran.txt"};
 
-// The program started in `folder` with its standard output and error going to
-// files outside it, under an optional file-size limit.
+// The program started in `folder`, left running, with its standard output and
+// error going to files outside it.
 struct StartedRun {
     pid_t pid = -1;
     std::string outPath, errPath;
 };
 
 StartedRun startProgram(const fs::path& folder, const test::ScratchFolder& capture,
-                        const std::vector<std::string>& args, std::optional<rlim_t> fileSizeLimit = {}) {
+                        const std::vector<std::string>& args) {
     StartedRun run{-1, (capture / "stdout").string(), (capture / "stderr").string()};
     run.pid = ::fork();
     if (run.pid == 0) {
@@ -58,14 +54,10 @@ StartedRun startProgram(const fs::path& folder, const test::ScratchFolder& captu
         if (out < 0 || err < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
-        if (fileSizeLimit) {
-            const rlimit limit{*fileSizeLimit, *fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        std::vector<char*> argv = {const_cast<char*>(TRIOTDT_BINARY)};
+        std::vector<char*> argv = {const_cast<char*>(test::programPath())};
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        ::execv(TRIOTDT_BINARY, argv.data());
+        ::execv(test::programPath(), argv.data());
         ::_exit(127);
     }
     return run;
@@ -73,8 +65,14 @@ StartedRun startProgram(const fs::path& folder, const test::ScratchFolder& captu
 
 test::RunResult waitFor(const StartedRun& run) {
     int wstatus = 0;
-    while (::waitpid(run.pid, &wstatus, 0) < 0 && errno == EINTR) {}
-    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, readFile(run.outPath), readFile(run.errPath)};
+    while (::waitpid(run.pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    test::RunResult result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+    result.out = readFile(run.outPath);
+    result.err = readFile(run.errPath);
+    return result;
 }
 
 // Six trios at three loci.
@@ -88,7 +86,7 @@ fs::path folderWith(const test::ScratchFolder& scratch, const std::string& name,
 }
 
 test::RunResult runWith(const std::vector<std::string>& args, const fs::path& folder) {
-    return test::runProgram(TRIOTDT_BINARY, folder, args);
+    return test::runProgram(folder, args);
 }
 
 TEST(RunPaths, RefusesOutputsThatCannotBeCreatedBeforeCreatingAnything) {
@@ -102,9 +100,13 @@ TEST(RunPaths, RefusesOutputsThatCannotBeCreatedBeforeCreatingAnything) {
     } cases[] = {
         {{"--table", "./tdtout.txt"}, 2, "--table './tdtout.txt' names the report tdtout.txt"},
         {{"--plot", "sub/../tdttran.txt.svg", "--table", "sub/../tdttran.txt"}, 2, "names the report tdttran.txt"},
-        {{"--table", "x.svg", "--plot", "sub/../x.svg"}, 2, "--table 'x.svg' and --plot 'sub/../x.svg' name the same file"},
+        {{"--table", "x.svg", "--plot", "sub/../x.svg"},
+         2,
+         "--table 'x.svg' and --plot 'sub/../x.svg' name the same file"},
         {{"-C", "sub", "--table", "../sub/t.svg", "--plot", "t.svg"}, 2, "name the same file"},
-        {{"--plot", "nowhere/p.svg"}, 1, "OPEN of file 'nowhere/p.svg'\ncannot create it: the folder 'nowhere' does not exist"},
+        {{"--plot", "nowhere/p.svg"},
+         1,
+         "OPEN of file 'nowhere/p.svg'\ncannot create it: the folder 'nowhere' does not exist"},
         {{"--table", "tdtinput.dat/t.tsv"}, 1, "cannot create it: 'tdtinput.dat' is not a folder"},
         {{"--table", "sub/"}, 1, "cannot create it: it names a folder, not a file"},
     };
@@ -138,9 +140,9 @@ TEST(RunPaths, TableOnStandardOutputLeavesTheConsoleToStandardError) {
 TEST(RunOutputs, AFigureThatCannotBeWrittenLeavesNothingAndNoStopLine) {
     const test::ScratchFolder scratch;
     const fs::path folder = folderWith(scratch, "limit", smallInput);
-    const test::ScratchFolder capture;
-    const std::size_t reports = 4096;  // the reports of the small input fit, the figure does not
-    const test::RunResult run = waitFor(startProgram(folder, capture, {"--table", "t.tsv", "--plot", "p.svg"}, reports));
+    const rlim_t reports = 4096;  // the reports of the small input fit, the figure does not
+    const test::RunResult run =
+        test::runProgram(folder, {"--table", "t.tsv", "--plot", "p.svg"}, test::withFileSizeLimit(reports));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("WRITE of file 'p.svg'\nthe file could not be written completely"), std::string::npos)
         << run.err;
@@ -151,8 +153,9 @@ TEST(RunOutputs, AFigureThatCannotBeWrittenLeavesNothingAndNoStopLine) {
 TEST(RunOutputs, RefusesLociOfSeveralChromosomes) {
     const test::ScratchFolder scratch;
     const fs::path folder = folderWith(scratch, "two", smallInput);
-    writeFile(folder / "tdtloci.tsv",
-              "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\ta\tA,C\n2\t1\t200\tb\tA,C,G\n3\t2\t50\tc\tA,T\n");
+    writeFile(
+        folder / "tdtloci.tsv",
+        "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\ta\tA,C\n2\t1\t200\tb\tA,C,G\n3\t2\t50\tc\tA,T\n");
     const test::RunResult run = runWith({}, folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("tdtloci.tsv: the loci lie on 2 chromosomes (1, 2)"), std::string::npos) << run.err;
@@ -193,7 +196,8 @@ TEST(RunSignals, AnInterruptedRunRemovesTheTableAndFigureAndMarksTheReports) {
         EXPECT_EQ(std::stoi(run.out.substr(lastResult + 10, 2)), std::stoi(said[3]));
         EXPECT_EQ(run.out.find("Stop - Program terminated."), std::string::npos);
         const std::string mark = "*INTERRUPTED* by " + said[1].str() + " after window " + said[2].str() + "-" +
-                                 said[3].str() + " (" + said[4].str() + " of 399 windows): this report is incomplete\r\n";
+                                 said[3].str() + " (" + said[4].str() +
+                                 " of 399 windows): this report is incomplete\r\n";
         for (const char* report : {"tdtout.txt", "tdttran.txt"}) {
             EXPECT_TRUE(readFile(folder / report).ends_with(mark)) << report;
         }
