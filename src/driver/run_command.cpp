@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "driver/family_input.h"
+#include "input/family_input.h"
 #include "driver/progress.h"
 #include "output/loci_table.h"
 #include "io/file_names.h"
