@@ -12,9 +12,6 @@
 
 namespace triotdt::resampling {
 
-using statistics::FiveStatistics;
-using statistics::WindowModel;
-
 // A replicate statistic within this distance of the observed one is a tie.
 // It is the single-precision number nearest to 1.0E-6, used as a double.
 constexpr double tieTolerance = 9.999999974752427e-07;
@@ -29,8 +26,9 @@ double exceedanceScore(double replicate, double observed);
 // phase is resolved; the frequency sets stay those of the observed data. The
 // replicates are shared out among the threads of `pool`; the result does not
 // depend on how many there are. Returns the p-values of the five statistics.
-FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool);
+statistics::FiveStatistics resampleWindow(const statistics::WindowModel& model,
+                                          const statistics::FiveStatistics& observed, ExchangeDraws& draws,
+                                          WorkerPool& pool);
 
 // Uses up the decisions of a window that is not analysed.
 void skipWindowDraws(ExchangeDraws& draws);
