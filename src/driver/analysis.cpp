@@ -145,6 +145,7 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
         report::writeStatisticLine(*unit, prepared.observed);
     }
+    outcome.families = prepared.phases.familyCount();
     outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
     outcome.distinctHaplotypes = countObservedHaplotypes(prepared.phases);
     outcome.statistics = prepared.observed;
@@ -218,6 +219,8 @@ void runAnalysis(const RunOptions& options, const WindowObserver& observer) {
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw report::InputRefused(describeUnusableInput(inputName, problems));
 
+    const std::int64_t missingGenotypes = countMissingGenotypes(data);
+    if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
     analyseAllWindows(data, chooseThreads(options.threads), units, observer);
 
     // The reports must be complete before the run says it has ended well.

@@ -1,5 +1,6 @@
 #include "haplotype/phasing.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -34,20 +35,36 @@ Combination encodeCombination(const Window& window, const std::array<std::vector
 
 }  // namespace
 
+std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, const Window& window) {
+    std::vector<std::int32_t> taking;
+    taking.reserve(static_cast<std::size_t>(std::max(families.familyCount, 0)));
+    for (std::int32_t f = 0; f < families.familyCount; ++f) {
+        bool genotyped = true;
+        for (std::int32_t l = window.start - 1; l < window.lastLocus() && genotyped; ++l) {
+            genotyped = families.trioGenotyped(f, l);
+        }
+        if (genotyped) taking.push_back(f);
+    }
+    return taking;
+}
+
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
-    const std::int32_t familyCount = families.familyCount;
     const std::size_t size = static_cast<std::size_t>(window.size);
     PhaseTable table;
     table.windowSize = window.size;
-    table.phaseCount.resize(static_cast<std::size_t>(familyCount));
-    table.firstCombination.resize(static_cast<std::size_t>(familyCount) + 1);
-    table.phaseChoices.resize(static_cast<std::size_t>(familyCount) * size);
+    table.inputFamilyCount = families.familyCount;
+    table.inputFamily = familiesTakingPart(families, window);
+    const std::size_t familyCount = table.inputFamily.size();
+    table.phaseCount.resize(familyCount);
+    table.firstCombination.resize(familyCount + 1);
+    table.phaseChoices.resize(familyCount * size);
 
     std::vector<LocusPhase> loci(size);
     std::array<std::vector<std::int32_t>, 4> haplotypes;
     for (auto& h : haplotypes) h.resize(size);
 
-    for (std::int32_t f = 0; f < familyCount; ++f) {
+    for (std::size_t i = 0; i < familyCount; ++i) {
+        const std::int32_t f = table.inputFamily[i];
         std::int32_t phaseCount = 1;
         for (std::size_t k = 0; k < size; ++k) {
             const std::int32_t l = window.start - 1 + static_cast<std::int32_t>(k);
@@ -55,11 +72,11 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
                                           families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
                                           families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1));
             loci[k] = phase.value_or(LocusPhase{});
-            table.phaseChoices[static_cast<std::size_t>(f) * size + k] = loci[k].ambiguous ? 2 : 1;
+            table.phaseChoices[i * size + k] = loci[k].ambiguous ? 2 : 1;
             if (loci[k].ambiguous) phaseCount *= 2;
         }
-        table.phaseCount[static_cast<std::size_t>(f)] = phaseCount;
-        table.firstCombination[static_cast<std::size_t>(f)] = table.combinations.size();
+        table.phaseCount[i] = phaseCount;
+        table.firstCombination[i] = table.combinations.size();
 
         // Combination p: bit j of p (counting from the last ambiguous locus)
         // picks choice 2 at that locus, so the first ambiguous locus changes slowest.
@@ -87,7 +104,7 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
             table.exchanged.push_back(encodeCombination(window, haplotypes));
         }
     }
-    table.firstCombination[static_cast<std::size_t>(familyCount)] = table.combinations.size();
+    table.firstCombination[familyCount] = table.combinations.size();
     return table;
 }
 

@@ -17,6 +17,8 @@ void writeHaplotypeLimitMessage(OutputUnit& unit, std::int64_t haplotypeCount);
 void writeSkippedWindowMessage(OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
                                std::int64_t haplotypeCount);
 void writeEmWarning(OutputUnit& unit);
+// Before the first heading, when the input has missing genotypes: their number and what they do.
+void writeMissingGenotypesLine(OutputUnit& unit, std::int64_t missingGenotypes);
 void writeStopLine(OutputUnit& unit);
 
 // The five values of a result line, in the order Punamb, Pg, Pe, Pc, Pem.

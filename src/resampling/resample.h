@@ -40,7 +40,7 @@ struct WindowModel {
         std::int32_t haplotype = 0;
         std::int32_t change = 0;  // what exchanging the family adds to the difference
     };
-    std::vector<std::int32_t> knownPhaseFamilies;
+    std::vector<std::int32_t> knownPhaseFamilies;  // their places in the input, where their exchange decisions are
     std::vector<std::size_t> firstDifference;       // per known family, and one past the last
     std::vector<Difference> differences;
 };
@@ -50,8 +50,8 @@ WindowModel buildWindowModel(const haplotype::IndexedPhases& phases, const frequ
 // The five statistics with every family observed.
 FiveStatistics observedStatistics(const WindowModel& model);
 
-// The five statistics of one data set: family f exchanged where versions[f]
-// is non-zero, observed elsewhere.
+// The five statistics of one data set: a family exchanged where the bit of
+// its place in the input is set, observed elsewhere.
 FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions versions);
 
 // Resamples the window with the next replicateCount × familyCount decisions of

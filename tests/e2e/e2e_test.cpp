@@ -152,9 +152,10 @@ TEST(FailedRun, TruncatedInput) { expectCase("truncated"); }
 // record, the value and its locus; both reports stay empty.
 TEST(FailedRun, InvalidNumber) { expectCase("invalid-number"); }
 
-// Four problems (a missing genotype, two children that cannot come from
-// their parents, an allele beyond its locus's count), all listed with the
-// family, the person, the locus and the genotypes; both reports stay empty.
+// Four problems (a negative allele beside a missing one, two children that
+// cannot come from their parents, an allele beyond its locus's count), all
+// listed with the family, the person, the locus and the genotypes, then how
+// to mend a Mendelian inconsistency; both reports stay empty.
 TEST(FailedRun, RefusedInput) { expectCase("refused"); }
 
 TEST(FailedRun, MissingInputCreatesNoReport) {
