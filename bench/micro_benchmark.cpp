@@ -15,6 +15,7 @@
 #include "report/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
+#include "resampling/stream_position.h"
 #include "statistics/weighted_counts.h"
 
 namespace {
@@ -93,6 +94,16 @@ void BM_Draws(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
 }
 BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
+
+// Putting the generator at a draw number, at positions spread over 2^62.
+void BM_GeneratorAfter(benchmark::State& state) {
+    std::uint64_t random = 0;
+    for (auto _ : state) {
+        random = random * 6364136223846793005ULL + 1442695040888963407ULL;
+        benchmark::DoNotOptimize(resampling::generatorAfter(random >> 2));
+    }
+}
+BENCHMARK(BM_GeneratorAfter)->Unit(benchmark::kMicrosecond);
 
 void BM_EmClassic(benchmark::State& state) {
     haplotype::Window window;

@@ -19,10 +19,17 @@ struct Locus {
 };
 
 // Two allele numbers, each 1..alleles.size() of its locus; 0 marks a missing
-// genotype (both are 0 then).
+// genotype (both are 0 then). Four bytes: a whole genome's genotypes are held.
 struct Genotype {
-    std::int32_t first = 0;
-    std::int32_t second = 0;
+    // The most alleles a locus can have (a BCF record has no more either).
+    static constexpr std::int32_t maxAllele = 65535;
+
+    std::uint16_t first = 0;
+    std::uint16_t second = 0;
+
+    constexpr Genotype() = default;
+    constexpr Genotype(std::int32_t a, std::int32_t b)
+        : first(static_cast<std::uint16_t>(a)), second(static_cast<std::uint16_t>(b)) {}
 
     bool missing() const { return first == 0; }
 };

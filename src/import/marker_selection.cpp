@@ -1,8 +1,11 @@
 #include "import/marker_selection.h"
 
 #include <algorithm>
+#include <numeric>
+#include <tuple>
 #include <unordered_map>
 
+#include "import/chromosome.h"
 #include "import/import_error.h"
 #include "import/line_reader.h"
 
@@ -48,8 +51,23 @@ MarkerSelection selectMarkers(std::optional<Region> region, const std::string& l
     return selection;
 }
 
-void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
-    if (!selection.list) return;
+namespace {
+
+// The loci of `order`, in that order, with their genotypes.
+GenotypeTable reorder(GenotypeTable& table, const std::vector<std::size_t>& order) {
+    GenotypeTable arranged;
+    arranged.personCount = table.personCount;
+    for (const std::size_t l : order) {
+        Genotype* genotypes = arranged.addLocus(std::move(table.loci[l]));
+        std::copy_n(table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount), table.personCount,
+                    genotypes);
+    }
+    return arranged;
+}
+
+// Throws ImportError for a listed name that no locus carries, or that more
+// than one carries.
+void checkListedNames(const GenotypeTable& table, const MarkerSelection& selection) {
     std::unordered_map<std::string, std::size_t> found;
     for (std::size_t l = 0; l < table.loci.size(); ++l) {
         const auto [at, added] = found.emplace(table.loci[l].name, l);
@@ -58,21 +76,29 @@ void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
                               table.loci[at->second].origin + ", and " + table.loci[l].origin + ")");
         }
     }
-    GenotypeTable arranged;
-    arranged.personCount = table.personCount;
     for (const ListedMarker& listed : *selection.list) {
-        const auto at = found.find(listed.name);
-        if (at == found.end()) {
-            throw ImportError(selection.listPath + ", line " + std::to_string(listed.line) + ": marker " + listed.name +
-                              " is not in the genotype file" +
-                              (selection.region ? " within the region " + selection.region->text() : std::string()));
-        }
-        const std::size_t l = at->second;
-        Genotype* genotypes = arranged.addLocus(std::move(table.loci[l]));
-        std::copy_n(table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount), table.personCount,
-                    genotypes);
+        if (found.contains(listed.name)) continue;
+        throw ImportError(selection.listPath + ", line " + std::to_string(listed.line) + ": marker " + listed.name +
+                          " is not in the genotype file" +
+                          (selection.region ? " within the region " + selection.region->text() : std::string()));
     }
-    table = std::move(arranged);
+}
+
+}  // namespace
+
+void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
+    if (selection.list) checkListedNames(table, selection);
+    std::vector<std::size_t> order(table.loci.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::vector<ChromosomeRank> ranks;
+    ranks.reserve(table.loci.size());
+    for (const Locus& locus : table.loci) ranks.push_back(chromosomeRank(locus.chromosome));
+    // Stable: markers at one position stay in file order.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::tie(ranks[a], table.loci[a].position) < std::tie(ranks[b], table.loci[b].position);
+    });
+    if (std::is_sorted(order.begin(), order.end())) return;
+    table = reorder(table, order);
 }
 
 }  // namespace triotdt::import

@@ -33,7 +33,7 @@ struct ListedMarker {
 };
 
 // Which markers the import takes: those in the region (when given) and on
-// the list (when given), in the list's order.
+// the list (when given).
 struct MarkerSelection {
     std::optional<Region> region;
     std::optional<std::vector<ListedMarker>> list;
@@ -50,9 +50,9 @@ struct MarkerSelection {
 // ImportError for a line with more than one name or a name listed twice.
 MarkerSelection selectMarkers(std::optional<Region> region, const std::string& listPath);
 
-// Puts the loci in the order of the list, when there is one. Throws
-// ImportError for a listed name that is not among the loci read, or that more
-// than one locus carries.
+// Puts the loci in chromosome and position order, whatever the order of the
+// file or of the list. Throws ImportError for a listed name that is not among
+// the loci read, or that more than one locus carries.
 void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection);
 
 }  // namespace triotdt::import

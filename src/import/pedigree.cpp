@@ -1,5 +1,6 @@
 #include "import/pedigree.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -9,6 +10,8 @@ namespace triotdt::import {
 namespace {
 
 constexpr std::string_view unknownParent = "0";
+constexpr std::string_view affected = "2";
+constexpr std::string_view unaffected = "1";
 
 using PersonKey = std::pair<std::string_view, std::string_view>;  // family, person
 
@@ -29,7 +32,7 @@ Person readPersonFields(const LineReader& reader) {
                     " fields; a pedigree line starts with six: family, person, father, mother, sex, phenotype");
     }
     Person person{std::string(fields[0]), std::string(fields[1]), std::string(fields[2]), std::string(fields[3]),
-                  reader.lineNumber(), -1};
+                  reader.lineNumber(), -1, std::string(fields[5])};
     if (person.id == unknownParent) reader.fail("the person's name is \"0\", which stands for an unknown parent");
     if (person.father == person.id || person.mother == person.id) {
         reader.fail("person " + person.id + " is named as his or her own parent");
@@ -65,18 +68,33 @@ void checkUniquePeople(const std::vector<Person>& people, const std::string& pat
     }
 }
 
-TrioSearch findTrios(const std::vector<Person>& people) {
+TrioSearch findTrios(const std::vector<Person>& people, ChildChoice choice) {
     const auto index = indexPeople(people);
+    const auto isChild = [](const Person& p) { return p.father != unknownParent || p.mother != unknownParent; };
     TrioSearch search;
+    search.noAffectionStatus = std::none_of(people.begin(), people.end(), [&](const Person& p) {
+        return isChild(p) && (p.phenotype == affected || p.phenotype == unaffected);
+    });
+    const bool affectedOnly = choice == ChildChoice::affected && !search.noAffectionStatus;
     for (std::size_t c = 0; c < people.size(); ++c) {
         const Person& child = people[c];
-        if (child.column < 0 || child.father == unknownParent || child.mother == unknownParent) continue;
+        if (child.column < 0 || !isChild(child)) continue;
+        ++search.children;
+        if (affectedOnly && child.phenotype != affected) {
+            search.notAffected.push_back(static_cast<std::int32_t>(c));
+            continue;
+        }
         std::string reason;
         const auto findParent = [&](const std::string& name, const char* role) -> std::int32_t {
-            const auto at = index.find(PersonKey{child.family, name});
+            const auto at = name == unknownParent ? index.end() : index.find(PersonKey{child.family, name});
             if (at != index.end() && people[static_cast<std::size_t>(at->second)].column >= 0) return at->second;
             if (!reason.empty()) reason += ", ";
-            reason += std::string(role) + " " + name + (at == index.end() ? " is not in the pedigree" : " is not genotyped");
+            if (name == unknownParent) {
+                reason += std::string("no ") + role + " is named";
+            } else {
+                reason += std::string(role) + " " + name +
+                          (at == index.end() ? " is not in the pedigree" : " is not genotyped");
+            }
             return -1;
         };
         const std::int32_t father = findParent(child.father, "father");

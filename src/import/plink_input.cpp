@@ -34,6 +34,10 @@ std::int32_t alleleNumber(Locus& locus, std::string_view label) {
     if (label == missingAllele) return 0;
     const auto at = std::find(locus.alleles.begin(), locus.alleles.end(), label);
     if (at != locus.alleles.end()) return static_cast<std::int32_t>(at - locus.alleles.begin()) + 1;
+    if (locus.alleles.size() == Genotype::maxAllele) {
+        throw ImportError(locus.origin + ": marker " + locus.name + " has more than " +
+                          std::to_string(Genotype::maxAllele) + " alleles");
+    }
     locus.alleles.emplace_back(label);
     return static_cast<std::int32_t>(locus.alleles.size());
 }
