@@ -35,15 +35,23 @@ Combination encodeCombination(const Window& window, const std::array<std::vector
 
 }  // namespace
 
-std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, const Window& window) {
+std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size) {
     std::vector<std::int32_t> taking;
     taking.reserve(static_cast<std::size_t>(std::max(families.familyCount, 0)));
+    const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
+    const auto first = 2 * static_cast<std::size_t>(start - 1);
+    const auto width = 2 * static_cast<std::size_t>(size);
+    // A person's alleles at the window's loci lie side by side.
+    const auto genotyped = [&](const std::vector<std::int32_t>& alleles, std::size_t f) {
+        const std::int32_t* const begin = alleles.data() + f * columns + first;
+        return std::find(begin, begin + width, 0) == begin + width;
+    };
     for (std::int32_t f = 0; f < families.familyCount; ++f) {
-        bool genotyped = true;
-        for (std::int32_t l = window.start - 1; l < window.lastLocus() && genotyped; ++l) {
-            genotyped = families.trioGenotyped(f, l);
+        const auto i = static_cast<std::size_t>(f);
+        if (genotyped(families.fatherAlleles, i) && genotyped(families.motherAlleles, i) &&
+            genotyped(families.childAlleles, i)) {
+            taking.push_back(f);
         }
-        if (genotyped) taking.push_back(f);
     }
     return taking;
 }
@@ -53,7 +61,7 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
     PhaseTable table;
     table.windowSize = window.size;
     table.inputFamilyCount = families.familyCount;
-    table.inputFamily = familiesTakingPart(families, window);
+    table.inputFamily = window.families;
     const std::size_t familyCount = table.inputFamily.size();
     table.phaseCount.resize(familyCount);
     table.firstCombination.resize(familyCount + 1);

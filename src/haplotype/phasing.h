@@ -76,11 +76,12 @@ struct PhaseTable {
 };
 
 // The families (0-based, in input order) whose father, mother and child are
-// genotyped at every locus of the window.
-std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, const Window& window);
+// genotyped at every locus of the `size` loci from locus `start` (1-based).
+std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size);
 
-// Phases every family that takes part in the window. Every such trio must fit
-// a phasing rule at every locus of the window (the input check guarantees it).
+// Phases the families that take part in the window (`window.families`). Every
+// such trio must fit a phasing rule at every locus of the window (the input
+// check guarantees it).
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window);
 
 }  // namespace triotdt::haplotype
