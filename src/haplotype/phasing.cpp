@@ -39,19 +39,18 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
     std::vector<std::int32_t> taking;
     taking.reserve(static_cast<std::size_t>(std::max(families.familyCount, 0)));
     const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
-    const auto first = 2 * static_cast<std::size_t>(start - 1);
     const auto width = 2 * static_cast<std::size_t>(size);
-    // A person's alleles at the window's loci lie side by side.
-    const auto genotyped = [&](const std::vector<std::int32_t>& alleles, std::size_t f) {
-        const std::int32_t* const begin = alleles.data() + f * columns + first;
-        return std::find(begin, begin + width, 0) == begin + width;
-    };
+    // The trio's alleles at the window's loci lie side by side in each person's table.
+    const std::int32_t* father = families.fatherAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
+    const std::int32_t* mother = families.motherAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
+    const std::int32_t* child = families.childAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
     for (std::int32_t f = 0; f < families.familyCount; ++f) {
-        const auto i = static_cast<std::size_t>(f);
-        if (genotyped(families.fatherAlleles, i) && genotyped(families.motherAlleles, i) &&
-            genotyped(families.childAlleles, i)) {
-            taking.push_back(f);
-        }
+        bool genotyped = true;
+        for (std::size_t j = 0; j < width; ++j) genotyped &= (father[j] != 0) & (mother[j] != 0) & (child[j] != 0);
+        if (genotyped) taking.push_back(f);
+        father += columns;
+        mother += columns;
+        child += columns;
     }
     return taking;
 }
