@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
 #include "support/test_support.h"
 
 namespace triotdt {
 namespace {
 
-const std::string binary = TRIOTDT_BINARY;
 const std::vector<std::int32_t> alleleCounts = {2, 3, 2, 2};
 
 // Trios as allele numbers: per family, the father's, mother's and child's
@@ -88,7 +88,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 Reports runOn(const std::string& input) {
     const test::ScratchFolder folder;
     folder.writeInput(input);
-    const test::RunResult result = test::runProgram(binary, folder.path(), {"--table", "t.tsv"});
+    const test::RunResult result = test::runProgram(folder.path(), {"--table", "t.tsv"});
     EXPECT_EQ(result.status, 0) << result.err;
     Reports run;
     run.console = result.out;
