@@ -1,6 +1,5 @@
 #include "haplotype/phasing.h"
 
-#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -37,7 +36,8 @@ Combination encodeCombination(const Window& window, const std::array<std::vector
 
 std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size) {
     std::vector<std::int32_t> taking;
-    taking.reserve(static_cast<std::size_t>(std::max(families.familyCount, 0)));
+    if (families.familyCount <= 0) return taking;
+    taking.reserve(static_cast<std::size_t>(families.familyCount));
     const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
     const auto width = 2 * static_cast<std::size_t>(size);
     // The trio's alleles at the window's loci lie side by side in each person's table.
