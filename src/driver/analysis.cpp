@@ -37,6 +37,7 @@ using window::PreparedWindow;
 using window::prepareWindow;
 
 using io::inputFileName;
+using input::countMissingGenotypes;
 using input::describeUnusableInput;
 using input::findUnusableInput;
 using input::InputProblems;
@@ -96,6 +97,7 @@ bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     for (io::OutputUnit* unit : {&units.results, &units.console}) {
         report::writeStatisticLine(*unit, prepared.observed);
     }
+    outcome.families = prepared.phases.familyCount();
     outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
     outcome.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
     outcome.statistics = prepared.observed;
@@ -221,6 +223,8 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 
+    const std::int64_t missingGenotypes = countMissingGenotypes(data);
+    if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
     try {
         analyseAllWindows(data, chooseThreads(options.threads), units, observer);
     } catch (const RunInterrupted& stopped) {

@@ -9,7 +9,8 @@ enum class Person { father, mother, child };
 
 // The trios as read from the input, never changed afterwards. Each person's
 // table holds, family after family, 2 × lociCount allele numbers: columns
-// 2l and 2l + 1 (0-based) are the genotype at locus l, in input order.
+// 2l and 2l + 1 (0-based) are the genotype at locus l, in input order. An
+// allele 0 marks a missing genotype: a genotype with either allele 0 is missing.
 struct FamilyData {
     std::int32_t familyCount = 0;
     std::int32_t replicateCount = 0;
@@ -26,6 +27,13 @@ struct FamilyData {
     std::int32_t allele(Person person, std::int32_t f, std::int32_t l, int which) const {
         return allelesOf(person)[static_cast<std::size_t>(f) * 2 * static_cast<std::size_t>(lociCount) +
                                  2 * static_cast<std::size_t>(l) + static_cast<std::size_t>(which)];
+    }
+    bool genotyped(Person person, std::int32_t f, std::int32_t l) const {
+        return allele(person, f, l, 0) != 0 && allele(person, f, l, 1) != 0;
+    }
+    // Father, mother and child all have a genotype at locus l.
+    bool trioGenotyped(std::int32_t f, std::int32_t l) const {
+        return genotyped(Person::father, f, l) && genotyped(Person::mother, f, l) && genotyped(Person::child, f, l);
     }
 };
 
