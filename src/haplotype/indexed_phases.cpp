@@ -58,6 +58,54 @@ void indexBySorting(const PhaseTable& phases, IndexedPhases& indexed) {
     renumber(phases.exchanged, indexOf, indexed.combinations);
 }
 
+std::uint64_t mix(std::uint64_t hash, std::int32_t value) {
+    hash ^= static_cast<std::uint32_t>(value);
+    hash *= 0x9E3779B97F4A7C15ull;
+    return hash ^ (hash >> 29);
+}
+
+std::uint64_t hashFamily(const IndexedPhases& indexed, std::int32_t f) {
+    std::uint64_t hash = static_cast<std::uint64_t>(indexed.phaseCount[static_cast<std::size_t>(f)]);
+    for (const auto version : {indexed.observedOf(f), indexed.exchangedOf(f)}) {
+        for (const Combination& c : version) {
+            hash = mix(mix(mix(mix(hash, c.fatherTransmit), c.fatherUntransmit), c.motherTransmit), c.motherUntransmit);
+        }
+    }
+    return hash;
+}
+
+bool samePattern(const IndexedPhases& indexed, std::int32_t f, std::int32_t g) {
+    const auto same = [](std::span<const Combination> a, std::span<const Combination> b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    };
+    return same(indexed.observedOf(f), indexed.observedOf(g)) && same(indexed.exchangedOf(f), indexed.exchangedOf(g));
+}
+
+// Open addressing over a table of twice as many slots as families.
+void findPatterns(IndexedPhases& indexed) {
+    const auto familyCount = static_cast<std::size_t>(indexed.familyCount());
+    std::size_t slots = 16;
+    while (slots < 2 * familyCount) slots *= 2;
+    std::vector<std::int32_t> patternInSlot(slots, -1);
+    indexed.patternOf.resize(familyCount);
+    for (std::int32_t f = 0; f < indexed.familyCount(); ++f) {
+        std::size_t slot = static_cast<std::size_t>(hashFamily(indexed, f)) & (slots - 1);
+        for (;; slot = (slot + 1) & (slots - 1)) {
+            const std::int32_t pattern = patternInSlot[slot];
+            if (pattern < 0) {
+                patternInSlot[slot] = indexed.patternCount();
+                indexed.patternOf[static_cast<std::size_t>(f)] = indexed.patternCount();
+                indexed.patternFamily.push_back(f);
+                break;
+            }
+            if (samePattern(indexed, f, indexed.patternFamily[static_cast<std::size_t>(pattern)])) {
+                indexed.patternOf[static_cast<std::size_t>(f)] = pattern;
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount) {
@@ -72,6 +120,7 @@ IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount)
     } else {
         indexBySorting(phases, indexed);
     }
+    findPatterns(indexed);
     return indexed;
 }
 
