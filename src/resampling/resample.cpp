@@ -32,8 +32,9 @@ struct Scratch {
     statistics::WeightedCounts weighted;
     std::vector<statistics::FourValues> homozygotes;
     std::vector<LaneValues> differences;
+    statistics::LaneScratch lanes;
 
-    explicit Scratch(const WindowModel& model) : differences(model.carriedOnce.size()) {
+    explicit Scratch(const WindowModel& model) : differences(model.carriedOnce.size()), lanes(model.carriedOnce.size()) {
         weighted.resize(model.carriedOnce.size());
     }
 };
@@ -77,6 +78,7 @@ void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, c
                      std::int32_t first, std::int32_t last, Scratch& scratch, FiveStatistics& scores) {
     statistics::Versions versions[lanes];
     double punamb[lanes];
+    statistics::FourValues weighted[lanes];
     FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
@@ -84,10 +86,13 @@ void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, c
             versions[j] = statistics::Versions(block.replicate(r + static_cast<std::int32_t>(j)));
         }
         knownPhaseStatistics(model, std::span(versions, sets), scratch, std::span(punamb, sets));
+        statistics::weightedStatisticsInLanes(model.lanes, std::span(versions, sets), scratch.lanes,
+                                              std::span(weighted, sets));
         for (std::size_t j = 0; j < sets; ++j) {
-            const statistics::FourValues weighted = weightedStatistics(model, versions[j], scratch);
             sum[0] += exceedanceScore(punamb[j], observed[0]);
-            for (std::size_t s = 0; s < weighted.size(); ++s) sum[s + 1] += exceedanceScore(weighted[s], observed[s + 1]);
+            for (std::size_t s = 0; s < weighted[j].size(); ++s) {
+                sum[s + 1] += exceedanceScore(weighted[j][s], observed[s + 1]);
+            }
         }
         r += static_cast<std::int32_t>(sets);
     }
@@ -136,6 +141,7 @@ WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::Frequ
     model.phases = &phases;
     model.shares = statistics::computePhaseShares(phases, sets);
     model.homozygotes = statistics::countHomozygotes(phases, model.shares);
+    model.lanes = statistics::describeForLanes(phases, model.shares, model.homozygotes);
     describeKnownPhaseFamilies(phases, model);
     return model;
 }

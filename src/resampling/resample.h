@@ -8,6 +8,7 @@
 #include "haplotype/indexed_phases.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/worker_pool.h"
+#include "statistics/lane_statistics.h"
 #include "statistics/weighted_counts.h"
 
 namespace triotdt::resampling {
@@ -29,6 +30,7 @@ struct WindowModel {
     const haplotype::IndexedPhases* phases = nullptr;
     statistics::PhaseShares shares;
     statistics::HomozygoteCounts homozygotes;
+    statistics::LaneModel lanes;  // refers to `shares` and `homozygotes`
 
     // Punamb. Exchanging a family of known phase trades its parents'
     // transmitted and untransmitted haplotypes, so per haplotype the number of
