@@ -96,6 +96,10 @@ void expectCounts(const IndexedPhases& phases, const PatternHaplotypes& list, Pa
     for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
         const float total = values.total[pattern];
         if (!(total > 0)) continue;
+        // With one combination each haplotype gets (n × p) / p = n copies,
+        // exactly (n ≤ 4 and p single precision, so n × p is a double), the
+        // same in every iteration: set once, by the caller.
+        if (list.firstCombination[pattern + 1] - list.firstCombination[pattern] == 1) continue;
         double* const share = values.share.data() + list.firstHaplotype[pattern];
         const std::size_t count = list.firstHaplotype[pattern + 1] - list.firstHaplotype[pattern];
         std::fill(share, share + count, 0.0);
@@ -126,6 +130,11 @@ EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
     values.total.resize(static_cast<std::size_t>(phases.patternCount()));
     values.logProbability.resize(static_cast<std::size_t>(phases.patternCount()));
     values.share.resize(list.haplotypes.size());
+    for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
+        const std::size_t k = list.firstCombination[pattern];
+        if (list.firstCombination[pattern + 1] - k != 1) continue;
+        for (const std::uint16_t slot : list.slots[k]) values.share[list.firstHaplotype[pattern] + slot] += 1.0;
+    }
 
     EmResult result;
     result.emFreq.assign(phases.indexCount(), 1.0 / phases.haplotypeCount);
