@@ -3,32 +3,56 @@
 # time and peak memory of several runs.
 #
 #   bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]
+#                [--compare REF [--check-bytes]] [--threads N]
 #
 #   --compare-first  also builds the first complete version of the program
 #                    (git tag first-complete) and runs it alternately with the
 #                    current one on W1 and W2, printing the ratios
 #   --scaling        runs W1 and W3 alternately with 1 and 2 threads
+#   --compare REF    also builds the program at git commit REF and runs it
+#                    alternately with the current one on W5s (and the --only
+#                    list, if given), printing the ratios
+#   --check-bytes    with --compare: first runs both builds once on each of
+#                    those workloads and compares their reports byte for byte
+#   --threads N      passes --threads N to every program run
 #
 # Workloads (simulated, deterministic, linkage disequilibrium between adjacent markers):
 #   W1 classic            200 trios, 11 loci of 4 alleles, 2000 replicates
 #   W2 microsatellites    200 trios, 9 loci of 6 alleles, 500 replicates
 #   W3 large study        1000 trios, 30 biallelic loci, 10000 replicates
 #   W4 many haplotypes    50 trios, 8 loci of 10 alleles, 100 replicates
+#   W5 chromosome         1000 trios, 20000 biallelic loci, 1000 replicates (long)
+#   W5s chromosome, quick 500 trios, 2000 biallelic loci, 200 replicates
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=3
 only="W1,W2,W3,W4"
+only_given=0
 compare=0
 scaling=0
+reference=""
+check_bytes=0
+threads=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
-    --only) only=$2; shift 2 ;;
+    --only) only=$2; only_given=1; shift 2 ;;
     --compare-first) compare=1; shift ;;
     --scaling) scaling=1; shift ;;
-    *) echo "usage: bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]" >&2; exit 2 ;;
+    --compare) reference=$2; shift 2 ;;
+    --check-bytes) check_bytes=1; shift ;;
+    --threads) threads=(--threads "$2"); shift 2 ;;
+    *) echo "usage: bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]" \
+            "[--compare REF [--check-bytes]] [--threads N]" >&2; exit 2 ;;
   esac
 done
+if [ "$check_bytes" = 1 ] && [ -z "$reference" ]; then
+  echo "bench/run.sh: --check-bytes needs --compare REF" >&2
+  exit 2
+fi
+if [ -n "$reference" ]; then
+  case ",$only," in *,W5s,*) ;; *) if [ "$only_given" = 1 ]; then only="W5s,$only"; else only=W5s; fi ;; esac
+fi
 
 scripts/deps
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -42,6 +66,9 @@ settings() {
     W2) echo "--families 200 --loci 9 --allele-count 6 --replicates 500 --seed 2" ;;
     W3) echo "--families 1000 --loci 30 --allele-count 2 --replicates 10000 --seed 3" ;;
     W4) echo "--families 50 --loci 8 --allele-count 10 --replicates 100 --seed 4" ;;
+    W5) echo "--families 1000 --loci 20000 --allele-count 2 --replicates 1000 --seed 5" ;;
+    W5s) echo "--families 500 --loci 2000 --allele-count 2 --replicates 200 --seed 6" ;;
+    *) echo "bench/run.sh: no workload $1" >&2; exit 2 ;;
   esac
 }
 
@@ -56,6 +83,46 @@ if [ "$compare" = 1 ]; then
   fi
   first=$(pwd)/$first/build/triotdt
 fi
+
+# The program as it was at git commit REF, built once in its own folder.
+reference_program=""
+if [ -n "$reference" ]; then
+  commit=$(git rev-parse --verify "$reference^{commit}")
+  folder=build/compare-$commit
+  if [ ! -x "$folder/build/triotdt" ]; then
+    rm -rf "$folder" && mkdir -p "$folder"
+    git archive "$commit" | tar -x -C "$folder"
+    cmake -S "$folder" -B "$folder/build" -DCMAKE_BUILD_TYPE=Release -DTRIOTDT_TESTS=OFF -DTRIOTDT_BENCH=OFF >/dev/null
+    cmake --build "$folder/build" -j"$(nproc)" --target triotdt >/dev/null
+  fi
+  reference_program=$(pwd)/$folder/build/triotdt
+fi
+
+# Runs PROGRAM [ARGS] once on workload W in FOLDER, keeping its reports and
+# its console output (console.txt).
+run_keeping() {
+  local w=$1 folder=$2; shift 2
+  rm -rf "$folder" && mkdir -p "$folder"
+  cp "$work/$w.dat" "$folder/tdtinput.dat"
+  (cd "$folder" && "$@" >console.txt)
+}
+
+# Runs both builds once on workload W and compares every report they write.
+check_bytes_of() {
+  local w=$1 a=$work/bytes-$w-reference b=$work/bytes-$w-current file same=1
+  run_keeping "$w" "$a" "$reference_program" "${threads[@]}"
+  run_keeping "$w" "$b" "$program" "${threads[@]}"
+  for file in tdtout.txt tdttran.txt console.txt; do
+    if ! cmp -s "$a/$file" "$b/$file"; then
+      echo "$w $file differs between $reference and the current build:"
+      cmp "$a/$file" "$b/$file" | head -1 || true
+      same=0
+    fi
+  done
+  [ "$same" = 1 ] && echo "$w reports byte-identical to $reference"
+  rm -rf "$a" "$b"
+  [ "$same" = 1 ]
+}
 
 # One run of PROGRAM [ARGS] on workload W in a fresh folder; prints the
 # measure line. The reports are removed afterwards (W4's is large).
@@ -96,13 +163,19 @@ compare_runs() {
 
 program=$(pwd)/build/triotdt
 declare -A commands
+bytes_differ=0
 for w in ${only//,/ }; do
   [ -f "$work/$w.dat" ] || build/bench/generate_input $(settings "$w") >"$work/$w.dat"
-  commands=([current]="$program")
+  if [ "$check_bytes" = 1 ]; then check_bytes_of "$w" || bytes_differ=1; fi
+  commands=([current]="$program ${threads[*]}")
   labels=(current)
+  if [ -n "$reference" ]; then
+    commands[$reference]="$reference_program ${threads[*]}"
+    labels=("$reference" current)
+  fi
   if [ "$compare" = 1 ] && { [ "$w" = W1 ] || [ "$w" = W2 ]; }; then
     commands[first-complete]="$first"
-    labels=(first-complete current)
+    labels=(first-complete "${labels[@]}")
   fi
   if [ "$scaling" = 1 ] && { [ "$w" = W1 ] || [ "$w" = W3 ]; }; then
     commands["current, 1 thread"]="$program --threads 1"
@@ -114,8 +187,13 @@ for w in ${only//,/ }; do
     awk -v a="${wall[$w/first-complete]}" -v b="${wall[$w/current]}" -v w="$w" \
       'BEGIN { printf "%-3s current is %.1f times as fast as first-complete (wall)\n", w, a / b }'
   fi
+  if [ -n "$reference" ]; then
+    awk -v a="${wall[$w/$reference]}" -v b="${wall[$w/current]}" -v w="$w" -v r="$reference" \
+      'BEGIN { printf "%-3s current is %.2f times as fast as %s (wall)\n", w, a / b, r }'
+  fi
   if [ -n "${wall[$w/current, 2 threads]:-}" ]; then
     awk -v a="${wall[$w/current, 1 thread]}" -v b="${wall[$w/current, 2 threads]}" -v w="$w" \
       'BEGIN { printf "%-3s 2 threads are %.2f times as fast as 1 thread (wall)\n", w, a / b }'
   fi
 done
+exit "$bytes_differ"

@@ -1,5 +1,6 @@
 #include "import/import_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -8,13 +9,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "import/chromosome.h"
 #include "import/import_error.h"
 #include "import/import_report.h"
+#include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "output/loci_table.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
 namespace triotdt::import {
 namespace {
@@ -24,27 +27,38 @@ constexpr const char* lociName = "tdtloci.tsv";
 constexpr const char* logName = "tdtimport.log";
 
 struct NewFile {
-    const char* name;
+    std::string path;
     std::string text;
 };
 
-// Creates every file new, writes it whole and closes it; when anything
-// fails, removes the files it created, so that none is left looking complete.
-void writeNewFiles(const std::vector<NewFile>& files) {
-    std::vector<std::string> created;
+// Creates every folder and file new, writes each file whole and closes it;
+// when anything fails, removes what it created, so that nothing is left
+// looking complete.
+void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
+    std::vector<std::string> createdFiles, createdFolders;
     try {
-        std::vector<report::OutputUnit> units;
+        for (const std::string& folder : folders) {
+            std::error_code error;
+            if (!std::filesystem::create_directory(folder, error)) {
+                throw ImportError(folder + (error ? ": cannot be created (" + error.message() + ")"
+                                                  : " already exists; move or delete it first (the import never "
+                                                    "overwrites)"));
+            }
+            createdFolders.push_back(folder);
+        }
+        std::vector<io::OutputUnit> units;
         units.reserve(files.size());
         for (const NewFile& file : files) {
-            units.push_back(report::OutputUnit::createNew(file.name, "\n"));
-            created.emplace_back(file.name);
+            units.push_back(io::OutputUnit::createNew(file.path, "\n"));
+            createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
-            units[i].text() = files[i].text;
+            units[i].text() = std::move(files[i].text);
             units[i].finish();
         }
     } catch (...) {
-        for (const std::string& name : created) std::remove(name.c_str());
+        for (const std::string& name : createdFiles) std::remove(name.c_str());
+        for (const std::string& folder : createdFolders) std::filesystem::remove(folder);
         throw;
     }
 }
@@ -68,10 +82,93 @@ void checkInputChoice(const ImportOptions& options) {
     if (options.replicates < 1) throw ImportError("--replicates must be 1 or more");
 }
 
+// --bfile wants the prefix of the three files; given one of the files
+// themselves, it takes the prefix and says so.
+std::string bfilePrefix(const std::string& bfile, std::vector<std::string>& notes) {
+    const std::filesystem::path path(bfile);
+    const std::string extension = path.extension().string();
+    if (extension != ".bed" && extension != ".bim" && extension != ".fam") return bfile;
+    std::error_code error;
+    if (std::filesystem::exists(bfile + ".bed", error)) return bfile;
+    const std::string prefix = bfile.substr(0, bfile.size() - extension.size());
+    notes.push_back("note: --bfile takes the prefix of the .bed, .bim and .fam files; reading " + prefix + ".bed, " +
+                    prefix + ".bim and " + prefix + ".fam");
+    return prefix;
+}
+
 GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection) {
-    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection);
-    if (!options.bfile.empty()) return readPlinkBinary(options.bfile, selection);
-    return readVcf(options.vcf, options.pedigree, selection);
+    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype);
+    std::vector<std::string> notes;
+    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection)
+                                               : readVcf(options.vcf, options.pedigree, selection);
+    data.warnings.insert(data.warnings.begin(), notes.begin(), notes.end());
+    return data;
+}
+
+// The chromosome names of the loci, in order, each once.
+std::string chromosomeList(const std::vector<Locus>& loci) {
+    std::string list;
+    for (std::size_t l = 0; l < loci.size(); ++l) {
+        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome) list += (list.empty() ? "" : ", ") + loci[l].chromosome;
+    }
+    return list.empty() ? "none" : list;
+}
+
+// Leaves out the markers of X, Y, XY and MT and, with --chromosome, those of
+// other chromosomes, and splits the rest (in chromosome order) into one
+// analysis per chromosome; one only, in the working folder, when they are
+// all on one chromosome or --chromosome names it.
+void splitChromosomes(ImportRun& run) {
+    GenotypeTable& table = run.data.table;
+    std::vector<ChromosomeImport>& parts = run.parts;
+    const auto keptAlone = [&](const Locus& locus) {
+        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
+               (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
+    };
+    if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
+        // The common case, one chromosome: no copy of the genotypes.
+        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
+        table = GenotypeTable{};
+        return;
+    }
+    for (std::size_t l = 0; l < table.loci.size(); ++l) {
+        Locus& locus = table.loci[l];
+        if (isSexOrMitochondrial(locus.chromosome)) {
+            run.sexLoci.push_back(std::move(locus));
+            continue;
+        }
+        if (!run.chromosome.empty() && !sameChromosome(locus.chromosome, run.chromosome)) {
+            ++run.otherChromosomeLoci;
+            continue;
+        }
+        const bool sameAsLast = !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
+        if (!sameAsLast) {
+            parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
+            parts.back().table.personCount = table.personCount;
+        }
+        const auto first = table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount);
+        std::copy_n(first, table.personCount, parts.back().table.addLocus(std::move(locus)));
+    }
+    if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
+        throw ImportError("--chromosome " + run.chromosome +
+                          (isSexOrMitochondrial(run.chromosome)
+                               ? ": markers of X, Y, XY and MT are not imported (their inheritance is not modelled)"
+                               : ": no selected marker is on it; the selected markers are on chromosomes " +
+                                     chromosomeList(table.loci)));
+    }
+    table = GenotypeTable{};
+    if (parts.empty()) parts.push_back({"", "", {}, {}});
+    if (parts.size() == 1) {
+        parts.front().folder.clear();
+        return;
+    }
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (parts[i].folder != parts[j].folder) continue;
+            throw ImportError("chromosomes " + parts[j].chromosome + " and " + parts[i].chromosome +
+                              " would share the run folder " + parts[i].folder + "; import one with --chromosome");
+        }
+    }
 }
 
 ImportRun importGenotypes(const ImportOptions& options) {
@@ -84,20 +181,59 @@ ImportRun importGenotypes(const ImportOptions& options) {
     }
     run.markersFile = options.markers;
     run.replicateCount = options.replicates;
-    run.rule = options.dropMarkers ? DropRule::markers : DropRule::trios;
+    run.chromosome = options.chromosome;
+    run.children = options.allChildren ? ChildChoice::all : ChildChoice::affected;
+    run.rules.rule = options.dropTrios ? DropRule::trios : options.dropMarkers ? DropRule::markers : DropRule::genotype;
+    run.rules.maxMissing = options.maxMissing;
     checkOutputsAbsent();
 
     const MarkerSelection selection = selectMarkers(run.region, options.markers);
     run.data = readGenotypes(options, selection);
     arrangeLoci(run.data.table, selection);
-    run.search = findTrios(run.data.people);
-    run.outcome = applyRule(run.data.table, run.search.trios, run.rule);
+    run.markersSelected = static_cast<std::int64_t>(run.data.table.loci.size());
+    run.search = findTrios(run.data.people, run.children);
+    splitChromosomes(run);
+    for (ChromosomeImport& part : run.parts) part.outcome = applyRule(part.table, run.search.trios, run.rules);
     return run;
+}
+
+// The files of the import: per chromosome with something to analyse its
+// tdtinput.dat and tdtloci.tsv (and, in a run folder, its log), then the
+// log of the working folder.
+std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>& folders) {
+    std::vector<NewFile> files;
+    for (const ChromosomeImport& part : run.parts) {
+        if (!part.hasOutput()) continue;
+        files.push_back(
+            {part.path(inputName), formatFamilyInput(part.table, run.search.trios, part.outcome, run.replicateCount)});
+        files.push_back({part.path(lociName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
+        if (part.folder.empty()) continue;
+        folders.push_back(part.folder);
+        files.push_back({part.path(logName), formatChromosomeLog(run, part)});
+    }
+    files.push_back({logName, formatLog(run)});
+    return files;
+}
+
+std::string checkReplicates(const std::string& text) {
+    std::int64_t value = 0;
+    if (parseWholeNumber(text, value) && value >= 1 && value <= std::numeric_limits<std::int32_t>::max()) return {};
+    return "'" + text + "' is not a whole number from 1 to " +
+           std::to_string(std::numeric_limits<std::int32_t>::max()) + "; write it in digits, such as 1000";
+}
+
+std::string checkMissingCode(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\r\n") == std::string::npos) return {};
+    return "the missing-genotype code is one allele label, such as 0, N or .";
 }
 
 }  // namespace
 
 void addImportOptions(CLI::App& command, ImportOptions& options) {
+    command.footer(
+        "General options stand before 'import': triotdt -C DIR import --vcf FILE --pedigree FILE ...\n"
+        "Exit status: 0 when tdtinput.dat is written, 1 after a file error or when nothing is left to analyse, "
+        "2 after a usage error.\n");
     CLI::Option_group* input = command.add_option_group("input", "The genotype files (one of the three kinds)");
     CLI::Option* ped = input->add_option("--ped", options.ped, "PLINK text genotypes (.ped)")->type_name("FILE");
     input->add_option("--bfile", options.bfile, "PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim and PREFIX.fam")
@@ -118,9 +254,10 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
 
     command
         .add_option("--region", options.region,
-                    "Only markers at positions FROM to TO (both included) of chromosome CHR; a VCF or BCF is read "
-                    "through its index when it has one")
-        ->type_name("CHR:FROM-TO")
+                    "Only markers at positions FROM to TO (both included) of chromosome CHR, or of the whole "
+                    "chromosome; CHR matches the file's name with or without 'chr'; a VCF or BCF is read through its "
+                    "index when it has one")
+        ->type_name("CHR:FROM-TO|CHR")
         ->check(CLI::Validator(
             [](std::string& text) {
                 std::string problem;
@@ -128,37 +265,57 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
             },
             "", "region"));
     command.add_option("--markers", options.markers,
-                       "Only the markers named in FILE (one a line), in the order of the file")
+                       "Only the markers named in FILE (one a line); loci stay in chromosome and position order")
         ->type_name("FILE");
     command.add_option("--replicates", options.replicates, "Resampling replicates, written into tdtinput.dat")
         ->type_name("N")
         ->capture_default_str()
-        ->check(CLI::Range(1, std::numeric_limits<std::int32_t>::max()));
-    command.add_flag("--drop-markers", options.dropMarkers,
-                     "Leave out the markers at which a trio has a missing genotype or a Mendelian error, instead "
-                     "of such trios");
+        ->check(CLI::Validator(checkReplicates, "", "replicate count"));
+    command.add_option("--chromosome", options.chromosome,
+                       "Only the markers of chromosome NAME (chr1 and 1 alike), written in the working folder; "
+                       "without it, several chromosomes get a run folder each (chr1/, chr2/, ...)")
+        ->type_name("NAME");
+    command.add_flag("--all-children", options.allChildren,
+                     "Unaffected children form trios too (by default only affected children, phenotype 2, do, "
+                     "unless no child has an affection status)");
+    CLI::Option* dropTrios = command.add_flag(
+        "--drop-trios", options.dropTrios,
+        "Leave out a trio with a missing genotype or a Mendelian error at any marker (by default every trio is "
+        "kept, such genotypes written 0 0)");
+    command
+        .add_flag("--drop-markers", options.dropMarkers,
+                  "Leave out the markers at which a trio has a missing genotype or a Mendelian error")
+        ->excludes(dropTrios);
+    command.add_option("--max-missing", options.maxMissing,
+                       "Leave out markers at which more than RATE (0 to 1) of the genotypes of the trios' members "
+                       "are missing")
+        ->type_name("RATE")
+        ->check(CLI::Range(0.0, 1.0));
+    command
+        .add_option("--missing-genotype", options.missingGenotype,
+                    "The allele code of a missing genotype in the --ped file (such as N or .)")
+        ->type_name("C")
+        ->capture_default_str()
+        ->needs(ped)
+        ->check(CLI::Validator(checkMissingCode, "", "allele code"));
 }
 
 int runImport(const ImportOptions& options) {
     try {
         const ImportRun run = importGenotypes(options);
-        const std::string log = formatLog(run);
+        for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
+        std::vector<std::string> folders;
+        std::vector<NewFile> files = importFiles(run, folders);
+        writeNewFiles(folders, std::move(files));
+        std::cout << formatSummary(run) << std::flush;
         if (!run.hasOutput()) {
-            writeNewFiles({{logName, log}});
-            std::cout << formatSummary(run) << std::flush;
             std::cerr << "triotdt import: nothing is left to analyse; tdtimport.log says why\n";
             return 1;
         }
-        const haplotype::FamilyData families =
-            buildFamilyData(run.data.table, run.search.trios, run.outcome, run.replicateCount);
-        writeNewFiles({{inputName, formatFamilyInput(families)},
-                       {lociName, report::formatLociTable(buildLociRows(run.data.table, run.outcome))},
-                       {logName, log}});
-        std::cout << formatSummary(run) << std::flush;
         return 0;
     } catch (const ImportError& error) {
         std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const report::RunError& error) {
+    } catch (const io::RunError& error) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "triotdt import: out of memory\n";

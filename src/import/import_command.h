@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -19,8 +20,13 @@ struct ImportOptions {
     std::string pedigree;  // six-column pedigree of the VCF's samples
     std::string region;    // CHR:FROM-TO; empty: every position
     std::string markers;   // file of marker names, one a line; empty: every marker
+    std::string chromosome;  // only this chromosome, written in the working folder
+    std::string missingGenotype = "0";  // the missing-allele code of a .ped
     std::int32_t replicates = 1000;
-    bool dropMarkers = false;  // leave out markers instead of trios
+    bool dropTrios = false;    // leave out a trio with a problem at any marker
+    bool dropMarkers = false;  // leave out a marker at which any trio has a problem
+    std::optional<double> maxMissing;  // leave out markers with more missing genotypes
+    bool allChildren = false;  // unaffected children form trios too
 };
 
 // Registers the options, with their help texts and the rules of which go
@@ -28,7 +34,10 @@ struct ImportOptions {
 void addImportOptions(CLI::App& command, ImportOptions& options);
 
 // Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and
-// tdtimport.log as new files in the working folder and prints the summary.
+// tdtimport.log as new files in the working folder (with several
+// chromosomes, the first two in a new run folder per chromosome, each with a
+// log of its own) and prints the summary; notes and warnings go to standard
+// error.
 // Returns 0, or 1 after printing the reason on standard error (a bad file,
 // an output file that exists already, nothing left to analyse).
 int runImport(const ImportOptions& options);

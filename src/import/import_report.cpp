@@ -1,6 +1,7 @@
 #include "import/import_report.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace triotdt::import {
 namespace {
@@ -21,21 +22,20 @@ std::string locusText(const Locus& locus) {
     return locus.name + " (" + locus.chromosome + ":" + std::to_string(locus.position) + ")";
 }
 
-std::string childText(const ImportRun& run, const Trio& trio) {
-    const Person& child = run.data.people[static_cast<std::size_t>(trio.child)];
-    return "family " + child.family + ", child " + child.id;
+std::string childText(const ImportRun& run, std::int32_t child) {
+    const Person& person = run.data.people[static_cast<std::size_t>(child)];
+    return "family " + person.family + ", child " + person.id;
 }
 
 std::string trioText(const ImportRun& run, const Trio& trio) {
     const auto& people = run.data.people;
-    return childText(run, trio) + " (father " + people[static_cast<std::size_t>(trio.father)].id + ", mother " +
+    return childText(run, trio.child) + " (father " + people[static_cast<std::size_t>(trio.father)].id + ", mother " +
            people[static_cast<std::size_t>(trio.mother)].id + ")";
 }
 
 // What is wrong with one trio at one locus: who is missing, or the three
 // genotypes that do not fit together.
-std::string problemText(const ImportRun& run, const TrioProblem& problem) {
-    const GenotypeTable& table = run.data.table;
+std::string problemText(const ImportRun& run, const GenotypeTable& table, const TrioProblem& problem) {
     const Trio& trio = run.search.trios[static_cast<std::size_t>(problem.trio)];
     const auto locus = static_cast<std::size_t>(problem.locus);
     const std::pair<const char*, std::int32_t> members[] = {
@@ -65,22 +65,25 @@ void appendSection(std::string& out, const Section& section) {
 
 // One line per trio or marker left out for `reason`: its name, then each of
 // its problems, named by marker for a trio and by trio for a marker.
-Section droppedSection(const ImportRun& run, bool trios, Problem reason, const char* title) {
-    const auto& dropped = trios ? run.outcome.trioDropped : run.outcome.locusDropped;
+Section droppedSection(const ImportRun& run, const ChromosomeImport& part, bool trios, Problem reason,
+                       const char* title) {
+    const RuleOutcome& outcome = part.outcome;
+    const auto& dropped = trios ? outcome.trioDropped : outcome.locusDropped;
     std::vector<std::string> details(dropped.size());
     std::vector<std::size_t> counts(dropped.size());
-    for (const TrioProblem& problem : run.outcome.problems) {
+    for (const TrioProblem& problem : outcome.problems) {
         const auto i = static_cast<std::size_t>(trios ? problem.trio : problem.locus);
         if (dropped[i] != reason || ++counts[i] > problemsShown) continue;
         details[i] += counts[i] == 1 ? ": " : "; ";
-        details[i] += trios ? run.data.table.loci[static_cast<std::size_t>(problem.locus)].name
-                            : childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)]);
-        details[i] += " (" + problemText(run, problem) + ")";
+        details[i] += trios ? part.table.loci[static_cast<std::size_t>(problem.locus)].name
+                            : childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)].child);
+        details[i] += " (" + problemText(run, part.table, problem) + ")";
     }
     Section section{title, {}};
     for (std::size_t i = 0; i < dropped.size(); ++i) {
         if (dropped[i] != reason) continue;
-        std::string line = trios ? trioText(run, run.search.trios[i]) : locusText(run.data.table.loci[i]);
+        std::string line = trios ? trioText(run, run.search.trios[i]) : locusText(part.table.loci[i]);
+        if (!trios && counts[i] == 0) line += ": no kept trio has a genotype there";
         line += details[i];
         if (counts[i] > problemsShown) line += "; and " + std::to_string(counts[i] - problemsShown) + " more";
         section.lines.push_back(std::move(line));
@@ -98,32 +101,197 @@ std::string keptAndDropped(const std::vector<std::optional<Problem>>& dropped, s
            " left out for Mendelian errors";
 }
 
-}  // namespace
+std::string shareText(double share) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", share);
+    return text;
+}
 
-std::string formatFamilyInput(const haplotype::FamilyData& data) {
-    std::string text = std::to_string(data.familyCount) + "\n" + std::to_string(data.replicateCount) + "\n" +
-                       std::to_string(data.lociCount) + "\n";
-    const auto appendLine = [&](auto begin, auto end) {
-        for (auto value = begin; value != end; ++value) {
-            if (value != begin) text += ' ';
-            text += std::to_string(*value);
-        }
-        text += '\n';
-    };
-    appendLine(data.alleleCount.begin(), data.alleleCount.end());
-    const auto columns = static_cast<std::ptrdiff_t>(2 * data.lociCount);
-    for (std::int32_t f = 0; f < data.familyCount; ++f) {
-        for (const std::vector<std::int32_t>* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
-            const auto begin = alleles->begin() + f * columns;
-            appendLine(begin, begin + columns);
-        }
+std::string ruleLine(const ImportRun& run) {
+    std::string text = "Rule: ";
+    switch (run.rules.rule) {
+    case DropRule::genotype:
+        text += "every trio is kept; a missing genotype is written 0 0, and so is the child's genotype at a Mendelian "
+                "error, so a trio leaves only the windows holding such a marker";
+        break;
+    case DropRule::trios:
+        text += "a trio with a missing genotype or a Mendelian error at any marker is left out";
+        break;
+    case DropRule::markers:
+        text += "a marker at which any trio has a missing genotype or a Mendelian error is left out";
+        break;
+    }
+    if (run.rules.maxMissing) {
+        text += "; a marker with more than " + shareText(*run.rules.maxMissing) +
+                " of the trios' members' genotypes missing is left out (--max-missing)";
+    }
+    return text + ".\n";
+}
+
+std::string childrenLine(const ImportRun& run) {
+    const TrioSearch& search = run.search;
+    std::string text = "Children: " + std::to_string(search.children) + " genotyped";
+    if (search.noAffectionStatus) {
+        text += ", none with an affection status in the pedigree, so every one is used";
+    } else if (run.children == ChildChoice::all) {
+        text += ", every one used, affected or not (--all-children)";
+    } else {
+        text += "; " + std::to_string(search.children - static_cast<std::int32_t>(search.notAffected.size())) +
+                " affected used, " + std::to_string(search.notAffected.size()) +
+                " not affected left out (--all-children keeps them)";
+    }
+    return text + "; " + plural(search.unmatched.size(), "child forms", "children form") + " no trio.\n";
+}
+
+std::string markersLine(const ImportRun& run) {
+    std::string text;
+    if (!run.sexLoci.empty()) {
+        text += "Chromosomes X, Y, XY and MT: " + plural(run.sexLoci.size(), "marker", "markers") +
+                " left out (their inheritance is not modelled).\n";
+    }
+    if (!run.chromosome.empty()) {
+        text += "Chromosome " + run.chromosome + " only (--chromosome): " +
+                plural(static_cast<std::size_t>(run.otherChromosomeLoci), "marker", "markers") +
+                " of other chromosomes left out.\n";
     }
     return text;
 }
 
+// The lines of one chromosome's analysis: trios, markers, genotypes, alleles.
+std::string partLines(const ImportRun& run, const ChromosomeImport& part, const std::string& indent) {
+    const RuleOutcome& outcome = part.outcome;
+    std::string text = indent + "Trios: " + std::to_string(run.search.trios.size()) + " found; " +
+                       keptAndDropped(outcome.trioDropped, outcome.keptTrios.size()) + ".\n";
+    text += indent + "Markers: " + std::to_string(part.table.loci.size()) + " selected; " +
+            keptAndDropped(outcome.locusDropped, outcome.keptLoci.size());
+    if (run.rules.maxMissing) text += ", " + std::to_string(outcome.sparseLoci.size()) + " left out by --max-missing";
+    text += "; " + std::to_string(outcome.monomorphicLoci.size()) + " of those kept monomorphic.\n";
+    if (run.rules.rule == DropRule::genotype && part.hasOutput()) {
+        text += indent + "Genotypes: " + std::to_string(outcome.genotypesWritten) + " written, " +
+                std::to_string(outcome.missingWritten) + " of them missing (0 0); " +
+                plural(static_cast<std::size_t>(outcome.mendelianWritten), "Mendelian error", "Mendelian errors") +
+                ", the child's genotype written 0 0 there.\n";
+    }
+    std::size_t uncarried = 0;
+    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+        uncarried += static_cast<std::size_t>(
+            std::count(outcome.alleleNumbers[k].begin(), outcome.alleleNumbers[k].end(), 0));
+    }
+    if (uncarried > 0 && part.hasOutput()) {
+        text += indent + "Alleles: " + plural(uncarried, "allele", "alleles") +
+                " of kept markers carried by no one imported, left out of the numbering.\n";
+    }
+    if (part.hasOutput()) {
+        const auto families = outcome.keptTrios.size(), loci = outcome.keptLoci.size();
+        text += indent + "Output: " + part.path("tdtinput.dat") + " (" + plural(families, "family", "families") + ", " +
+                plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
+                part.path("tdtloci.tsv") + " and " + part.path("tdtimport.log") +
+                ", which lists every trio and marker left out.\n";
+    } else {
+        text += indent + "Output: " + (part.folder.empty() ? "only tdtimport.log" : "none") + ": no " +
+                (outcome.keptTrios.empty() ? "trio" : "marker") + " is left to analyse" +
+                (run.rules.rule == DropRule::trios && !run.search.trios.empty() && outcome.keptTrios.empty()
+                     ? " (--drop-markers leaves out markers instead of trios)"
+                     : "") +
+                ".\n";
+    }
+    return text;
+}
+
+Section sexLociSection(const ImportRun& run) {
+    Section section{"Markers of X, Y, XY and MT, left out", {}};
+    for (const Locus& locus : run.sexLoci) section.lines.push_back(locusText(locus));
+    return section;
+}
+
+void appendPeopleSections(std::string& text, const ImportRun& run) {
+    Section unmatched{"Children who form no trio", {}};
+    for (const UnmatchedChild& child : run.search.unmatched) {
+        unmatched.lines.push_back(childText(run, child.child) + ": " + child.reason);
+    }
+    appendSection(text, unmatched);
+    Section notAffected{"Children left out as not affected", {}};
+    for (const std::int32_t child : run.search.notAffected) {
+        const std::string& phenotype = run.data.people[static_cast<std::size_t>(child)].phenotype;
+        notAffected.lines.push_back(childText(run, child) + ": phenotype " + phenotype);
+    }
+    appendSection(text, notAffected);
+
+    Section notGenotyped{"Pedigree people not in the genotype file", {}};
+    for (const Person& person : run.data.people) {
+        if (person.column < 0) notGenotyped.lines.push_back("family " + person.family + ", person " + person.id);
+    }
+    appendSection(text, notGenotyped);
+    appendSection(text, {"Genotyped samples not in the pedigree", run.data.samplesNotInPedigree});
+}
+
+void appendChromosomeSections(std::string& text, const ImportRun& run, const ChromosomeImport& part) {
+    const RuleOutcome& outcome = part.outcome;
+    const GenotypeTable& table = part.table;
+    appendSection(text, droppedSection(run, part, true, Problem::missingData, "Trios left out for missing data"));
+    appendSection(text, droppedSection(run, part, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
+    appendSection(text, droppedSection(run, part, false, Problem::missingData, "Markers left out for missing data"));
+    appendSection(text,
+                  droppedSection(run, part, false, Problem::mendelianError, "Markers left out for Mendelian errors"));
+
+    Section sparse{"Markers left out by --max-missing", {}};
+    for (const std::int32_t l : outcome.sparseLoci) {
+        sparse.lines.push_back(locusText(table.loci[static_cast<std::size_t>(l)]) + ": " +
+                               shareText(outcome.missingShare[static_cast<std::size_t>(l)]) + " missing");
+    }
+    appendSection(text, sparse);
+
+    Section errors{"Mendelian errors, the child's genotype written 0 0", {}};
+    for (const TrioProblem& problem : outcome.problems) {
+        if (!outcome.blanksMendelianErrors || problem.problem != Problem::mendelianError ||
+            outcome.locusDropped[static_cast<std::size_t>(problem.locus)]) {
+            continue;
+        }
+        errors.lines.push_back(childText(run, run.search.trios[static_cast<std::size_t>(problem.trio)].child) +
+                               ", marker " + locusText(table.loci[static_cast<std::size_t>(problem.locus)]) + ": " +
+                               problemText(run, table, problem));
+    }
+    appendSection(text, errors);
+
+    Section uncarried{"Alleles carried by no one imported, left out of the numbering", {}};
+    Section monomorphic{"Monomorphic markers, kept", {}};
+    for (std::size_t k = 0; k < outcome.keptLoci.size() && part.hasOutput(); ++k) {
+        const Locus& locus = table.loci[static_cast<std::size_t>(outcome.keptLoci[k])];
+        std::string unused, carried;
+        for (std::size_t a = 0; a < locus.alleles.size(); ++a) {
+            std::string& list = outcome.alleleNumbers[k][a] == 0 ? unused : carried;
+            list += (list.empty() ? "" : ",") + locus.alleles[a];
+        }
+        if (!unused.empty()) uncarried.lines.push_back(locusText(locus) + ": " + unused);
+        if (std::count(outcome.monomorphicLoci.begin(), outcome.monomorphicLoci.end(), outcome.keptLoci[k]) != 0) {
+            monomorphic.lines.push_back(locusText(locus) + ": every kept trio carries only " + carried);
+        }
+    }
+    appendSection(text, uncarried);
+    appendSection(text, monomorphic);
+}
+
+void appendFamilies(std::string& text, const ImportRun& run, const ChromosomeImport& part) {
+    Section families{"Families of " + part.path("tdtinput.dat"), {}};
+    if (part.hasOutput()) {
+        for (const std::int32_t t : part.outcome.keptTrios) {
+            families.lines.push_back(std::to_string(families.lines.size() + 1) + ": " +
+                                     trioText(run, run.search.trios[static_cast<std::size_t>(t)]));
+        }
+    }
+    appendSection(text, families);
+}
+
+bool splitByChromosome(const ImportRun& run) { return run.parts.size() != 1 || !run.parts.front().folder.empty(); }
+
+}  // namespace
+
+bool ImportRun::hasOutput() const {
+    return std::any_of(parts.begin(), parts.end(), [](const ChromosomeImport& part) { return part.hasOutput(); });
+}
+
 std::string formatSummary(const ImportRun& run) {
     const GenotypeData& data = run.data;
-    const RuleOutcome& outcome = run.outcome;
     std::string text = "Read " + data.files + ": " + plural(data.people.size(), "person", "people") + ", " +
                        plural(static_cast<std::size_t>(data.markersRead), "marker", "markers") + ".\n";
     if (data.separatePedigree) {
@@ -134,77 +302,59 @@ std::string formatSummary(const ImportRun& run) {
                 ".\n";
     }
     if (run.region || !run.markersFile.empty()) {
-        text += "Selected: ";
-        if (run.region) text += "the markers in " + run.region->text() + (run.markersFile.empty() ? "" : ", ");
-        if (!run.markersFile.empty()) text += "the markers listed in " + run.markersFile + ", in that order";
+        text += "Selected: " + std::to_string(run.markersSelected) + " markers, ";
+        if (run.region) {
+            text += (run.region->whole ? "those of chromosome " : "those in ") + run.region->text() +
+                    (run.markersFile.empty() ? "" : " and ");
+        }
+        if (!run.markersFile.empty()) text += (run.region ? "" : "those ") + std::string("listed in ") + run.markersFile;
         text += ".\n";
     }
-    text += "Rule: " + std::string(run.rule == DropRule::trios
-                                       ? "a trio with a missing genotype or a Mendelian error at any marker is left out"
-                                       : "a marker at which any trio has a missing genotype or a Mendelian error is left out") +
-            ".\n";
-    text += "Trios: " + std::to_string(run.search.trios.size()) + " found (" +
-            plural(run.search.unmatched.size(), "child lacks", "children lack") + " a genotyped parent); " +
-            keptAndDropped(outcome.trioDropped, outcome.keptTrios.size()) + ".\n";
-    text += "Markers: " + std::to_string(data.table.loci.size()) + " selected; " +
-            keptAndDropped(outcome.locusDropped, outcome.keptLoci.size()) + "; " +
-            std::to_string(outcome.monomorphicLoci.size()) + " of those kept monomorphic.\n";
-    if (run.hasOutput()) {
-        text += "Output: tdtinput.dat (" + plural(outcome.keptTrios.size(), "family", "families") + ", " +
-                plural(outcome.keptLoci.size(), "locus", "loci") + ", " + std::to_string(run.replicateCount) +
-                " replicates), tdtloci.tsv and tdtimport.log, which lists every trio and marker left out.\n";
-    } else {
-        text += std::string("Output: only tdtimport.log: no ") + (outcome.keptTrios.empty() ? "trio" : "marker") +
-                " is left to analyse" +
-                (run.rule == DropRule::trios && !run.search.trios.empty() && outcome.keptTrios.empty()
-                     ? " (--drop-markers leaves out markers instead of trios)"
-                     : "") +
-                ".\n";
+    text += "Order: loci by chromosome (1, 2, ..., 22, then others by name) and by position.\n";
+    text += markersLine(run) + ruleLine(run) + childrenLine(run);
+    if (!splitByChromosome(run)) return text + partLines(run, run.parts.front(), "");
+
+    std::string folders;
+    for (const ChromosomeImport& part : run.parts) {
+        if (part.hasOutput()) folders += (folders.empty() ? "" : ", ") + part.folder + "/";
     }
+    text += "Chromosomes: " + std::to_string(run.parts.size()) +
+            ", each analysed apart in a run folder of its own (run triotdt in each):\n";
+    for (const ChromosomeImport& part : run.parts) {
+        text += "Chromosome " + part.chromosome + ", in " + part.folder + "/:\n" + partLines(run, part, "  ");
+    }
+    text += "Output: " + (folders.empty() ? std::string("only tdtimport.log: nothing is left to analyse")
+                                          : "the run folders " + folders + " and tdtimport.log") +
+            ".\n";
     return text;
 }
 
 std::string formatLog(const ImportRun& run) {
-    const GenotypeData& data = run.data;
-    const GenotypeTable& table = data.table;
     std::string text = "triotdt import\n\n" + formatSummary(run);
-    appendSection(text, droppedSection(run, true, Problem::missingData, "Trios left out for missing data"));
-    appendSection(text, droppedSection(run, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
-    appendSection(text, droppedSection(run, false, Problem::missingData, "Markers left out for missing data"));
-    appendSection(text, droppedSection(run, false, Problem::mendelianError, "Markers left out for Mendelian errors"));
-
-    Section monomorphic{"Monomorphic markers, kept", {}};
-    for (const std::int32_t l : run.outcome.monomorphicLoci) {
-        const Locus& locus = table.loci[static_cast<std::size_t>(l)];
-        const Trio& trio = run.search.trios[static_cast<std::size_t>(run.outcome.keptTrios.front())];
-        const Genotype carried = table.at(static_cast<std::size_t>(l), trio.father);
-        monomorphic.lines.push_back(locusText(locus) + ": every kept trio carries only " +
-                                    locus.alleles[static_cast<std::size_t>(carried.first - 1)]);
+    std::int64_t haploid = 0;
+    std::size_t haploidMarkers = 0;
+    for (const ChromosomeImport& part : run.parts) {
+        haploid += countHaploidCalls(part.table);
+        haploidMarkers += static_cast<std::size_t>(std::count_if(
+            part.table.loci.begin(), part.table.loci.end(), [](const Locus& locus) { return locus.haploidCalls > 0; }));
     }
-    appendSection(text, monomorphic);
-
-    Section unmatched{"Children who form no trio", {}};
-    for (const UnmatchedChild& child : run.search.unmatched) {
-        const Person& person = data.people[static_cast<std::size_t>(child.child)];
-        unmatched.lines.push_back("family " + person.family + ", child " + person.id + ": " + child.reason);
+    if (haploid > 0) {
+        text += "Haploid calls read as missing genotypes: " + std::to_string(haploid) + ", at " +
+                plural(haploidMarkers, "marker", "markers") + ".\n";
     }
-    appendSection(text, unmatched);
-
-    Section notGenotyped{"Pedigree people not in the genotype file", {}};
-    for (const Person& person : data.people) {
-        if (person.column < 0) notGenotyped.lines.push_back("family " + person.family + ", person " + person.id);
+    appendPeopleSections(text, run);
+    appendSection(text, sexLociSection(run));
+    if (!splitByChromosome(run)) {
+        appendChromosomeSections(text, run, run.parts.front());
+        appendFamilies(text, run, run.parts.front());
     }
-    appendSection(text, notGenotyped);
-    appendSection(text, {"Genotyped samples not in the pedigree", data.samplesNotInPedigree});
+    return text;
+}
 
-    Section families{"Families of tdtinput.dat", {}};
-    if (run.hasOutput()) {
-        for (const std::int32_t t : run.outcome.keptTrios) {
-            families.lines.push_back(std::to_string(families.lines.size() + 1) + ": " +
-                                     trioText(run, run.search.trios[static_cast<std::size_t>(t)]));
-        }
-    }
-    appendSection(text, families);
+std::string formatChromosomeLog(const ImportRun& run, const ChromosomeImport& part) {
+    std::string text = "triotdt import: chromosome " + part.chromosome + "\n\n" + formatSummary(run);
+    appendChromosomeSections(text, run, part);
+    appendFamilies(text, run, part);
     return text;
 }
 

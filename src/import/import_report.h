@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
@@ -12,34 +12,53 @@
 
 namespace triotdt::import {
 
-// Everything one import found, for the summary and the log.
-struct ImportRun {
-    GenotypeData data;
-    TrioSearch search;
-    DropRule rule = DropRule::trios;
+// The markers of one chromosome and what the rule made of them: one analysis.
+struct ChromosomeImport {
+    std::string chromosome;
+    std::string folder;  // its run folder; empty: the working folder
+    GenotypeTable table;
     RuleOutcome outcome;
-    std::int32_t replicateCount = 0;
-    std::optional<Region> region;
-    std::string markersFile;  // empty: no marker list
 
     // Something is left to analyse: at least one trio and one marker.
     bool hasOutput() const { return !outcome.keptTrios.empty() && !outcome.keptLoci.empty(); }
+    // `name` in the run folder.
+    std::string path(const std::string& name) const { return folder.empty() ? name : folder + "/" + name; }
 };
 
-// tdtinput.dat: the family count, the replicate count, the locus count, the
-// allele counts, then per family the father's, the mother's and the child's
-// record, each statement on a line of its own.
-std::string formatFamilyInput(const haplotype::FamilyData& data);
+// Everything one import found, for the summary and the logs.
+struct ImportRun {
+    GenotypeData data;  // its table is empty once split into chromosomes
+    TrioSearch search;
+    ChildChoice children = ChildChoice::affected;
+    RuleOptions rules;
+    std::int32_t replicateCount = 0;
+    std::optional<Region> region;
+    std::string markersFile;  // empty: no marker list
+    std::string chromosome;   // --chromosome; empty: every chromosome
+    std::int64_t markersSelected = 0;
+    std::vector<Locus> sexLoci;            // X, Y, XY and MT markers, left out
+    std::int64_t otherChromosomeLoci = 0;  // left out by --chromosome
+    std::vector<ChromosomeImport> parts;   // in chromosome order
+
+    bool hasOutput() const;
+};
 
 // The summary printed at the end of an import and written at the top of
-// tdtimport.log: what was read, the trios and markers found, kept and left
-// out (with counts), and what is written.
+// every tdtimport.log: what was read, the children and trios found, the
+// markers, genotypes and alleles kept and left out (with counts), and what
+// is written where.
 std::string formatSummary(const ImportRun& run);
 
-// tdtimport.log: the summary, then every trio and marker left out and why,
-// the monomorphic markers, the children who form no trio, the people and
-// samples that are in only one of pedigree and VCF, and the families of
-// tdtinput.dat.
+// The tdtimport.log of the working folder: the summary, then the children
+// who form no trio or are left out, the people and samples in only one of
+// pedigree and genotype file, the markers of X, Y and MT, and, with one
+// chromosome, what `formatChromosomeLog` lists.
 std::string formatLog(const ImportRun& run);
+
+// The tdtimport.log of a chromosome's run folder: the summary, then every
+// trio and marker left out and why, the Mendelian errors written missing,
+// the alleles no one carries, the monomorphic markers and the families of
+// its tdtinput.dat.
+std::string formatChromosomeLog(const ImportRun& run, const ChromosomeImport& part);
 
 }  // namespace triotdt::import

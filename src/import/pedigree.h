@@ -18,6 +18,7 @@ struct Person {
     // Where the person's genotypes are in the genotype file (the VCF sample
     // or the .ped/.fam row), or -1 when the person is not genotyped.
     std::int32_t column = -1;
+    std::string phenotype;  // "2" affected, "1" unaffected; anything else: not known
 };
 
 // The first six fields of the current line (family, person, father, mother,
@@ -34,6 +35,10 @@ std::vector<Person> readPedigreeFile(const std::string& path);
 // Throws ImportError when a family lists the same person twice.
 void checkUniquePeople(const std::vector<Person>& people, const std::string& path);
 
+// Throws ImportError, naming the people, when someone is his or her own
+// ancestor through the parents named within the family.
+void checkNoAncestryLoop(const std::vector<Person>& people, const std::string& path);
+
 // A trio: indices into the people.
 struct Trio {
     std::int32_t father = 0;
@@ -41,20 +46,29 @@ struct Trio {
     std::int32_t child = 0;
 };
 
-// A genotyped child who names both parents but does not form a trio, and why.
+// A genotyped child who does not form a trio, and why.
 struct UnmatchedChild {
     std::int32_t child = 0;
-    std::string reason;  // "father D1 is not in the data"
+    std::string reason;  // "father D1 is not in the pedigree", "no mother is named"
 };
+
+// Which children form trios: by default the affected ones only, as a
+// transmission test of a disease wants; all of them on request.
+enum class ChildChoice { affected, all };
 
 struct TrioSearch {
     std::vector<Trio> trios;  // in the order of the children in the pedigree
     std::vector<UnmatchedChild> unmatched;
+    std::int32_t children = 0;              // genotyped people with a parent named
+    std::vector<std::int32_t> notAffected;  // genotyped children left out as not affected
+    // No child of the pedigree has an affection status, so every child is used.
+    bool noAffectionStatus = false;
 };
 
-// Every genotyped child whose father and mother are both genotyped members
-// of the same family forms one trio; siblings form trios of their own with
-// the same parents.
-TrioSearch findTrios(const std::vector<Person>& people);
+// Every chosen genotyped child whose father and mother are both genotyped
+// members of the same family forms one trio; siblings form trios of their own
+// with the same parents. When no child has an affection status ("1" or "2"),
+// every child is chosen.
+TrioSearch findTrios(const std::vector<Person>& people, ChildChoice choice = ChildChoice::affected);
 
 }  // namespace triotdt::import

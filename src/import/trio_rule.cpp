@@ -1,5 +1,7 @@
 #include "import/trio_rule.h"
 
+#include <algorithm>
+
 #include "haplotype/phasing.h"
 
 namespace triotdt::import {
@@ -17,76 +19,156 @@ void noteReason(std::optional<Problem>& reason, Problem problem) {
     if (!reason || problem == Problem::missingData) reason = problem;
 }
 
-bool carriesOneAllele(const GenotypeTable& table, std::size_t locus, const std::vector<Trio>& trios,
-                      const std::vector<std::int32_t>& keptTrios) {
-    std::int32_t seen = 0;
-    for (const std::int32_t t : keptTrios) {
+// Every person of some trio, once, however many children they have.
+std::vector<std::int32_t> trioMembers(const std::vector<Trio>& trios) {
+    std::vector<std::int32_t> members;
+    for (const Trio& trio : trios) members.insert(members.end(), {trio.father, trio.mother, trio.child});
+    std::sort(members.begin(), members.end());
+    members.erase(std::unique(members.begin(), members.end()), members.end());
+    return members;
+}
+
+double missingShare(const GenotypeTable& table, std::size_t locus, const std::vector<std::int32_t>& members) {
+    if (members.empty()) return 0.0;
+    const auto missing = std::count_if(members.begin(), members.end(),
+                                       [&](std::int32_t p) { return table.at(locus, p).missing(); });
+    return static_cast<double>(missing) / static_cast<double>(members.size());
+}
+
+// The genotype written for one member of a trio: missing for a missing
+// genotype and, when the rule says so, for a child with a Mendelian error.
+Genotype writtenGenotype(const GenotypeTable& table, const RuleOutcome& outcome, const std::vector<Trio>& trios,
+                         std::int32_t t, std::int32_t l, std::int32_t person) {
+    const bool blanked = person == trios[static_cast<std::size_t>(t)].child && outcome.writtenMissing(t, l);
+    return blanked ? Genotype{} : table.at(static_cast<std::size_t>(l), person);
+}
+
+// Numbers the alleles the kept trios carry at a locus, in file order, and
+// counts what is written.
+std::vector<std::int32_t> numberCarriedAlleles(const GenotypeTable& table, const std::vector<Trio>& trios,
+                                               RuleOutcome& outcome, std::int32_t l) {
+    const Locus& locus = table.loci[static_cast<std::size_t>(l)];
+    std::vector<std::int32_t> numbers(locus.alleles.size(), 0);
+    for (const std::int32_t t : outcome.keptTrios) {
         const Trio& trio = trios[static_cast<std::size_t>(t)];
         for (const std::int32_t person : {trio.father, trio.mother, trio.child}) {
-            const Genotype g = table.at(locus, person);
-            for (const std::int32_t allele : {g.first, g.second}) {
-                if (seen == 0) seen = allele;
-                if (allele != seen) return false;
+            const Genotype g = writtenGenotype(table, outcome, trios, t, l, person);
+            ++outcome.genotypesWritten;
+            if (g.missing()) {
+                ++outcome.missingWritten;
+                continue;
             }
+            numbers[static_cast<std::size_t>(g.first - 1)] = 1;
+            numbers[static_cast<std::size_t>(g.second - 1)] = 1;
         }
     }
-    return seen != 0;
+    std::int32_t next = 0;
+    for (std::int32_t& number : numbers) number = number != 0 ? ++next : 0;
+    return numbers;
 }
 
 }  // namespace
 
-RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, DropRule rule) {
+bool RuleOutcome::writtenMissing(std::int32_t trio, std::int32_t locus) const {
+    if (!blanksMendelianErrors) return false;
+    const auto at = std::lower_bound(problems.begin(), problems.end(), std::pair{trio, locus},
+                                     [](const TrioProblem& p, std::pair<std::int32_t, std::int32_t> key) {
+                                         return std::pair{p.trio, p.locus} < key;
+                                     });
+    return at != problems.end() && at->trio == trio && at->locus == locus && at->problem == Problem::mendelianError;
+}
+
+RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options) {
     RuleOutcome outcome;
+    outcome.blanksMendelianErrors = options.rule == DropRule::genotype;
     outcome.trioDropped.resize(trios.size());
     outcome.locusDropped.resize(table.loci.size());
+    const std::vector<std::int32_t> members = trioMembers(trios);
+    std::vector<bool> sparse(table.loci.size());
+    for (std::size_t l = 0; l < table.loci.size(); ++l) {
+        outcome.missingShare.push_back(missingShare(table, l, members));
+        sparse[l] = options.maxMissing && outcome.missingShare.back() > *options.maxMissing;
+        if (sparse[l]) outcome.sparseLoci.push_back(static_cast<std::int32_t>(l));
+    }
     for (std::size_t t = 0; t < trios.size(); ++t) {
         for (std::size_t l = 0; l < table.loci.size(); ++l) {
+            if (sparse[l]) continue;
             const std::optional<Problem> problem = findProblem(table, l, trios[t]);
             if (!problem) continue;
             outcome.problems.push_back({static_cast<std::int32_t>(t), static_cast<std::int32_t>(l), *problem});
-            noteReason(rule == DropRule::trios ? outcome.trioDropped[t] : outcome.locusDropped[l], *problem);
+            if (options.rule == DropRule::trios) noteReason(outcome.trioDropped[t], *problem);
+            if (options.rule == DropRule::markers) noteReason(outcome.locusDropped[l], *problem);
         }
     }
     for (std::size_t t = 0; t < trios.size(); ++t) {
         if (!outcome.trioDropped[t]) outcome.keptTrios.push_back(static_cast<std::int32_t>(t));
     }
     for (std::size_t l = 0; l < table.loci.size(); ++l) {
-        if (outcome.locusDropped[l]) continue;
-        outcome.keptLoci.push_back(static_cast<std::int32_t>(l));
-        if (carriesOneAllele(table, l, trios, outcome.keptTrios)) outcome.monomorphicLoci.push_back(static_cast<std::int32_t>(l));
+        if (sparse[l] || outcome.locusDropped[l]) continue;
+        const auto locus = static_cast<std::int32_t>(l);
+        const std::int64_t written = outcome.genotypesWritten, missing = outcome.missingWritten;
+        std::vector<std::int32_t> numbers = numberCarriedAlleles(table, trios, outcome, locus);
+        const auto carried = std::count_if(numbers.begin(), numbers.end(), [](std::int32_t n) { return n != 0; });
+        if (carried == 0 && !outcome.keptTrios.empty()) {
+            // No kept trio has a genotype here: nothing to analyse.
+            outcome.locusDropped[l] = Problem::missingData;
+            outcome.genotypesWritten = written;
+            outcome.missingWritten = missing;
+            continue;
+        }
+        outcome.keptLoci.push_back(locus);
+        outcome.alleleNumbers.push_back(std::move(numbers));
+        if (carried == 1) outcome.monomorphicLoci.push_back(locus);
+    }
+    if (outcome.blanksMendelianErrors) {
+        for (const TrioProblem& problem : outcome.problems) {
+            const auto l = static_cast<std::size_t>(problem.locus);
+            if (problem.problem == Problem::mendelianError && !outcome.locusDropped[l]) ++outcome.mendelianWritten;
+        }
     }
     return outcome;
 }
 
-haplotype::FamilyData buildFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
-                                      const RuleOutcome& outcome, std::int32_t replicateCount) {
-    haplotype::FamilyData data;
-    data.familyCount = static_cast<std::int32_t>(outcome.keptTrios.size());
-    data.replicateCount = replicateCount;
-    data.lociCount = static_cast<std::int32_t>(outcome.keptLoci.size());
-    for (const std::int32_t l : outcome.keptLoci) {
-        data.alleleCount.push_back(static_cast<std::int32_t>(table.loci[static_cast<std::size_t>(l)].alleles.size()));
+std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
+                              std::int32_t replicateCount) {
+    std::string text = std::to_string(outcome.keptTrios.size()) + "\n" + std::to_string(replicateCount) + "\n" +
+                       std::to_string(outcome.keptLoci.size()) + "\n";
+    // Reserved whole: a large input is written without growing the text.
+    text.reserve(text.size() + 4 * outcome.keptLoci.size() * (1 + 3 * outcome.keptTrios.size()) + 64);
+    const auto appendNumber = [&text](std::int32_t value, bool first) {
+        if (!first) text += ' ';
+        text += std::to_string(value);
+    };
+    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
+        appendNumber(*std::max_element(numbers.begin(), numbers.end()), k == 0);
     }
+    text += '\n';
     for (const std::int32_t t : outcome.keptTrios) {
         const Trio& trio = trios[static_cast<std::size_t>(t)];
-        for (const auto& [person, alleles] : {std::pair{trio.father, &data.fatherAlleles},
-                                              std::pair{trio.mother, &data.motherAlleles},
-                                              std::pair{trio.child, &data.childAlleles}}) {
-            for (const std::int32_t l : outcome.keptLoci) {
-                const Genotype g = table.at(static_cast<std::size_t>(l), person);
-                alleles->insert(alleles->end(), {g.first, g.second});
+        for (const std::int32_t person : {trio.father, trio.mother, trio.child}) {
+            for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+                const Genotype g = writtenGenotype(table, outcome, trios, t, outcome.keptLoci[k], person);
+                const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
+                appendNumber(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)], k == 0);
+                appendNumber(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)], false);
             }
+            text += '\n';
         }
     }
-    return data;
+    return text;
 }
 
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
-    std::vector<report::LocusRow> rows;
-    for (const std::int32_t l : outcome.keptLoci) {
-        const Locus& locus = table.loci[static_cast<std::size_t>(l)];
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
+    std::vector<output::LocusRow> rows;
+    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+        const Locus& locus = table.loci[static_cast<std::size_t>(outcome.keptLoci[k])];
+        std::vector<std::string> carried;
+        for (std::size_t a = 0; a < locus.alleles.size(); ++a) {
+            if (outcome.alleleNumbers[k][a] != 0) carried.push_back(locus.alleles[a]);
+        }
         rows.push_back({static_cast<std::int32_t>(rows.size()) + 1, locus.chromosome, locus.position, locus.name,
-                        locus.alleles});
+                        std::move(carried)});
     }
     return rows;
 }

@@ -2,17 +2,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
-#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 
-// What the analysis cannot take: a trio with a missing genotype, or whose
-// child cannot have one allele from each parent, at a marker.
+// What a trio can have at a marker: a missing genotype, or a child who
+// cannot have one allele from each parent.
 enum class Problem { missingData, mendelianError };
 
 struct TrioProblem {
@@ -21,31 +21,63 @@ struct TrioProblem {
     Problem problem = Problem::missingData;
 };
 
-// Which of two things goes when a trio has a problem at a marker.
-enum class DropRule { trios, markers };
+// What a problem costs. `genotype`: only the genotype, written missing (the
+// child's at a Mendelian error), so that the trio leaves only the windows
+// holding that marker. `trios`: the whole trio. `markers`: the marker.
+enum class DropRule { genotype, trios, markers };
+
+struct RuleOptions {
+    DropRule rule = DropRule::genotype;
+    // Leave out markers at which a larger share of the genotypes of the trios'
+    // members is missing.
+    std::optional<double> maxMissing;
+};
 
 struct RuleOutcome {
     std::vector<TrioProblem> problems;  // trio by trio, locus by locus
     // Why each trio or locus was left out (empty: kept). A trio or marker with
-    // both kinds of problem counts as left out for missing data.
+    // both kinds of problem counts as left out for missing data; so does a
+    // marker at which no kept trio has a genotype.
     std::vector<std::optional<Problem>> trioDropped;
     std::vector<std::optional<Problem>> locusDropped;
+    // Per locus, the share of missing genotypes among the trios' members, and
+    // the loci left out because it is above RATE of --max-missing.
+    std::vector<double> missingShare;
+    std::vector<std::int32_t> sparseLoci;
     std::vector<std::int32_t> keptTrios;
     std::vector<std::int32_t> keptLoci;
+    // Per kept locus (in keptLoci order), the number each allele of the file
+    // gets in tdtinput.dat: the alleles the kept trios carry, numbered in file
+    // order; 0 for an allele no one carries.
+    std::vector<std::vector<std::int32_t>> alleleNumbers;
     // Kept loci at which the kept trios carry one allele only.
     std::vector<std::int32_t> monomorphicLoci;
+    // Genotypes written, those written missing (a Mendelian error's too), and
+    // children's genotypes written missing for a Mendelian error.
+    std::int64_t genotypesWritten = 0;
+    std::int64_t missingWritten = 0;
+    std::int64_t mendelianWritten = 0;
+    bool blanksMendelianErrors = false;  // the genotype rule
+
+    // The child's genotype of `trio` at `locus` is written missing for a
+    // Mendelian error.
+
+    bool writtenMissing(std::int32_t trio, std::int32_t locus) const;
 };
 
 // The problems of every trio at every locus, and what the rule leaves out
-// because of them: the trio (DropRule::trios) or the marker (DropRule::markers).
-RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, DropRule rule);
+// because of them.
+RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options);
 
-// The analysis input of the kept trios at the kept loci: one family per
-// trio, the allele count of a locus the number of its allele labels.
-haplotype::FamilyData buildFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
-                                      const RuleOutcome& outcome, std::int32_t replicateCount);
+// tdtinput.dat for the kept trios at the kept loci: the family count, the
+// replicate count, the locus count, the allele counts, then per family the
+// father's, the mother's and the child's record, each statement on a line of
+// its own; alleles renumbered to those carried, a missing genotype as 0 0.
+std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
+                              std::int32_t replicateCount);
 
-// The rows of tdtloci.tsv for the kept loci, numbered as in the analysis input.
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
+// The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
+// input, with the labels of the carried alleles.
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
 
 }  // namespace triotdt::import

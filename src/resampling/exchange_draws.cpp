@@ -1,6 +1,9 @@
 #include "resampling/exchange_draws.h"
 
 #include <algorithm>
+#include <span>
+
+#include "resampling/stream_position.h"
 
 namespace triotdt::resampling {
 namespace {
@@ -16,21 +19,23 @@ std::int32_t chooseBlockReplicates(std::int32_t familyCount, std::int32_t replic
 
 }  // namespace
 
-ExchangeDraws::ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount)
+std::uint64_t firstDrawOfWindow(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex) {
+    return static_cast<std::uint64_t>(windowIndex) * static_cast<std::uint64_t>(std::max(replicateCount, 0)) *
+           static_cast<std::uint64_t>(std::max(familyCount, 0));
+}
+
+WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex)
     : familyCount_(familyCount),
       replicateCount_(replicateCount),
       blockReplicates_(chooseBlockReplicates(familyCount, replicateCount)),
-      replicatesLeftInWindow_(replicateCount) {
-    const std::int64_t blocksPerWindow = (std::int64_t{replicateCount} + blockReplicates_ - 1) / blockReplicates_;
-    blocksLeft_ = windowCount * blocksPerWindow;
-}
+      replicatesLeft_(std::max(replicateCount, 0)),
+      generator_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex))) {}
 
-void ExchangeDraws::drawNext(DrawBlock& block) {
-    const std::int32_t replicates = std::min(blockReplicates_, replicatesLeftInWindow_);
-    replicatesLeftInWindow_ -= replicates;
-    if (replicatesLeftInWindow_ == 0) replicatesLeftInWindow_ = replicateCount_;
-    --blocksLeft_;
-    const auto families = static_cast<std::size_t>(familyCount_);
+bool WindowDraws::drawBlock(DrawBlock& block) {
+    if (replicatesLeft_ == 0) return false;
+    const std::int32_t replicates = std::min(blockReplicates_, replicatesLeft_);
+    replicatesLeft_ -= replicates;
+    const auto families = static_cast<std::size_t>(std::max(familyCount_, 0));
     block.replicates = replicates;
     block.wordsPerReplicate = (families + 63) / 64;
     block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
@@ -40,17 +45,28 @@ void ExchangeDraws::drawNext(DrawBlock& block) {
                                                                  block.wordsPerReplicate),
                               families);
     }
+    return true;
 }
 
+void WindowDraws::continueWithNextWindow() { replicatesLeft_ = std::max(replicateCount_, 0); }
+
+ExchangeDraws::ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount,
+                             std::int64_t firstWindow)
+    : window_(familyCount, replicateCount, firstWindow), windowsLeft_(windowCount) {}
+
 void ExchangeDraws::drawAhead() {
-    if (!ready_.empty() || blocksLeft_ <= 0) return;
+    if (!ready_.empty() || windowsLeft_ <= 0) return;
+    if (window_.replicatesLeft() == 0) {
+        if (windowsLeft_ == 1) return;
+        --windowsLeft_;
+        window_.continueWithNextWindow();
+    }
     DrawBlock block;
     if (!spare_.empty()) {
         block = std::move(spare_.back());
         spare_.pop_back();
     }
-    drawNext(block);
-    ready_.push_back(std::move(block));
+    if (window_.drawBlock(block)) ready_.push_back(std::move(block));
 }
 
 DrawBlock ExchangeDraws::take() {

@@ -11,6 +11,16 @@ constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 15088
 constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
 constexpr std::int32_t modulus3 = 214326, multiplier3 = 3613, increment3 = 45289;
 
+// The single-precision numbers nearest to 1/714025 and 1/139968, used as
+// doubles: the stream depends on these exact values.
+constexpr double scale1 = 1.4005112234372064e-06;
+constexpr double scale2 = 7.144490155042149e-06;
+
+// The value that states of generators 1 and 2 make, when both are non-negative.
+inline double valueOfStates(std::uint32_t state1, std::uint32_t state2) {
+    return (static_cast<double>(state2) * scale2 + state1) * scale1;
+}
+
 // x / m for 0 <= x < 2^30 is (x × R) >> 50 with R = ceil(2^50 / m), exactly:
 // each modulus is below 2^20, so R's error, under 1/m, times x stays below
 // 2^-20 < 1/m. A step takes its quotient straight from the state,

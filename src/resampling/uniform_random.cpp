@@ -9,11 +9,6 @@
 namespace triotdt::resampling {
 namespace {
 
-// The single-precision numbers nearest to 1/714025 and 1/139968, used as doubles:
-// the stream depends on these exact values.
-constexpr double scale1 = 1.4005112234372064e-06;
-constexpr double scale2 = 7.144490155042149e-06;
-
 void advance(UniformRandom& g) {
     g.lcgState1 = (multiplier1 * g.lcgState1 + increment1) % modulus1;
     g.lcgState2 = (multiplier2 * g.lcgState2 + increment2) % modulus2;
@@ -36,17 +31,21 @@ void initialise(UniformRandom& g, std::int32_t seed) {
     }
 }
 
-double valueOf(std::uint32_t state1, std::uint32_t state2) {
-    return (static_cast<double>(state2) * scale2 + state1) * scale1;
-}
+// (150889 − seed) must not overflow; seeds below −2^31 + 150889 are taken
+// modulo 714025 first, which gives the same state.
+std::int32_t withoutOverflow(std::int32_t seed) { return seed < -2000000000 ? seed % modulus1 : seed; }
 
 }  // namespace
 
+UniformRandom initialisedGenerator(std::int32_t seed) {
+    UniformRandom generator;
+    initialise(generator, withoutOverflow(seed));
+    return generator;
+}
+
 double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
     if (seed < 0 || !generator.generatorReady) {
-        // (150889 − seed) must not overflow; seeds below −2^31 + 150889 are
-        // taken modulo 714025 first, which gives the same state.
-        initialise(generator, seed < -2000000000 ? seed % modulus1 : seed);
+        initialise(generator, withoutOverflow(seed));
         seed = 1;
     }
     advance(generator);
@@ -90,7 +89,7 @@ void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::sp
         state3 = lcgStep(lcg3, state3);
         const std::uint32_t slot = shuffleSlot(state3) - 1;
         set(i, table[slot] <= 0.5);
-        table[slot] = valueOf(state1, state2);
+        table[slot] = valueOfStates(state1, state2);
     }
     generator.lcgState1 = static_cast<std::int32_t>(state1);
     generator.lcgState2 = static_cast<std::int32_t>(state2);

@@ -23,6 +23,10 @@ struct UniformRandom {
 // from `seed` and sets `seed` to 1; otherwise `seed` is neither used nor changed.
 double uniformRandom(UniformRandom& generator, std::int32_t& seed);
 
+// The generator as the first call with `seed` leaves it just before its first
+// draw: the table filled, generatorReady set.
+UniformRandom initialisedGenerator(std::int32_t seed);
+
 // Sets bit i of `bits` (i < count; bit i is bit i % 64 of word i / 64) when
 // the i-th next value of the stream is 0.5 or less, and clears it otherwise:
 // the same values as calling uniformRandom once per decision, drawn faster.

@@ -7,8 +7,8 @@
 
 #include "import/program_run.h"
 #include "import/vcf_files.h"
-#include "report/loci_table.h"
-#include "report/text_reader.h"
+#include "output/loci_table.h"
+#include "io/text_reader.h"
 
 namespace triotdt::testing {
 namespace {
@@ -27,7 +27,7 @@ std::vector<std::string> with(std::vector<std::string> arguments, std::initializ
 // Every value of a tdtinput.dat as the analysis reads it (header counts,
 // allele counts, then each record), so that comments do not count.
 std::vector<std::int32_t> inputValues(const fs::path& path) {
-    auto reader = report::TextReader::fromText(readFile(path), path.string());
+    auto reader = io::TextReader::fromText(readFile(path), path.string());
     std::vector<std::int32_t> values;
     for (const char* count : {"families", "replicates", "loci"}) reader.readIntegers(1, count, values);
     const std::int32_t families = values[0], loci = values[2];
@@ -52,27 +52,27 @@ protected:
 
     ProgramRun import(const std::vector<std::string>& arguments) { return runTriotdt(folder, arguments); }
 
-    // Analyses `folder`'s tdtinput.dat and a copy of `handWritten` in a folder of
-    // its own, and expects the same reports and console.
-    void expectSameAnalysisAs(const fs::path& handWritten) {
+    // Analyses the tdtinput.dat of `runFolder` and a copy of `handWritten` in a
+    // folder of its own, and expects the same reports and console.
+    void expectSameAnalysisAs(const fs::path& handWritten, const fs::path& runFolder) {
         const fs::path other = folder / "hand-written";
         fs::create_directories(other);
         fs::copy_file(handWritten, other / "tdtinput.dat");
-        const ProgramRun imported = runTriotdt(folder, {});
+        const ProgramRun imported = runTriotdt(runFolder, {});
         const ProgramRun written = runTriotdt(other, {});
         ASSERT_EQ(imported.status, 0) << imported.err;
         ASSERT_EQ(written.status, 0) << written.err;
         EXPECT_EQ(imported.out, written.out);
         for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
-            EXPECT_EQ(readFile(folder / report), readFile(other / report)) << report;
+            EXPECT_EQ(readFile(runFolder / report), readFile(other / report)) << report;
         }
-        EXPECT_EQ(inputValues(folder / "tdtinput.dat"), inputValues(handWritten));
+        EXPECT_EQ(inputValues(runFolder / "tdtinput.dat"), inputValues(handWritten));
     }
 };
 
 TEST_F(ImportProgram, VcfImportAnalysesLikeTheHandWrittenInput) {
     copyVcf();
-    const ProgramRun run = import(vcfInput);
+    const ProgramRun run = import(with(vcfInput, {"--drop-trios", "--chromosome", "1"}));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(readFile(folder / "tdtloci.tsv"), readFile(expected / "vcf_tdtloci.tsv"));
@@ -80,30 +80,33 @@ TEST_F(ImportProgram, VcfImportAnalysesLikeTheHandWrittenInput) {
     const std::string log = readFile(folder / "tdtimport.log");
     EXPECT_EQ(log, readFile(expected / "vcf_tdtimport.log"));
     EXPECT_NE(log.find(run.out), std::string::npos);
-    expectSameAnalysisAs(expected / "vcf_tdtinput.dat");
+    expectSameAnalysisAs(expected / "vcf_tdtinput.dat", folder);
 }
 
 TEST_F(ImportProgram, PlinkTextAndBinaryGiveTheSameInput) {
     copyData({"trios.ped", "trios.map", "trios.bed", "trios.bim", "trios.fam"});
     const fs::path binary = folder / "binary";
     fs::create_directories(binary);
-    const ProgramRun text = import({"import", "--ped", "trios.ped", "--map", "trios.map", "--replicates", "50"});
-    const ProgramRun bed = runTriotdt(binary, {"import", "--bfile", "../trios", "--replicates", "50"});
+    const ProgramRun text =
+        import({"import", "--ped", "trios.ped", "--map", "trios.map", "--replicates", "50", "--drop-trios"});
+    const ProgramRun bed = runTriotdt(binary, {"import", "--bfile", "../trios", "--replicates", "50", "--drop-trios"});
     ASSERT_EQ(text.status, 0) << text.err;
     ASSERT_EQ(bed.status, 0) << bed.err;
-    EXPECT_EQ(readFile(folder / "tdtinput.dat"), readFile(binary / "tdtinput.dat"));
-    EXPECT_EQ(readFile(folder / "tdtloci.tsv"), readFile(binary / "tdtloci.tsv"));
-    const auto rows = report::readLociTable((binary / "tdtloci.tsv").string());
-    ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[3], (report::LocusRow{4, "1", 5000, "rs5", {"A"}}));  // a .bim allele "0" is no allele
+    for (const char* file : {"chr1/tdtinput.dat", "chr1/tdtloci.tsv", "chr2/tdtinput.dat", "chr2/tdtloci.tsv"}) {
+        EXPECT_EQ(readFile(folder / file), readFile(binary / file)) << file;
+    }
+    const auto rows = output::readLociTable((binary / "chr1" / "tdtloci.tsv").string());
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[3], (output::LocusRow{4, "1", 5000, "rs5", {"A"}}));  // a .bim allele "0" is no allele
     // Everyone of a PLINK file is genotyped; F4C's mother is not in it.
-    EXPECT_NE(text.out.find("Trios: 5 found (1 child lacks a genotyped parent); 3 kept, 1 left out for missing "
-                            "data, 1 left out for Mendelian errors."),
+    EXPECT_NE(text.out.find("1 child forms no trio.\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Chromosome 1, in chr1/:\n  Trios: 5 found; 3 kept, 1 left out for missing data, 1 left "
+                            "out for Mendelian errors."),
               std::string::npos)
         << text.out;
     EXPECT_NE(readFile(folder / "tdtimport.log").find("family F4, child F4C: mother F4M is not in the pedigree"),
               std::string::npos);
-    expectSameAnalysisAs(expected / "plink_tdtinput.dat");
+    expectSameAnalysisAs(expected / "plink_tdtinput.dat", folder / "chr1");
 }
 
 TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
@@ -118,7 +121,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
             run, {"import", "--vcf", std::string("../") + file, "--pedigree", "../trios_pedigree.fam", "--region", "1:1500-4500"});
         ASSERT_EQ(result.status, 0) << file << ": " << result.err;
         std::vector<std::string> markers;
-        for (const auto& row : report::readLociTable((run / "tdtloci.tsv").string())) markers.push_back(row.marker);
+        for (const auto& row : output::readLociTable((run / "tdtloci.tsv").string())) markers.push_back(row.marker);
         EXPECT_EQ(markers, (std::vector<std::string>{"rs2", "rs3", "rs4"})) << file;
         const std::string input = readFile(run / "tdtinput.dat");
         if (first.empty()) first = input;
@@ -139,23 +142,23 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
         << whole.err;
 }
 
-TEST_F(ImportProgram, DropMarkersKeepsEveryTrioAndMarkerListSetsTheOrder) {
+TEST_F(ImportProgram, DropMarkersKeepsEveryTrioAndAMarkerListOnlySelects) {
     copyVcf();
     writeFile(folder / "markers.txt", "rs6\nrs4\n\nrs1\n");
     const ProgramRun run = import(with(vcfInput, {"--drop-markers", "--markers", "markers.txt"}));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Trios: 5 found (1 child lacks a genotyped parent); 5 kept, 0 left out for missing data, 0 "
-                           "left out for Mendelian errors.\nMarkers: 3 selected; 2 kept, 0 left out for missing data, "
-                           "1 left out for Mendelian errors; 0 of those kept monomorphic.\n"),
+    EXPECT_NE(run.out.find("Chromosome 1, in chr1/:\n  Trios: 5 found; 5 kept, 0 left out for missing data, 0 "
+                           "left out for Mendelian errors.\n  Markers: 2 selected; 1 kept, 0 left out for missing "
+                           "data, 1 left out for Mendelian errors; 0 of those kept monomorphic.\n"),
               std::string::npos)
         << run.out;
-    EXPECT_EQ(readFile(folder / "tdtloci.tsv"),
-              "locus\tchromosome\tposition\tmarker\talleles\n1\t2\t100\trs6\tG,C\n2\t1\t1000\trs1\tA,G\n");
-    EXPECT_NE(readFile(folder / "tdtimport.log")
+    EXPECT_EQ(readFile(folder / "chr1/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t1000\trs1\tA,G\n");
+    EXPECT_EQ(readFile(folder / "chr2/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t2\t100\trs6\tG,C\n");
+    EXPECT_NE(readFile(folder / "chr1/tdtimport.log")
                   .find("Markers left out for Mendelian errors (1):\n  rs4 (1:4000): family F3, child F3C (father "
                         "T/T, mother T/T, child T/C)\n"),
               std::string::npos);
-    EXPECT_EQ(inputValues(folder / "tdtinput.dat").size(), 3u + 2u + 5u * 3u * 4u);
+    EXPECT_EQ(inputValues(folder / "chr1/tdtinput.dat").size(), 3u + 1u + 5u * 3u * 2u);
 }
 
 TEST_F(ImportProgram, NothingLeftToAnalyseWritesOnlyTheLog) {
@@ -186,10 +189,13 @@ TEST_F(ImportProgram, AFailedWriteRemovesEveryFileItCreated) {
     // tdtinput.dat and tdtloci.tsv fit in 1000 bytes, tdtimport.log does not.
     const ProgramRun run = runTriotdt(folder, vcfInput, 1000);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("triotdt import: WRITE of file 'tdtimport.log': the file could not be written completely"),
+    EXPECT_NE(run.err.find("triotdt import: WRITE of file 'chr1/tdtimport.log': the file could not be written "
+                           "completely"),
               std::string::npos)
         << run.err;
     EXPECT_FALSE(anyOutput(folder));
+    EXPECT_FALSE(fs::exists(folder / "chr1"));
+    EXPECT_FALSE(fs::exists(folder / "chr2"));
 }
 
 TEST_F(ImportProgram, BadUsageEndsWithStatusTwo) {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <tuple>
+
+namespace triotdt::import {
+
+// The place of a chromosome in the order geneticists expect: numbered
+// chromosomes by number (1, 2, ..., 10, ...), then X, Y, XY and MT, then every
+// other name in byte order. A "chr" prefix does not count.
+using ChromosomeRank = std::tuple<int, long long, std::string>;
+ChromosomeRank chromosomeRank(std::string_view chromosome);
+
+// X, Y, their pseudo-autosomal XY, and the mitochondrial genome, under the
+// names and numbers files give them: X, 23, chrX, Y, 24, XY, 25, MT, M, 26,
+// chrM, chrMT, ... The import does not model their inheritance.
+bool isSexOrMitochondrial(std::string_view chromosome);
+
+// The same chromosome under either naming: "chr1" and "1", "chrX" and "X".
+bool sameChromosome(std::string_view a, std::string_view b);
+
+// The run folder of a chromosome's analysis: "chr" and its name without a
+// "chr" prefix, any character other than a letter, digit, '.', '-' or '_'
+// replaced by '_'.
+std::string chromosomeFolder(std::string_view chromosome);
+
+}  // namespace triotdt::import
