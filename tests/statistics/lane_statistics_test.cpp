@@ -11,6 +11,7 @@
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "statistics/lane_statistics.h"
+#include "statistics/window_model.h"
 #include "support/random_trios.h"
 
 namespace triotdt::statistics {
@@ -50,6 +51,8 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
             }
             const LaneModel model = describeForLanes(phases, shares, homozygotes);
             LaneScratch scratch(phases.indexCount());
+            const WindowModel windowModel = buildWindowModel(phases, frequencies.sets);
+            StatisticsScratch windowScratch(windowModel);
 
             for (const std::size_t sets : {laneCount, std::size_t{3}}) {
                 std::vector<std::vector<std::uint64_t>> bits(sets);
@@ -62,6 +65,13 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
                     bits[j].push_back(0);  // room for no families
                     versions.emplace_back(bits[j].data());
                     expected.push_back(oneAtATime(phases, shares, homozygotes, versions.back()));
+                }
+                // Punamb in lanes, against one data set at a time.
+                std::vector<double> punamb(sets);
+                knownPhaseStatistics(windowModel, versions, windowScratch, punamb);
+                for (std::size_t j = 0; j < sets; ++j) {
+                    const double alone = dataSetStatistics(windowModel, versions[j])[indexOf(Statistic::punamb)];
+                    EXPECT_EQ(std::memcmp(&punamb[j], &alone, sizeof alone), 0) << "Punamb, data set " << j;
                 }
                 for (const NamedLaneKernel& kernel : kernels) {
                     SCOPED_TRACE(kernel.name);
