@@ -125,13 +125,15 @@ IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount)
 }
 
 std::int32_t countObservedHaplotypes(const IndexedPhases& phases) {
-    std::vector<bool> seen(phases.indexCount());
+    std::vector<std::uint8_t> seen(phases.indexCount(), 0);
+    std::int32_t count = 0;
     for (const Combination& c : phases.observed()) {
         for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
-            seen[static_cast<std::size_t>(h)] = true;
+            count += 1 - seen[static_cast<std::size_t>(h)];
+            seen[static_cast<std::size_t>(h)] = 1;
         }
     }
-    return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
+    return count;
 }
 
 }  // namespace triotdt::haplotype
