@@ -15,54 +15,75 @@ using haplotype::IndexedPhases;
 constexpr double emTolerance = 0.001;
 constexpr double likelihoodGuard = 1.0e-7;
 
-double at(const std::vector<double>& table, std::int32_t index) { return table[static_cast<std::size_t>(index)]; }
-
-// Each family's distinct haplotypes, and for each of its combinations the
+// Each pattern's distinct haplotypes, and for each of its combinations the
 // positions of its four haplotypes among them, so that the E-step works on a
-// short list per family instead of a table of every haplotype.
-struct FamilyHaplotypes {
-    std::vector<std::int32_t> haplotypes;            // all families, one after the other
-    std::vector<std::size_t> firstHaplotype;         // per family, and one past the last
+// short list per family instead of a table of every haplotype. Families of
+// one pattern have the same probabilities and the same shares, so these are
+// worked out once per pattern; only the additions into the expected counts
+// and the log-likelihood are made family by family, in family order.
+struct PatternHaplotypes {
+    std::vector<std::int32_t> haplotypes;             // all patterns, one after the other
+    std::vector<std::size_t> firstHaplotype;          // per pattern, and one past the last
+    std::vector<std::size_t> firstCombination;        // per pattern, and one past the last
+    std::vector<Combination> combinations;            // the observed ones of every pattern
     std::vector<std::array<std::uint16_t, 4>> slots;  // per combination: FT, FU, MT, MU
 };
 
-FamilyHaplotypes listFamilyHaplotypes(const IndexedPhases& phases) {
-    FamilyHaplotypes list;
+PatternHaplotypes listPatternHaplotypes(const IndexedPhases& phases) {
+    PatternHaplotypes list;
     list.firstHaplotype.push_back(0);
-    list.slots.reserve(phases.combinationCount());
-    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+    list.firstCombination.push_back(0);
+    // The slot of each haplotype within the pattern being listed, valid
+    // where `listedFor` holds that pattern.
+    std::vector<std::int32_t> listedFor(phases.indexCount(), -1);
+    std::vector<std::uint16_t> slotOf(phases.indexCount(), 0);
+    for (std::int32_t pattern = 0; pattern < phases.patternCount(); ++pattern) {
         const std::size_t first = list.haplotypes.size();
-        const auto slotOf = [&](std::int32_t index) {
-            for (std::size_t j = first; j < list.haplotypes.size(); ++j) {
-                if (list.haplotypes[j] == index) return static_cast<std::uint16_t>(j - first);
+        const auto slot = [&](std::int32_t index) {
+            const auto i = static_cast<std::size_t>(index);
+            if (listedFor[i] != pattern) {
+                listedFor[i] = pattern;
+                slotOf[i] = static_cast<std::uint16_t>(list.haplotypes.size() - first);
+                list.haplotypes.push_back(index);
             }
-            list.haplotypes.push_back(index);
-            return static_cast<std::uint16_t>(list.haplotypes.size() - 1 - first);
+            return slotOf[i];
         };
-        for (const Combination& c : phases.observedOf(f)) {
-            list.slots.push_back(
-                {slotOf(c.fatherTransmit), slotOf(c.fatherUntransmit), slotOf(c.motherTransmit), slotOf(c.motherUntransmit)});
+        for (const Combination& c : phases.observedOf(phases.patternFamily[static_cast<std::size_t>(pattern)])) {
+            list.combinations.push_back(c);
+            list.slots.push_back({slot(c.fatherTransmit), slot(c.fatherUntransmit), slot(c.motherTransmit),
+                                  slot(c.motherUntransmit)});
         }
         list.firstHaplotype.push_back(list.haplotypes.size());
+        list.firstCombination.push_back(list.combinations.size());
     }
     return list;
 }
 
-// Every combination's probability under `freq`, each family's total of them
-// in single precision and combination order, and the log-likelihood.
-double computeProbabilities(const IndexedPhases& phases, const std::vector<double>& freq,
-                            std::vector<float>& probability, std::vector<float>& familyProbability) {
-    double logLikelihood = 0.0;
-    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
+// Working values of one iteration, per pattern.
+struct PatternValues {
+    std::vector<float> probability;        // per combination
+    std::vector<float> total;              // per pattern: the family probability
+    std::vector<double> logProbability;    // per pattern
+    std::vector<double> share;             // per listed haplotype: its copies over the family probability
+};
+
+// Every combination's probability under `freq`, each pattern's total of them
+// in single precision and combination order, and its log; returns the
+// log-likelihood, summed family by family.
+double computeProbabilities(const IndexedPhases& phases, const PatternHaplotypes& list, const double* freq,
+                            PatternValues& values) {
+    for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
         float total = 0.0f;
-        const auto combinations = phases.observedOf(f);
-        for (std::size_t k = 0; k < combinations.size(); ++k) {
-            probability[first + k] = matingTypeProbability(combinations[k], freq);
-            total += probability[first + k];
+        for (std::size_t k = list.firstCombination[pattern]; k < list.firstCombination[pattern + 1]; ++k) {
+            values.probability[k] = matingTypeProbability(list.combinations[k], freq);
+            total += values.probability[k];
         }
-        familyProbability[static_cast<std::size_t>(f)] = total;
-        logLikelihood += naturalLog(static_cast<double>(total) + likelihoodGuard);
+        values.total[pattern] = total;
+        values.logProbability[pattern] = naturalLog(static_cast<double>(total) + likelihoodGuard);
+    }
+    double logLikelihood = 0.0;
+    for (const std::int32_t pattern : phases.patternOf) {
+        logLikelihood += values.logProbability[static_cast<std::size_t>(pattern)];
     }
     return logLikelihood;
 }
@@ -70,69 +91,64 @@ double computeProbabilities(const IndexedPhases& phases, const std::vector<doubl
 // The E-step: each family with a positive probability adds its four haplotype
 // copies to the expected counts, split over its combinations in proportion to
 // their probabilities.
-void expectCounts(const IndexedPhases& phases, const FamilyHaplotypes& list, const std::vector<float>& probability,
-                  const std::vector<float>& familyProbability, std::vector<double>& expectedCount,
-                  std::vector<double>& familyShare) {
-    std::fill(expectedCount.begin(), expectedCount.end(), 0.0);
-    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        const float total = familyProbability[static_cast<std::size_t>(f)];
+void expectCounts(const IndexedPhases& phases, const PatternHaplotypes& list, PatternValues& values,
+                  std::vector<double>& expectedCount) {
+    for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
+        const float total = values.total[pattern];
         if (!(total > 0)) continue;
-        const std::size_t firstHaplotype = list.firstHaplotype[static_cast<std::size_t>(f)];
-        const std::size_t haplotypeCount = list.firstHaplotype[static_cast<std::size_t>(f) + 1] - firstHaplotype;
-        std::fill(familyShare.begin(), familyShare.begin() + static_cast<std::ptrdiff_t>(haplotypeCount), 0.0);
-        const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
-        const std::size_t last = phases.firstCombination[static_cast<std::size_t>(f) + 1];
-        for (std::size_t k = first; k < last; ++k) {
-            const float p = probability[k];
-            for (const std::uint16_t slot : list.slots[k]) familyShare[slot] += p;
+        // With one combination each haplotype gets (n × p) / p = n copies,
+        // exactly (n ≤ 4 and p single precision, so n × p is a double), the
+        // same in every iteration: set once, by the caller.
+        if (list.firstCombination[pattern + 1] - list.firstCombination[pattern] == 1) continue;
+        double* const share = values.share.data() + list.firstHaplotype[pattern];
+        const std::size_t count = list.firstHaplotype[pattern + 1] - list.firstHaplotype[pattern];
+        std::fill(share, share + count, 0.0);
+        for (std::size_t k = list.firstCombination[pattern]; k < list.firstCombination[pattern + 1]; ++k) {
+            const float p = values.probability[k];
+            for (const std::uint16_t slot : list.slots[k]) share[slot] += p;
         }
-        for (std::size_t j = 0; j < haplotypeCount; ++j) {
-            expectedCount[static_cast<std::size_t>(list.haplotypes[firstHaplotype + j])] +=
-                familyShare[j] / static_cast<double>(total);
+        for (std::size_t j = 0; j < count; ++j) share[j] = share[j] / static_cast<double>(total);
+    }
+    std::fill(expectedCount.begin(), expectedCount.end(), 0.0);
+    for (const std::int32_t p : phases.patternOf) {
+        const auto pattern = static_cast<std::size_t>(p);
+        if (!(values.total[pattern] > 0)) continue;
+        for (std::size_t j = list.firstHaplotype[pattern]; j < list.firstHaplotype[pattern + 1]; ++j) {
+            expectedCount[static_cast<std::size_t>(list.haplotypes[j])] += values.share[j];
         }
     }
 }
 
 }  // namespace
 
-float matingTypeProbability(const Combination& c, const std::vector<double>& freq) {
-    float father = static_cast<float>(at(freq, c.fatherUntransmit) * at(freq, c.fatherTransmit));
-    if (c.fatherUntransmit != c.fatherTransmit) father = 2.0f * father;
-    float mother = static_cast<float>(at(freq, c.motherUntransmit) * at(freq, c.motherTransmit));
-    if (c.motherUntransmit != c.motherTransmit) mother = 2.0f * mother;
-    float p = father * mother;
-    p = p * 2.0f;
-    const bool samePair = (c.motherTransmit == c.fatherTransmit && c.motherUntransmit == c.fatherUntransmit) ||
-                          (c.motherUntransmit == c.fatherTransmit && c.motherTransmit == c.fatherUntransmit);
-    if (samePair) p = p / 2.0f;
-    return p;
-}
-
 EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
     const std::int32_t familyCount = phases.familyCount();
-    const FamilyHaplotypes list = listFamilyHaplotypes(phases);
-    std::size_t largestFamily = 0;
-    for (std::size_t f = 0; f + 1 < list.firstHaplotype.size(); ++f) {
-        largestFamily = std::max(largestFamily, list.firstHaplotype[f + 1] - list.firstHaplotype[f]);
-    }
+    const PatternHaplotypes list = listPatternHaplotypes(phases);
     std::vector<double> expectedCount(phases.indexCount());
-    std::vector<double> familyShare(largestFamily);
-    std::vector<float> probability(phases.combinationCount());
-    std::vector<float> familyProbability(static_cast<std::size_t>(familyCount));
+    PatternValues values;
+    values.probability.resize(list.combinations.size());
+    values.total.resize(static_cast<std::size_t>(phases.patternCount()));
+    values.logProbability.resize(static_cast<std::size_t>(phases.patternCount()));
+    values.share.resize(list.haplotypes.size());
+    for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
+        const std::size_t k = list.firstCombination[pattern];
+        if (list.firstCombination[pattern + 1] - k != 1) continue;
+        for (const std::uint16_t slot : list.slots[k]) values.share[list.firstHaplotype[pattern] + slot] += 1.0;
+    }
 
     EmResult result;
     result.emFreq.assign(phases.indexCount(), 1.0 / phases.haplotypeCount);
     // The probabilities behind one iteration's log-likelihood are those the
     // next iteration's E-step needs: each set is computed once.
-    computeProbabilities(phases, result.emFreq, probability, familyProbability);
+    computeProbabilities(phases, list, result.emFreq.data(), values);
     double previousLogLikelihood = 0.0;
     for (int iteration = 1; iteration <= emIterationLimit; ++iteration) {
         result.iterations = iteration;
-        expectCounts(phases, list, probability, familyProbability, expectedCount, familyShare);
+        expectCounts(phases, list, values, expectedCount);
         for (std::size_t h = 0; h < expectedCount.size(); ++h) {
             result.emFreq[h] = familyCount == 0 ? 0.0 : (expectedCount[h] / 4.0) / familyCount;
         }
-        const double logLikelihood = computeProbabilities(phases, result.emFreq, probability, familyProbability);
+        const double logLikelihood = computeProbabilities(phases, list, result.emFreq.data(), values);
         if (std::fabs(logLikelihood - previousLogLikelihood) <= emTolerance) {
             result.converged = true;
             break;

@@ -24,6 +24,17 @@ EmResult estimateHaplotypeFrequencies(const haplotype::IndexedPhases& phases);
 // Hardy-Weinberg proportions, times 2 for the mating type unless both parents
 // have the same pair of haplotypes. Each product is rounded to single
 // precision as it is formed.
-float matingTypeProbability(const haplotype::Combination& c, const std::vector<double>& freq);
+inline float matingTypeProbability(const haplotype::Combination& c, const double* freq) {
+    float father = static_cast<float>(freq[c.fatherUntransmit] * freq[c.fatherTransmit]);
+    if (c.fatherUntransmit != c.fatherTransmit) father = 2.0f * father;
+    float mother = static_cast<float>(freq[c.motherUntransmit] * freq[c.motherTransmit]);
+    if (c.motherUntransmit != c.motherTransmit) mother = 2.0f * mother;
+    float p = father * mother;
+    p = p * 2.0f;
+    const bool samePair = (c.motherTransmit == c.fatherTransmit && c.motherUntransmit == c.fatherUntransmit) ||
+                          (c.motherUntransmit == c.fatherTransmit && c.motherTransmit == c.fatherUntransmit);
+    if (samePair) p = p / 2.0f;
+    return p;
+}
 
 }  // namespace triotdt::frequency

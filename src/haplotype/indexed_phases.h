@@ -26,10 +26,16 @@ struct IndexedPhases {
     // order. Combination k's exchanged version is at k + versionOffset(true),
     // so the hot loops pick a version by arithmetic, not by a branch.
     std::vector<Combination> combinations;
+    // Families whose combinations are the same, in both versions, weigh
+    // their combinations alike under every frequency set: each gets the
+    // number of its pattern, and each pattern the first family that has it.
+    std::vector<std::int32_t> patternOf;      // per family
+    std::vector<std::int32_t> patternFamily;  // per pattern
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
     // Every family of the input takes part, so family f is input family f.
     bool everyFamilyTakesPart() const { return familyCount() == inputFamilyCount; }
+    std::int32_t patternCount() const { return static_cast<std::int32_t>(patternFamily.size()); }
     std::size_t indexCount() const { return codes.size(); }
     std::size_t combinationCount() const { return combinations.size() / 2; }
     std::size_t versionOffset(bool exchanged) const { return static_cast<std::size_t>(exchanged) * combinationCount(); }

@@ -1,9 +1,6 @@
 #include "haplotype/phasing.h"
 
 #include <array>
-#include <utility>
-
-#include "haplotype/haplotype_code.h"
 
 namespace triotdt::haplotype {
 
@@ -27,9 +24,54 @@ std::optional<LocusPhase> phaseLocus(std::int32_t f1, std::int32_t f2, std::int3
 
 namespace {
 
-Combination encodeCombination(const Window& window, const std::array<std::vector<std::int32_t>, 4>& haplotypes) {
-    return {encodeHaplotype(window, haplotypes[0]), encodeHaplotype(window, haplotypes[1]),
-            encodeHaplotype(window, haplotypes[2]), encodeHaplotype(window, haplotypes[3])};
+// One family's four haplotypes as sums of per-locus digits (allele − 1 times
+// the locus's place value): the digits of the resolved and of the ambiguous
+// loci apart, and at each ambiguous locus what choice 2 adds to the father's
+// and the mother's transmitted haplotype (their untransmitted ones lose as
+// much). Codes are then sums of these, with no allele vectors.
+struct FamilyDigits {
+    Combination resolved;   // digits of the resolved loci
+    Combination ambiguous;  // digits of the ambiguous loci, choice 1
+    std::array<std::int32_t, 32> fatherShift{};
+    std::array<std::int32_t, 32> motherShift{};
+    std::int32_t ambiguousCount = 0;
+};
+
+void addDigits(Combination& sum, const LocusPhase& phase, std::int32_t placeValue) {
+    sum.fatherTransmit += (phase.fatherTransmit - 1) * placeValue;
+    sum.fatherUntransmit += (phase.fatherUntransmit - 1) * placeValue;
+    sum.motherTransmit += (phase.motherTransmit - 1) * placeValue;
+    sum.motherUntransmit += (phase.motherUntransmit - 1) * placeValue;
+}
+
+Combination plusOne(const Combination& c) {
+    return {c.fatherTransmit + 1, c.fatherUntransmit + 1, c.motherTransmit + 1, c.motherUntransmit + 1};
+}
+
+// Combination p (bit a of p, counting from the last ambiguous locus, picks
+// choice 2 there) and its exchanged version, which trades the transmitted and
+// untransmitted alleles at the resolved loci only.
+void appendCombinations(const FamilyDigits& digits, std::int32_t phaseCount, PhaseTable& table) {
+    for (std::int32_t p = 0; p < phaseCount; ++p) {
+        std::int32_t father = 0;
+        std::int32_t mother = 0;
+        for (std::int32_t a = 0; a < digits.ambiguousCount; ++a) {
+            if (((p >> (digits.ambiguousCount - 1 - a)) & 1) == 0) continue;
+            father += digits.fatherShift[static_cast<std::size_t>(a)];
+            mother += digits.motherShift[static_cast<std::size_t>(a)];
+        }
+        const Combination ambiguous{digits.ambiguous.fatherTransmit + father, digits.ambiguous.fatherUntransmit - father,
+                                    digits.ambiguous.motherTransmit + mother, digits.ambiguous.motherUntransmit - mother};
+        const Combination& r = digits.resolved;
+        table.combinations.push_back(plusOne({r.fatherTransmit + ambiguous.fatherTransmit,
+                                              r.fatherUntransmit + ambiguous.fatherUntransmit,
+                                              r.motherTransmit + ambiguous.motherTransmit,
+                                              r.motherUntransmit + ambiguous.motherUntransmit}));
+        table.exchanged.push_back(plusOne({r.fatherUntransmit + ambiguous.fatherTransmit,
+                                           r.fatherTransmit + ambiguous.fatherUntransmit,
+                                           r.motherUntransmit + ambiguous.motherTransmit,
+                                           r.motherTransmit + ambiguous.motherUntransmit}));
+    }
 }
 
 }  // namespace
@@ -65,51 +107,37 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
     table.phaseCount.resize(familyCount);
     table.firstCombination.resize(familyCount + 1);
     table.phaseChoices.resize(familyCount * size);
+    table.combinations.reserve(familyCount * 2);
+    table.exchanged.reserve(familyCount * 2);
 
-    std::vector<LocusPhase> loci(size);
-    std::array<std::vector<std::int32_t>, 4> haplotypes;
-    for (auto& h : haplotypes) h.resize(size);
+    // The place value of each locus of the window: the last locus varies fastest.
+    std::vector<std::int32_t> placeValue(size, 1);
+    for (std::size_t k = size - 1; k-- > 0;) placeValue[k] = placeValue[k + 1] * window.alleleCount[k + 1];
 
     for (std::size_t i = 0; i < familyCount; ++i) {
         const std::int32_t f = table.inputFamily[i];
-        std::int32_t phaseCount = 1;
+        FamilyDigits digits;
         for (std::size_t k = 0; k < size; ++k) {
             const std::int32_t l = window.start - 1 + static_cast<std::int32_t>(k);
-            const auto phase = phaseLocus(families.allele(Person::father, f, l, 0), families.allele(Person::father, f, l, 1),
-                                          families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
-                                          families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1));
-            loci[k] = phase.value_or(LocusPhase{});
-            table.phaseChoices[i * size + k] = loci[k].ambiguous ? 2 : 1;
-            if (loci[k].ambiguous) phaseCount *= 2;
+            const LocusPhase locus =
+                phaseLocus(families.allele(Person::father, f, l, 0), families.allele(Person::father, f, l, 1),
+                           families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
+                           families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1))
+                    .value_or(LocusPhase{});
+            table.phaseChoices[i * size + k] = locus.ambiguous ? 2 : 1;
+            if (!locus.ambiguous) {
+                addDigits(digits.resolved, locus, placeValue[k]);
+                continue;
+            }
+            addDigits(digits.ambiguous, locus, placeValue[k]);
+            const auto a = static_cast<std::size_t>(digits.ambiguousCount++);
+            digits.fatherShift[a] = (locus.fatherUntransmit - locus.fatherTransmit) * placeValue[k];
+            digits.motherShift[a] = (locus.motherUntransmit - locus.motherTransmit) * placeValue[k];
         }
+        const std::int32_t phaseCount = std::int32_t{1} << digits.ambiguousCount;
         table.phaseCount[i] = phaseCount;
         table.firstCombination[i] = table.combinations.size();
-
-        // Combination p: bit j of p (counting from the last ambiguous locus)
-        // picks choice 2 at that locus, so the first ambiguous locus changes slowest.
-        for (std::int32_t p = 0; p < phaseCount; ++p) {
-            std::int32_t bit = phaseCount;
-            for (std::size_t k = 0; k < size; ++k) {
-                const LocusPhase& locus = loci[k];
-                bool secondChoice = false;
-                if (locus.ambiguous) {
-                    bit /= 2;
-                    secondChoice = (p & bit) != 0;
-                }
-                haplotypes[0][k] = secondChoice ? locus.fatherUntransmit : locus.fatherTransmit;
-                haplotypes[1][k] = secondChoice ? locus.fatherTransmit : locus.fatherUntransmit;
-                haplotypes[2][k] = secondChoice ? locus.motherUntransmit : locus.motherTransmit;
-                haplotypes[3][k] = secondChoice ? locus.motherTransmit : locus.motherUntransmit;
-            }
-            table.combinations.push_back(encodeCombination(window, haplotypes));
-            // The resampling exchange trades the alleles at the resolved loci only.
-            for (std::size_t k = 0; k < size; ++k) {
-                if (loci[k].ambiguous) continue;
-                std::swap(haplotypes[0][k], haplotypes[1][k]);
-                std::swap(haplotypes[2][k], haplotypes[3][k]);
-            }
-            table.exchanged.push_back(encodeCombination(window, haplotypes));
-        }
+        appendCombinations(digits, phaseCount, table);
     }
     table.firstCombination[familyCount] = table.combinations.size();
     return table;

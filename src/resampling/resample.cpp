@@ -26,6 +26,7 @@ void scoreReplicates(const statistics::WindowModel& model, const statistics::Fiv
                      statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
     statistics::Versions versions[lanes];
     double punamb[lanes];
+    statistics::FourValues weighted[lanes];
     statistics::FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
@@ -33,10 +34,12 @@ void scoreReplicates(const statistics::WindowModel& model, const statistics::Fiv
             versions[j] = statistics::Versions(block.replicate(r + static_cast<std::int32_t>(j)));
         }
         statistics::knownPhaseStatistics(model, std::span(versions, sets), scratch, std::span(punamb, sets));
+        statistics::weightedStatistics(model, std::span(versions, sets), scratch, std::span(weighted, sets));
         for (std::size_t j = 0; j < sets; ++j) {
-            const statistics::FourValues weighted = statistics::weightedStatistics(model, versions[j], scratch);
             sum[0] += exceedanceScore(punamb[j], observed[0]);
-            for (std::size_t s = 0; s < weighted.size(); ++s) sum[s + 1] += exceedanceScore(weighted[s], observed[s + 1]);
+            for (std::size_t s = 0; s < weighted[j].size(); ++s) {
+                sum[s + 1] += exceedanceScore(weighted[j][s], observed[s + 1]);
+            }
         }
         r += static_cast<std::int32_t>(sets);
     }

@@ -54,11 +54,22 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
     PhaseShares shares;
     shares.shares.resize(phases.combinations.size());
     const std::span<FourValues> all(shares.shares);
+    // Families of one pattern have the same shares: the first family of each
+    // pattern works them out, the others copy them.
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
-        computeFamilyShares(phases.observedOf(f), sets, all.subspan(first + phases.versionOffset(false), count));
-        computeFamilyShares(phases.exchangedOf(f), sets, all.subspan(first + phases.versionOffset(true), count));
+        const std::int32_t model = phases.patternFamily[static_cast<std::size_t>(phases.patternOf[static_cast<std::size_t>(f)])];
+        for (const bool exchanged : {false, true}) {
+            const std::span<FourValues> own = all.subspan(first + phases.versionOffset(exchanged), count);
+            if (model == f) {
+                computeFamilyShares(exchanged ? phases.exchangedOf(f) : phases.observedOf(f), sets, own);
+            } else {
+                const std::size_t modelFirst = phases.firstCombination[static_cast<std::size_t>(model)];
+                const auto source = all.subspan(modelFirst + phases.versionOffset(exchanged), count);
+                std::copy(source.begin(), source.end(), own.begin());
+            }
+        }
     }
     return shares;
 }

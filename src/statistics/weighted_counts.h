@@ -38,6 +38,7 @@ public:
     explicit Versions(const std::uint64_t* words) : words_(words) {}
 
     std::uint32_t exchanged(std::size_t f) const { return static_cast<std::uint32_t>(words_[f >> 6] >> (f & 63)) & 1u; }
+    const std::uint64_t* words() const { return words_; }
 
 private:
     const std::uint64_t* words_ = nullptr;

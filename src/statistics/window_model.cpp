@@ -43,7 +43,8 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
 
 }  // namespace
 
-StatisticsScratch::StatisticsScratch(const WindowModel& model) : differences(model.carriedOnce.size()) {
+StatisticsScratch::StatisticsScratch(const WindowModel& model)
+    : differences(model.carriedOnce.size()), laneTables(model.carriedOnce.size()) {
     weighted.resize(model.carriedOnce.size());
 }
 
@@ -51,26 +52,37 @@ StatisticsScratch::StatisticsScratch(const WindowModel& model) : differences(mod
 // j exchanges.
 void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions,
                           StatisticsScratch& scratch, std::span<double> statistics) {
+    // Whole lanes at a time: lanes without a data set repeat the first one.
+    using IntegerLanes = std::int32_t __attribute__((vector_size(4 * lanes), aligned(4), may_alias));
+    using RealLanes = double __attribute__((vector_size(8 * lanes)));
     const std::size_t sets = versions.size();
-    for (std::size_t h = 0; h < model.observedDifference.size(); ++h) scratch.differences[h].fill(model.observedDifference[h]);
+    const std::size_t size = model.carriedOnce.size();
+    auto* const differences = reinterpret_cast<IntegerLanes*>(scratch.differences.data());
+    for (std::size_t h = 0; h < size; ++h) differences[h] = IntegerLanes{} + model.observedDifference[h];
+    const std::uint64_t* words[lanes];
+    for (std::size_t j = 0; j < lanes; ++j) words[j] = versions[j < sets ? j : 0].words();
     for (std::size_t i = 0; i < model.knownPhaseFamilies.size(); ++i) {
         const auto f = static_cast<std::size_t>(model.knownPhaseFamilies[i]);
-        LaneValues exchanged{};
-        for (std::size_t j = 0; j < sets; ++j) exchanged[j] = -static_cast<std::int32_t>(versions[j].exchanged(f));
+        IntegerLanes exchanged;
+        for (std::size_t j = 0; j < lanes; ++j) {
+            exchanged[j] = -static_cast<std::int32_t>((words[j][f >> 6] >> (f & 63)) & 1u);
+        }
         for (std::size_t d = model.firstDifference[i]; d < model.firstDifference[i + 1]; ++d) {
             const WindowModel::Difference& difference = model.differences[d];
-            LaneValues& lane = scratch.differences[static_cast<std::size_t>(difference.haplotype)];
-            for (std::size_t j = 0; j < lanes; ++j) lane[j] += difference.change & exchanged[j];
+            differences[static_cast<std::size_t>(difference.haplotype)] += difference.change & exchanged;
         }
     }
-    for (std::size_t j = 0; j < sets; ++j) {
-        // (transmitted − untransmitted)² / (parents carrying it once), as from the counts themselves.
-        double statistic = 0.0;
-        for (std::size_t h = 0; h < model.carriedOnce.size(); ++h) {
-            statistic += transmissionTerm(scratch.differences[h][j], model.carriedOnce[h]);
-        }
-        statistics[j] = statistic;
+    // (transmitted − untransmitted)² / (parents carrying it once), as from
+    // the counts themselves, haplotype after haplotype in every lane.
+    RealLanes sum{};
+    for (std::size_t h = 0; h < size; ++h) {
+        const RealLanes difference = __builtin_convertvector(differences[h], RealLanes);
+        const double carriers = model.carriedOnce[h];
+        if (!(carriers > 0)) continue;  // adds 0 to every lane
+        sum += difference * difference / carriers;
     }
+    for (std::size_t j = 0; j < sets; ++j) statistics[j] = sum[j];
+    static_assert(sizeof(IntegerLanes) == sizeof(scratch.differences[0]));
 }
 
 FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch) {
@@ -79,11 +91,17 @@ FourValues weightedStatistics(const WindowModel& model, Versions versions, Stati
                                           homozygotesOf(model.homozygotes, versions, scratch.homozygotes));
 }
 
+void weightedStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
+                        std::span<FourValues> statistics) {
+    weightedStatisticsInLanes(model.laneModel, versions, scratch.laneTables, statistics);
+}
+
 WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::FrequencySets& sets) {
     WindowModel model;
     model.phases = &phases;
     model.shares = computePhaseShares(phases, sets);
     model.homozygotes = countHomozygotes(phases, model.shares);
+    model.laneModel = describeForLanes(phases, model.shares, model.homozygotes);
     describeKnownPhaseFamilies(phases, model);
     return model;
 }

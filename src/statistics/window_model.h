@@ -8,6 +8,7 @@
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 #include "statistics/five_statistics.h"
+#include "statistics/lane_statistics.h"
 #include "statistics/weighted_counts.h"
 
 namespace triotdt::statistics {
@@ -18,6 +19,7 @@ struct WindowModel {
     const haplotype::IndexedPhases* phases = nullptr;
     PhaseShares shares;
     HomozygoteCounts homozygotes;
+    LaneModel laneModel;  // refers to `shares` and `homozygotes`
 
     // Punamb. Exchanging a family of known phase trades its parents'
     // transmitted and untransmitted haplotypes, so per haplotype the number of
@@ -40,7 +42,7 @@ struct WindowModel {
 WindowModel buildWindowModel(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
 // Punamb is worked out for this many data sets side by side, one lane each.
-inline constexpr std::size_t lanes = 8;
+inline constexpr std::size_t lanes = laneCount;
 
 // One thread's working tables for the statistics of data sets, sized once per
 // window so that scoring a data set allocates nothing.
@@ -48,6 +50,7 @@ struct StatisticsScratch {
     WeightedCounts weighted;
     std::vector<FourValues> homozygotes;
     std::vector<std::array<std::int32_t, lanes>> differences;
+    LaneScratch laneTables;
 
     explicit StatisticsScratch(const WindowModel& model);
 };
@@ -56,6 +59,11 @@ struct StatisticsScratch {
 // j exchanges; statistics[j] receives its value.
 void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
                           std::span<double> statistics);
+
+// Pg, Pe, Pc and Pem of up to `lanes` data sets at once, the same to the
+// last bit as one at a time.
+void weightedStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
+                        std::span<FourValues> statistics);
 
 // Pg, Pe, Pc and Pem of one data set.
 FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch);

@@ -36,11 +36,11 @@ TEST(Em, NoFamiliesGiveZeroFrequenciesAndZeroStatistics) {
 TEST(Em, MatingTypeProbability) {
     const std::vector<double> q = {0.5, 0.25, 0.25};
     // Heterozygous parents: 2 q1 q2 × 2 q1 q3 × 2.
-    EXPECT_EQ(frequency::matingTypeProbability({0, 1, 0, 2}, q), 2 * 0.125f * 2 * 0.125f * 2);
+    EXPECT_EQ(frequency::matingTypeProbability({0, 1, 0, 2}, q.data()), 2 * 0.125f * 2 * 0.125f * 2);
     // A homozygous father has no factor 2.
-    EXPECT_EQ(frequency::matingTypeProbability({0, 0, 0, 2}, q), 0.25f * 0.25f * 2);
+    EXPECT_EQ(frequency::matingTypeProbability({0, 0, 0, 2}, q.data()), 0.25f * 0.25f * 2);
     // Parents with the same unordered pair: no factor 2 for the mating type.
-    EXPECT_EQ(frequency::matingTypeProbability({0, 1, 1, 0}, q), 0.25f * 0.25f);
+    EXPECT_EQ(frequency::matingTypeProbability({0, 1, 1, 0}, q.data()), 0.25f * 0.25f);
 }
 
 TEST(NaturalLog, WithinOneUnitInTheLastPlaceOfTheLibrary) {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "haplotype/indexed_phases.h"
+#include "statistics/lane_kernel.h"
+#include "statistics/weighted_counts.h"
+
+namespace triotdt::statistics {
+
+// The weighted statistics of several data sets at once, one per vector lane.
+// Each lane gets exactly the sums that weightedTransmissionCounts and
+// weightedStatistics give one data set, to the last bit.
+
+// A window's tables as the lane kernels read them; refers to the tables it
+// was made from, which must outlive it.
+struct LaneModel {
+    LaneKernelInput input{};
+    std::vector<LaneHomozygoteChange> changes;
+};
+
+LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
+                           const HomozygoteCounts& homozygotes);
+
+// One thread's working tables for a window.
+struct LaneScratch {
+    std::vector<LaneBlock> transmit;
+    std::vector<LaneBlock> untransmit;
+    std::vector<LaneBlock> homozygotes;
+
+    explicit LaneScratch(std::size_t indexCount);
+};
+
+// The widest kernel this processor runs; all give the same bits.
+LaneKernel bestLaneKernel();
+
+struct NamedLaneKernel {
+    const char* name;
+    LaneKernel kernel;
+};
+// Every kernel this processor can run, the plainest first.
+std::vector<NamedLaneKernel> runnableLaneKernels();
+
+// Pg, Pe, Pc and Pem of up to laneCount data sets: versions[j] says which
+// families data set j exchanges, statistics[j] receives its values.
+void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions> versions, LaneScratch& scratch,
+                               std::span<FourValues> statistics, LaneKernel kernel = bestLaneKernel());
+
+}  // namespace triotdt::statistics
