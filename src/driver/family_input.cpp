@@ -36,7 +36,7 @@ std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person,
 
 }  // namespace
 
-FamilyData readFamilyData(report::TextReader& reader) {
+FamilyData readFamilyData(io::TextReader& reader) {
     FamilyData data;
     data.familyCount = reader.readInteger("the family count");
     data.replicateCount = reader.readInteger("the replicate count");

@@ -15,9 +15,9 @@
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "output/loci_table.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
 namespace triotdt::import {
 namespace {
@@ -46,10 +46,10 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
             }
             createdFolders.push_back(folder);
         }
-        std::vector<report::OutputUnit> units;
+        std::vector<io::OutputUnit> units;
         units.reserve(files.size());
         for (const NewFile& file : files) {
-            units.push_back(report::OutputUnit::createNew(file.path, "\n"));
+            units.push_back(io::OutputUnit::createNew(file.path, "\n"));
             createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -206,7 +206,7 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
         if (!part.hasOutput()) continue;
         files.push_back(
             {part.path(inputName), formatFamilyInput(part.table, run.search.trios, part.outcome, run.replicateCount)});
-        files.push_back({part.path(lociName), report::formatLociTable(buildLociRows(part.table, part.outcome))});
+        files.push_back({part.path(lociName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
         files.push_back({part.path(logName), formatChromosomeLog(run, part)});
@@ -315,7 +315,7 @@ int runImport(const ImportOptions& options) {
         return 0;
     } catch (const ImportError& error) {
         std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const report::RunError& error) {
+    } catch (const io::RunError& error) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "triotdt import: out of memory\n";
