@@ -33,7 +33,6 @@ using window::PreparedWindow;
 using window::prepareWindow;
 
 using io::inputFileName;
-constexpr std::int32_t largestWindow = 7;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
 
@@ -45,30 +44,30 @@ struct Units {
 
 // Resamples a prepared window and writes all its lines, in their order.
 void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
-                  Units& units, WindowOutcome& outcome) {
+                  const SizeUnits& units, WindowOutcome& outcome) {
     const Window& window = prepared.window;
     outcome.start = window.start;
     outcome.size = window.size;
     outcome.haplotypeCount = window.haplotypeCount;
     if (window.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(units.console, window.haplotypeCount);
+        report::writeHaplotypeLimitMessage(*units.console, window.haplotypeCount);
     }
     if (prepared.skipped()) {
-        report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), window.haplotypeCount);
+        report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
         resampling::skipWindowDraws(draws);
         outcome.skipped = true;
         return;
     }
     const frequency::WindowFrequencies& frequencies = prepared.frequencies;
-    if (!frequencies.emConverged) report::writeEmWarning(units.console);
-    report::writeTransmissionBlock(units.transmission, window, prepared.phases, frequencies.counts,
+    if (!frequencies.emConverged) report::writeEmWarning(*units.console);
+    report::writeTransmissionBlock(*units.transmission, window, prepared.phases, frequencies.counts,
                            frequencies.sets.haplotypeFreq);
 
     const statistics::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
-    for (io::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {units.results, units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
-    for (io::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {units.results, units.console}) {
         report::writeStatisticLine(*unit, prepared.observed);
     }
     outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
@@ -77,46 +76,39 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     outcome.pValues = pValues;
 }
 
-struct WindowPlace {
-    std::int32_t size = 1;
-    std::int32_t start = 1;
-};
-
-// The window after `place` in report order: every start of one size, then the next size.
-std::optional<WindowPlace> nextWindow(const FamilyData& data, WindowPlace place) {
-    if (place.start < data.lociCount - place.size + 1) return WindowPlace{place.size, place.start + 1};
-    if (place.size < std::min(data.lociCount, largestWindow)) return WindowPlace{place.size + 1, 1};
-    return std::nullopt;
+// A window of `size` loci from `start` (a locus of the input) prepared from
+// `data`, which holds the input's loci from `firstLocusHeld` on.
+std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int32_t firstLocusHeld,
+                                                std::int32_t size, std::int32_t start) {
+    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, size, start - firstLocusHeld + 1);
+    prepared->window.start = start;
+    return prepared;
 }
 
-void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
-    if (data.lociCount <= 0) return;
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
-    resampling::WorkerPool pool(threads);
-    std::optional<WindowPlace> place = WindowPlace{};
-    std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
-    while (place) {
-        if (place->start == 1) {
-            for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-                report::writeWindowSizeHeading(*unit, place->size);
-            }
-            for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        }
-        // With threads to spare, the next window is prepared meanwhile.
-        const std::optional<WindowPlace> following = nextWindow(data, *place);
+// The windows of one size and span, in order, from the stream position of the
+// first; each is prepared while the one before it resamples when there are
+// threads to spare.
+void analyseSpan(const FamilyData& data, const WindowSelection& selection, const shard::WindowSpan& span,
+                 resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units,
+                 const WindowObserver& observer) {
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, span.windowCount(),
+                                    shard::windowIndex(selection.lociCount, span.size, span.firstStart));
+    const auto prepare = [&](std::int32_t start) {
+        return prepareWindowOf(data, selection.firstLocusHeld, span.size, start);
+    };
+    std::unique_ptr<PreparedWindow> current = prepare(span.firstStart);
+    for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
+        const bool more = start < span.lastStart;
         std::future<std::unique_ptr<PreparedWindow>> ahead;
-        if (following && threads > 1) {
-            ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
-        }
+        if (more && threads > 1) ahead = std::async(std::launch::async, prepare, start + 1);
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
         finishWindow(*current, draws, pool, units, outcome);
         if (observer) observer(outcome);
-        units.console.flush();
-        units.results.flushIfLarge();
-        units.transmission.flushIfLarge();
-        if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
-        place = following;
+        units.console->flush();
+        units.results->flushIfLarge();
+        units.transmission->flushIfLarge();
+        if (more) current = ahead.valid() ? ahead.get() : prepare(start + 1);
     }
 }
 
@@ -130,8 +122,17 @@ unsigned chooseThreads(unsigned requested) {
 
 std::int64_t countWindows(std::int32_t lociCount) {
     std::int64_t count = 0;
-    for (std::int32_t size = 1; size <= std::min(lociCount, largestWindow); ++size) count += lociCount - size + 1;
+    for (std::int32_t size = 1; size <= shard::largestWindowSize(lociCount); ++size) count += lociCount - size + 1;
     return count;
+}
+
+void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
+                    const UnitsOfSize& unitsOf, const WindowObserver& observer) {
+    threads = chooseThreads(threads);
+    resampling::WorkerPool pool(threads);
+    for (const shard::WindowSpan& span : selection.spans) {
+        if (span.windowCount() > 0) analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer);
+    }
 }
 
 InputRead readInput() {
@@ -160,7 +161,16 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 
-    analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+    const std::int32_t lociCount = std::max(data.lociCount, 0);
+    const WindowSelection every{lociCount, shard::windowsOfRange(shard::LocusRange{1, lociCount}, lociCount), 1};
+    const auto headings = [&units](std::int32_t size) {
+        for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
+            report::writeWindowSizeHeading(*unit, size);
+        }
+        for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
+        return SizeUnits{&units.console, &units.transmission, &units.results};
+    };
+    analyseWindows(data, every, options.threads, headings, observer);
 
     // The reports must be complete before the run says it has ended well.
     units.transmission.finish();

@@ -2,12 +2,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <unistd.h>
 #include <vector>
 
 #include "driver/family_input.h"
 #include "driver/progress.h"
+#include "driver/shard_run.h"
 #include "output/loci_table.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -15,6 +17,7 @@
 #include "output/results_table.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
+#include "shard/merge_command.h"
 
 namespace triotdt::driver {
 namespace {
@@ -38,6 +41,8 @@ void refuseExisting(const std::string& path) {
     }
 }
 
+}  // namespace
+
 void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
     const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
     if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
@@ -52,6 +57,8 @@ void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplot
         }
     }
 }
+
+namespace {
 
 // Marker names and positions for the table and the figure, when tdtloci.tsv
 // lies beside the input.
@@ -120,10 +127,19 @@ int runCommand(const CommandLine& line) {
     switch (line.command) {
         case Command::import:
             return import::runImport(line.importOptions);
+        case Command::merge:
+            shard::runMerge(shard::MergeOptions{line.mergeFolders, line.tablePath, line.plotPath});
+            return 0;
         case Command::analyse:
             break;
     }
-    runAnalysisCommand(line);
+    if (line.shardPlanCount > 0) {
+        printShardPlan(line.shardPlanCount, std::cout);
+    } else if (line.shard) {
+        runShard(ShardOptions{*line.shard, line.shardFolder, line.run.threads}, std::cout);
+    } else {
+        runAnalysisCommand(line);
+    }
     return 0;
 }
 

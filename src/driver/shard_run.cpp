@@ -8,6 +8,8 @@
 #include "driver/analysis.h"
 #include "driver/family_input.h"
 #include "driver/run_command.h"
+#include "io/file_descriptor.h"
+#include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
@@ -22,7 +24,7 @@ namespace {
 using haplotype::FamilyData;
 using shard::LocusRange;
 
-constexpr const char* inputName = "tdtinput.dat";
+using io::inputFileName;
 
 // The counts at the head of the input, read with the statements of
 // readFamilyData: the family, replicate and locus counts and the allele counts.
@@ -80,27 +82,16 @@ std::vector<double> workOf(const FamilyData& head) {
 // A shard's data fails the checks of a whole run: the whole input is checked
 // instead, so that the message names every place as a whole run would.
 [[noreturn]] void refuseAsWholeRun() {
-    io::TextReader reader(io::openExisting(inputName), inputName);
+    io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const InputProblems problems = findUnusableInput(readFamilyData(reader));
-    throw io::InputRefused(describeUnusableInput(inputName, problems));
-}
-
-std::string readWholeFile(const std::string& path) {
-    std::string text;
-    const int fd = io::openExisting(path);
-    char buffer[1 << 16];
-    ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
-    ::close(fd);
-    if (got < 0) throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'", "cannot read it");
-    return text;
+    throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 }
 
 }  // namespace
 
 void runShard(const ShardOptions& options, std::ostream& out) {
-    const shard::FileSum inputSum = shard::sumFile(inputName);
-    io::TextReader reader(io::openExisting(inputName), inputName);
+    const shard::FileSum inputSum = shard::sumFile(inputFileName);
+    io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     FamilyData data = readHead(reader);
     const FamilyData head = data;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
@@ -114,7 +105,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     std::vector<output::LocusRow> loci;
     std::string lociText;
     if (::access(output::lociFileName, F_OK) == 0) {
-        lociText = readWholeFile(output::lociFileName);
+        lociText = shard::readFileText(output::lociFileName);
         loci = output::parseLociTable(lociText, output::lociFileName);
         checkLociMatchInput(loci, head);
     }
@@ -148,7 +139,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 }
 
 void printShardPlan(std::int32_t shardCount, std::ostream& out) {
-    io::TextReader reader(io::openExisting(inputName), inputName);
+    io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = readHead(reader);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const std::int64_t families = std::max(head.familyCount, 0);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "io/file_descriptor.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 
@@ -34,6 +35,21 @@ std::uint64_t finalMix(std::uint64_t h) {
 }
 
 }  // namespace
+
+void readPieces(const std::string& path, const std::function<void(std::string_view)>& take) {
+    const io::FileDescriptor file = io::openExisting(path);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
+                               std::string("cannot read: ") + std::strerror(errno));
+        }
+        if (got == 0) return;
+        take(std::string_view(buffer, static_cast<std::size_t>(got)));
+    }
+}
 
 void Checksum::addBlock(const unsigned char* block) {
     for (int lane = 0; lane < 4; ++lane) lanes_[lane] = mixLane(lanes_[lane], loadWord(block + 8 * lane));
@@ -66,23 +82,15 @@ std::uint64_t Checksum::value() const {
 }
 
 FileSum sumFile(const std::string& path) {
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } file{io::openExisting(path)};
     Checksum sum;
-    std::string buffer(1 << 20, '\0');
-    for (;;) {
-        const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                               std::string("cannot read: ") + std::strerror(errno));
-        }
-        if (got == 0) break;
-        sum.add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-    }
+    readPieces(path, [&](std::string_view piece) { sum.add(piece); });
     return FileSum{sum.byteCount(), sum.value()};
+}
+
+std::string readFileText(const std::string& path) {
+    std::string text;
+    readPieces(path, [&](std::string_view piece) { text += piece; });
+    return text;
 }
 
 std::string hexChecksum(std::uint64_t value) {

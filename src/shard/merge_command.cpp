@@ -7,6 +7,8 @@
 #include <optional>
 #include <unistd.h>
 
+#include "io/file_descriptor.h"
+#include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "output/loci_table.h"
@@ -20,8 +22,8 @@
 namespace triotdt::shard {
 namespace {
 
-constexpr const char* transmissionName = "tdttran.txt";
-constexpr const char* resultName = "tdtout.txt";
+using io::resultFileName;
+using io::transmissionFileName;
 
 struct Shard {
     std::string folder;
@@ -44,26 +46,6 @@ struct Shard {
     throw io::InputRefused("triotdt merge: " + why + "; nothing was written\n");
 }
 
-std::string readWhole(const std::string& path) {
-    const int fd = io::openExisting(path);
-    std::string text;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                               std::string("cannot read: ") + std::strerror(error));
-        }
-        if (got == 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return text;
-}
-
 Shard readShard(const std::string& folder) {
     const std::string path = folder + "/" + manifestName;
     if (::access(folder.c_str(), F_OK) != 0) refuse("shard folder '" + folder + "' does not exist");
@@ -71,7 +53,7 @@ Shard readShard(const std::string& folder) {
         refuse("shard folder '" + folder + "' has no " + manifestName +
                ": that shard did not finish (run it again)");
     }
-    return Shard{folder, parseManifest(readWhole(path), path)};
+    return Shard{folder, parseManifest(readFileText(path), path)};
 }
 
 std::string describeInput(const FileSum& input) {
@@ -190,22 +172,10 @@ void refuseExisting(const std::string& path) {
 
 // Appends a part to `unit` in pieces, writing as it goes.
 void appendPart(io::OutputUnit& unit, const std::string& path) {
-    const int fd = io::openExisting(path);
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                               std::string("cannot read: ") + std::strerror(error));
-        }
-        if (got == 0) break;
-        unit.text().append(buffer, static_cast<std::size_t>(got));
+    readPieces(path, [&](std::string_view piece) {
+        unit.text() += piece;
         unit.flushIfLarge();
-    }
-    ::close(fd);
+    });
 }
 
 struct MergeOutputs {
@@ -221,8 +191,8 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     if (first.findPart(lociCopyName) && (!options.tablePath.empty() || !options.plotPath.empty())) {
         loci = output::readLociTable(first.path(lociCopyName));
     }
-    MergeOutputs out{io::OutputUnit::console(), io::OutputUnit::createNew(transmissionName, "\r\n"),
-                     io::OutputUnit::createNew(resultName, "\r\n"), std::nullopt};
+    MergeOutputs out{io::OutputUnit::console(), io::OutputUnit::createNew(transmissionFileName, "\r\n"),
+                     io::OutputUnit::createNew(resultFileName, "\r\n"), std::nullopt};
     if (!options.tablePath.empty()) {
         out.table.emplace(io::OutputUnit::createNew(options.tablePath, "\n"));
         output::appendTableHeader(out.table->text());
@@ -241,7 +211,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             const std::string tablePart = shard.path(partName(PartKind::table, size));
             if (out.table) appendPart(*out.table, tablePart);
             if (!options.plotPath.empty()) {
-                std::vector<report::WindowOutcome> rows = readTableRows(readWhole(tablePart), tablePart);
+                std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }
@@ -270,7 +240,7 @@ void runMerge(const MergeOptions& options) {
     checkCoverage(shards);
     for (const Shard& shard : shards) checkParts(shard);
     checkSharedParts(shards);
-    for (const std::string& path : {std::string(transmissionName), std::string(resultName), options.tablePath,
+    for (const std::string& path : {std::string(transmissionFileName), std::string(resultFileName), options.tablePath,
                                     options.plotPath}) {
         refuseExisting(path);
     }
