@@ -6,6 +6,9 @@
 #include <memory>
 #include <optional>
 #include <limits>
+#include <iostream>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "driver/family_input.h"
@@ -40,7 +43,19 @@ struct Units {
     io::OutputUnit console;
     io::OutputUnit transmission;
     io::OutputUnit results;
+    const ConsoleTurn& turn;
 };
+
+// Writes the console text gathered so far, with whatever else is drawn on
+// the console stepping aside meanwhile.
+void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
+    const std::string& text = console.text();
+    if (text.empty()) return;
+    const bool lineOpen = text.back() != '\n';
+    if (turn && turn->before) turn->before();
+    console.flush();
+    if (turn && turn->after) turn->after(lineOpen);
+}
 
 // Resamples a prepared window and writes all its lines, in their order.
 void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
@@ -100,12 +115,18 @@ void analyseSpan(const FamilyData& data, const WindowSelection& selection, const
     for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
         const bool more = start < span.lastStart;
         std::future<std::unique_ptr<PreparedWindow>> ahead;
-        if (more && threads > 1) ahead = std::async(std::launch::async, prepare, start + 1);
+        if (more && threads > 1) {
+            try {
+                ahead = std::async(std::launch::async, prepare, start + 1);
+            } catch (const std::system_error&) {
+                // No thread to spare after all: the window is prepared in turn.
+            }
+        }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
         finishWindow(*current, draws, pool, units, outcome);
+        flushConsole(*units.console, units.turn);
         if (observer) observer(outcome);
-        units.console->flush();
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
         if (more) current = ahead.valid() ? ahead.get() : prepare(start + 1);
@@ -130,6 +151,10 @@ void analyseWindows(const FamilyData& data, const WindowSelection& selection, un
                     const UnitsOfSize& unitsOf, const WindowObserver& observer) {
     threads = chooseThreads(threads);
     resampling::WorkerPool pool(threads);
+    if (pool.shortfall() > 0) {
+        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
+                  << pool.size() << ".\n";
+    }
     for (const shard::WindowSpan& span : selection.spans) {
         if (span.windowCount() > 0) analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer);
     }
@@ -152,10 +177,11 @@ InputRead readInput() {
     return input;
 }
 
-void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer) {
+void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
+                 const ConsoleTurn& turn) {
     if (input.openFailure) std::rethrow_exception(input.openFailure);
     Units units{io::OutputUnit::console(), io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
-                io::OutputUnit::createNew(io::resultFileName, "\r\n")};
+                io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
     if (input.readFailure) std::rethrow_exception(input.readFailure);
     const FamilyData& data = *input.data;
     const InputProblems problems = findUnusableInput(data);
@@ -168,7 +194,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
             report::writeWindowSizeHeading(*unit, size);
         }
         for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        return SizeUnits{&units.console, &units.transmission, &units.results};
+        return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
     };
     analyseWindows(data, every, options.threads, headings, observer);
 
@@ -176,7 +202,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     units.transmission.finish();
     units.results.finish();
     report::writeStopLine(units.console);
-    units.console.flush();
+    flushConsole(units.console, &turn);
 }
 
 }  // namespace triotdt::driver

@@ -1,6 +1,8 @@
 #include "resampling/worker_pool.h"
 
 #include <chrono>
+#include <new>
+#include <system_error>
 
 namespace triotdt::resampling {
 namespace {
@@ -22,16 +24,41 @@ bool spinUntil(Done done) {
 }  // namespace
 
 WorkerPool::WorkerPool(unsigned threads) {
-    for (unsigned worker = 1; worker < threads; ++worker) workers_.emplace_back([this, worker] { serve(worker); });
+    const unsigned asked = threads > 0 ? threads - 1 : 0;
+    unsigned wanted = asked;
+    while (startWorkers(wanted) < wanted) {
+        // A refused thread means the system is near a limit (address space,
+        // processes): half of the workers that did start are let go again, so
+        // that the run keeps room for its own memory and threads.
+        wanted = static_cast<unsigned>(workers_.size()) / 2;
+        stopWorkers();
+    }
+    shortfall_ = asked - wanted;
 }
 
-WorkerPool::~WorkerPool() {
+WorkerPool::~WorkerPool() { stopWorkers(); }
+
+unsigned WorkerPool::startWorkers(unsigned count) {
+    try {
+        workers_.reserve(count);
+        // Workers are numbered without gaps: after the first thread that
+        // cannot be started, no later one is tried.
+        for (unsigned worker = 1; worker <= count; ++worker) workers_.emplace_back([this, worker] { serve(worker); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return static_cast<unsigned>(workers_.size());
+}
+
+void WorkerPool::stopWorkers() {
     {
         std::lock_guard lock(mutex_);
         closing_ = true;
     }
     started_.notify_all();
     for (std::thread& worker : workers_) worker.join();
+    workers_.clear();
+    closing_ = false;
 }
 
 void WorkerPool::serve(unsigned worker) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
 #include "support/random_trios.h"
 #include "support/test_support.h"
 
@@ -17,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchFolder;
 
-const std::string binary = TRIOTDT_BINARY;
 const fs::path cases = TRIOTDT_E2E_CASES;
 
 std::string inputText(const haplotype::FamilyData& data) {
@@ -45,7 +45,7 @@ const std::vector<std::string> extras = {"--table", "results.tsv", "--plot", "re
 void runShards(const ScratchFolder& folder, int n) {
     for (int k = n; k >= 1; --k) {
         const test::RunResult shard =
-            test::runProgram(binary, folder.path(), {"--shard", std::to_string(k) + "/" + std::to_string(n)});
+            test::runProgram(folder.path(), {"--shard", std::to_string(k) + "/" + std::to_string(n)});
         ASSERT_EQ(shard.status, 0) << shard.err;
         ASSERT_TRUE(fs::exists(folder / shardFolder(k, n) / "manifest.tsv"));
     }
@@ -56,7 +56,7 @@ test::RunResult merge(const ScratchFolder& folder, const std::vector<std::string
     std::vector<std::string> args{"merge"};
     args.insert(args.end(), extras.begin(), extras.end());
     args.insert(args.end(), shards.begin(), shards.end());
-    return test::runProgram(binary, folder.path(), args);
+    return test::runProgram(folder.path(), args);
 }
 
 // The whole run of `input` (with `loci` as tdtloci.tsv when given), then
@@ -65,7 +65,7 @@ void expectShardsMergeToWholeRun(const std::string& input, const std::string& lo
     ScratchFolder whole;
     whole.writeInput(input);
     if (!loci.empty()) test::writeFile(whole / "tdtloci.tsv", loci);
-    const test::RunResult run = test::runProgram(binary, whole.path(), extras);
+    const test::RunResult run = test::runProgram(whole.path(), extras);
     ASSERT_EQ(run.status, 0) << run.err;
 
     for (const int n : {1, 2, 3, 7}) {
@@ -150,7 +150,7 @@ TEST_F(MergeRefuses, AShardOfAnotherInput) {
     haplotype::FamilyData data = test::randomTrios(4, 8, std::vector<std::int32_t>(9, 2));
     data.replicateCount = 20;
     other.writeInput(inputText(data));
-    ASSERT_EQ(test::runProgram(binary, other.path(), {"--shard", "2/3", "--shard-dir", "foreign"}).status, 0);
+    ASSERT_EQ(test::runProgram(other.path(), {"--shard", "2/3", "--shard-dir", "foreign"}).status, 0);
     fs::copy(other / "foreign", folder / "foreign");
     expectRefused({"shard-1-of-3", "foreign", "shard-3-of-3"}, "shard 2 of 3 ('foreign') belongs to another input");
 }
