@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "driver/family_input.h"
+#include "driver/interruption.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
@@ -58,7 +59,9 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
 }
 
 // Resamples a prepared window and writes all its lines, in their order.
-void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
+// Returns false, with the result lines unwritten, when a signal stopped the
+// resampling.
+bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
                   const SizeUnits& units, WindowOutcome& outcome) {
     const Window& window = prepared.window;
     outcome.start = window.start;
@@ -71,14 +74,16 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
         report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
         resampling::skipWindowDraws(draws);
         outcome.skipped = true;
-        return;
+        return true;
     }
     const frequency::WindowFrequencies& frequencies = prepared.frequencies;
     if (!frequencies.emConverged) report::writeEmWarning(*units.console);
     report::writeTransmissionBlock(*units.transmission, window, prepared.phases, frequencies.counts,
                            frequencies.sets.haplotypeFreq);
 
-    const statistics::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
+    const statistics::FiveStatistics pValues =
+        resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool, &interruptionFlag());
+    if (interruptingSignal() != 0) return false;
     for (io::OutputUnit* unit : {units.results, units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
@@ -89,6 +94,7 @@ void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     outcome.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
     outcome.statistics = prepared.observed;
     outcome.pValues = pValues;
+    return true;
 }
 
 // A window of `size` loci from `start` (a locus of the input) prepared from
@@ -100,12 +106,22 @@ std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int
     return prepared;
 }
 
+// Where a run stands, for the message when a signal stops it.
+struct RunProgress {
+    RunInterrupted state;
+
+    void stopIfAsked() {
+        state.signal = interruptingSignal();
+        if (state.signal != 0) throw state;
+    }
+};
+
 // The windows of one size and span, in order, from the stream position of the
 // first; each is prepared while the one before it resamples when there are
 // threads to spare.
 void analyseSpan(const FamilyData& data, const WindowSelection& selection, const shard::WindowSpan& span,
                  resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units,
-                 const WindowObserver& observer) {
+                 const WindowObserver& observer, RunProgress& progress) {
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, span.windowCount(),
                                     shard::windowIndex(selection.lociCount, span.size, span.firstStart));
     const auto prepare = [&](std::int32_t start) {
@@ -113,6 +129,7 @@ void analyseSpan(const FamilyData& data, const WindowSelection& selection, const
     };
     std::unique_ptr<PreparedWindow> current = prepare(span.firstStart);
     for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
+        progress.stopIfAsked();
         const bool more = start < span.lastStart;
         std::future<std::unique_ptr<PreparedWindow>> ahead;
         if (more && threads > 1) {
@@ -124,12 +141,29 @@ void analyseSpan(const FamilyData& data, const WindowSelection& selection, const
         }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
-        finishWindow(*current, draws, pool, units, outcome);
+        if (!finishWindow(*current, draws, pool, units, outcome)) progress.stopIfAsked();
         flushConsole(*units.console, units.turn);
+        progress.state.lastStart = start;
+        progress.state.lastSize = span.size;
+        ++progress.state.windowsDone;
         if (observer) observer(outcome);
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
         if (more) current = ahead.valid() ? ahead.get() : prepare(start + 1);
+    }
+}
+
+// The windows finished stay in the reports, and a last line says that they
+// end there: an interrupted report must not pass for a complete one.
+void markInterrupted(Units& units, const RunInterrupted& stopped) {
+    for (io::OutputUnit* unit : {&units.results, &units.transmission}) {
+        unit->text() += interruptedReportLine(stopped);
+        unit->text() += unit->lineEnd();
+        try {
+            unit->flush();
+        } catch (const io::RunError&) {
+            // The message on standard error still says that the run stopped.
+        }
     }
 }
 
@@ -149,6 +183,10 @@ std::int64_t countWindows(std::int32_t lociCount) {
 
 void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
                     const UnitsOfSize& unitsOf, const WindowObserver& observer) {
+    RunProgress progress;
+    for (const shard::WindowSpan& span : selection.spans) progress.state.windowCount += span.windowCount();
+    progress.stopIfAsked();
+    if (progress.state.windowCount == 0) return;
     threads = chooseThreads(threads);
     resampling::WorkerPool pool(threads);
     if (pool.shortfall() > 0) {
@@ -156,7 +194,8 @@ void analyseWindows(const FamilyData& data, const WindowSelection& selection, un
                   << pool.size() << ".\n";
     }
     for (const shard::WindowSpan& span : selection.spans) {
-        if (span.windowCount() > 0) analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer);
+        if (span.windowCount() == 0) continue;
+        analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer, progress);
     }
 }
 
@@ -178,9 +217,10 @@ InputRead readInput() {
 }
 
 void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
-                 const ConsoleTurn& turn) {
+                 const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
     if (input.openFailure) std::rethrow_exception(input.openFailure);
-    Units units{io::OutputUnit::console(), io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
+    Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
+                io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
                 io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
     if (input.readFailure) std::rethrow_exception(input.readFailure);
     const FamilyData& data = *input.data;
@@ -196,11 +236,18 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
         for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
         return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
     };
-    analyseWindows(data, every, options.threads, headings, observer);
+    try {
+        analyseWindows(data, every, options.threads, headings, observer);
+    } catch (const RunInterrupted& stopped) {
+        markInterrupted(units, stopped);
+        throw;
+    }
 
-    // The reports must be complete before the run says it has ended well.
+    // The reports, and whatever the caller adds, must be complete before the
+    // run says it has ended well.
     units.transmission.finish();
     units.results.finish();
+    if (completeOutputs) completeOutputs();
     report::writeStopLine(units.console);
     flushConsole(units.console, &turn);
 }

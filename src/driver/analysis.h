@@ -18,6 +18,8 @@ struct RunOptions {
     // Threads for the replicates of a window; 0 means one per core. The
     // reports are the same for any number.
     unsigned threads = 0;
+    // The console lines go to standard error, leaving standard output to the table.
+    bool consoleOnStandardError = false;
 };
 
 using report::WindowOutcome;
@@ -53,9 +55,16 @@ InputRead readInput();
 // consecutive loci and writes the reports and the console lines. Throws
 // io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
-// report order, after the console lines of that window have been written.
+// report order, after the console lines of that window have been written;
+// `completeOutputs`, when given, runs after the last window and the reports
+// are complete, before the stop line.
+//
+// A SIGINT or SIGTERM caught by catchInterruptions() stops the run between
+// replicates: both reports keep the windows finished and end with a line that
+// says the run was interrupted, the console gets no stop line, and
+// RunInterrupted is thrown.
 void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
-                 const ConsoleTurn& turn = {});
+                 const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
 // Which windows are analysed: all of a whole run, or those of a shard.
 struct WindowSelection {
@@ -77,9 +86,8 @@ using UnitsOfSize = std::function<SizeUnits(std::int32_t size)>;
 // Analyses the windows of `selection`, each with the random draws of its
 // place in a whole run, and writes their lines to the units that `unitsOf`
 // gives for their size. `observer`, when given, sees every window in report
-// order.
+// order. Throws RunInterrupted when a caught signal stops it.
 void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, unsigned threads,
                     const UnitsOfSize& unitsOf, const WindowObserver& observer);
-
 
 }  // namespace triotdt::driver

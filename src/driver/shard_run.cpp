@@ -7,6 +7,7 @@
 
 #include "driver/analysis.h"
 #include "driver/family_input.h"
+#include "driver/interruption.h"
 #include "driver/run_command.h"
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
@@ -90,6 +91,7 @@ std::vector<double> workOf(const FamilyData& head) {
 }  // namespace
 
 void runShard(const ShardOptions& options, std::ostream& out) {
+    catchInterruptions();
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     FamilyData data = readHead(reader);
@@ -107,6 +109,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     if (::access(output::lociFileName, F_OK) == 0) {
         lociText = shard::readFileText(output::lociFileName);
         loci = output::parseLociTable(lociText, output::lociFileName);
+        output::refuseSeveralChromosomes(loci, output::lociFileName);
         checkLociMatchInput(loci, head);
     }
 

@@ -50,7 +50,8 @@ double exceedanceScore(double replicate, double observed) {
 }
 
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool) {
+                              WorkerPool& pool, const std::atomic<int>* stop) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     const unsigned threads = pool.size();
     std::vector<statistics::StatisticsScratch> scratch;
     scratch.reserve(threads);
@@ -59,9 +60,13 @@ FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& ob
     const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
 
     for (std::int32_t done = 0; done < draws.replicateCount();) {
+        if (stopped()) return {};
         DrawBlock block = draws.take();
         if (threads == 1 || static_cast<std::size_t>(block.replicates) * workPerReplicate < threadWorthyWork) {
-            scoreReplicates(model, observed, block, 0, block.replicates, scratch[0], scores[0].scores);
+            for (std::int32_t first = 0; first < block.replicates && !stopped(); first += chunkReplicates) {
+                const std::int32_t last = std::min(first + chunkReplicates, block.replicates);
+                scoreReplicates(model, observed, block, first, last, scratch[0], scores[0].scores);
+            }
         } else {
             // One thread first draws the next block, then all take small
             // chunks of this one as they come free, so that none waits long
@@ -70,7 +75,7 @@ FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& ob
             std::atomic_flag drawing = ATOMIC_FLAG_INIT;
             pool.runOnAll([&](unsigned worker) {
                 if (!drawing.test_and_set()) draws.drawAhead();
-                for (;;) {
+                while (!stopped()) {
                     const std::int32_t first = next.fetch_add(chunkReplicates);
                     if (first >= block.replicates) return;
                     const std::int32_t last = std::min(first + chunkReplicates, block.replicates);

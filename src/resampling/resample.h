@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -29,8 +30,10 @@ double exceedanceScore(double replicate, double observed);
 // phase is resolved; the frequency sets stay those of the observed data. The
 // replicates are shared out among the threads of `pool`; the result does not
 // depend on how many there are. Returns the p-values of the five statistics.
+// When `stop` is given and becomes non-zero, the replicates end within a few
+// dozen and the values returned mean nothing: the run is being given up.
 FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool);
+                              WorkerPool& pool, const std::atomic<int>* stop = nullptr);
 
 // Uses up the decisions of a window that is not analysed.
 void skipWindowDraws(ExchangeDraws& draws);

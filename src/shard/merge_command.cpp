@@ -11,6 +11,7 @@
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
+#include "io/staged_output.h"
 #include "output/loci_table.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
@@ -178,55 +179,54 @@ void appendPart(io::OutputUnit& unit, const std::string& path) {
     });
 }
 
-struct MergeOutputs {
-    io::OutputUnit console = io::OutputUnit::console();
-    io::OutputUnit transmission;
-    io::OutputUnit results;
-    std::optional<io::OutputUnit> table;
-};
-
 void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
     const Shard& first = shards.front();
     std::vector<output::LocusRow> loci;
     if (first.findPart(lociCopyName) && (!options.tablePath.empty() || !options.plotPath.empty())) {
         loci = output::readLociTable(first.path(lociCopyName));
     }
-    MergeOutputs out{io::OutputUnit::console(), io::OutputUnit::createNew(transmissionFileName, "\r\n"),
-                     io::OutputUnit::createNew(resultFileName, "\r\n"), std::nullopt};
+    // As in a run: the table and the figure first, under temporary names.
+    std::optional<io::StagedOutput> table, plot;
     if (!options.tablePath.empty()) {
-        out.table.emplace(io::OutputUnit::createNew(options.tablePath, "\n"));
-        output::appendTableHeader(out.table->text());
+        table.emplace(options.tableOnStandardOutput ? io::StagedOutput::standardOutput()
+                                                    : io::StagedOutput::beside(options.tablePath, "\n"));
+        output::appendTableHeader(table->unit().text());
     }
-    appendPart(out.console, first.path(preambleName));
+    if (!options.plotPath.empty()) plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+    io::OutputUnit console =
+        options.tableOnStandardOutput ? io::OutputUnit::standardError() : io::OutputUnit::console();
+    io::OutputUnit transmission = io::OutputUnit::createNew(transmissionFileName, "\r\n");
+    io::OutputUnit results = io::OutputUnit::createNew(resultFileName, "\r\n");
+
+    appendPart(console, first.path(preambleName));
     std::vector<report::WindowOutcome> windows;
     for (std::int32_t size = 1; size <= largestWindowSize(first.manifest.lociCount); ++size) {
-        for (io::OutputUnit* unit : {&out.console, &out.results, &out.transmission}) {
-            report::writeWindowSizeHeading(*unit, size);
-        }
-        for (io::OutputUnit* unit : {&out.console, &out.results}) report::writeStatisticsHeading(*unit);
+        for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
+        for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
         for (const Shard& shard : shards) {
-            appendPart(out.transmission, shard.path(partName(PartKind::transmission, size)));
-            appendPart(out.results, shard.path(partName(PartKind::results, size)));
-            appendPart(out.console, shard.path(partName(PartKind::console, size)));
+            appendPart(transmission, shard.path(partName(PartKind::transmission, size)));
+            appendPart(results, shard.path(partName(PartKind::results, size)));
+            appendPart(console, shard.path(partName(PartKind::console, size)));
             const std::string tablePart = shard.path(partName(PartKind::table, size));
-            if (out.table) appendPart(*out.table, tablePart);
-            if (!options.plotPath.empty()) {
-                std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
+            if (table) appendPart(table->unit(), tablePart);
+            if (plot) {
+                const std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }
-        out.console.flush();
+        console.flush();
     }
-    out.transmission.finish();
-    out.results.finish();
-    if (out.table) out.table->finish();
-    if (!options.plotPath.empty()) {
-        io::OutputUnit plot = io::OutputUnit::createNew(options.plotPath, "\n");
-        plot.text() = output::drawResultsPlot(windows, loci);
-        plot.finish();
+    transmission.finish();
+    results.finish();
+    if (table) table->unit().finish();
+    if (plot) {
+        plot->unit().text() = output::drawResultsPlot(windows, loci);
+        plot->unit().finish();
     }
-    report::writeStopLine(out.console);
-    out.console.flush();
+    if (table) table->publish();
+    if (plot) plot->publish();
+    report::writeStopLine(console);
+    console.flush();
 }
 
 }  // namespace
@@ -240,10 +240,7 @@ void runMerge(const MergeOptions& options) {
     checkCoverage(shards);
     for (const Shard& shard : shards) checkParts(shard);
     checkSharedParts(shards);
-    for (const std::string& path : {std::string(transmissionFileName), std::string(resultFileName), options.tablePath,
-                                    options.plotPath}) {
-        refuseExisting(path);
-    }
+    for (const char* report : {transmissionFileName, resultFileName}) refuseExisting(report);
     writeMerged(shards, options);
 }
 

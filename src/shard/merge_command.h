@@ -9,6 +9,8 @@ struct MergeOptions {
     std::vector<std::string> folders;  // one per shard, in any order
     std::string tablePath;             // --table; empty when not asked for
     std::string plotPath;              // --plot
+    // The table goes to standard output, and the console text to standard error.
+    bool tableOnStandardOutput = false;
 };
 
 // `triotdt merge`: puts the parts of the shards of one run together into
@@ -18,7 +20,8 @@ struct MergeOptions {
 // shards must belong to one input, one shard count and this version of the
 // program, cover every window exactly once, and have every part whole;
 // otherwise InputRefused names the shard, and nothing is written. Throws
-// RunError when an output exists already or cannot be written.
+// RunError when an output exists already or cannot be written; the table and
+// the figure are written under temporary names and take theirs at the end.
 void runMerge(const MergeOptions& options);
 
 }  // namespace triotdt::shard
