@@ -142,7 +142,7 @@ void addShardOptions(CLI::App& app, CommandLine& line) {
 void addMergeCommand(CLI::App& app, CommandLine& line) {
     CLI::App* merge = app.add_subcommand(
         "merge", "Put the shards of a run together: the reports, console, table and figure of the whole run");
-    merge->add_option("folders", line.mergeFolders, "The folders of all shards of the run, in any order")
+    merge->add_option("SHARD_DIR", line.mergeFolders, "The folders of all shards of the run, in any order")
         ->required()
         ->type_name("DIR...");
     merge->add_option("--table", line.tablePath, "Also write the results as a tab-separated table")->type_name("FILE");
