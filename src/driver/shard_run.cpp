@@ -1,9 +1,9 @@
 #include "driver/shard_run.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <ostream>
-#include <unistd.h>
 
 #include "driver/analysis.h"
 #include "driver/family_input.h"
@@ -62,9 +62,9 @@ void readRecordsOfLoci(io::TextReader& reader, FamilyData& data, LocusRange keep
     };
     for (std::int32_t f = 0; f < data.familyCount; ++f) {
         const std::string family = "family " + std::to_string(f + 1);
-        for (const auto& [who, table] : {std::pair{", father's record", &data.fatherAlleles},
-                                         std::pair{", mother's record", &data.motherAlleles},
-                                         std::pair{", child's record", &data.childAlleles}}) {
+        for (const auto& [who, table] :
+             {std::pair{", father's record", &data.fatherAlleles}, std::pair{", mother's record", &data.motherAlleles},
+              std::pair{", child's record", &data.childAlleles}}) {
             record.clear();
             reader.readIntegers(columns, family + who, record, describeAllele);
             keepLoci(*table);
@@ -113,8 +113,8 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         checkLociMatchInput(loci, head);
     }
 
-    shard::Manifest manifest{shard::programVersion(), inputSum, options.spec, lociCount,
-                             shard::windowsOfRange(range, lociCount), {}};
+    shard::Manifest manifest{
+        shard::programVersion(), inputSum, options.spec, lociCount, shard::windowsOfRange(range, lociCount), {}};
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.spec) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!lociText.empty()) writer.copyLociTable(lociText);
@@ -136,8 +136,8 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         });
     writer.finish();
     out << "shard " << options.spec.index << " of " << options.spec.count << ": "
-        << (range.empty() ? std::string("no loci") :
-                            "windows from loci " + std::to_string(range.first) + " to " + std::to_string(range.last))
+        << (range.empty() ? std::string("no loci")
+                          : "windows from loci " + std::to_string(range.first) + " to " + std::to_string(range.last))
         << ", " << windows << " windows; parts and manifest in " << folder << "/\n";
 }
 
@@ -157,7 +157,8 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
         // The family tables of the loci read, one record of the whole input
         // while reading, and room for the program and a window's tables.
         const shard::LocusRange held = shard::lociRead(range, lociCount);
-        const double alleles = 6.0 * static_cast<double>(families) * static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
+        const double alleles =
+            6.0 * static_cast<double>(families) * static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
         const double bytes = alleles * sizeof(decltype(head.fatherAlleles)::value_type) + 8.0 * lociCount;
         const auto megabytes = static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
         out << ++k << '\t' << range.first << '\t' << range.last << '\t' << windows << '\t'

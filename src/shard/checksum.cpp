@@ -1,8 +1,8 @@
 #include "shard/checksum.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "io/file_descriptor.h"
 #include "io/output_unit.h"

@@ -19,9 +19,7 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     }
 }
 
-std::string sumFields(const FileSum& sum) {
-    return std::to_string(sum.byteCount) + '\t' + hexChecksum(sum.checksum);
-}
+std::string sumFields(const FileSum& sum) { return std::to_string(sum.byteCount) + '\t' + hexChecksum(sum.checksum); }
 
 class ManifestParser {
 public:

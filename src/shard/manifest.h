@@ -20,8 +20,8 @@ struct PartRecord {
 
 // What a finished shard wrote, and of what: the last file a shard writes.
 struct Manifest {
-    std::string version;       // of the program that wrote the shard
-    FileSum input;             // tdtinput.dat
+    std::string version;  // of the program that wrote the shard
+    FileSum input;        // tdtinput.dat
     ShardSpec shard;
     std::int32_t lociCount = 0;
     std::vector<WindowSpan> windows;  // per window size, 1 to the largest

@@ -1,11 +1,11 @@
 #include "shard/merge_command.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <optional>
-#include <unistd.h>
 
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
@@ -32,8 +32,8 @@ struct Shard {
 
     std::string path(const std::string& part) const { return folder + "/" + part; }
     std::string name() const {
-        return "shard " + std::to_string(manifest.shard.index) + " of " + std::to_string(manifest.shard.count) +
-               " ('" + folder + "')";
+        return "shard " + std::to_string(manifest.shard.index) + " of " + std::to_string(manifest.shard.count) + " ('" +
+               folder + "')";
     }
     const PartRecord* findPart(const std::string& part) const {
         for (const PartRecord& record : manifest.parts) {
@@ -51,8 +51,7 @@ Shard readShard(const std::string& folder) {
     const std::string path = folder + "/" + manifestName;
     if (::access(folder.c_str(), F_OK) != 0) refuse("shard folder '" + folder + "' does not exist");
     if (::access(path.c_str(), F_OK) != 0) {
-        refuse("shard folder '" + folder + "' has no " + manifestName +
-               ": that shard did not finish (run it again)");
+        refuse("shard folder '" + folder + "' has no " + manifestName + ": that shard did not finish (run it again)");
     }
     return Shard{folder, parseManifest(readFileText(path), path)};
 }
@@ -86,8 +85,9 @@ std::vector<Shard> orderShards(std::vector<Shard> shards) {
     std::map<std::int32_t, Shard*> byIndex;
     for (Shard& shard : shards) {
         const auto [at, added] = byIndex.emplace(shard.manifest.shard.index, &shard);
-        if (!added) refuse("shard " + std::to_string(at->first) + " of " + std::to_string(count) +
-                           " is given twice: '" + at->second->folder + "' and '" + shard.folder + "'");
+        if (!added)
+            refuse("shard " + std::to_string(at->first) + " of " + std::to_string(count) + " is given twice: '" +
+                   at->second->folder + "' and '" + shard.folder + "'");
     }
     std::string missing;
     for (std::int32_t k = 1; k <= count; ++k) {

@@ -1,10 +1,10 @@
 #include "shard/shard_parts.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "io/run_error.h"
 
@@ -52,7 +52,9 @@ void removeIfThere(const std::string& path) {
 
 }  // namespace
 
-std::string partName(PartKind kind, std::int32_t size) { return "size" + std::to_string(size) + "." + kindSuffix(kind); }
+std::string partName(PartKind kind, std::int32_t size) {
+    return "size" + std::to_string(size) + "." + kindSuffix(kind);
+}
 
 std::string defaultShardFolder(const ShardSpec& spec) {
     return "shard-" + std::to_string(spec.index) + "-of-" + std::to_string(spec.count);

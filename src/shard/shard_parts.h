@@ -13,8 +13,7 @@ namespace triotdt::shard {
 // A shard's piece of each output, per window size: the windows of that size
 // it analysed, as a whole run writes them.
 enum class PartKind { transmission, results, console, table };
-inline constexpr PartKind partKinds[] = {PartKind::transmission, PartKind::results, PartKind::console,
-                                         PartKind::table};
+inline constexpr PartKind partKinds[] = {PartKind::transmission, PartKind::results, PartKind::console, PartKind::table};
 
 // "size3.tdttran.txt", "size3.tdtout.txt", "size3.console.txt", "size3.table.tsv".
 std::string partName(PartKind kind, std::int32_t size);

@@ -107,8 +107,7 @@ TEST(ShardsMerged, ShardsCuttingWindowsOfEverySize) {
 // Loci 1 and 2 have 46341 alleles each: every window holding both has too
 // many haplotypes to number and is skipped, but its draws are used up.
 TEST(ShardsMerged, WindowsSkippedForTooManyHaplotypes) {
-    haplotype::FamilyData data =
-        test::randomTrios(5, 6, {46341, 46341, 1, 1, 1, 1, 1, 1, 2, 3, 2, 2, 2, 2});
+    haplotype::FamilyData data = test::randomTrios(5, 6, {46341, 46341, 1, 1, 1, 1, 1, 1, 2, 3, 2, 2, 2, 2});
     data.replicateCount = 30;
     expectShardsMergeToWholeRun(inputText(data));
 }
@@ -135,8 +134,7 @@ protected:
 TEST_F(MergeRefuses, AMissingShard) {
     expectRefused({"shard-1-of-3", "shard-3-of-3"}, "shard(s) 2 of 3 missing");
     fs::remove(folder / "shard-2-of-3" / "manifest.tsv");
-    expectRefused({"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"},
-                  "shard folder 'shard-2-of-3' has no manifest.tsv");
+    expectRefused({"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"}, "shard folder 'shard-2-of-3' has no manifest.tsv");
 }
 
 TEST_F(MergeRefuses, ARepeatedShard) {

@@ -66,8 +66,7 @@ TEST(ShardPlan, ShardsHaveAboutEqualWork) {
     const double largest = *std::max_element(work.begin(), work.end());
     for (const std::int32_t shards : {2, 3, 7, 64}) {
         for (const LocusRange& range : planShards(work, shards)) {
-            const double shardWork =
-                std::accumulate(work.begin() + range.first - 1, work.begin() + range.last, 0.0);
+            const double shardWork = std::accumulate(work.begin() + range.first - 1, work.begin() + range.last, 0.0);
             EXPECT_LE(std::abs(shardWork - total / shards), largest) << shards << " shards";
         }
     }
@@ -75,9 +74,8 @@ TEST(ShardPlan, ShardsHaveAboutEqualWork) {
 
 TEST(ShardPlan, WorkFollowsTheWindowsAndFamilies) {
     // Three loci: locus 1 begins windows of 1, 2 and 3 loci, locus 3 only one.
-    const std::vector<double> work = workByFirstLocus(3, 10, [](std::int32_t, std::int32_t start) {
-        return start == 2 ? 4 : 9;
-    });
+    const std::vector<double> work =
+        workByFirstLocus(3, 10, [](std::int32_t, std::int32_t start) { return start == 2 ? 4 : 9; });
     ASSERT_EQ(work.size(), 3u);
     EXPECT_EQ(work[0], 3 * windowWork(9, 10));
     EXPECT_EQ(work[1], 2 * windowWork(4, 10));
