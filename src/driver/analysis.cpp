@@ -11,8 +11,8 @@
 #include <system_error>
 #include <thread>
 
-#include "driver/family_input.h"
 #include "driver/interruption.h"
+#include "input/family_input.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
@@ -37,6 +37,10 @@ using window::PreparedWindow;
 using window::prepareWindow;
 
 using io::inputFileName;
+using input::describeUnusableInput;
+using input::findUnusableInput;
+using input::InputProblems;
+using input::readFamilyData;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
 

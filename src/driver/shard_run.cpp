@@ -6,9 +6,9 @@
 #include <ostream>
 
 #include "driver/analysis.h"
-#include "driver/family_input.h"
 #include "driver/interruption.h"
 #include "driver/run_command.h"
+#include "input/family_input.h"
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -25,6 +25,7 @@ namespace {
 using haplotype::FamilyData;
 using shard::LocusRange;
 
+using input::findUnusableInput;
 using io::inputFileName;
 
 // The counts at the head of the input, read with the statements of
@@ -84,8 +85,8 @@ std::vector<double> workOf(const FamilyData& head) {
 // instead, so that the message names every place as a whole run would.
 [[noreturn]] void refuseAsWholeRun() {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const InputProblems problems = findUnusableInput(readFamilyData(reader));
-    throw io::InputRefused(describeUnusableInput(inputFileName, problems));
+    const input::InputProblems problems = findUnusableInput(input::readFamilyData(reader));
+    throw io::InputRefused(input::describeUnusableInput(inputFileName, problems));
 }
 
 }  // namespace

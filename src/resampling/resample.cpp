@@ -17,15 +17,16 @@ constexpr std::int32_t chunkReplicates = 4 * static_cast<std::int32_t>(lanes);
 
 // Each thread's score sums, on a cache line of their own.
 struct alignas(64) ThreadScores {
-    FiveStatistics scores{};
+    statistics::FiveStatistics scores{};
 };
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
-void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, const DrawBlock& block,
-                     std::int32_t first, std::int32_t last, statistics::StatisticsScratch& scratch, FiveStatistics& scores) {
+void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
+                     const DrawBlock& block, std::int32_t first, std::int32_t last,
+                     statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
     statistics::Versions versions[lanes];
     double punamb[lanes];
-    FiveStatistics sum{};  // kept local, so that threads do not share a cache line
+    statistics::FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
         for (std::size_t j = 0; j < sets; ++j) {
@@ -49,8 +50,9 @@ double exceedanceScore(double replicate, double observed) {
     return replicate > observed ? 1.0 : 0.0;
 }
 
-FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool, const std::atomic<int>* stop) {
+statistics::FiveStatistics resampleWindow(const statistics::WindowModel& model,
+                                          const statistics::FiveStatistics& observed, ExchangeDraws& draws,
+                                          WorkerPool& pool, const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     const unsigned threads = pool.size();
     std::vector<statistics::StatisticsScratch> scratch;
@@ -88,7 +90,7 @@ FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& ob
     }
     // Scores are multiples of one half far below 2^53, so their sum is exact
     // in any order: the p-values do not depend on which thread scored what.
-    FiveStatistics pValues{};
+    statistics::FiveStatistics pValues{};
     for (std::size_t s = 0; s < pValues.size(); ++s) {
         double count = 0.0;
         for (const ThreadScores& part : scores) count += part.scores[s];

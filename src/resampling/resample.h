@@ -13,9 +13,6 @@
 
 namespace triotdt::resampling {
 
-using statistics::FiveStatistics;
-using statistics::WindowModel;
-
 // A replicate statistic within this distance of the observed one is a tie.
 // It is the single-precision number nearest to 1.0E-6, used as a double.
 constexpr double tieTolerance = 9.999999974752427e-07;
@@ -32,8 +29,9 @@ double exceedanceScore(double replicate, double observed);
 // depend on how many there are. Returns the p-values of the five statistics.
 // When `stop` is given and becomes non-zero, the replicates end within a few
 // dozen and the values returned mean nothing: the run is being given up.
-FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool, const std::atomic<int>* stop = nullptr);
+statistics::FiveStatistics resampleWindow(const statistics::WindowModel& model,
+                                          const statistics::FiveStatistics& observed, ExchangeDraws& draws,
+                                          WorkerPool& pool, const std::atomic<int>* stop = nullptr);
 
 // Uses up the decisions of a window that is not analysed.
 void skipWindowDraws(ExchangeDraws& draws);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/family_input.h"
 #include "support/program_run.h"
 #include "support/random_trios.h"
 #include "support/test_support.h"
@@ -20,20 +21,7 @@ using test::ScratchFolder;
 
 const fs::path cases = TRIOTDT_E2E_CASES;
 
-std::string inputText(const haplotype::FamilyData& data) {
-    std::string text = std::to_string(data.familyCount) + "\n" + std::to_string(data.replicateCount) + "\n" +
-                       std::to_string(data.lociCount) + "\n";
-    for (const std::int32_t count : data.alleleCount) text += std::to_string(count) + " ";
-    text += "\n";
-    const std::size_t columns = 2 * static_cast<std::size_t>(data.lociCount);
-    for (std::size_t f = 0; f < static_cast<std::size_t>(data.familyCount); ++f) {
-        for (const auto* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
-            for (std::size_t j = 0; j < columns; ++j) text += std::to_string((*table)[f * columns + j]) + " ";
-            text += "\n";
-        }
-    }
-    return text;
-}
+std::string inputText(const haplotype::FamilyData& data) { return input::formatFamilyData(data); }
 
 std::string shardFolder(int k, int n) { return "shard-" + std::to_string(k) + "-of-" + std::to_string(n); }
 
