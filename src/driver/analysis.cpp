@@ -42,8 +42,6 @@ using input::describeUnusableInput;
 using input::findUnusableInput;
 using input::InputProblems;
 using input::readFamilyData;
-
-constexpr std::int32_t largestWindow = 7;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
 
@@ -56,45 +54,45 @@ struct Units {
 
 // Writes the console text gathered so far, with whatever else is drawn on
 // the console stepping aside meanwhile.
-void flushConsole(Units& units) {
-    const std::string& text = units.console.text();
+void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
+    const std::string& text = console.text();
     if (text.empty()) return;
     const bool lineOpen = text.back() != '\n';
-    if (units.turn.before) units.turn.before();
-    units.console.flush();
-    if (units.turn.after) units.turn.after(lineOpen);
+    if (turn && turn->before) turn->before();
+    console.flush();
+    if (turn && turn->after) turn->after(lineOpen);
 }
 
 // Resamples a prepared window and writes all its lines, in their order.
 // Returns false, with the result lines unwritten, when a signal stopped the
 // resampling.
 bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
-                  Units& units, WindowOutcome& outcome) {
+                  const SizeUnits& units, WindowOutcome& outcome) {
     const Window& window = prepared.window;
     outcome.start = window.start;
     outcome.size = window.size;
     outcome.haplotypeCount = window.haplotypeCount;
     if (window.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(units.console, window.haplotypeCount);
+        report::writeHaplotypeLimitMessage(*units.console, window.haplotypeCount);
     }
     if (prepared.skipped()) {
-        report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), window.haplotypeCount);
+        report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
         resampling::skipWindowDraws(draws);
         outcome.skipped = true;
         return true;
     }
     const frequency::WindowFrequencies& frequencies = prepared.frequencies;
-    if (!frequencies.emConverged) report::writeEmWarning(units.console);
-    report::writeTransmissionBlock(units.transmission, window, prepared.phases, frequencies.counts,
+    if (!frequencies.emConverged) report::writeEmWarning(*units.console);
+    report::writeTransmissionBlock(*units.transmission, window, prepared.phases, frequencies.counts,
                            frequencies.sets.haplotypeFreq);
 
     const statistics::FiveStatistics pValues =
         resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool, &interruptionFlag());
     if (interruptingSignal() != 0) return false;
-    for (io::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {units.results, units.console}) {
         report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
     }
-    for (io::OutputUnit* unit : {&units.results, &units.console}) {
+    for (io::OutputUnit* unit : {units.results, units.console}) {
         report::writeStatisticLine(*unit, prepared.observed);
     }
     outcome.families = prepared.phases.familyCount();
@@ -105,65 +103,59 @@ bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     return true;
 }
 
-struct WindowPlace {
-    std::int32_t size = 1;
-    std::int32_t start = 1;
-};
-
-// The window after `place` in report order: every start of one size, then the next size.
-std::optional<WindowPlace> nextWindow(const FamilyData& data, WindowPlace place) {
-    if (place.start < data.lociCount - place.size + 1) return WindowPlace{place.size, place.start + 1};
-    if (place.size < std::min(data.lociCount, largestWindow)) return WindowPlace{place.size + 1, 1};
-    return std::nullopt;
+// A window of `size` loci from `start` (a locus of the input) prepared from
+// `data`, which holds the input's loci from `firstLocusHeld` on.
+std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int32_t firstLocusHeld,
+                                                std::int32_t size, std::int32_t start) {
+    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, size, start - firstLocusHeld + 1);
+    prepared->window.start = start;
+    return prepared;
 }
 
-void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
-    RunInterrupted progress;
-    progress.windowCount = countWindows(data.lociCount);
-    const auto stopIfAsked = [&progress] {
-        progress.signal = interruptingSignal();
-        if (progress.signal != 0) throw progress;
-    };
-    stopIfAsked();
-    if (data.lociCount <= 0) return;
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, progress.windowCount);
-    resampling::WorkerPool pool(threads);
-    if (pool.shortfall() > 0) {
-        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
-                  << pool.size() << ".\n";
+// Where a run stands, for the message when a signal stops it.
+struct RunProgress {
+    RunInterrupted state;
+
+    void stopIfAsked() {
+        state.signal = interruptingSignal();
+        if (state.signal != 0) throw state;
     }
-    std::optional<WindowPlace> place = WindowPlace{};
-    std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
-    while (place) {
-        stopIfAsked();
-        if (place->start == 1) {
-            for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-                report::writeWindowSizeHeading(*unit, place->size);
-            }
-            for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        }
-        // With threads to spare, the next window is prepared meanwhile.
-        const std::optional<WindowPlace> following = nextWindow(data, *place);
+};
+
+// The windows of one size and span, in order, from the stream position of the
+// first; each is prepared while the one before it resamples when there are
+// threads to spare.
+void analyseSpan(const FamilyData& data, const WindowSelection& selection, const shard::WindowSpan& span,
+                 resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units,
+                 const WindowObserver& observer, RunProgress& progress) {
+    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, span.windowCount(),
+                                    shard::windowIndex(selection.lociCount, span.size, span.firstStart));
+    const auto prepare = [&](std::int32_t start) {
+        return prepareWindowOf(data, selection.firstLocusHeld, span.size, start);
+    };
+    std::unique_ptr<PreparedWindow> current = prepare(span.firstStart);
+    for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
+        progress.stopIfAsked();
+        const bool more = start < span.lastStart;
         std::future<std::unique_ptr<PreparedWindow>> ahead;
-        if (following && threads > 1) {
+        if (more && threads > 1) {
             try {
-                ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
+                ahead = std::async(std::launch::async, prepare, start + 1);
             } catch (const std::system_error&) {
                 // No thread to spare after all: the window is prepared in turn.
             }
         }
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
-        if (!finishWindow(*current, draws, pool, units, outcome)) stopIfAsked();
-        flushConsole(units);
-        progress.lastStart = place->start;
-        progress.lastSize = place->size;
-        ++progress.windowsDone;
+        if (!finishWindow(*current, draws, pool, units, outcome)) progress.stopIfAsked();
+        flushConsole(*units.console, units.turn);
+        progress.state.lastStart = start;
+        progress.state.lastSize = span.size;
+        ++progress.state.windowsDone;
         if (observer) observer(outcome);
-        units.results.flushIfLarge();
-        units.transmission.flushIfLarge();
-        if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
-        place = following;
+        units.results->flushIfLarge();
+        units.transmission->flushIfLarge();
+        if (more) current = ahead.valid() ? ahead.get() : prepare(start + 1);
     }
 }
 
@@ -191,8 +183,26 @@ unsigned chooseThreads(unsigned requested) {
 
 std::int64_t countWindows(std::int32_t lociCount) {
     std::int64_t count = 0;
-    for (std::int32_t size = 1; size <= std::min(lociCount, largestWindow); ++size) count += lociCount - size + 1;
+    for (std::int32_t size = 1; size <= shard::largestWindowSize(lociCount); ++size) count += lociCount - size + 1;
     return count;
+}
+
+void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
+                    const UnitsOfSize& unitsOf, const WindowObserver& observer) {
+    RunProgress progress;
+    for (const shard::WindowSpan& span : selection.spans) progress.state.windowCount += span.windowCount();
+    progress.stopIfAsked();
+    if (progress.state.windowCount == 0) return;
+    threads = chooseThreads(threads);
+    resampling::WorkerPool pool(threads);
+    if (pool.shortfall() > 0) {
+        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
+                  << pool.size() << ".\n";
+    }
+    for (const shard::WindowSpan& span : selection.spans) {
+        if (span.windowCount() == 0) continue;
+        analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer, progress);
+    }
 }
 
 InputRead readInput() {
@@ -225,8 +235,17 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
 
     const std::int64_t missingGenotypes = countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
+    const std::int32_t lociCount = std::max(data.lociCount, 0);
+    const WindowSelection every{lociCount, shard::windowsOfRange(shard::LocusRange{1, lociCount}, lociCount), 1};
+    const auto headings = [&units](std::int32_t size) {
+        for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
+            report::writeWindowSizeHeading(*unit, size);
+        }
+        for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
+        return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
+    };
     try {
-        analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+        analyseWindows(data, every, options.threads, headings, observer);
     } catch (const RunInterrupted& stopped) {
         markInterrupted(units, stopped);
         throw;
@@ -238,7 +257,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     units.results.finish();
     if (completeOutputs) completeOutputs();
     report::writeStopLine(units.console);
-    flushConsole(units);
+    flushConsole(units.console, &turn);
 }
 
 }  // namespace triotdt::driver

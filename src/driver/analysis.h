@@ -5,10 +5,12 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "haplotype/family_data.h"
-
+#include "io/output_unit.h"
 #include "report/window_outcome.h"
+#include "shard/shard_plan.h"
 
 namespace triotdt::driver {
 
@@ -64,5 +66,28 @@ InputRead readInput();
 void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
                  const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
+// Which windows are analysed: all of a whole run, or those of a shard.
+struct WindowSelection {
+    std::int32_t lociCount = 0;            // of the input: it numbers the windows in report order
+    std::vector<shard::WindowSpan> spans;  // per window size, smallest first
+    std::int32_t firstLocusHeld = 1;       // the input's locus that is locus 1 of the family data
+};
+
+// Where the lines of the windows of one size go.
+struct SizeUnits {
+    io::OutputUnit* console;
+    io::OutputUnit* transmission;
+    io::OutputUnit* results;
+    const ConsoleTurn* turn = nullptr;  // when the console is standard output
+};
+// Called before the first window of each size that has windows to analyse.
+using UnitsOfSize = std::function<SizeUnits(std::int32_t size)>;
+
+// Analyses the windows of `selection`, each with the random draws of its
+// place in a whole run, and writes their lines to the units that `unitsOf`
+// gives for their size. `observer`, when given, sees every window in report
+// order. Throws RunInterrupted when a caught signal stops it.
+void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, unsigned threads,
+                    const UnitsOfSize& unitsOf, const WindowObserver& observer);
 
 }  // namespace triotdt::driver

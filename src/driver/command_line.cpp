@@ -110,6 +110,50 @@ void addGeneralOptions(CLI::App& app, CommandLine& line) {
         ->type_name("DIR");
 }
 
+const CLI::Validator shardSpec(
+    [](const std::string& text) {
+        return shard::parseShardSpec(text) ? std::string()
+                                           : "'" + text + "' is not K/N, shard K of N, with 1 <= K <= N <= " +
+                                                 std::to_string(shard::maxShardCount);
+    },
+    "");
+
+const CLI::Validator shardCount(
+    [](const std::string& text) {
+        return shard::parseShardSpec("1/" + text) ? std::string()
+                                                  : "'" + text + "' is not a number of shards from 1 to " +
+                                                        std::to_string(shard::maxShardCount);
+    },
+    "");
+
+void addShardOptions(CLI::App& app, CommandLine& line) {
+    app.add_option_function<std::string>(
+           "--shard", [&line](const std::string& text) { line.shard = shard::parseShardSpec(text); },
+           "Analyse only shard K of N (windows by first locus) and write its parts into shard-K-of-N/")
+        ->type_name("K/N")
+        ->check(shardSpec);
+    app.add_option("--shard-dir", line.shardFolder, "With --shard: write the parts into DIR instead")
+        ->type_name("DIR");
+    app.add_option("--shard-plan", line.shardPlanCount,
+                   "Print the loci, windows, work and memory of each of N shards, and exit")
+        ->type_name("N")
+        ->check(shardCount);
+}
+
+// `triotdt merge DIR...`, with the table and the figure of the merged run.
+void addMergeCommand(CLI::App& app, CommandLine& line) {
+    CLI::App* merge = app.add_subcommand(
+        "merge", "Put the shards of a run together: the reports, console, table and figure of the whole run");
+    merge->add_option("SHARD_DIR", line.mergeFolders, "The folders of all shards of the run, in any order")
+        ->required()
+        ->type_name("DIR...");
+    merge->add_option("--table", line.tablePath, "Also write the results as a tab-separated table")->type_name("FILE");
+    merge->add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
+        ->type_name("FILE.svg")
+        ->check(svgFile);
+    merge->parse_complete_callback([&line] { line.command = Command::merge; });
+}
+
 void addAnalysisOptions(CLI::App& app, CommandLine& line) {
     app.add_option("--threads", line.run.threads, "Threads for the replicates; 0, the default, means one per core")
         ->type_name("N")
@@ -133,15 +177,31 @@ void configure(CLI::App& app, CommandLine& line) {
         "import", "Write tdtinput.dat and tdtloci.tsv from PLINK files, or from a VCF or BCF with a pedigree");
     import::addImportOptions(*importCommand, line.importOptions);
     importCommand->parse_complete_callback([&line] { line.command = Command::import; });
+    addShardOptions(app, line);
+    addMergeCommand(app, line);
 }
 
 void checkCombinations(const CLI::App& app, const CommandLine& line) {
     if (!line.tablePath.empty() && line.tablePath == line.plotPath) {
         throw CLI::ValidationError("--table and --plot", "they name the same file");
     }
-    const bool analysisOptions = app.get_option("--threads")->count() > 0 || !line.tablePath.empty() || !line.plotPath.empty();
+    const bool threadsGiven = app.get_option("--threads")->count() > 0;
+    const bool sharding = line.shard || !line.shardFolder.empty() || line.shardPlanCount > 0;
+    const bool analysisOptions = threadsGiven || !line.tablePath.empty() || !line.plotPath.empty() || sharding;
     if (line.command == Command::import && analysisOptions) {
-        throw CLI::ValidationError("--threads, --table and --plot", "they belong to the analysis, not to import");
+        throw CLI::ValidationError("--threads, --table, --plot and the shard options",
+                                   "they belong to the analysis, not to import");
+    }
+    if (line.command == Command::merge && (threadsGiven || sharding)) {
+        throw CLI::ValidationError("--threads and the shard options", "they belong to the analysis, not to merge");
+    }
+    if (line.shard && (!line.tablePath.empty() || !line.plotPath.empty())) {
+        throw CLI::ValidationError("--table and --plot", "the table and the figure of a sharded run are written by "
+                                                         "'triotdt merge'");
+    }
+    if (!line.shardFolder.empty() && !line.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
+    if (line.shardPlanCount > 0 && (line.shard || !line.tablePath.empty() || !line.plotPath.empty())) {
+        throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");
     }
 }
 

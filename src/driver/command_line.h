@@ -4,14 +4,17 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "driver/analysis.h"
 #include "import/import_command.h"
+#include "shard/shard_plan.h"
 
 namespace triotdt::driver {
 
-// What the program is asked to do: the analysis, or `triotdt import`.
-enum class Command { analyse, import };
+// What the program is asked to do: the analysis (whole or a shard), `triotdt
+// import`, or `triotdt merge`.
+enum class Command { analyse, import, merge };
 
 struct CommandLine {
     Command command = Command::analyse;
@@ -20,6 +23,10 @@ struct CommandLine {
     std::string tablePath;  // --table; empty when not asked for
     std::string plotPath;   // --plot
     import::ImportOptions importOptions;
+    std::optional<shard::ShardSpec> shard;  // --shard K/N
+    std::string shardFolder;                // --shard-dir; empty: shard-K-of-N
+    std::int32_t shardPlanCount = 0;        // --shard-plan N; 0 when not asked for
+    std::vector<std::string> mergeFolders;  // the shard folders of `triotdt merge`
 };
 
 // The outcome of parsing: the command line to run, or, when parsing settled

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <unistd.h>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "driver/output_paths.h"
 #include "input/family_input.h"
 #include "driver/progress.h"
+#include "driver/shard_run.h"
 #include "output/loci_table.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -18,6 +20,7 @@
 #include "io/run_error.h"
 #include "io/staged_output.h"
 #include "io/text_reader.h"
+#include "shard/merge_command.h"
 
 namespace triotdt::driver {
 namespace {
@@ -31,6 +34,8 @@ void changeFolder(const std::string& folder) {
                                std::string("cannot change into it: ") + std::strerror(errno));
     }
 }
+
+}  // namespace
 
 void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
     const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
@@ -46,6 +51,8 @@ void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplot
         }
     }
 }
+
+namespace {
 
 // Marker names and positions for the table and the figure, when tdtloci.tsv
 // lies beside the input. Windows must not join chromosomes, so loci of
@@ -149,10 +156,21 @@ int runCommand(const CommandLine& line) {
     switch (line.command) {
         case Command::import:
             return import::runImport(line.importOptions);
+        case Command::merge:
+            checkOutputPaths(line.tablePath, line.plotPath);
+            shard::runMerge(shard::MergeOptions{line.mergeFolders, line.tablePath, line.plotPath,
+                                                !line.tablePath.empty() && namesStandardOutput(line.tablePath)});
+            return 0;
         case Command::analyse:
             break;
     }
-    runAnalysisCommand(line);
+    if (line.shardPlanCount > 0) {
+        printShardPlan(line.shardPlanCount, std::cout);
+    } else if (line.shard) {
+        runShard(ShardOptions{*line.shard, line.shardFolder, line.run.threads}, std::cout);
+    } else {
+        runAnalysisCommand(line);
+    }
     return 0;
 }
 

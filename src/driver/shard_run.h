@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "shard/shard_plan.h"
+
+namespace triotdt::driver {
+
+struct ShardOptions {
+    shard::ShardSpec spec;
+    std::string folder;    // where the parts go; empty: shard-K-of-N
+    unsigned threads = 0;  // as for a whole run
+};
+
+// `triotdt --shard K/N`: analyses the windows whose first locus lies in the
+// K-th of the N locus ranges of the shard plan, each with the random draws of
+// its place in a whole run, and writes their lines, as parts, into the
+// shard's folder, then the manifest. Reads only the loci those windows
+// cover. Never creates tdttran.txt or tdtout.txt. Says on `out` what it did.
+void runShard(const ShardOptions& options, std::ostream& out);
+
+// `triotdt --shard-plan N`: one tab-separated row per shard, with a header:
+// its loci, its windows, its work (a family in a replicate of a window) and
+// an estimate of the memory it needs in MB, for a cluster job's resources.
+void printShardPlan(std::int32_t shardCount, std::ostream& out);
+
+}  // namespace triotdt::driver

@@ -1,0 +1,128 @@
+#include "shard/manifest.h"
+
+#include <charconv>
+
+#include "io/run_error.h"
+
+namespace triotdt::shard {
+namespace {
+
+constexpr const char* firstLine = "triotdt shard manifest";
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+std::string sumFields(const FileSum& sum) { return std::to_string(sum.byteCount) + '\t' + hexChecksum(sum.checksum); }
+
+class ManifestParser {
+public:
+    ManifestParser(std::string_view text, const std::string& where) : text_(text), where_(where) {}
+
+    Manifest parse() {
+        Manifest manifest;
+        expectLine(firstLine);
+        manifest.version = std::string(field("version", 1).at(0));
+        const auto input = field("input", 3);
+        if (input[0] != "tdtinput.dat") fail("the input is not tdtinput.dat");
+        manifest.input = fileSum(input[1], input[2]);
+        const auto shard = field("shard", 2);
+        manifest.shard = ShardSpec{integer(shard[0]), integer(shard[1])};
+        manifest.lociCount = integer(field("loci", 1)[0]);
+        for (std::int32_t size = 1; size <= largestWindowSize(manifest.lociCount); ++size) {
+            const auto span = field("windows", 3);
+            manifest.windows.push_back(WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
+            if (manifest.windows.back().size != size) fail("the window sizes are out of turn");
+        }
+        for (;;) {
+            const std::vector<std::string_view> fields = nextLine();
+            if (fields.size() == 1 && fields[0] == "end") break;
+            if (fields.size() != 4 || fields[0] != "part") fail("expected a part or the end");
+            manifest.parts.push_back(PartRecord{std::string(fields[1]), fileSum(fields[2], fields[3])});
+        }
+        if (!text_.empty()) fail("there is text after the end");
+        return manifest;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& why) const {
+        throw io::InputRefused(where_ + ", line " + std::to_string(line_) + ": " + why + "\n");
+    }
+
+    std::vector<std::string_view> nextLine() {
+        const std::size_t end = text_.find('\n');
+        if (end == std::string_view::npos) {
+            ++line_;
+            fail("the manifest is cut short");
+        }
+        const std::string_view line = text_.substr(0, end);
+        text_.remove_prefix(end + 1);
+        ++line_;
+        return splitFields(line);
+    }
+
+    void expectLine(std::string_view wanted) {
+        const std::vector<std::string_view> fields = nextLine();
+        if (fields.size() != 1 || fields[0] != wanted) fail("this is not a shard manifest");
+    }
+
+    // The values of a line "KEY<TAB>value...", with exactly `count` values.
+    std::vector<std::string_view> field(std::string_view key, std::size_t count) {
+        std::vector<std::string_view> fields = nextLine();
+        if (fields.empty() || fields[0] != key || fields.size() != count + 1) {
+            fail("expected '" + std::string(key) + "' with " + std::to_string(count) + " value(s)");
+        }
+        fields.erase(fields.begin());
+        return fields;
+    }
+
+    std::int32_t integer(std::string_view text) const {
+        std::int32_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+            fail("'" + std::string(text) + "' is not a whole number");
+        }
+        return value;
+    }
+
+    FileSum fileSum(std::string_view bytes, std::string_view checksum) const {
+        FileSum sum;
+        const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), sum.byteCount);
+        if (error != std::errc() || end != bytes.data() + bytes.size() || bytes.empty()) {
+            fail("'" + std::string(bytes) + "' is not a byte count");
+        }
+        if (!parseHexChecksum(checksum, sum.checksum)) fail("'" + std::string(checksum) + "' is not a checksum");
+        return sum;
+    }
+
+    std::string_view text_;
+    const std::string& where_;
+    std::int64_t line_ = 0;
+};
+
+}  // namespace
+
+std::string formatManifest(const Manifest& manifest) {
+    std::string text = std::string(firstLine) + '\n';
+    text += "version\t" + manifest.version + '\n';
+    text += "input\ttdtinput.dat\t" + sumFields(manifest.input) + '\n';
+    text += "shard\t" + std::to_string(manifest.shard.index) + '\t' + std::to_string(manifest.shard.count) + '\n';
+    text += "loci\t" + std::to_string(manifest.lociCount) + '\n';
+    for (const WindowSpan& span : manifest.windows) {
+        text += "windows\t" + std::to_string(span.size) + '\t' + std::to_string(span.firstStart) + '\t' +
+                std::to_string(span.lastStart) + '\n';
+    }
+    for (const PartRecord& part : manifest.parts) text += "part\t" + part.name + '\t' + sumFields(part.sum) + '\n';
+    text += "end\n";
+    return text;
+}
+
+Manifest parseManifest(std::string_view text, const std::string& where) { return ManifestParser(text, where).parse(); }
+
+}  // namespace triotdt::shard

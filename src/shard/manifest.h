@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shard/checksum.h"
+#include "shard/shard_plan.h"
+
+namespace triotdt::shard {
+
+// A part of a shard: a file of its folder, with the bytes it must have.
+struct PartRecord {
+    std::string name;
+    FileSum sum;
+
+    friend bool operator==(const PartRecord&, const PartRecord&) = default;
+};
+
+// What a finished shard wrote, and of what: the last file a shard writes.
+struct Manifest {
+    std::string version;  // of the program that wrote the shard
+    FileSum input;        // tdtinput.dat
+    ShardSpec shard;
+    std::int32_t lociCount = 0;
+    std::vector<WindowSpan> windows;  // per window size, 1 to the largest
+    std::vector<PartRecord> parts;
+
+    friend bool operator==(const Manifest&, const Manifest&) = default;
+};
+
+inline constexpr const char* manifestName = "manifest.tsv";
+
+// Tab-separated lines, LF line ends:
+//   triotdt shard manifest
+//   version  0.1.0
+//   input    tdtinput.dat  BYTES  CHECKSUM
+//   shard    K  N
+//   loci     LOCI
+//   windows  SIZE  FIRST_START  LAST_START     (one line per window size)
+//   part     NAME  BYTES  CHECKSUM             (one line per part)
+//   end
+std::string formatManifest(const Manifest& manifest);
+
+// Throws InputRefused naming `where` and the line for anything else,
+// including a manifest cut short (no "end" line).
+Manifest parseManifest(std::string_view text, const std::string& where);
+
+}  // namespace triotdt::shard

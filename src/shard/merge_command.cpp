@@ -1,0 +1,247 @@
+#include "shard/merge_command.h"
+
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "io/file_descriptor.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
+#include "io/staged_output.h"
+#include "output/loci_table.h"
+#include "output/results_plot.h"
+#include "output/results_table.h"
+#include "report/reports.h"
+#include "shard/manifest.h"
+#include "shard/shard_parts.h"
+#include "shard/table_rows.h"
+
+namespace triotdt::shard {
+namespace {
+
+using io::resultFileName;
+using io::transmissionFileName;
+
+struct Shard {
+    std::string folder;
+    Manifest manifest;
+
+    std::string path(const std::string& part) const { return folder + "/" + part; }
+    std::string name() const {
+        return "shard " + std::to_string(manifest.shard.index) + " of " + std::to_string(manifest.shard.count) + " ('" +
+               folder + "')";
+    }
+    const PartRecord* findPart(const std::string& part) const {
+        for (const PartRecord& record : manifest.parts) {
+            if (record.name == part) return &record;
+        }
+        return nullptr;
+    }
+};
+
+[[noreturn]] void refuse(const std::string& why) {
+    throw io::InputRefused("triotdt merge: " + why + "; nothing was written\n");
+}
+
+Shard readShard(const std::string& folder) {
+    const std::string path = folder + "/" + manifestName;
+    if (::access(folder.c_str(), F_OK) != 0) refuse("shard folder '" + folder + "' does not exist");
+    if (::access(path.c_str(), F_OK) != 0) {
+        refuse("shard folder '" + folder + "' has no " + manifestName + ": that shard did not finish (run it again)");
+    }
+    return Shard{folder, parseManifest(readFileText(path), path)};
+}
+
+std::string describeInput(const FileSum& input) {
+    return "tdtinput.dat of " + std::to_string(input.byteCount) + " bytes, checksum " + hexChecksum(input.checksum);
+}
+
+// Every shard must come from the same input, shard count and program version.
+void checkSameRun(const std::vector<Shard>& shards) {
+    const Shard& first = shards.front();
+    for (const Shard& shard : shards) {
+        const Manifest& m = shard.manifest;
+        if (m.version != programVersion()) {
+            refuse(shard.name() + " was written by triotdt " + m.version + ", this is triotdt " + programVersion());
+        }
+        if (m.input != first.manifest.input || m.lociCount != first.manifest.lociCount) {
+            refuse(shard.name() + " belongs to another input (" + describeInput(m.input) + ") than " + first.name() +
+                   " (" + describeInput(first.manifest.input) + ")");
+        }
+        if (m.shard.count != first.manifest.shard.count) {
+            refuse(shard.name() + " is one of " + std::to_string(m.shard.count) + " shards, " + first.name() +
+                   " one of " + std::to_string(first.manifest.shard.count));
+        }
+    }
+}
+
+// Puts the shards in order 1..N: each once, none missing.
+std::vector<Shard> orderShards(std::vector<Shard> shards) {
+    const std::int32_t count = shards.front().manifest.shard.count;
+    std::map<std::int32_t, Shard*> byIndex;
+    for (Shard& shard : shards) {
+        const auto [at, added] = byIndex.emplace(shard.manifest.shard.index, &shard);
+        if (!added)
+            refuse("shard " + std::to_string(at->first) + " of " + std::to_string(count) + " is given twice: '" +
+                   at->second->folder + "' and '" + shard.folder + "'");
+    }
+    std::string missing;
+    for (std::int32_t k = 1; k <= count; ++k) {
+        if (byIndex.count(k) == 0) missing += (missing.empty() ? "" : ", ") + std::to_string(k);
+    }
+    if (!missing.empty()) refuse("shard(s) " + missing + " of " + std::to_string(count) + " missing");
+    std::vector<Shard> ordered;
+    for (auto& [index, shard] : byIndex) ordered.push_back(std::move(*shard));
+    return ordered;
+}
+
+// Together, in order, the shards' windows of each size must run from the
+// first start to the last without a gap or an overlap.
+void checkCoverage(const std::vector<Shard>& shards) {
+    const std::int32_t lociCount = shards.front().manifest.lociCount;
+    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+        std::int32_t next = 1;
+        for (const Shard& shard : shards) {
+            const WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
+            if (span.windowCount() == 0) continue;
+            if (span.firstStart != next) {
+                refuse(shard.name() + " begins the windows of " + std::to_string(size) + " loci at locus " +
+                       std::to_string(span.firstStart) + ", where locus " + std::to_string(next) +
+                       " was due: the shards do not cover every window exactly once");
+            }
+            next = span.lastStart + 1;
+        }
+        if (next != lociCount - size + 2) {
+            refuse("the windows of " + std::to_string(size) + " loci from locus " + std::to_string(next) +
+                   " on are in no shard");
+        }
+    }
+}
+
+// The parts a shard of `lociCount` loci must list; the loci table is optional.
+std::vector<std::string> requiredParts(std::int32_t lociCount) {
+    std::vector<std::string> names{preambleName};
+    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+        for (const PartKind kind : partKinds) names.push_back(partName(kind, size));
+    }
+    return names;
+}
+
+void checkParts(const Shard& shard) {
+    for (const std::string& name : requiredParts(shard.manifest.lociCount)) {
+        if (!shard.findPart(name)) refuse(shard.name() + ": its manifest lists no part " + name);
+    }
+    for (const PartRecord& part : shard.manifest.parts) {
+        const std::string path = shard.path(part.name);
+        if (::access(path.c_str(), F_OK) != 0) refuse(shard.name() + ": part " + part.name + " is missing");
+        const FileSum found = sumFile(path);
+        if (found.byteCount != part.sum.byteCount) {
+            refuse(shard.name() + ": part " + part.name + " has " + std::to_string(found.byteCount) +
+                   " bytes, its manifest says " + std::to_string(part.sum.byteCount) +
+                   (found.byteCount < part.sum.byteCount ? " (truncated)" : ""));
+        }
+        if (found.checksum != part.sum.checksum) {
+            refuse(shard.name() + ": part " + part.name + " has changed since the shard wrote it (checksum " +
+                   hexChecksum(found.checksum) + ", its manifest says " + hexChecksum(part.sum.checksum) + ")");
+        }
+    }
+}
+
+// Parts that every shard holds alike (the console preamble, the loci table)
+// are taken from the first shard; a shard that differs is not of this run.
+void checkSharedParts(const std::vector<Shard>& shards) {
+    for (const char* name : {preambleName, lociCopyName}) {
+        const PartRecord* first = shards.front().findPart(name);
+        for (const Shard& shard : shards) {
+            const PartRecord* part = shard.findPart(name);
+            if ((part == nullptr) != (first == nullptr) || (part && part->sum != first->sum)) {
+                refuse(shard.name() + ": its " + name + " differs from that of " + shards.front().name());
+            }
+        }
+    }
+}
+
+void refuseExisting(const std::string& path) {
+    if (!path.empty() && ::access(path.c_str(), F_OK) == 0) {
+        throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
+    }
+}
+
+// Appends a part to `unit` in pieces, writing as it goes.
+void appendPart(io::OutputUnit& unit, const std::string& path) {
+    readPieces(path, [&](std::string_view piece) {
+        unit.text() += piece;
+        unit.flushIfLarge();
+    });
+}
+
+void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
+    const Shard& first = shards.front();
+    std::vector<output::LocusRow> loci;
+    if (first.findPart(lociCopyName) && (!options.tablePath.empty() || !options.plotPath.empty())) {
+        loci = output::readLociTable(first.path(lociCopyName));
+    }
+    // As in a run: the table and the figure first, under temporary names.
+    std::optional<io::StagedOutput> table, plot;
+    if (!options.tablePath.empty()) {
+        table.emplace(options.tableOnStandardOutput ? io::StagedOutput::standardOutput()
+                                                    : io::StagedOutput::beside(options.tablePath, "\n"));
+        output::appendTableHeader(table->unit().text());
+    }
+    if (!options.plotPath.empty()) plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+    io::OutputUnit console =
+        options.tableOnStandardOutput ? io::OutputUnit::standardError() : io::OutputUnit::console();
+    io::OutputUnit transmission = io::OutputUnit::createNew(transmissionFileName, "\r\n");
+    io::OutputUnit results = io::OutputUnit::createNew(resultFileName, "\r\n");
+
+    appendPart(console, first.path(preambleName));
+    std::vector<report::WindowOutcome> windows;
+    for (std::int32_t size = 1; size <= largestWindowSize(first.manifest.lociCount); ++size) {
+        for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
+        for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
+        for (const Shard& shard : shards) {
+            appendPart(transmission, shard.path(partName(PartKind::transmission, size)));
+            appendPart(results, shard.path(partName(PartKind::results, size)));
+            appendPart(console, shard.path(partName(PartKind::console, size)));
+            const std::string tablePart = shard.path(partName(PartKind::table, size));
+            if (table) appendPart(table->unit(), tablePart);
+            if (plot) {
+                const std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
+                windows.insert(windows.end(), rows.begin(), rows.end());
+            }
+        }
+        console.flush();
+    }
+    transmission.finish();
+    results.finish();
+    if (table) table->unit().finish();
+    if (plot) {
+        plot->unit().text() = output::drawResultsPlot(windows, loci);
+        plot->unit().finish();
+    }
+    if (table) table->publish();
+    if (plot) plot->publish();
+    report::writeStopLine(console);
+    console.flush();
+}
+
+}  // namespace
+
+void runMerge(const MergeOptions& options) {
+    if (options.folders.empty()) refuse("no shard folders given");
+    std::vector<Shard> shards;
+    for (const std::string& folder : options.folders) shards.push_back(readShard(folder));
+    checkSameRun(shards);
+    shards = orderShards(std::move(shards));
+    checkCoverage(shards);
+    for (const Shard& shard : shards) checkParts(shard);
+    checkSharedParts(shards);
+    for (const char* report : {transmissionFileName, resultFileName}) refuseExisting(report);
+    writeMerged(shards, options);
+}
+
+}  // namespace triotdt::shard

@@ -1,0 +1,90 @@
+#include "shard/shard_plan.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace triotdt::shard {
+namespace {
+
+constexpr std::int32_t largestWindow = 7;
+
+std::optional<std::int32_t> parseCount(std::string_view text) {
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<ShardSpec> parseShardSpec(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    const std::optional<std::int32_t> index = parseCount(text.substr(0, slash));
+    const std::optional<std::int32_t> count = parseCount(text.substr(slash + 1));
+    if (!index || !count || *index < 1 || *count < *index || *count > maxShardCount) return std::nullopt;
+    return ShardSpec{*index, *count};
+}
+
+std::int32_t largestWindowSize(std::int32_t lociCount) { return std::clamp(lociCount, 0, largestWindow); }
+
+std::int64_t windowIndex(std::int32_t lociCount, std::int32_t size, std::int32_t start) {
+    std::int64_t index = 0;
+    for (std::int32_t s = 1; s < size; ++s) index += lociCount - s + 1;
+    return index + (start - 1);
+}
+
+double windowWork(std::int64_t familiesTakingPart, std::int32_t replicateCount) {
+    return (static_cast<double>(familiesTakingPart) + 1.0) * static_cast<double>(replicateCount);
+}
+
+std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
+                                     const FamiliesOfWindow& families) {
+    std::vector<double> work(static_cast<std::size_t>(std::max(lociCount, 0)), 0.0);
+    for (std::int32_t start = 1; start <= lociCount; ++start) {
+        double sum = 0.0;
+        for (std::int32_t size = 1; size <= largestWindowSize(lociCount) && start + size - 1 <= lociCount; ++size) {
+            sum += windowWork(families(size, start), replicateCount);
+        }
+        work[static_cast<std::size_t>(start - 1)] = sum;
+    }
+    return work;
+}
+
+std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t shardCount) {
+    double total = 0.0;
+    for (const double w : work) total += w;
+    const auto lociCount = static_cast<std::int32_t>(work.size());
+    std::vector<LocusRange> ranges;
+    std::int32_t next = 1;  // first locus of the shard being cut
+    double before = 0.0;    // work of the loci before `next`
+    for (std::int32_t k = 1; k <= shardCount; ++k) {
+        // A locus goes to the shard whose share of the whole work holds the
+        // middle of the locus's own work: shard k takes them up to k / N.
+        const double end = total * static_cast<double>(k) / static_cast<double>(shardCount);
+        std::int32_t last = next - 1;
+        while (last < lociCount && (k == shardCount || before + work[static_cast<std::size_t>(last)] / 2.0 < end)) {
+            before += work[static_cast<std::size_t>(last)];
+            ++last;
+        }
+        ranges.push_back(LocusRange{next, last});
+        next = last + 1;
+    }
+    return ranges;
+}
+
+std::vector<WindowSpan> windowsOfRange(LocusRange range, std::int32_t lociCount) {
+    std::vector<WindowSpan> spans;
+    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+        const std::int32_t lastStart = std::min(range.last, lociCount - size + 1);
+        spans.push_back(WindowSpan{size, range.first, std::max(lastStart, range.first - 1)});
+    }
+    return spans;
+}
+
+LocusRange lociRead(LocusRange range, std::int32_t lociCount) {
+    if (range.empty()) return range;
+    return LocusRange{range.first, std::min(lociCount, range.last + largestWindowSize(lociCount) - 1)};
+}
+
+}  // namespace triotdt::shard

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace triotdt::shard {
+
+// Shard `index` of `count` (1-based, index <= count), as in "--shard 3/8".
+struct ShardSpec {
+    std::int32_t index = 1;
+    std::int32_t count = 1;
+
+    friend bool operator==(const ShardSpec&, const ShardSpec&) = default;
+};
+
+// "K/N" with 1 <= K <= N <= maxShardCount; nothing when the text is not that.
+inline constexpr std::int32_t maxShardCount = 100000;
+std::optional<ShardSpec> parseShardSpec(std::string_view text);
+
+// Loci first..last (1-based, both included); empty when first > last.
+struct LocusRange {
+    std::int32_t first = 1;
+    std::int32_t last = 0;
+
+    bool empty() const { return first > last; }
+    friend bool operator==(const LocusRange&, const LocusRange&) = default;
+};
+
+// The windows of one size whose first locus lies in a range: starts
+// firstStart..lastStart (none when firstStart > lastStart).
+struct WindowSpan {
+    std::int32_t size = 1;
+    std::int32_t firstStart = 1;
+    std::int32_t lastStart = 0;
+
+    std::int32_t windowCount() const { return lastStart >= firstStart ? lastStart - firstStart + 1 : 0; }
+    friend bool operator==(const WindowSpan&, const WindowSpan&) = default;
+};
+
+// The largest window: 7 loci, or all of them when there are fewer.
+std::int32_t largestWindowSize(std::int32_t lociCount);
+
+// The number of the window of `size` loci from `start` in report order
+// (0-based): every start of size 1, then of size 2, and so on.
+std::int64_t windowIndex(std::int32_t lociCount, std::int32_t size, std::int32_t start);
+
+// The work a window costs, in the one unit the shards are balanced by: the
+// replicates times the families taking part (each replicate scores every
+// family), plus one family's worth for the window's own preparation.
+double windowWork(std::int64_t familiesTakingPart, std::int32_t replicateCount);
+
+// How many families take part in the window of `size` loci from `start`.
+using FamiliesOfWindow = std::function<std::int64_t(std::int32_t size, std::int32_t start)>;
+
+// Per locus l (index l - 1), the work of every window that begins at l.
+std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
+                                     const FamiliesOfWindow& families);
+
+// Cuts the loci into `shardCount` contiguous ranges of about equal work, in
+// locus order; a range may be empty when there are more shards than loci.
+// The cut depends only on `work`, so every shard of a run, on any machine,
+// finds the same ranges.
+std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t shardCount);
+
+// The windows of each size (1 to the largest) whose first locus lies in `range`.
+std::vector<WindowSpan> windowsOfRange(LocusRange range, std::int32_t lociCount);
+
+// The loci that the windows beginning in `range` read: the range and the
+// loci after it that its largest windows reach.
+LocusRange lociRead(LocusRange range, std::int32_t lociCount);
+
+}  // namespace triotdt::shard

@@ -1,0 +1,152 @@
+// Runs split into shards and merged: the merge must give the bytes of a
+// whole run (both reports, the console, the table and the figure), and must
+// refuse shards that do not make up one run, writing nothing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "input/family_input.h"
+#include "support/program_run.h"
+#include "support/random_trios.h"
+#include "support/test_support.h"
+
+namespace triotdt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchFolder;
+
+const fs::path cases = TRIOTDT_E2E_CASES;
+
+std::string inputText(const haplotype::FamilyData& data) { return input::formatFamilyData(data); }
+
+std::string shardFolder(int k, int n) { return "shard-" + std::to_string(k) + "-of-" + std::to_string(n); }
+
+const std::vector<std::string> outputs = {"tdttran.txt", "tdtout.txt", "results.tsv", "results.svg"};
+const std::vector<std::string> extras = {"--table", "results.tsv", "--plot", "results.svg"};
+
+// Runs shards N down to 1 in `folder` (which holds the input), checking that
+// none writes a report of its own.
+void runShards(const ScratchFolder& folder, int n) {
+    for (int k = n; k >= 1; --k) {
+        const test::RunResult shard =
+            test::runProgram(folder.path(), {"--shard", std::to_string(k) + "/" + std::to_string(n)});
+        ASSERT_EQ(shard.status, 0) << shard.err;
+        ASSERT_TRUE(fs::exists(folder / shardFolder(k, n) / "manifest.tsv"));
+    }
+    EXPECT_FALSE(folder.has("tdttran.txt") || folder.has("tdtout.txt"));
+}
+
+test::RunResult merge(const ScratchFolder& folder, const std::vector<std::string>& shards) {
+    std::vector<std::string> args{"merge"};
+    args.insert(args.end(), extras.begin(), extras.end());
+    args.insert(args.end(), shards.begin(), shards.end());
+    return test::runProgram(folder.path(), args);
+}
+
+// The whole run of `input` (with `loci` as tdtloci.tsv when given), then
+// splits into each shard count, merged, compared byte for byte.
+void expectShardsMergeToWholeRun(const std::string& input, const std::string& loci = "") {
+    ScratchFolder whole;
+    whole.writeInput(input);
+    if (!loci.empty()) test::writeFile(whole / "tdtloci.tsv", loci);
+    const test::RunResult run = test::runProgram(whole.path(), extras);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    for (const int n : {1, 2, 3, 7}) {
+        ScratchFolder split;
+        split.writeInput(input);
+        if (!loci.empty()) test::writeFile(split / "tdtloci.tsv", loci);
+        runShards(split, n);
+        std::vector<std::string> shards;
+        for (int k = n; k >= 1; --k) shards.push_back(shardFolder(k, n));  // in any order
+        const test::RunResult merged = merge(split, shards);
+        ASSERT_EQ(merged.status, 0) << merged.err;
+        EXPECT_EQ(merged.err, "");
+        EXPECT_EQ(merged.out, run.out) << n << " shards";
+        for (const std::string& name : outputs) {
+            EXPECT_TRUE(split.read(name) == whole.read(name)) << name << " differs with " << n << " shards";
+        }
+    }
+}
+
+TEST(ShardsMerged, ConformanceInputs) {
+    for (const char* name : {"input-example", "seven-loci-ambiguous"}) {
+        SCOPED_TRACE(name);
+        expectShardsMergeToWholeRun(test::readFile(cases / name / "tdtinput.dat"));
+    }
+}
+
+// 25 loci: seven shards cut windows of every size, and the marker names of
+// tdtloci.tsv reach the table and the figure.
+TEST(ShardsMerged, ShardsCuttingWindowsOfEverySize) {
+    haplotype::FamilyData data = test::randomTrios(11, 14, std::vector<std::int32_t>(25, 3));
+    data.replicateCount = 40;
+    std::string loci = "locus\tchromosome\tposition\tmarker\talleles\n";
+    for (int l = 1; l <= 25; ++l) {
+        loci += std::to_string(l) + "\t5\t" + std::to_string(1000 * l) + "\trs" + std::to_string(l) + "\tA,C,G\n";
+    }
+    expectShardsMergeToWholeRun(inputText(data), loci);
+}
+
+// Loci 1 and 2 have 46341 alleles each: every window holding both has too
+// many haplotypes to number and is skipped, but its draws are used up.
+TEST(ShardsMerged, WindowsSkippedForTooManyHaplotypes) {
+    haplotype::FamilyData data = test::randomTrios(5, 6, {46341, 46341, 1, 1, 1, 1, 1, 1, 2, 3, 2, 2, 2, 2});
+    data.replicateCount = 30;
+    expectShardsMergeToWholeRun(inputText(data));
+}
+
+class MergeRefuses : public testing::Test {
+protected:
+    void SetUp() override {
+        haplotype::FamilyData data = test::randomTrios(3, 8, std::vector<std::int32_t>(9, 2));
+        data.replicateCount = 20;
+        folder.writeInput(inputText(data));
+        runShards(folder, 3);
+    }
+    // The merge of `shards` fails with a message holding `why`, and writes nothing.
+    void expectRefused(const std::vector<std::string>& shards, const std::string& why) {
+        const test::RunResult merged = merge(folder, shards);
+        EXPECT_EQ(merged.status, 1);
+        EXPECT_NE(merged.err.find(why), std::string::npos) << merged.err;
+        EXPECT_EQ(merged.out, "");
+        for (const std::string& name : outputs) EXPECT_FALSE(folder.has(name)) << name;
+    }
+    ScratchFolder folder;
+};
+
+TEST_F(MergeRefuses, AMissingShard) {
+    expectRefused({"shard-1-of-3", "shard-3-of-3"}, "shard(s) 2 of 3 missing");
+    fs::remove(folder / "shard-2-of-3" / "manifest.tsv");
+    expectRefused({"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"}, "shard folder 'shard-2-of-3' has no manifest.tsv");
+}
+
+TEST_F(MergeRefuses, ARepeatedShard) {
+    fs::copy(folder / "shard-2-of-3", folder / "again");
+    expectRefused({"shard-1-of-3", "shard-2-of-3", "again", "shard-3-of-3"},
+                  "shard 2 of 3 is given twice: 'shard-2-of-3' and 'again'");
+}
+
+TEST_F(MergeRefuses, AShardOfAnotherInput) {
+    ScratchFolder other;
+    haplotype::FamilyData data = test::randomTrios(4, 8, std::vector<std::int32_t>(9, 2));
+    data.replicateCount = 20;
+    other.writeInput(inputText(data));
+    ASSERT_EQ(test::runProgram(other.path(), {"--shard", "2/3", "--shard-dir", "foreign"}).status, 0);
+    fs::copy(other / "foreign", folder / "foreign");
+    expectRefused({"shard-1-of-3", "foreign", "shard-3-of-3"}, "shard 2 of 3 ('foreign') belongs to another input");
+}
+
+TEST_F(MergeRefuses, ATruncatedPart) {
+    const fs::path part = folder / "shard-2-of-3" / "size2.tdttran.txt";
+    fs::resize_file(part, fs::file_size(part) - 1);
+    expectRefused({"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"},
+                  "shard 2 of 3 ('shard-2-of-3'): part size2.tdttran.txt has");
+}
+
+}  // namespace
+}  // namespace triotdt
