@@ -26,19 +26,4 @@ std::int32_t encodeHaplotype(const Window& window, std::span<const std::int32_t>
     return sum + 1;
 }
 
-void decodeHaplotype(const Window& window, std::int32_t code, std::span<std::int32_t> alleles) {
-    const std::size_t n = static_cast<std::size_t>(window.size);
-    std::int32_t rest = code - 1;
-    if (n == 1) {
-        alleles[0] = rest + 1;
-        return;
-    }
-    std::int32_t divisor = window.codeCount() / window.alleleCount[0];
-    for (std::size_t k = 0; k < n; ++k) {
-        alleles[k] = rest / divisor + 1;
-        rest -= (alleles[k] - 1) * divisor;
-        if (k + 1 < n) divisor /= window.alleleCount[k + 1];
-    }
-}
-
 }  // namespace triotdt::haplotype

@@ -13,7 +13,4 @@ namespace triotdt::haplotype {
 // only within its own window.
 std::int32_t encodeHaplotype(const Window& window, std::span<const std::int32_t> alleles);
 
-// The inverse of encodeHaplotype: fills `alleles` (window.size entries).
-void decodeHaplotype(const Window& window, std::int32_t code, std::span<std::int32_t> alleles);
-
 }  // namespace triotdt::haplotype

@@ -64,15 +64,6 @@ struct PhaseTable {
     std::vector<Combination> exchanged;
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
-    std::span<const Combination> combinationsOf(std::int32_t f) const {
-        const auto i = static_cast<std::size_t>(f);
-        return std::span<const Combination>(combinations).subspan(firstCombination[i],
-                                                                  firstCombination[i + 1] - firstCombination[i]);
-    }
-    bool resolvedAt(std::int32_t f, std::int32_t k) const {
-        return phaseChoices[static_cast<std::size_t>(f) * static_cast<std::size_t>(windowSize) +
-                            static_cast<std::size_t>(k)] == 1;
-    }
 };
 
 // The families (0-based, in input order) whose father, mother and child are

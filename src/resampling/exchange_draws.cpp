@@ -4,6 +4,7 @@
 #include <span>
 
 #include "resampling/stream_position.h"
+#include "statistics/exchange_bits.h"
 
 namespace triotdt::resampling {
 namespace {
@@ -37,7 +38,7 @@ bool WindowDraws::drawBlock(DrawBlock& block) {
     replicatesLeft_ -= replicates;
     const auto families = static_cast<std::size_t>(std::max(familyCount_, 0));
     block.replicates = replicates;
-    block.wordsPerReplicate = (families + 63) / 64;
+    block.wordsPerReplicate = statistics::ExchangeBits::wordsFor(families);
     block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
     for (std::int32_t r = 0; r < replicates; ++r) {
         drawExchangeDecisions(generator_, seed_,

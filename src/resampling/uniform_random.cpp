@@ -5,6 +5,7 @@
 #include <string>
 
 #include "resampling/lcg_step.h"
+#include "statistics/exchange_bits.h"
 
 namespace triotdt::resampling {
 namespace {
@@ -63,10 +64,9 @@ double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
 
 void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint64_t> bits,
                            std::size_t count) {
-    std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>((count + 63) / 64), 0);
-    const auto set = [&](std::size_t i, bool exchanged) {
-        bits[i >> 6] |= static_cast<std::uint64_t>(exchanged) << (i & 63);
-    };
+    using statistics::ExchangeBits;
+    std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>(ExchangeBits::wordsFor(count)), 0);
+    const auto set = [&](std::size_t i, bool exchanged) { ExchangeBits::set(bits.data(), i, exchanged); };
     std::size_t i = 0;
     if (count > 0 && (seed < 0 || !generator.generatorReady)) {
         set(i, uniformRandom(generator, seed) <= 0.5);

@@ -74,14 +74,6 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
     return shares;
 }
 
-std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged) {
-    std::vector<std::uint64_t> words(versionWords(exchanged.size()), 0);
-    for (std::size_t f = 0; f < exchanged.size(); ++f) {
-        if (exchanged[f] != 0) words[f >> 6] |= std::uint64_t{1} << (f & 63);
-    }
-    return words;
-}
-
 void WeightedCounts::resize(std::size_t indexCount) {
     transmitCount.resize(indexCount);
     untransmitCount.resize(indexCount);

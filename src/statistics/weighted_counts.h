@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frequency/frequency_sets.h"
+#include "statistics/exchange_bits.h"
 #include "haplotype/indexed_phases.h"
 
 namespace triotdt::statistics {
@@ -37,18 +38,13 @@ public:
     Versions() = default;
     explicit Versions(const std::uint64_t* words) : words_(words) {}
 
-    std::uint32_t exchanged(std::size_t f) const { return static_cast<std::uint32_t>(words_[f >> 6] >> (f & 63)) & 1u; }
+    std::uint32_t exchanged(std::size_t f) const { return ExchangeBits::read(words_, f); }
     const std::uint64_t* words() const { return words_; }
 
 private:
     const std::uint64_t* words_ = nullptr;
 };
 
-// The words that hold one bit for each of `familyCount` families.
-inline std::size_t versionWords(std::size_t familyCount) { return (familyCount + 63) / 64; }
-
-// The bits of one flag per family (non-zero: exchanged).
-std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged);
 
 // The weighted transmitted and untransmitted counts of all four sets, by
 // haplotype index. Each entry receives its additions family by family and

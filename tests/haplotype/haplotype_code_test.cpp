@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "haplotype/haplotype_code.h"
+#include "support/test_only.h"
 
 namespace triotdt::haplotype {
 namespace {
@@ -20,7 +21,7 @@ Window windowOf(Alleles alleleCount) {
 
 Alleles decode(const Window& window, std::int32_t code) {
     Alleles alleles(static_cast<std::size_t>(window.size));
-    decodeHaplotype(window, code, alleles);
+    test::decodeHaplotype(window, code, alleles);
     return alleles;
 }
 

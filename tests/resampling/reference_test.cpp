@@ -19,6 +19,7 @@
 #include "resampling/resample.h"
 #include "window/prepare_window.h"
 #include "support/random_trios.h"
+#include "support/test_only.h"
 
 namespace triotdt {
 namespace {
@@ -54,15 +55,15 @@ std::vector<std::vector<Combination>> replicateCombinations(const haplotype::Win
     const auto n = static_cast<std::size_t>(window.size);
     std::vector<std::int32_t> a(n), b(n), c(n), d(n);
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        std::vector<Combination> family(phases.combinationsOf(f).begin(), phases.combinationsOf(f).end());
+        std::vector<Combination> family = test::combinationsOf(phases, f);
         if (exchanged[static_cast<std::size_t>(f)]) {
             for (Combination& k : family) {
-                haplotype::decodeHaplotype(window, k.fatherTransmit, a);
-                haplotype::decodeHaplotype(window, k.fatherUntransmit, b);
-                haplotype::decodeHaplotype(window, k.motherTransmit, c);
-                haplotype::decodeHaplotype(window, k.motherUntransmit, d);
+                test::decodeHaplotype(window, k.fatherTransmit, a);
+                test::decodeHaplotype(window, k.fatherUntransmit, b);
+                test::decodeHaplotype(window, k.motherTransmit, c);
+                test::decodeHaplotype(window, k.motherUntransmit, d);
                 for (std::size_t j = 0; j < n; ++j) {
-                    if (!phases.resolvedAt(f, static_cast<std::int32_t>(j))) continue;
+                    if (!test::resolvedAt(phases, f, static_cast<std::int32_t>(j))) continue;
                     std::swap(a[j], b[j]);
                     std::swap(c[j], d[j]);
                 }
@@ -144,7 +145,7 @@ frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_
         for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
             std::vector<double> share(size, 0.0);
             float total = 0.0f;
-            for (const Combination& c : phases.combinationsOf(f)) {
+            for (const Combination& c : test::combinationsOf(phases, f)) {
                 const float p = referenceMatingProbability(c, result.emFreq);
                 total += p;
                 share[at(c.fatherTransmit)] += p;
@@ -159,7 +160,7 @@ frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_
         double likelihood = 0.0;
         for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
             float total = 0.0f;
-            for (const Combination& c : phases.combinationsOf(f)) total += referenceMatingProbability(c, result.emFreq);
+            for (const Combination& c : test::combinationsOf(phases, f)) total += referenceMatingProbability(c, result.emFreq);
             likelihood += frequency::naturalLog(static_cast<double>(total) + 1.0e-7);
         }
         if (std::fabs(likelihood - previous) <= 0.001) {
@@ -214,7 +215,7 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                     replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
                                    : randomVersions(random, data.familyCount);
                 const auto families = replicateCombinations(window, table, versions);
-                const std::vector<std::uint64_t> bits = statistics::packVersions(versions);
+                const std::vector<std::uint64_t> bits = test::packVersions(versions);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, statistics::Versions(bits.data()));
                 EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount)) << "Punamb, data set " << replicate;

@@ -13,6 +13,7 @@
 #include "statistics/lane_statistics.h"
 #include "statistics/window_model.h"
 #include "support/random_trios.h"
+#include "support/test_only.h"
 
 namespace triotdt::statistics {
 namespace {
@@ -61,7 +62,7 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
                 for (std::size_t j = 0; j < sets; ++j) {
                     std::vector<std::uint8_t> exchanged(static_cast<std::size_t>(data.familyCount));
                     for (auto& e : exchanged) e = static_cast<std::uint8_t>(j == 0 ? 0 : random.below(2));
-                    bits[j] = packVersions(exchanged);
+                    bits[j] = test::packVersions(exchanged);
                     bits[j].push_back(0);  // room for no families
                     versions.emplace_back(bits[j].data());
                     expected.push_back(oneAtATime(phases, shares, homozygotes, versions.back()));
