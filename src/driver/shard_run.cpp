@@ -29,19 +29,6 @@ using shard::LocusRange;
 using input::findUnusableInput;
 using io::inputFileName;
 
-// The counts at the head of the input, read with the statements of
-// readFamilyData: the family, replicate and locus counts and the allele counts.
-FamilyData readHead(io::TextReader& reader) {
-    FamilyData data;
-    data.familyCount = reader.readInteger("the family count");
-    data.replicateCount = reader.readInteger("the replicate count");
-    data.lociCount = reader.readInteger("the locus count");
-    if (data.lociCount > 0) {
-        reader.readIntegers(data.lociCount, "the allele counts of the loci", data.alleleCount,
-                            [](std::int64_t i) { return "locus " + std::to_string(i + 1); });
-    }
-    return data;
-}
 
 // Reads every family's records after the head, keeping only the loci of
 // `keep`: `data` becomes the family data of those loci, numbered from 1.
@@ -101,7 +88,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     catchInterruptions();
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    FamilyData data = readHead(reader);
+    FamilyData data = input::readFamilyHead(reader);
     const FamilyData head = data;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const LocusRange range =
@@ -151,7 +138,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 
 void printShardPlan(std::int32_t shardCount, std::ostream& out) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const FamilyData head = readHead(reader);
+    const FamilyData head = input::readFamilyHead(reader);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const std::int64_t families = std::max(head.familyCount, 0);
     const std::vector<double> work = workOf(head);

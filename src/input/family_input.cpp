@@ -36,7 +36,7 @@ std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person,
 
 }  // namespace
 
-FamilyData readFamilyData(io::TextReader& reader) {
+FamilyData readFamilyHead(io::TextReader& reader) {
     FamilyData data;
     data.familyCount = reader.readInteger("the family count");
     data.replicateCount = reader.readInteger("the replicate count");
@@ -45,6 +45,11 @@ FamilyData readFamilyData(io::TextReader& reader) {
         reader.readIntegers(data.lociCount, "the allele counts of the loci", data.alleleCount,
                             [](std::int64_t i) { return "locus " + std::to_string(i + 1); });
     }
+    return data;
+}
+
+FamilyData readFamilyData(io::TextReader& reader) {
+    FamilyData data = readFamilyHead(reader);
     // Without loci there is nothing to analyse and the records are not read;
     // without families there are no records.
     if (data.lociCount <= 0 || data.familyCount <= 0) return data;

@@ -15,6 +15,10 @@ namespace triotdt::input {
 // fails at the end of the file instead of reserving room first.
 haplotype::FamilyData readFamilyData(io::TextReader& reader);
 
+// The first statements only: the family, replicate and locus counts and the
+// allele counts, with the records left unread.
+haplotype::FamilyData readFamilyHead(io::TextReader& reader);
+
 // The text readFamilyData reads back: the three counts on lines of their own,
 // the allele counts on one line, then each family's father, mother and child
 // records, one line each, numbers separated by one space.
