@@ -42,9 +42,10 @@ struct Settings {
 };
 
 [[noreturn]] void usage() {
-    std::fputs("usage: generate_input --families N --replicates R (--alleles A1,A2,... | --loci L --allele-count A)\n"
-               "                      [--seed S] [--ld P] [--risk P]\n",
-               stderr);
+    std::fputs(
+        "usage: generate_input --families N --replicates R (--alleles A1,A2,... | --loci L --allele-count A)\n"
+        "                      [--seed S] [--ld P] [--risk P]\n",
+        stderr);
     std::exit(2);
 }
 
@@ -73,7 +74,8 @@ Settings parse(int argc, char** argv) {
     }
     if (s.alleles.empty()) s.alleles.assign(static_cast<std::size_t>(loci), alleleCount);
     if (s.alleles.empty() || s.families < 0) usage();
-    for (int a : s.alleles) if (a < 1) usage();
+    for (int a : s.alleles)
+        if (a < 1) usage();
     return s;
 }
 
@@ -98,7 +100,8 @@ std::vector<int> drawHaplotype(SplitMix& random, const Settings& s) {
 }
 
 bool isRisk(const std::vector<int>& h) {
-    for (std::size_t l = 0; l < h.size() && l < 3; ++l) if (h[l] != 1) return false;
+    for (std::size_t l = 0; l < h.size() && l < 3; ++l)
+        if (h[l] != 1) return false;
     return true;
 }
 

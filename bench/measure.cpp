@@ -3,14 +3,14 @@
 //   wall_s=1.234 cpu_s=2.345 peak_mib=12.3 status=0
 //
 //   measure [--in DIR] [--quiet] -- COMMAND ARGS...
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 int main(int argc, char** argv) {
     const char* folder = nullptr;

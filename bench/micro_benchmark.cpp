@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "input/family_input.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
+#include "input/family_input.h"
 #include "io/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"

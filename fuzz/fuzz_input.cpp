@@ -18,8 +18,8 @@
 #include <string>
 
 #include "driver/analysis.h"
-#include "input/family_input.h"
 #include "haplotype/window.h"
+#include "input/family_input.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
@@ -64,8 +64,8 @@ ReadResult readWith(triotdt::io::TextReader& reader) {
 
 bool sameData(const FamilyData& a, const FamilyData& b) {
     return a.familyCount == b.familyCount && a.replicateCount == b.replicateCount && a.lociCount == b.lociCount &&
-           a.alleleCount == b.alleleCount && a.fatherAlleles == b.fatherAlleles &&
-           a.motherAlleles == b.motherAlleles && a.childAlleles == b.childAlleles;
+           a.alleleCount == b.alleleCount && a.fatherAlleles == b.fatherAlleles && a.motherAlleles == b.motherAlleles &&
+           a.childAlleles == b.childAlleles;
 }
 
 void writeInputFile(const std::uint8_t* bytes, std::size_t size) {
@@ -90,8 +90,8 @@ std::int64_t analysedHaplotypes(const FamilyData& data, std::int64_t& windows) {
         for (std::int32_t start = 0; start + size <= data.lociCount; ++start) {
             ++windows;
             const std::int64_t count = triotdt::haplotype::countHaplotypes(
-                std::span<const std::int32_t>(data.alleleCount).subspan(static_cast<std::size_t>(start),
-                                                                        static_cast<std::size_t>(size)));
+                std::span<const std::int32_t>(data.alleleCount)
+                    .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)));
             if (count <= std::numeric_limits<std::int32_t>::max()) total += count;
         }
     }
@@ -124,17 +124,18 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
     triotdt::driver::RunOptions options;
     options.threads = 1;
     try {
-        triotdt::driver::runAnalysis(triotdt::driver::readInput(), options, [&](const triotdt::driver::WindowOutcome& outcome) {
-            ++seen;
-            if (outcome.skipped) return;
-            for (std::size_t s = 0; s < 5; ++s) {
-                const double p = outcome.pValues[s];
-                if (!(p >= 0.0 && p <= 1.0)) fail("a p-value outside 0..1: " + std::to_string(p));
-                if (!(outcome.statistics[s] >= 0.0)) {
-                    fail("a statistic that is negative or not a number: " + std::to_string(outcome.statistics[s]));
+        triotdt::driver::runAnalysis(
+            triotdt::driver::readInput(), options, [&](const triotdt::driver::WindowOutcome& outcome) {
+                ++seen;
+                if (outcome.skipped) return;
+                for (std::size_t s = 0; s < 5; ++s) {
+                    const double p = outcome.pValues[s];
+                    if (!(p >= 0.0 && p <= 1.0)) fail("a p-value outside 0..1: " + std::to_string(p));
+                    if (!(outcome.statistics[s] >= 0.0)) {
+                        fail("a statistic that is negative or not a number: " + std::to_string(outcome.statistics[s]));
+                    }
                 }
-            }
-        });
+            });
     } catch (const triotdt::io::RunError& error) {
         failure = triotdt::io::describe(error);
     } catch (const triotdt::io::InputRefused& refused) {

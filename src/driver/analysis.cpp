@@ -3,26 +3,26 @@
 #include <algorithm>
 #include <cstdint>
 #include <future>
+#include <iostream>
+#include <limits>
 #include <memory>
 #include <optional>
-#include <limits>
-#include <iostream>
 #include <string>
 #include <system_error>
 #include <thread>
 
 #include "driver/interruption.h"
-#include "input/family_input.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "haplotype/window.h"
-#include "report/transmission_block.h"
+#include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
-#include "report/reports.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
+#include "report/reports.h"
+#include "report/transmission_block.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
 #include "resampling/worker_pool.h"
@@ -36,12 +36,12 @@ using haplotype::Window;
 using window::PreparedWindow;
 using window::prepareWindow;
 
-using io::inputFileName;
 using input::countMissingGenotypes;
 using input::describeUnusableInput;
 using input::findUnusableInput;
 using input::InputProblems;
 using input::readFamilyData;
+using io::inputFileName;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
 
@@ -84,7 +84,7 @@ bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
     const frequency::WindowFrequencies& frequencies = prepared.frequencies;
     if (!frequencies.emConverged) report::writeEmWarning(*units.console);
     report::writeTransmissionBlock(*units.transmission, window, prepared.phases, frequencies.counts,
-                           frequencies.sets.haplotypeFreq);
+                                   frequencies.sets.haplotypeFreq);
 
     const statistics::FiveStatistics pValues =
         resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool, &interruptionFlag());
@@ -105,8 +105,8 @@ bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& dra
 
 // A window of `size` loci from `start` (a locus of the input) prepared from
 // `data`, which holds the input's loci from `firstLocusHeld` on.
-std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int32_t firstLocusHeld,
-                                                std::int32_t size, std::int32_t start) {
+std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int32_t firstLocusHeld, std::int32_t size,
+                                                std::int32_t start) {
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, size, start - firstLocusHeld + 1);
     prepared->window.start = start;
     return prepared;
@@ -126,8 +126,8 @@ struct RunProgress {
 // first; each is prepared while the one before it resamples when there are
 // threads to spare.
 void analyseSpan(const FamilyData& data, const WindowSelection& selection, const shard::WindowSpan& span,
-                 resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units,
-                 const WindowObserver& observer, RunProgress& progress) {
+                 resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units, const WindowObserver& observer,
+                 RunProgress& progress) {
     resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, span.windowCount(),
                                     shard::windowIndex(selection.lociCount, span.size, span.firstStart));
     const auto prepare = [&](std::int32_t start) {

@@ -89,7 +89,9 @@ bool endsWithSvg(std::string path) {
 
 // Validators with no description of their own: the option's type name says it.
 const CLI::Validator svgFile(
-    [](const std::string& path) { return endsWithSvg(path) ? std::string() : "the figure is SVG: FILE must end in .svg"; },
+    [](const std::string& path) {
+        return endsWithSvg(path) ? std::string() : "the figure is SVG: FILE must end in .svg";
+    },
     "");
 
 const CLI::Validator threadCount(
@@ -106,23 +108,23 @@ const CLI::Validator threadCount(
 void addGeneralOptions(CLI::App& app, CommandLine& line) {
     app.set_help_flag("-h,--help", "Show this help and exit");
     app.set_version_flag("--version", std::string("triotdt ") + TRIOTDT_VERSION, "Show the version and exit");
-    app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")
-        ->type_name("DIR");
+    app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")->type_name("DIR");
 }
 
 const CLI::Validator shardSpec(
     [](const std::string& text) {
-        return shard::parseShardSpec(text) ? std::string()
-                                           : "'" + text + "' is not K/N, shard K of N, with 1 <= K <= N <= " +
-                                                 std::to_string(shard::maxShardCount);
+        return shard::parseShardSpec(text)
+                   ? std::string()
+                   : "'" + text +
+                         "' is not K/N, shard K of N, with 1 <= K <= N <= " + std::to_string(shard::maxShardCount);
     },
     "");
 
 const CLI::Validator shardCount(
     [](const std::string& text) {
-        return shard::parseShardSpec("1/" + text) ? std::string()
-                                                  : "'" + text + "' is not a number of shards from 1 to " +
-                                                        std::to_string(shard::maxShardCount);
+        return shard::parseShardSpec("1/" + text)
+                   ? std::string()
+                   : "'" + text + "' is not a number of shards from 1 to " + std::to_string(shard::maxShardCount);
     },
     "");
 
@@ -132,8 +134,7 @@ void addShardOptions(CLI::App& app, CommandLine& line) {
            "Analyse only shard K of N (windows by first locus) and write its parts into shard-K-of-N/")
         ->type_name("K/N")
         ->check(shardSpec);
-    app.add_option("--shard-dir", line.shardFolder, "With --shard: write the parts into DIR instead")
-        ->type_name("DIR");
+    app.add_option("--shard-dir", line.shardFolder, "With --shard: write the parts into DIR instead")->type_name("DIR");
     app.add_option("--shard-plan", line.shardPlanCount,
                    "Print the loci, windows, work and memory of each of N shards, and exit")
         ->type_name("N")
@@ -168,9 +169,8 @@ void addAnalysisOptions(CLI::App& app, CommandLine& line) {
 // General options (-C) stand before a subcommand's name.
 void configure(CLI::App& app, CommandLine& line) {
     app.footer(explanation);
-    app.failure_message([](const CLI::App*, const CLI::Error& error) {
-        return describeUsageError(UsageError(error.what()));
-    });
+    app.failure_message(
+        [](const CLI::App*, const CLI::Error& error) { return describeUsageError(UsageError(error.what())); });
     addGeneralOptions(app, line);
     addAnalysisOptions(app, line);
     CLI::App* importCommand = app.add_subcommand(
@@ -196,8 +196,9 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
         throw CLI::ValidationError("--threads and the shard options", "they belong to the analysis, not to merge");
     }
     if (line.shard && (!line.tablePath.empty() || !line.plotPath.empty())) {
-        throw CLI::ValidationError("--table and --plot", "the table and the figure of a sharded run are written by "
-                                                         "'triotdt merge'");
+        throw CLI::ValidationError("--table and --plot",
+                                   "the table and the figure of a sharded run are written by "
+                                   "'triotdt merge'");
     }
     if (!line.shardFolder.empty() && !line.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
     if (line.shardPlanCount > 0 && (line.shard || !line.tablePath.empty() || !line.plotPath.empty())) {

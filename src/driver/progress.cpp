@@ -1,9 +1,9 @@
 #include "driver/progress.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
-#include <sys/stat.h>
 
 #include "driver/progress_text.h"
 
@@ -23,7 +23,8 @@ void writeAll(int fd, std::string_view text) {
 }
 
 bool sameFile(int a, int b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
 }

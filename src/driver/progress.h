@@ -1,10 +1,10 @@
 #pragma once
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "driver/analysis.h"
 
@@ -64,7 +64,7 @@ private:
     std::int64_t windowsDone_ = 0;
     double replicatesDone_ = 0;
 
-    std::string shown_;  // the latest progress text
+    std::string shown_;   // the latest progress text
     bool drawn_ = false;  // shown_ stands on the terminal's current line
     bool outputLineOpen_ = false;
 };

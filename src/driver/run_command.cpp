@@ -1,25 +1,25 @@
 #include "driver/run_command.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <optional>
-#include <unistd.h>
 #include <vector>
 
 #include "driver/interruption.h"
 #include "driver/output_paths.h"
-#include "input/family_input.h"
 #include "driver/progress.h"
 #include "driver/shard_run.h"
-#include "output/loci_table.h"
+#include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
-#include "output/results_plot.h"
-#include "output/results_table.h"
 #include "io/run_error.h"
 #include "io/staged_output.h"
 #include "io/text_reader.h"
+#include "output/loci_table.h"
+#include "output/results_plot.h"
+#include "output/results_table.h"
 #include "shard/merge_command.h"
 
 namespace triotdt::driver {
@@ -31,23 +31,24 @@ void changeFolder(const std::string& folder) {
     if (folder.empty()) return;
     if (::chdir(folder.c_str()) != 0) {
         throw io::RunError(io::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
-                               std::string("cannot change into it: ") + std::strerror(errno));
+                           std::string("cannot change into it: ") + std::strerror(errno));
     }
 }
 
 }  // namespace
 
 void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
-    const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
+    const std::string prefix =
+        std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
     if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
         throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
-                                   std::to_string(data.lociCount) + "\n");
+                               std::to_string(data.lociCount) + "\n");
     }
     for (std::size_t l = 0; l < loci.size(); ++l) {
         if (loci[l].alleles.size() != static_cast<std::size_t>(data.alleleCount[l])) {
             throw io::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
-                                       std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
-                                       std::to_string(data.alleleCount[l]) + " alleles\n");
+                                   std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
+                                   std::to_string(data.alleleCount[l]) + " alleles\n");
         }
     }
 }
@@ -118,8 +119,7 @@ void runAnalysisCommand(const CommandLine& line) {
     RunOptions options = line.run;
     options.consoleOnStandardError = !line.tablePath.empty() && namesStandardOutput(line.tablePath);
     // The console lines then share standard error with the progress line: it is left out.
-    const std::optional<ProgressTerminal> terminal =
-        options.consoleOnStandardError ? std::nullopt : progressTerminal();
+    const std::optional<ProgressTerminal> terminal = options.consoleOnStandardError ? std::nullopt : progressTerminal();
     // Read once: the same families go to the loci check, the progress line
     // and the analysis.
     const InputRead input = readInput();

@@ -14,9 +14,9 @@
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
-#include "report/reports.h"
 #include "output/loci_table.h"
 #include "output/results_table.h"
+#include "report/reports.h"
 #include "shard/checksum.h"
 #include "shard/shard_parts.h"
 
@@ -28,7 +28,6 @@ using shard::LocusRange;
 
 using input::findUnusableInput;
 using io::inputFileName;
-
 
 // Reads every family's records after the head, keeping only the loci of
 // `keep`: `data` becomes the family data of those loci, numbered from 1.

@@ -50,8 +50,8 @@ PatternHaplotypes listPatternHaplotypes(const IndexedPhases& phases) {
         };
         for (const Combination& c : phases.observedOf(phases.patternFamily[static_cast<std::size_t>(pattern)])) {
             list.combinations.push_back(c);
-            list.slots.push_back({slot(c.fatherTransmit), slot(c.fatherUntransmit), slot(c.motherTransmit),
-                                  slot(c.motherUntransmit)});
+            list.slots.push_back(
+                {slot(c.fatherTransmit), slot(c.fatherUntransmit), slot(c.motherTransmit), slot(c.motherUntransmit)});
         }
         list.firstHaplotype.push_back(list.haplotypes.size());
         list.firstCombination.push_back(list.combinations.size());
@@ -61,10 +61,10 @@ PatternHaplotypes listPatternHaplotypes(const IndexedPhases& phases) {
 
 // Working values of one iteration, per pattern.
 struct PatternValues {
-    std::vector<float> probability;        // per combination
-    std::vector<float> total;              // per pattern: the family probability
-    std::vector<double> logProbability;    // per pattern
-    std::vector<double> share;             // per listed haplotype: its copies over the family probability
+    std::vector<float> probability;      // per combination
+    std::vector<float> total;            // per pattern: the family probability
+    std::vector<double> logProbability;  // per pattern
+    std::vector<double> share;           // per listed haplotype: its copies over the family probability
 };
 
 // Every combination's probability under `freq`, each pattern's total of them

@@ -60,17 +60,16 @@ void appendCombinations(const FamilyDigits& digits, std::int32_t phaseCount, Pha
             father += digits.fatherShift[static_cast<std::size_t>(a)];
             mother += digits.motherShift[static_cast<std::size_t>(a)];
         }
-        const Combination ambiguous{digits.ambiguous.fatherTransmit + father, digits.ambiguous.fatherUntransmit - father,
-                                    digits.ambiguous.motherTransmit + mother, digits.ambiguous.motherUntransmit - mother};
+        const Combination ambiguous{
+            digits.ambiguous.fatherTransmit + father, digits.ambiguous.fatherUntransmit - father,
+            digits.ambiguous.motherTransmit + mother, digits.ambiguous.motherUntransmit - mother};
         const Combination& r = digits.resolved;
-        table.combinations.push_back(plusOne({r.fatherTransmit + ambiguous.fatherTransmit,
-                                              r.fatherUntransmit + ambiguous.fatherUntransmit,
-                                              r.motherTransmit + ambiguous.motherTransmit,
-                                              r.motherUntransmit + ambiguous.motherUntransmit}));
-        table.exchanged.push_back(plusOne({r.fatherUntransmit + ambiguous.fatherTransmit,
-                                           r.fatherTransmit + ambiguous.fatherUntransmit,
-                                           r.motherUntransmit + ambiguous.motherTransmit,
-                                           r.motherTransmit + ambiguous.motherUntransmit}));
+        table.combinations.push_back(
+            plusOne({r.fatherTransmit + ambiguous.fatherTransmit, r.fatherUntransmit + ambiguous.fatherUntransmit,
+                     r.motherTransmit + ambiguous.motherTransmit, r.motherUntransmit + ambiguous.motherUntransmit}));
+        table.exchanged.push_back(
+            plusOne({r.fatherUntransmit + ambiguous.fatherTransmit, r.fatherTransmit + ambiguous.fatherUntransmit,
+                     r.motherUntransmit + ambiguous.motherTransmit, r.motherTransmit + ambiguous.motherUntransmit}));
     }
 }
 

@@ -16,7 +16,7 @@ struct Locus {
     std::string name;
     // The labels of alleles 1, 2, ... in allele-number order.
     std::vector<std::string> alleles;
-    std::string origin;  // where it was read, for messages ("trios.bim, line 3")
+    std::string origin;             // where it was read, for messages ("trios.bim, line 3")
     std::int32_t haploidCalls = 0;  // haploid genotypes (VCF), read as missing
 };
 
@@ -59,9 +59,9 @@ struct GenotypeTable {
 struct GenotypeData {
     std::vector<Person> people;
     GenotypeTable table;
-    std::string files;               // the files read, for the summary
-    std::string genotypeFile;        // the file of the markers, for messages
-    std::int64_t markersRead = 0;    // markers (VCF records) read, selected or not
+    std::string files;                 // the files read, for the summary
+    std::string genotypeFile;          // the file of the markers, for messages
+    std::int64_t markersRead = 0;      // markers (VCF records) read, selected or not
     std::int64_t markersInRegion = 0;  // of those, in the region (all when there is none)
     // The file's chromosomes in the order first met (with an index: all the
     // index knows), for messages.

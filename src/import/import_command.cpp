@@ -70,7 +70,8 @@ void checkOutputsAbsent() {
     for (const char* name : {inputFileName, lociFileName, logName}) {
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
-            throw ImportError(std::string(name) + " already exists; move or delete it first (the import never overwrites)");
+            throw ImportError(std::string(name) +
+                              " already exists; move or delete it first (the import never overwrites)");
         }
     }
 }
@@ -111,7 +112,8 @@ GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& 
 std::string chromosomeList(const std::vector<Locus>& loci) {
     std::string list;
     for (std::size_t l = 0; l < loci.size(); ++l) {
-        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome) list += (list.empty() ? "" : ", ") + loci[l].chromosome;
+        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome)
+            list += (list.empty() ? "" : ", ") + loci[l].chromosome;
     }
     return list.empty() ? "none" : list;
 }
@@ -143,7 +145,8 @@ void splitChromosomes(ImportRun& run) {
             ++run.otherChromosomeLoci;
             continue;
         }
-        const bool sameAsLast = !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
+        const bool sameAsLast =
+            !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
         if (!sameAsLast) {
             parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
             parts.back().table.personCount = table.personCount;
@@ -206,8 +209,9 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
-        files.push_back({part.path(inputFileName), input::formatFamilyData(keptFamilyData(
-                                                       part.table, run.search.trios, part.outcome, run.replicateCount))});
+        files.push_back(
+            {part.path(inputFileName),
+             input::formatFamilyData(keptFamilyData(part.table, run.search.trios, part.outcome, run.replicateCount))});
         files.push_back({part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
@@ -240,16 +244,17 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
     CLI::Option* ped = input->add_option("--ped", options.ped, "PLINK text genotypes (.ped)")->type_name("FILE");
     input->add_option("--bfile", options.bfile, "PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim and PREFIX.fam")
         ->type_name("PREFIX");
-    CLI::Option* vcf = input->add_option("--vcf", options.vcf,
-                                         "VCF (.vcf or bgzip-compressed .vcf.gz) or BCF genotypes")
-                           ->type_name("FILE");
+    CLI::Option* vcf =
+        input->add_option("--vcf", options.vcf, "VCF (.vcf or bgzip-compressed .vcf.gz) or BCF genotypes")
+            ->type_name("FILE");
     input->require_option(1);
 
     command.add_option("--map", options.map, "The markers of the --ped file (.map)")->type_name("FILE")->needs(ped);
     ped->needs(command.get_option("--map"));
-    command.add_option("--pedigree", options.pedigree,
-                       "Six-column pedigree of the VCF samples (family, person, father, mother, sex, phenotype), "
-                       "person names as in the VCF")
+    command
+        .add_option("--pedigree", options.pedigree,
+                    "Six-column pedigree of the VCF samples (family, person, father, mother, sex, phenotype), "
+                    "person names as in the VCF")
         ->type_name("FILE")
         ->needs(vcf);
     vcf->needs(command.get_option("--pedigree"));
@@ -266,16 +271,18 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
                 return parseRegion(text, &problem) ? std::string() : problem;
             },
             "", "region"));
-    command.add_option("--markers", options.markers,
-                       "Only the markers named in FILE (one a line); loci stay in chromosome and position order")
+    command
+        .add_option("--markers", options.markers,
+                    "Only the markers named in FILE (one a line); loci stay in chromosome and position order")
         ->type_name("FILE");
     command.add_option("--replicates", options.replicates, "Resampling replicates, written into tdtinput.dat")
         ->type_name("N")
         ->capture_default_str()
         ->check(CLI::Validator(checkReplicates, "", "replicate count"));
-    command.add_option("--chromosome", options.chromosome,
-                       "Only the markers of chromosome NAME (chr1 and 1 alike), written in the working folder; "
-                       "without it, several chromosomes get a run folder each (chr1/, chr2/, ...)")
+    command
+        .add_option("--chromosome", options.chromosome,
+                    "Only the markers of chromosome NAME (chr1 and 1 alike), written in the working folder; "
+                    "without it, several chromosomes get a run folder each (chr1/, chr2/, ...)")
         ->type_name("NAME");
     command.add_flag("--all-children", options.allChildren,
                      "Unaffected children form trios too (by default only affected children, phenotype 2, do, "
@@ -288,9 +295,10 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
         .add_flag("--drop-markers", options.dropMarkers,
                   "Leave out the markers at which a trio has a missing genotype or a Mendelian error")
         ->excludes(dropTrios);
-    command.add_option("--max-missing", options.maxMissing,
-                       "Leave out markers at which more than RATE (0 to 1) of the genotypes of the trios' members "
-                       "are missing")
+    command
+        .add_option("--max-missing", options.maxMissing,
+                    "Leave out markers at which more than RATE (0 to 1) of the genotypes of the trios' members "
+                    "are missing")
         ->type_name("RATE")
         ->check(CLI::Range(0.0, 1.0));
     command

@@ -13,20 +13,20 @@ namespace triotdt::import {
 // The options of `triotdt import`. Exactly one input: ped + map, bfile, or
 // vcf + pedigree.
 struct ImportOptions {
-    std::string ped;       // PLINK text genotypes (.ped)
-    std::string map;       // its markers (.map)
-    std::string bfile;     // PLINK binary prefix: PREFIX.bed, PREFIX.bim, PREFIX.fam
-    std::string vcf;       // VCF (plain or bgzip-compressed) or BCF
-    std::string pedigree;  // six-column pedigree of the VCF's samples
-    std::string region;    // CHR:FROM-TO; empty: every position
-    std::string markers;   // file of marker names, one a line; empty: every marker
-    std::string chromosome;  // only this chromosome, written in the working folder
+    std::string ped;                    // PLINK text genotypes (.ped)
+    std::string map;                    // its markers (.map)
+    std::string bfile;                  // PLINK binary prefix: PREFIX.bed, PREFIX.bim, PREFIX.fam
+    std::string vcf;                    // VCF (plain or bgzip-compressed) or BCF
+    std::string pedigree;               // six-column pedigree of the VCF's samples
+    std::string region;                 // CHR:FROM-TO; empty: every position
+    std::string markers;                // file of marker names, one a line; empty: every marker
+    std::string chromosome;             // only this chromosome, written in the working folder
     std::string missingGenotype = "0";  // the missing-allele code of a .ped
     std::int32_t replicates = 1000;
-    bool dropTrios = false;    // leave out a trio with a problem at any marker
-    bool dropMarkers = false;  // leave out a marker at which any trio has a problem
+    bool dropTrios = false;            // leave out a trio with a problem at any marker
+    bool dropMarkers = false;          // leave out a marker at which any trio has a problem
     std::optional<double> maxMissing;  // leave out markers with more missing genotypes
-    bool allChildren = false;  // unaffected children form trios too
+    bool allChildren = false;          // unaffected children form trios too
 };
 
 // Registers the options, with their help texts and the rules of which go

@@ -112,16 +112,17 @@ std::string shareText(double share) {
 std::string ruleLine(const ImportRun& run) {
     std::string text = "Rule: ";
     switch (run.rules.rule) {
-    case DropRule::genotype:
-        text += "every trio is kept; a missing genotype is written 0 0, and so is the child's genotype at a Mendelian "
+        case DropRule::genotype:
+            text +=
+                "every trio is kept; a missing genotype is written 0 0, and so is the child's genotype at a Mendelian "
                 "error, so a trio leaves only the windows holding such a marker";
-        break;
-    case DropRule::trios:
-        text += "a trio with a missing genotype or a Mendelian error at any marker is left out";
-        break;
-    case DropRule::markers:
-        text += "a marker at which any trio has a missing genotype or a Mendelian error is left out";
-        break;
+            break;
+        case DropRule::trios:
+            text += "a trio with a missing genotype or a Mendelian error at any marker is left out";
+            break;
+        case DropRule::markers:
+            text += "a marker at which any trio has a missing genotype or a Mendelian error is left out";
+            break;
     }
     if (run.rules.maxMissing) {
         text += "; a marker with more than " + shareText(*run.rules.maxMissing) +
@@ -176,8 +177,8 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
     }
     std::size_t uncarried = 0;
     for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
-        uncarried += static_cast<std::size_t>(
-            std::count(outcome.alleleNumbers[k].begin(), outcome.alleleNumbers[k].end(), 0));
+        uncarried +=
+            static_cast<std::size_t>(std::count(outcome.alleleNumbers[k].begin(), outcome.alleleNumbers[k].end(), 0));
     }
     if (uncarried > 0 && part.hasOutput()) {
         text += indent + "Alleles: " + plural(uncarried, "allele", "alleles") +
@@ -185,8 +186,8 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
     }
     if (part.hasOutput()) {
         const auto families = outcome.keptTrios.size(), loci = outcome.keptLoci.size();
-        text += indent + "Output: " + part.path(io::inputFileName) + " (" + plural(families, "family", "families") + ", " +
-                plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
+        text += indent + "Output: " + part.path(io::inputFileName) + " (" + plural(families, "family", "families") +
+                ", " + plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
                 part.path(io::lociFileName) + " and " + part.path("tdtimport.log") +
                 ", which lists every trio and marker left out.\n";
     } else {
@@ -231,7 +232,8 @@ void appendChromosomeSections(std::string& text, const ImportRun& run, const Chr
     const RuleOutcome& outcome = part.outcome;
     const GenotypeTable& table = part.table;
     appendSection(text, droppedSection(run, part, true, Problem::missingData, "Trios left out for missing data"));
-    appendSection(text, droppedSection(run, part, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
+    appendSection(text,
+                  droppedSection(run, part, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
     appendSection(text, droppedSection(run, part, false, Problem::missingData, "Markers left out for missing data"));
     appendSection(text,
                   droppedSection(run, part, false, Problem::mendelianError, "Markers left out for Mendelian errors"));
@@ -300,8 +302,7 @@ std::string formatSummary(const ImportRun& run) {
         const auto notInVcf = static_cast<std::size_t>(
             std::count_if(data.people.begin(), data.people.end(), [](const Person& p) { return p.column < 0; }));
         text += "Pedigree people not in the genotype file: " + std::to_string(notInVcf) +
-                "; genotyped samples not in the pedigree: " + std::to_string(data.samplesNotInPedigree.size()) +
-                ".\n";
+                "; genotyped samples not in the pedigree: " + std::to_string(data.samplesNotInPedigree.size()) + ".\n";
     }
     if (run.region || !run.markersFile.empty()) {
         text += "Selected: " + std::to_string(run.markersSelected) + " markers, ";
@@ -309,7 +310,8 @@ std::string formatSummary(const ImportRun& run) {
             text += (run.region->whole ? "those of chromosome " : "those in ") + run.region->text() +
                     (run.markersFile.empty() ? "" : " and ");
         }
-        if (!run.markersFile.empty()) text += (run.region ? "" : "those ") + std::string("listed in ") + run.markersFile;
+        if (!run.markersFile.empty())
+            text += (run.region ? "" : "those ") + std::string("listed in ") + run.markersFile;
         text += ".\n";
     }
     text += "Order: loci by chromosome (1, 2, ..., 22, then others by name) and by position.\n";
@@ -325,8 +327,9 @@ std::string formatSummary(const ImportRun& run) {
     for (const ChromosomeImport& part : run.parts) {
         text += "Chromosome " + part.chromosome + ", in " + part.folder + "/:\n" + partLines(run, part, "  ");
     }
-    text += "Output: " + (folders.empty() ? std::string("only tdtimport.log: nothing is left to analyse")
-                                          : "the run folders " + folders + " and tdtimport.log") +
+    text += "Output: " +
+            (folders.empty() ? std::string("only tdtimport.log: nothing is left to analyse")
+                             : "the run folders " + folders + " and tdtimport.log") +
             ".\n";
     return text;
 }

@@ -92,8 +92,9 @@ void checkListedNames(const GenotypeTable& table, const MarkerSelection& selecti
     for (std::size_t l = 0; l < table.loci.size(); ++l) {
         const auto [at, added] = found.emplace(table.loci[l].name, l);
         if (!added) {
-            throw ImportError(selection.listPath + ": marker " + table.loci[l].name + " is not one marker but several (" +
-                              table.loci[at->second].origin + ", and " + table.loci[l].origin + ")");
+            throw ImportError(selection.listPath + ": marker " + table.loci[l].name +
+                              " is not one marker but several (" + table.loci[at->second].origin + ", and " +
+                              table.loci[l].origin + ")");
         }
     }
     for (const ListedMarker& listed : *selection.list) {

@@ -55,8 +55,9 @@ Person readPersonFields(const LineReader& reader) {
         reader.fail(std::to_string(fields.size()) +
                     " fields; a pedigree line starts with six: family, person, father, mother, sex, phenotype");
     }
-    Person person{std::string(fields[0]), std::string(fields[1]), std::string(fields[2]), std::string(fields[3]),
-                  reader.lineNumber(), -1, std::string(fields[5])};
+    Person person{std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
+                  std::string(fields[3]), reader.lineNumber(),    -1,
+                  std::string(fields[5])};
     if (person.id == unknownParent) reader.fail("the person's name is \"0\", which stands for an unknown parent");
     if (person.father == person.id || person.mother == person.id) {
         reader.fail("person " + person.id + " is named as his or her own parent");
@@ -130,8 +131,8 @@ void checkUniquePeople(const std::vector<Person>& people, const std::string& pat
     for (const Person& person : people) {
         const auto [at, added] = seen.emplace(PersonKey{person.family, person.id}, person.line);
         if (!added) {
-            throw ImportError(path + ", line " + std::to_string(person.line) + ": person " + person.id +
-                              " of family " + person.family + " is already on line " + std::to_string(at->second));
+            throw ImportError(path + ", line " + std::to_string(person.line) + ": person " + person.id + " of family " +
+                              person.family + " is already on line " + std::to_string(at->second));
         }
     }
 }
@@ -162,7 +163,8 @@ TrioSearch findTrios(const std::vector<Person>& people, ChildChoice choice) {
             } else if (at != index.end()) {
                 reason += std::string(role) + " " + name + " is not genotyped";
             } else if (const std::string others = otherFamilies(people, child.family, name); !others.empty()) {
-                reason += std::string(role) + " " + name + " is not in family " + child.family + " but in family " + others;
+                reason +=
+                    std::string(role) + " " + name + " is not in family " + child.family + " but in family " + others;
             } else {
                 reason += std::string(role) + " " + name + " is not in the pedigree";
             }

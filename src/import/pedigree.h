@@ -12,8 +12,8 @@ namespace triotdt::import {
 struct Person {
     std::string family;
     std::string id;
-    std::string father;  // "0": not known
-    std::string mother;  // "0": not known
+    std::string father;     // "0": not known
+    std::string mother;     // "0": not known
     std::int64_t line = 0;  // line of the pedigree file, for messages
     // Where the person's genotypes are in the genotype file (the VCF sample
     // or the .ped/.fam row), or -1 when the person is not genotyped.

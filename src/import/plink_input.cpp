@@ -66,7 +66,8 @@ void fillTable(GenotypeTable& table, const std::vector<Genotype>& byPerson) {
     const std::size_t lociCount = table.loci.size();
     table.genotypes.resize(lociCount * table.personCount);
     for (std::size_t p = 0; p < table.personCount; ++p) {
-        for (std::size_t l = 0; l < lociCount; ++l) table.genotypes[l * table.personCount + p] = byPerson[p * lociCount + l];
+        for (std::size_t l = 0; l < lociCount; ++l)
+            table.genotypes[l * table.personCount + p] = byPerson[p * lociCount + l];
     }
 }
 
@@ -135,7 +136,8 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
     for (; bim.next(); ++data.markersRead) {
         Locus locus = readBimLine(bim);
         const std::string_view a1 = bim.fields()[4], a2 = bim.fields()[5];
-        if (a1 == a2 && a1 != missingAllele) bim.fail("marker " + locus.name + " has " + std::string(a1) + " as both alleles");
+        if (a1 == a2 && a1 != missingAllele)
+            bim.fail("marker " + locus.name + " has " + std::string(a1) + " as both alleles");
         data.noteMarker(locus.chromosome,
                         !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
@@ -188,8 +190,9 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
         for (std::int64_t p = 0; p < people; ++p) {
             const int code = (static_cast<unsigned char>(block[static_cast<std::size_t>(p / 4)]) >> (2 * (p % 4))) & 3;
             if (code == 1) continue;
-            const Genotype genotype = code == 0 ? Genotype{first, first} : code == 2 ? Genotype{first, second}
-                                                                                   : Genotype{second, second};
+            const Genotype genotype = code == 0   ? Genotype{first, first}
+                                      : code == 2 ? Genotype{first, second}
+                                                  : Genotype{second, second};
             if (genotype.first == 0 || genotype.second == 0) {
                 const Person& person = data.people[static_cast<std::size_t>(p)];
                 throw ImportError(bedPath + ": marker " + locus.name + ", person " + person.id + " of family " +

@@ -30,8 +30,8 @@ std::vector<std::int32_t> trioMembers(const std::vector<Trio>& trios) {
 
 double missingShare(const GenotypeTable& table, std::size_t locus, const std::vector<std::int32_t>& members) {
     if (members.empty()) return 0.0;
-    const auto missing = std::count_if(members.begin(), members.end(),
-                                       [&](std::int32_t p) { return table.at(locus, p).missing(); });
+    const auto missing =
+        std::count_if(members.begin(), members.end(), [&](std::int32_t p) { return table.at(locus, p).missing(); });
     return static_cast<double>(missing) / static_cast<double>(members.size());
 }
 

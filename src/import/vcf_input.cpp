@@ -204,7 +204,8 @@ Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* 
     int ploidy = 0;
     bool missing = false;
     for (int k = 0; k < valueCount && values[k] != bcf_int32_vector_end; ++k) {
-        const std::int32_t allele = values[k] == bcf_int32_missing || bcf_gt_is_missing(values[k]) ? -1 : bcf_gt_allele(values[k]);
+        const std::int32_t allele =
+            values[k] == bcf_int32_missing || bcf_gt_is_missing(values[k]) ? -1 : bcf_gt_allele(values[k]);
         if (allele < 0) missing = true;
         if (ploidy < 2) alleles[ploidy] = allele + 1;
         ++ploidy;
@@ -249,7 +250,8 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
     const std::unique_ptr<bcf1_t, void (*)(bcf1_t*)> record(bcf_init(), bcf_destroy);
     std::int32_t* values = nullptr;
     int capacity = 0;
-    const std::unique_ptr<std::int32_t*, void (*)(std::int32_t**)> release(&values, [](std::int32_t** p) { std::free(*p); });
+    const std::unique_ptr<std::int32_t*, void (*)(std::int32_t**)> release(&values,
+                                                                           [](std::int32_t** p) { std::free(*p); });
     std::string last = "the header";
     while (records.next(record.get(), last)) {
         ++data.markersRead;
@@ -263,7 +265,8 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         // A text line cut before its genotypes parses as a record of a file without samples.
         if (record->n_fmt == 0 && records.isText()) {
             throw ImportError(vcfPath + ", " + last + ": the line ends before the FORMAT and sample columns (the " +
-                              "header names " + std::to_string(sampleCount) + " samples); the file is cut or broken there");
+                              "header names " + std::to_string(sampleCount) +
+                              " samples); the file is cut or broken there");
         }
         const std::string name = id == "." ? chromosome + ":" + std::to_string(position) : id;
         data.noteMarker(chromosome, !selection.region || selection.region->contains(chromosome, position));

@@ -119,8 +119,8 @@ InputProblems findUnusableInput(const FamilyData& data) {
     for (std::size_t l = 0; l < data.alleleCount.size(); ++l) {
         if (data.alleleCount[l] >= 1) continue;
         countsUsable = false;
-        problems.add("locus " + std::to_string(l + 1) + ": the allele count is " +
-                           std::to_string(data.alleleCount[l]) + "; it must be 1 or more");
+        problems.add("locus " + std::to_string(l + 1) + ": the allele count is " + std::to_string(data.alleleCount[l]) +
+                     "; it must be 1 or more");
     }
     if (!countsUsable || data.lociCount <= 0 || data.familyCount <= 0) return problems;
 
@@ -139,10 +139,9 @@ InputProblems findUnusableInput(const FamilyData& data) {
             const std::int32_t c1 = data.allele(Person::child, f, l, 0), c2 = data.allele(Person::child, f, l, 1);
             if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
             problems.mendelian = true;
-            problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) +
-                               ": genotype " + genotypeText(c1, c2) + " cannot have one allele from the father (" +
-                               genotypeText(f1, f2) + ") and the other from the mother (" + genotypeText(m1, m2) +
-                               ")");
+            problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) + ": genotype " +
+                         genotypeText(c1, c2) + " cannot have one allele from the father (" + genotypeText(f1, f2) +
+                         ") and the other from the mother (" + genotypeText(m1, m2) + ")");
         }
     }
     return problems;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 #include <utility>
 
 namespace triotdt::io {

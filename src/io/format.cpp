@@ -13,9 +13,7 @@ int parseCount(std::string_view text, std::size_t& i) {
     return n;
 }
 
-[[noreturn]] void badFormat(std::string_view text) {
-    throw std::logic_error("malformed format: " + std::string(text));
-}
+[[noreturn]] void badFormat(std::string_view text) { throw std::logic_error("malformed format: " + std::string(text)); }
 
 void appendPadded(std::string& out, std::string_view text, int width) {
     if (static_cast<int>(text.size()) > width) {
@@ -47,7 +45,8 @@ std::string roundedDigits(double magnitude, int decimals) {
     if (text[point + 1 + static_cast<std::size_t>(decimals)] >= '5') {
         std::size_t i = kept.size();
         while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
-        if (i == 0) kept.insert(kept.begin(), '1'); else ++kept[i - 1];
+        if (i == 0) kept.insert(kept.begin(), '1');
+        else ++kept[i - 1];
     }
     std::string integer = kept.substr(0, kept.size() - static_cast<std::size_t>(decimals));
     const std::size_t firstNonZero = integer.find_first_not_of('0');
@@ -89,7 +88,8 @@ Format parseFormat(std::string_view text) {
             const char letter = body[i++];
             if (letter == 'X') {
                 if (repeat <= 0) badFormat(text);
-                format.items.push_back({FormatItem::Kind::blanks, std::string(static_cast<std::size_t>(repeat), ' '), 0, 0});
+                format.items.push_back(
+                    {FormatItem::Kind::blanks, std::string(static_cast<std::size_t>(repeat), ' '), 0, 0});
             } else if (letter == 'I' || letter == 'F') {
                 FormatItem item;
                 item.kind = letter == 'I' ? FormatItem::Kind::integer : FormatItem::Kind::real;
@@ -113,9 +113,7 @@ Format parseFormat(std::string_view text) {
     return format;
 }
 
-void appendInteger(std::string& out, std::int64_t value, int width) {
-    appendPadded(out, std::to_string(value), width);
-}
+void appendInteger(std::string& out, std::int64_t value, int width) { appendPadded(out, std::to_string(value), width); }
 
 void appendReal(std::string& out, double value, int width, int decimals) {
     if (std::isnan(value)) return appendPadded(out, "NaN", width);

@@ -17,7 +17,6 @@ struct FormatItem {
     std::string text;  // literal text, or the blanks of nX
     int width = 0;
     int decimals = 0;
-
 };
 
 // A parsed format such as "(1X,'marker',I2,'-',I2,1X,'Pvalue',1X,5F9.3)";
@@ -98,7 +97,8 @@ void writeFormatted(std::string& out, const Format& format, std::size_t count, V
 
 inline void writeFormatted(std::string& out, const Format& format, std::span<const FormatValue> values,
                            std::string_view lineEnd) {
-    writeFormatted(out, format, values.size(), [&](std::size_t i) { return values[i]; }, lineEnd);
+    writeFormatted(
+        out, format, values.size(), [&](std::size_t i) { return values[i]; }, lineEnd);
 }
 
 }  // namespace triotdt::io

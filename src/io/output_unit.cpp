@@ -1,10 +1,10 @@
 #include "io/output_unit.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include <utility>
 
@@ -57,7 +57,8 @@ OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineE
     if (fd < 0) {
         const int error = errno;
         if (error == EEXIST) throw RunError(ErrorCode::fileExists, openStatement(name), "file already exists");
-        throw RunError(ErrorCode::openFailed, openStatement(name), std::string("cannot create: ") + std::strerror(error));
+        throw RunError(ErrorCode::openFailed, openStatement(name),
+                       std::string("cannot create: ") + std::strerror(error));
     }
     return OutputUnit(fd, FileDescriptor(fd), shownName.empty() ? name : shownName, lineEnd);
 }

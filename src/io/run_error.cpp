@@ -9,8 +9,8 @@ RunError::RunError(ErrorCode code_, std::string statement_, std::string reason_)
       reason(std::move(reason_)) {}
 
 std::string describe(const RunError& error) {
-    return "\nrun-time error " + std::to_string(static_cast<int>(error.code)) + ": " + error.statement +
-           "\n" + error.reason + "\n";
+    return "\nrun-time error " + std::to_string(static_cast<int>(error.code)) + ": " + error.statement + "\n" +
+           error.reason + "\n";
 }
 
 }  // namespace triotdt::io

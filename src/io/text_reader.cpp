@@ -1,8 +1,8 @@
 #include "io/text_reader.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "io/run_error.h"
 
@@ -112,19 +112,17 @@ void TextReader::skipRestOfLine() {
     }
 }
 
-std::string TextReader::readStatement() const {
-    return "READ of file '" + fileName_ + "' (" + statement_ + ")";
-}
+std::string TextReader::readStatement() const { return "READ of file '" + fileName_ + "' (" + statement_ + ")"; }
 
 void TextReader::failEndOfFile(std::int64_t count, std::int64_t read) const {
     // The whole file has been consumed: after a final line end the counter
     // already stands on a line that does not exist.
     const std::int64_t lastLine = lastByteEndedLine_ ? line_ - 1 : line_;
-    std::string reason = "end of file: the statement needs " + std::to_string(count) +
-                         (count == 1 ? " value" : " values");
-    reason += lastLine == 0 ? std::string(" and the file is empty")
-                            : " and the file ended after " + std::to_string(read) + " (line " +
-                                  std::to_string(lastLine) + ")";
+    std::string reason =
+        "end of file: the statement needs " + std::to_string(count) + (count == 1 ? " value" : " values");
+    reason += lastLine == 0
+                  ? std::string(" and the file is empty")
+                  : " and the file ended after " + std::to_string(read) + " (line " + std::to_string(lastLine) + ")";
     throw RunError(ErrorCode::endOfFile, readStatement(), reason);
 }
 

@@ -53,8 +53,8 @@ private:
     // "READ of file 'tdtinput.dat' (the statement being read)".
     std::string readStatement() const;
     [[noreturn]] void failEndOfFile(std::int64_t count, std::int64_t read) const;
-    [[noreturn]] void failInvalid(std::int64_t index, std::int64_t count, std::string_view token,
-                                  std::string_view why, const ValueDescriber& describe) const;
+    [[noreturn]] void failInvalid(std::int64_t index, std::int64_t count, std::string_view token, std::string_view why,
+                                  const ValueDescriber& describe) const;
 
     FileDescriptor file_;
     std::string fileName_;

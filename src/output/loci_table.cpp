@@ -1,10 +1,10 @@
 #include "output/loci_table.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <unistd.h>
 
 #include "io/output_unit.h"
 #include "io/run_error.h"
@@ -99,7 +99,7 @@ std::vector<LocusRow> readLociTable(const std::string& path) {
         if (got < 0) {
             const int error = errno;
             throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                           std::string("the file cannot be read: ") + std::strerror(error));
+                               std::string("the file cannot be read: ") + std::strerror(error));
         }
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
@@ -118,10 +118,11 @@ void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::stri
     std::string named;
     for (std::size_t c = 0; c < chromosomes.size() && c < 5; ++c) named += (c > 0 ? ", " : "") + chromosomes[c];
     if (chromosomes.size() > 5) named += ", ...";
-    throw io::InputRefused(fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" +
-                       named + "), and a window must not join the end of one chromosome to the start of the next.\n"
-                       "Import again: 'triotdt import' writes a run folder for each chromosome (chr1/, chr2/, ...), and "
-                       "'triotdt import --chromosome NAME' imports one.\n");
+    throw io::InputRefused(
+        fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" + named +
+        "), and a window must not join the end of one chromosome to the start of the next.\n"
+        "Import again: 'triotdt import' writes a run folder for each chromosome (chr1/, chr2/, ...), and "
+        "'triotdt import --chromosome NAME' imports one.\n");
 }
 
 }  // namespace triotdt::output

@@ -9,7 +9,6 @@
 namespace triotdt::output {
 namespace {
 
-
 constexpr double figureWidth = 860;
 constexpr double plotLeft = 64;
 constexpr double plotRight = figureWidth - 16;
@@ -28,11 +27,8 @@ struct Series {
     const char* colour;
 };
 // Colours told apart with the common forms of colour blindness.
-constexpr std::array<Series, 5> series = {{{"Punamb", "#E69F00"},
-                                           {"Pg", "#56B4E9"},
-                                           {"Pe", "#009E73"},
-                                           {"Pc", "#0072B2"},
-                                           {"Pem", "#D55E00"}}};
+constexpr std::array<Series, 5> series = {
+    {{"Punamb", "#E69F00"}, {"Pg", "#56B4E9"}, {"Pe", "#009E73"}, {"Pc", "#0072B2"}, {"Pem", "#D55E00"}}};
 constexpr const char* alphaColour = "#666666";
 constexpr const char* bonferroniColour = "#CC79A7";
 
@@ -50,7 +46,10 @@ std::string number(double value) {
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is not valid.
 std::size_t utf8Length(std::string_view text, std::size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                               : lead >= 0xE0                ? 3
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                             : 0;
     if (length == 0 || i + length > text.size()) return 0;
     for (std::size_t k = 1; k < length; ++k) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
@@ -292,7 +291,8 @@ std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, cons
 
     std::size_t longest = 0;
     for (const std::string& label : f.x.labels) longest = std::max(longest, label.size());
-    const double panelsBottom = firstPanelTop + static_cast<double>(bySize.size()) * (panelHeight + panelGap) - panelGap;
+    const double panelsBottom =
+        firstPanelTop + static_cast<double>(bySize.size()) * (panelHeight + panelGap) - panelGap;
     const double height = std::ceil(panelsBottom + 24 + static_cast<double>(longest) * fontSize * 0.62 + 30);
 
     f.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +

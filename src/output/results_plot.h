@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "report/window_outcome.h"
 #include "output/loci_table.h"
+#include "report/window_outcome.h"
 
 namespace triotdt::output {
 

@@ -56,9 +56,9 @@ std::string tableReal(double value) {
 
 void appendTableHeader(std::string& out) {
     Row row{out};
-    for (const char* name : {"window_size", "first_locus", "last_locus", "chromosome", "first_marker",
-                             "first_position", "last_marker", "last_position", "families", "families_known_phase",
-                             "distinct_haplotypes", "possible_haplotypes"}) {
+    for (const char* name :
+         {"window_size", "first_locus", "last_locus", "chromosome", "first_marker", "first_position", "last_marker",
+          "last_position", "families", "families_known_phase", "distinct_haplotypes", "possible_haplotypes"}) {
         row.field(name);
     }
     for (const char* name : statisticNames) row.field(std::string("stat_") + name);

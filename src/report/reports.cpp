@@ -6,7 +6,8 @@ namespace triotdt::report {
 namespace {
 
 const io::Format windowSizeHeading = io::parseFormat("(/,1X,'the result of',1X,I4,1X,'loci system')");
-const io::Format statisticsHeading = io::parseFormat("(' Results of 5 Stat:     Punamb      Pg       Pe       Pc     Pem')");
+const io::Format statisticsHeading =
+    io::parseFormat("(' Results of 5 Stat:     Punamb      Pg       Pe       Pc     Pem')");
 const io::Format haplotypeLimitMessage = io::parseFormat("('the number of haplotye',I10,'exceed the permited')");
 const io::Format emWarning = io::parseFormat("('*WARNING* EM DOES NOT CONVERGE AFTER 200 ITERATION')");
 const io::Format transmissionHeading = io::parseFormat("(/,'marker',I2,'-',I2,1X,'transfer of unambigous')");
@@ -18,7 +19,8 @@ const io::Format pValueLine = io::parseFormat("(1X,'marker',I2,'-',I2,1X,'Pvalue
 const io::Format statisticLine = io::parseFormat("(13X,'statis',1X,5F9.3)");
 
 void write(io::OutputUnit& unit, const io::Format& format, std::initializer_list<io::FormatValue> values) {
-    io::writeFormatted(unit.text(), format, std::span<const io::FormatValue>(values.begin(), values.size()), unit.lineEnd());
+    io::writeFormatted(unit.text(), format, std::span<const io::FormatValue>(values.begin(), values.size()),
+                       unit.lineEnd());
 }
 
 void writeFive(io::OutputUnit& unit, const io::Format& format, std::initializer_list<io::FormatValue> leading,
@@ -45,8 +47,7 @@ void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, st
     std::string& text = unit.text();
     text += "window of loci " + std::to_string(firstLocus) + " to " + std::to_string(lastLocus) +
             " skipped: its haplotypes (";
-    text += haplotypeCount == INT64_MAX ? std::string("over 9223372036854775807")
-                                        : std::to_string(haplotypeCount);
+    text += haplotypeCount == INT64_MAX ? std::string("over 9223372036854775807") : std::to_string(haplotypeCount);
     text += ") cannot be numbered with 32-bit codes";
     text += unit.lineEnd();
 }
@@ -80,10 +81,14 @@ void writeTransmissionHeading(io::OutputUnit& unit, std::int64_t firstLocus, std
 
 const io::Format& haplotypeLineFormat(HaplotypeLine line) {
     switch (line) {
-        case HaplotypeLine::transmitted: return transmittedLine;
-        case HaplotypeLine::untransmitted: return untransmittedLine;
-        case HaplotypeLine::homozygote: return homozygoteLine;
-        case HaplotypeLine::frequency: break;
+        case HaplotypeLine::transmitted:
+            return transmittedLine;
+        case HaplotypeLine::untransmitted:
+            return untransmittedLine;
+        case HaplotypeLine::homozygote:
+            return homozygoteLine;
+        case HaplotypeLine::frequency:
+            break;
     }
     return frequencyLine;
 }

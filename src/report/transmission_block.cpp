@@ -20,9 +20,9 @@ void writeIndexedLine(io::OutputUnit& unit, HaplotypeLine line, const haplotype:
 
 }  // namespace
 
-void writeTransmissionBlock(io::OutputUnit& unit, const haplotype::Window& window, const haplotype::IndexedPhases& phases,
-                            const frequency::CountTables& counts, const std::vector<double>& haplotypeFreq) {
-
+void writeTransmissionBlock(io::OutputUnit& unit, const haplotype::Window& window,
+                            const haplotype::IndexedPhases& phases, const frequency::CountTables& counts,
+                            const std::vector<double>& haplotypeFreq) {
     writeTransmissionHeading(unit, window.start, window.lastLocus());
     writeIndexedLine(unit, HaplotypeLine::transmitted, phases, counts.transmitCount, 1.0);
     writeIndexedLine(unit, HaplotypeLine::untransmitted, phases, counts.untransmitCount, 1.0);

@@ -14,7 +14,7 @@ namespace triotdt::report {
 // frequencies among their parents, each over every code 1..haplotypeCount of
 // the window (the codes that occur in no combination print 0).
 void writeTransmissionBlock(io::OutputUnit& unit, const haplotype::Window& window,
-                           const haplotype::IndexedPhases& phases, const frequency::CountTables& counts,
-                           const std::vector<double>& haplotypeFreq);
+                            const haplotype::IndexedPhases& phases, const frequency::CountTables& counts,
+                            const std::vector<double>& haplotypeFreq);
 
 }  // namespace triotdt::report

@@ -41,10 +41,11 @@ bool WindowDraws::drawBlock(DrawBlock& block) {
     block.wordsPerReplicate = statistics::ExchangeBits::wordsFor(families);
     block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
     for (std::int32_t r = 0; r < replicates; ++r) {
-        drawExchangeDecisions(generator_, seed_,
-                              std::span(block.exchanged).subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate,
-                                                                 block.wordsPerReplicate),
-                              families);
+        drawExchangeDecisions(
+            generator_, seed_,
+            std::span(block.exchanged)
+                .subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate, block.wordsPerReplicate),
+            families);
     }
     return true;
 }

@@ -45,7 +45,8 @@ constexpr std::uint64_t inverseOf(std::int64_t a, std::int64_t m) {
 
 // x_{t−1} = a⁻¹ × (x_t − c) mod m: every multiplier is prime to its modulus.
 AffineMap backwardStep(const LcgConstants& g) {
-    const std::uint64_t inverse = inverseOf(static_cast<std::int64_t>(g.multiplier), static_cast<std::int64_t>(g.modulus));
+    const std::uint64_t inverse =
+        inverseOf(static_cast<std::int64_t>(g.multiplier), static_cast<std::int64_t>(g.modulus));
     return {inverse, (g.modulus - inverse * g.increment % g.modulus) % g.modulus, g.modulus};
 }
 

@@ -53,8 +53,7 @@ double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
     generator.lcgState3 = (multiplier3 * generator.lcgState3 + increment3) % modulus3;
     const std::int32_t slot = 1 + (97 * generator.lcgState3) / modulus3;
     if (slot < 1 || slot > 97) {
-        throw std::logic_error("random number generator: shuffle slot " + std::to_string(slot) +
-                               " is outside 1..97");
+        throw std::logic_error("random number generator: shuffle slot " + std::to_string(slot) + " is outside 1..97");
     }
     double& stored = generator.shuffleTable[static_cast<std::size_t>(slot - 1)];
     const double result = stored;

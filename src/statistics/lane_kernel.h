@@ -27,12 +27,12 @@ struct LaneHomozygoteChange {
 struct LaneKernelInput {
     std::size_t familyCount;
     std::size_t indexCount;
-    std::size_t exchangedOffset;            // combination k's exchanged version is at k + exchangedOffset
-    const std::size_t* firstCombination;    // per family, and one past the last
-    const std::int32_t* inputFamily;        // per family: its place in the input, where its exchange bit is
-    const std::int32_t* combinations;       // FT, FU, MT, MU per combination, both versions
-    const double* shares;                   // four sets per combination, both versions
-    const double* observedHomozygotes;      // four sets per haplotype
+    std::size_t exchangedOffset;          // combination k's exchanged version is at k + exchangedOffset
+    const std::size_t* firstCombination;  // per family, and one past the last
+    const std::int32_t* inputFamily;      // per family: its place in the input, where its exchange bit is
+    const std::int32_t* combinations;     // FT, FU, MT, MU per combination, both versions
+    const double* shares;                 // four sets per combination, both versions
+    const double* observedHomozygotes;    // four sets per haplotype
     const LaneHomozygoteChange* changes;
     std::size_t changeCount;
 };

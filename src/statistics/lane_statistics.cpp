@@ -10,7 +10,8 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     static_assert(sizeof(FourValues) == 4 * sizeof(double));
     LaneModel model;
     for (const HomozygoteCounts::Change& change : homozygotes.changes) {
-        LaneHomozygoteChange flat{static_cast<std::size_t>(change.family), static_cast<std::size_t>(change.haplotype), {}};
+        LaneHomozygoteChange flat{
+            static_cast<std::size_t>(change.family), static_cast<std::size_t>(change.haplotype), {}};
         for (std::size_t s = 0; s < weightedSetCount; ++s) flat.difference[s] = change.difference[s];
         model.changes.push_back(flat);
     }
@@ -55,8 +56,8 @@ void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions>
     const std::uint64_t* words[laneCount];
     for (std::size_t j = 0; j < laneCount; ++j) words[j] = versions[j < versions.size() ? j : 0].words();
     double values[laneCount * weightedSetCount];
-    kernel(model.input, words, LaneTables{scratch.transmit.data(), scratch.untransmit.data(), scratch.homozygotes.data()},
-           values);
+    kernel(model.input, words,
+           LaneTables{scratch.transmit.data(), scratch.untransmit.data(), scratch.homozygotes.data()}, values);
     for (std::size_t j = 0; j < versions.size(); ++j) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) statistics[j][s] = values[j * weightedSetCount + s];
     }

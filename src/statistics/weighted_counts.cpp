@@ -21,7 +21,8 @@ void computeFamilyShares(std::span<const Combination> combinations, const freque
         for (std::size_t k = 0; k < combinations.size(); ++k) {
             const Combination& c = combinations[k];
             // The four frequencies multiplied left to right.
-            shares[k][s] = at(c.fatherTransmit) * at(c.fatherUntransmit) * at(c.motherTransmit) * at(c.motherUntransmit);
+            shares[k][s] =
+                at(c.fatherTransmit) * at(c.fatherUntransmit) * at(c.motherTransmit) * at(c.motherUntransmit);
             total = total + shares[k][s];
         }
         for (std::size_t k = 0; k < combinations.size(); ++k) {
@@ -59,7 +60,8 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
-        const std::int32_t model = phases.patternFamily[static_cast<std::size_t>(phases.patternOf[static_cast<std::size_t>(f)])];
+        const std::int32_t model =
+            phases.patternFamily[static_cast<std::size_t>(phases.patternOf[static_cast<std::size_t>(f)])];
         for (const bool exchanged : {false, true}) {
             const std::span<FourValues> own = all.subspan(first + phases.versionOffset(exchanged), count);
             if (model == f) {
@@ -148,7 +150,8 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
         for (const auto& [transmitted, untransmitted] :
              {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
             if (transmitted == untransmitted) {
-                homozygotes.changes.push_back({phases.inputFamily[static_cast<std::size_t>(f)], transmitted, difference});
+                homozygotes.changes.push_back(
+                    {phases.inputFamily[static_cast<std::size_t>(f)], transmitted, difference});
             }
         }
     }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "frequency/frequency_sets.h"
-#include "statistics/exchange_bits.h"
 #include "haplotype/indexed_phases.h"
+#include "statistics/exchange_bits.h"
 
 namespace triotdt::statistics {
 
@@ -44,7 +44,6 @@ public:
 private:
     const std::uint64_t* words_ = nullptr;
 };
-
 
 // The weighted transmitted and untransmitted counts of all four sets, by
 // haplotype index. Each entry receives its additions family by family and

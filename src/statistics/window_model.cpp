@@ -50,8 +50,8 @@ StatisticsScratch::StatisticsScratch(const WindowModel& model)
 
 // Punamb of up to `lanes` data sets: versions[j] says which families data set
 // j exchanges.
-void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions,
-                          StatisticsScratch& scratch, std::span<double> statistics) {
+void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
+                          std::span<double> statistics) {
     // Whole lanes at a time: lanes without a data set repeat the first one.
     using IntegerLanes = std::int32_t __attribute__((vector_size(4 * lanes), aligned(4), may_alias));
     using RealLanes = double __attribute__((vector_size(8 * lanes)));
@@ -87,8 +87,7 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> ve
 
 FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch) {
     weightedTransmissionCounts(*model.phases, model.shares, versions, scratch.weighted);
-    return weightedStatistics(scratch.weighted,
-                                          homozygotesOf(model.homozygotes, versions, scratch.homozygotes));
+    return weightedStatistics(scratch.weighted, homozygotesOf(model.homozygotes, versions, scratch.homozygotes));
 }
 
 void weightedStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,

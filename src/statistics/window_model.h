@@ -25,8 +25,8 @@ struct WindowModel {
     // transmitted and untransmitted haplotypes, so per haplotype the number of
     // parents carrying it once stays the same and only transmitted minus
     // untransmitted changes, by a whole number.
-    std::vector<std::int32_t> carriedOnce;          // per haplotype
-    std::vector<std::int32_t> observedDifference;   // transmitted − untransmitted, all observed
+    std::vector<std::int32_t> carriedOnce;         // per haplotype
+    std::vector<std::int32_t> observedDifference;  // transmitted − untransmitted, all observed
     struct Difference {
         std::int32_t haplotype = 0;
         std::int32_t change = 0;  // what exchanging the family adds to the difference
@@ -34,7 +34,7 @@ struct WindowModel {
     // The family whose exchange bit decides each entry of `firstDifference`:
     // its place in the input, where its decisions are.
     std::vector<std::int32_t> knownPhaseFamilies;
-    std::vector<std::size_t> firstDifference;       // per known family, and one past the last
+    std::vector<std::size_t> firstDifference;  // per known family, and one past the last
     std::vector<Difference> differences;
 };
 

@@ -22,8 +22,8 @@ std::unique_ptr<PreparedWindow> prepareWindow(const haplotype::FamilyData& data,
     auto prepared = std::make_unique<PreparedWindow>();
     prepared->window = makeWindow(data, size, start);
     if (prepared->skipped()) return prepared;
-    prepared->phases = haplotype::indexPhases(haplotype::phaseFamilies(data, prepared->window),
-                                              prepared->window.codeCount());
+    prepared->phases =
+        haplotype::indexPhases(haplotype::phaseFamilies(data, prepared->window), prepared->window.codeCount());
     prepared->frequencies = frequency::estimateWindowFrequencies(prepared->phases);
     prepared->model.emplace(statistics::buildWindowModel(prepared->phases, prepared->frequencies.sets));
     prepared->observed = statistics::observedStatistics(*prepared->model);

@@ -39,7 +39,6 @@ haplotype::Window makeWindow(const haplotype::FamilyData& data, std::int32_t siz
 // frequency sets and builds the statistics model and the observed statistics.
 // A pure function of its arguments: windows may be prepared on any thread,
 // several at once.
-std::unique_ptr<PreparedWindow> prepareWindow(const haplotype::FamilyData& data, std::int32_t size,
-                                              std::int32_t start);
+std::unique_ptr<PreparedWindow> prepareWindow(const haplotype::FamilyData& data, std::int32_t size, std::int32_t start);
 
 }  // namespace triotdt::window

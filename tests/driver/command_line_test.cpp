@@ -50,8 +50,8 @@ TEST(CommandLine, HelpAndVersionEndWellOnStandardOutput) {
     const Outcome help = parse({"--help"});
     EXPECT_FALSE(help.parsed.line);
     EXPECT_EQ(help.parsed.exitStatus, 0);
-    for (const char* part : {"--threads N", "--table FILE", "--plot FILE.svg", "-C,--directory DIR", "Punamb",
-                             "Pg ", "Pe ", "Pc ", "Pem ", "tdtinput.dat", "tdttran.txt", "EXIT STATUS"}) {
+    for (const char* part : {"--threads N", "--table FILE", "--plot FILE.svg", "-C,--directory DIR", "Punamb", "Pg ",
+                             "Pe ", "Pc ", "Pem ", "tdtinput.dat", "tdttran.txt", "EXIT STATUS"}) {
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
     }
     const Outcome version = parse({"--version"});

@@ -25,13 +25,16 @@ struct FakeTerminal {
         terminal = fds[1];
         output = ::dup(terminal);
     }
-    void print(const std::string& text) const { EXPECT_EQ(::write(output, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+    void print(const std::string& text) const {
+        EXPECT_EQ(::write(output, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
     std::string everything() {
         ::close(terminal);
         ::close(output);
         std::string all;
         char buffer[4096];
-        for (ssize_t got; (got = ::read(read, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(got));
+        for (ssize_t got; (got = ::read(read, buffer, sizeof buffer)) > 0;)
+            all.append(buffer, static_cast<std::size_t>(got));
         ::close(read);
         return all;
     }
@@ -56,7 +59,8 @@ void print(ProgressLine& progress, const FakeTerminal& screen, const std::string
 // the progress line's row.
 TEST(ProgressLine, OutputOnTheSameTerminalPassesTheLine) {
     FakeTerminal screen;
-    const std::string console[] = {"\n the result of    1 loci system\n", " marker 1- 1 Pvalue\n", " marker 2- 2 Pvalue\n", "Stop\n"};
+    const std::string console[] = {"\n the result of    1 loci system\n", " marker 1- 1 Pvalue\n",
+                                   " marker 2- 2 Pvalue\n", "Stop\n"};
     {
         ProgressLine progress({screen.terminal, true}, 3, std::chrono::seconds(0));
         print(progress, screen, console[0]);
@@ -68,7 +72,8 @@ TEST(ProgressLine, OutputOnTheSameTerminalPassesTheLine) {
         print(progress, screen, console[3]);
     }
     std::vector<std::string> drawn;
-    EXPECT_EQ(test::withoutProgressLines(screen.everything(), &drawn), console[0] + console[1] + console[2] + console[3]);
+    EXPECT_EQ(test::withoutProgressLines(screen.everything(), &drawn),
+              console[0] + console[1] + console[2] + console[3]);
     ASSERT_GE(drawn.size(), 3u);
     EXPECT_EQ(drawn.front().rfind("window 1 of 3, ", 0), 0u) << drawn.front();
     EXPECT_EQ(drawn.back().rfind("window 3 of 3, ", 0), 0u) << drawn.back();

@@ -45,81 +45,83 @@ TEST_P(RefusedInput, EndsWithItsMessageAndEmptyReports) {
     EXPECT_EQ(folder.read("tdtout.txt"), "");
 }
 
-const Refused refusedSeeds[] = {
-    {"allele-int-max",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype 2147483647/1: allele 2147483647 is outside 1..2, the alleles of locus 1\n"},
-    {"allele-out-of-range",
-     "tdtinput.dat: the input cannot be analysed (2 problems):\n  family 1, father, locus 1: genotype 1/3: allele 3 is outside 1..2, the alleles of locus 1\n  family 1, mother, locus 2: genotype 1/4: allele 4 is outside 1..3, the alleles of locus 2\n"},
-    {"child-from-one-parent",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 1/2 cannot have one allele from the father (1/2) and the other from the mother (3/3)\n"
-     "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
-    {"cr-line-ends",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (the replicate count)\nend of file: the statement needs 1 value and the file ended after 0 (line 1)\n"},
-    {"empty",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (the family count)\nend of file: the statement needs 1 value and the file is empty\n"},
-    {"garbage-binary",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08' on line 1, value 1 of 1: not a whole number\n"},
-    {"garbage-bom",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '\\xef\\xbb\\xbf2' on line 1, value 1 of 1: not a whole number\n"},
-    {"garbage-decimal",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '1.5' on line 2, value 1 of 1: not a whole number\n"},
-    {"garbage-double-sign",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '--10' on line 2, value 1 of 1: not a whole number\n"},
-    {"garbage-exponent",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '1e2' on line 1, value 1 of 1: not a whole number\n"},
-    {"garbage-hex",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '0x2' on line 4, value 1 of 3 (locus 1): not a whole number\n"},
-    {"garbage-lone-sign",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '+' on line 4, value 2 of 3 (locus 2): not a whole number\n"},
-    {"garbage-two-commas",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '' on line 4, value 2 of 3 (locus 2): empty value between commas\n"},
-    {"garbage-word",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the locus count)\ninvalid number 'three' on line 3, value 1 of 1: not a whole number\n"},
-    {"huge-many-digits",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '999999999999999999999999...' on line 4, value 2 of 3 (locus 2): outside the range of 32-bit integers\n"},
-    {"huge-negative",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '-2147483649' on line 1, value 1 of 1: outside the range of 32-bit integers\n"},
-    {"huge-number",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '2147483648' on line 2, value 1 of 1: outside the range of 32-bit integers\n"},
-    {"int-min-allele",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype -2147483648/2: allele -2147483648 is outside 1..2, the alleles of locus 1\n"},
-    {"mendelian-error",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 3/1 cannot have one allele from the father (1/2) and the other from the mother (1/2)\n"
-     "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
-    {"million-digit-number",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '111111111111111111111111...' on line 2, value 1 of 1: outside the range of 32-bit integers\n"},
-    {"negative-allele-count",
-     "tdtinput.dat: the input cannot be analysed (2 problems):\n  locus 1: the allele count is -2; it must be 1 or more\n  locus 2: the allele count is 0; it must be 1 or more\n"},
-    {"negative-allele",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype -1/2: allele -1 is outside 1..2, the alleles of locus 1\n"},
-    {"negative-families",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  the family count is -1; it must be 0 or more\n"},
-    {"negative-replicates",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  the replicate count is -5; it must be 1 or more\n"},
-    {"nul-as-separator",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '2\\x003\\x004' on line 4, value 1 of 3 (locus 1): not a whole number\n"},
-    {"nul-in-number",
-     "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '3\\x004' on line 4, value 2 of 3 (locus 2): not a whole number\n"},
-    {"only-blanks",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (the family count)\nend of file: the statement needs 1 value and the file ended after 0 (line 3)\n"},
-    {"truncated-allele-counts",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (the allele counts of the loci)\nend of file: the statement needs 6 values and the file ended after 3 (line 4)\n"},
-    {"truncated-header",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (the locus count)\nend of file: the statement needs 1 value and the file ended after 0 (line 2)\n"},
-    {"truncated-in-number",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (family 2, child's record)\nend of file: the statement needs 6 values and the file ended after 5 (line 10)\n"},
-    {"truncated-record",
-     "\nrun-time error 2001: READ of file 'tdtinput.dat' (family 20, child's record)\nend of file: the statement needs 12 values and the file ended after 7 (line 64)\n"},
-    {"zero-replicates",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  the replicate count is 0; it must be 1 or more\n"}
-,
+const Refused
+    refusedSeeds
+        [] =
+            {
+                {"allele-int-max",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype 2147483647/1: allele 2147483647 is outside 1..2, the alleles of locus 1\n"},
+                {"allele-out-of-range",
+                 "tdtinput.dat: the input cannot be analysed (2 problems):\n  family 1, father, locus 1: genotype 1/3: allele 3 is outside 1..2, the alleles of locus 1\n  family 1, mother, locus 2: genotype 1/4: allele 4 is outside 1..3, the alleles of locus 2\n"},
+                {"child-from-one-parent",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 1/2 cannot have one allele from the father (1/2) and the other from the mother (3/3)\n"
+                 "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
+                {"cr-line-ends",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (the replicate count)\nend of file: the statement needs 1 value and the file ended after 0 (line 1)\n"},
+                {"empty",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (the family count)\nend of file: the statement needs 1 value and the file is empty\n"},
+                {"garbage-binary",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08' on line 1, value 1 of 1: not a whole number\n"},
+                {"garbage-bom",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '\\xef\\xbb\\xbf2' on line 1, value 1 of 1: not a whole number\n"},
+                {"garbage-decimal",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '1.5' on line 2, value 1 of 1: not a whole number\n"},
+                {"garbage-double-sign",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '--10' on line 2, value 1 of 1: not a whole number\n"},
+                {"garbage-exponent",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '1e2' on line 1, value 1 of 1: not a whole number\n"},
+                {"garbage-hex",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '0x2' on line 4, value 1 of 3 (locus 1): not a whole number\n"},
+                {"garbage-lone-sign",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '+' on line 4, value 2 of 3 (locus 2): not a whole number\n"},
+                {"garbage-two-commas",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '' on line 4, value 2 of 3 (locus 2): empty value between commas\n"},
+                {"garbage-word",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the locus count)\ninvalid number 'three' on line 3, value 1 of 1: not a whole number\n"},
+                {"huge-many-digits",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '999999999999999999999999...' on line 4, value 2 of 3 (locus 2): outside the range of 32-bit integers\n"},
+                {"huge-negative",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\ninvalid number '-2147483649' on line 1, value 1 of 1: outside the range of 32-bit integers\n"},
+                {"huge-number",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '2147483648' on line 2, value 1 of 1: outside the range of 32-bit integers\n"},
+                {"int-min-allele",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype -2147483648/2: allele -2147483648 is outside 1..2, the alleles of locus 1\n"},
+                {"mendelian-error",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 3/1 cannot have one allele from the father (1/2) and the other from the mother (1/2)\n"
+                 "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
+                {"million-digit-number",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '111111111111111111111111...' on line 2, value 1 of 1: outside the range of 32-bit integers\n"},
+                {"negative-allele-count",
+                 "tdtinput.dat: the input cannot be analysed (2 problems):\n  locus 1: the allele count is -2; it must be 1 or more\n  locus 2: the allele count is 0; it must be 1 or more\n"},
+                {"negative-allele", "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype -1/2: allele -1 is outside 1..2, the alleles of locus 1\n"},
+                {"negative-families",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  the family count is -1; it must be 0 or more\n"},
+                {"negative-replicates",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  the replicate count is -5; it must be 1 or more\n"},
+                {"nul-as-separator",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '2\\x003\\x004' on line 4, value 1 of 3 (locus 1): not a whole number\n"},
+                {"nul-in-number",
+                 "\nrun-time error 2002: READ of file 'tdtinput.dat' (the allele counts of the loci)\ninvalid number '3\\x004' on line 4, value 2 of 3 (locus 2): not a whole number\n"},
+                {"only-blanks",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (the family count)\nend of file: the statement needs 1 value and the file ended after 0 (line 3)\n"},
+                {"truncated-allele-counts",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (the allele counts of the loci)\nend of file: the statement needs 6 values and the file ended after 3 (line 4)\n"},
+                {"truncated-header",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (the locus count)\nend of file: the statement needs 1 value and the file ended after 0 (line 2)\n"},
+                {"truncated-in-number",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (family 2, child's record)\nend of file: the statement needs 6 values and the file ended after 5 (line 10)\n"},
+                {"truncated-record",
+                 "\nrun-time error 2001: READ of file 'tdtinput.dat' (family 20, child's record)\nend of file: the statement needs 12 values and the file ended after 7 (line 64)\n"},
+                {"zero-replicates",
+                 "tdtinput.dat: the input cannot be analysed (1 problem):\n  the replicate count is 0; it must be 1 or more\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Corpus, RefusedInput, testing::ValuesIn(refusedSeeds), [](const testing::TestParamInfo<Refused>& info) {
-    std::string name = info.param.seed;
-    std::erase(name, '-');
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, RefusedInput, testing::ValuesIn(refusedSeeds),
+                         [](const testing::TestParamInfo<Refused>& info) {
+                             std::string name = info.param.seed;
+                             std::erase(name, '-');
+                             return name;
+                         });
 
 TEST(RefusedInput, ShowsTwentyProblemsAndCountsTheRest) {
     ScratchFolder folder;
@@ -164,12 +166,12 @@ TEST(OddButValidInput, WindowsBeyondThirtyTwoBitCodesAreSkipped) {
     const RunResult run = runOn(folder, "overflow-seven-loci");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("the number of haplotye2147488281exceed the permited\n"
-                               "window of loci 1 to 2 skipped: its haplotypes (2147488281) cannot be numbered "
-                               "with 32-bit codes\n"),
+                           "window of loci 1 to 2 skipped: its haplotypes (2147488281) cannot be numbered "
+                           "with 32-bit codes\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("the number of haplotye**********exceed the permited\n"
-                               "window of loci 1 to 7 skipped: its haplotypes (over 9223372036854775807) cannot "
-                               "be numbered with 32-bit codes\n"),
+                           "window of loci 1 to 7 skipped: its haplotypes (over 9223372036854775807) cannot "
+                           "be numbered with 32-bit codes\n"),
               std::string::npos);
     EXPECT_TRUE(run.out.ends_with(stopLine));
 }
@@ -215,8 +217,10 @@ TEST(InputFile, EndlessDeviceWithoutSeparatorsIsRefusedAtOnce) {
     EXPECT_EQ(run.status, 1);
     std::string nul24;
     for (int i = 0; i < 24; ++i) nul24 += "\\x00";
-    EXPECT_EQ(run.err, "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\n"
-                          "invalid number '" + nul24 + "...' on line 1, value 1 of 1: not a whole number\n");
+    EXPECT_EQ(run.err,
+              "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\n"
+              "invalid number '" +
+                  nul24 + "...' on line 1, value 1 of 1: not a whole number\n");
 }
 
 // Runs on valid input with `report` already there; the run must refuse to

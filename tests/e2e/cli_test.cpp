@@ -1,7 +1,7 @@
 // Runs the built program with the options of its command line on small
 // inputs in scratch folders, and checks the files it leaves.
-#include <algorithm>
 #include <fcntl.h>
+#include <algorithm>
 #ifdef RSVG_CONVERT
 #include <png.h>
 #endif
@@ -10,10 +10,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,7 +119,8 @@ void expectTableMatchesReport(const std::vector<std::vector<std::string>>& table
         EXPECT_EQ(std::stoi(pLines[w].substr(10, 2)), std::stoi(row[2]));
         EXPECT_EQ(std::stoi(row[2]) - std::stoi(row[1]) + 1, std::stoi(row[0]));
         for (std::size_t s = 0; s < 5; ++s) {
-            EXPECT_EQ(printed(row[stat + s]), statLines[w].substr(20 + 9 * s, 9)) << "window " << w << " " << row[stat + s];
+            EXPECT_EQ(printed(row[stat + s]), statLines[w].substr(20 + 9 * s, 9))
+                << "window " << w << " " << row[stat + s];
             EXPECT_EQ(printed(row[p + s]), pLines[w].substr(20 + 9 * s, 9)) << "window " << w << " " << row[p + s];
         }
     }
@@ -135,8 +136,10 @@ TEST(CommandLineRun, TableAndPlotLeaveTheReportsAndConsoleAsThePlainRun) {
     ASSERT_EQ(b.status, 0) << b.err;
     EXPECT_EQ(a.out, b.out);
     EXPECT_EQ(b.err, "");  // no progress line off a terminal
-    for (const char* report : {"tdttran.txt", "tdtout.txt"}) EXPECT_EQ(readFile(plain / report), readFile(extra / report));
-    EXPECT_EQ(filesIn(extra), (std::vector<std::string>{"results.svg", "results.tsv", "tdtinput.dat", "tdtout.txt", "tdttran.txt"}));
+    for (const char* report : {"tdttran.txt", "tdtout.txt"})
+        EXPECT_EQ(readFile(plain / report), readFile(extra / report));
+    EXPECT_EQ(filesIn(extra),
+              (std::vector<std::string>{"results.svg", "results.tsv", "tdtinput.dat", "tdtout.txt", "tdttran.txt"}));
 
     const auto table = readStrictTable(readFile(extra / "results.tsv"));
     ASSERT_EQ(table.size(), 1u + 6 + 5 + 4 + 3 + 2 + 1);
@@ -194,7 +197,8 @@ TEST(CommandLineRun, RefusesALociFileOfAnotherInputBeforeCreatingAnything) {
     const test::RunResult run = runWith({"--table", "t.tsv"}, folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("tdtloci.tsv does not describe the loci of tdtinput.dat: it lists 2 loci, the input has 3"),
-              std::string::npos) << run.err;
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"tdtinput.dat", "tdtloci.tsv"}));
 }
 
@@ -218,8 +222,9 @@ TEST(CommandLineRun, ChangesIntoTheFolderBeforeOpeningAnyFile) {
 
     const test::RunResult missing = runWith({"-C", "nowhere"}, scratch.path());
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "\nrun-time error 1003: CHANGE into folder 'nowhere' (-C)\n"
-                           "cannot change into it: No such file or directory\n");
+    EXPECT_EQ(missing.err,
+              "\nrun-time error 1003: CHANGE into folder 'nowhere' (-C)\n"
+              "cannot change into it: No such file or directory\n");
 }
 
 TEST(CommandLineRun, UsageErrorsStopBeforeAnyFileIsTouched) {
@@ -266,7 +271,8 @@ TEST(CommandLineRun, PlotRendersWithEveryStatisticsColour) {
     ASSERT_EQ(runWith({"--plot", "p.svg"}, folder).status, 0);
     ASSERT_EQ(std::system((XMLLINT " --noout --nonet " + quoted((folder / "p.svg").string())).c_str()), 0);
     ASSERT_EQ(std::system((RSVG_CONVERT " -o " + quoted((folder / "p.png").string()) + " " +
-                           quoted((folder / "p.svg").string())).c_str()),
+                           quoted((folder / "p.svg").string()))
+                              .c_str()),
               0);
     const Picture picture = readPng(folder / "p.png");
     const std::string svg = readFile(folder / "p.svg");
@@ -278,15 +284,16 @@ TEST(CommandLineRun, PlotRendersWithEveryStatisticsColour) {
     EXPECT_EQ(picture.width, static_cast<png_uint_32>(attribute("width")));
     EXPECT_EQ(picture.height, static_cast<png_uint_32>(attribute("height")));
 
-    const std::array<std::array<int, 3>, 5> colours = {{{0xE6, 0x9F, 0x00}, {0x56, 0xB4, 0xE9}, {0x00, 0x9E, 0x73},
-                                                       {0x00, 0x72, 0xB2}, {0xD5, 0x5E, 0x00}}};
+    const std::array<std::array<int, 3>, 5> colours = {
+        {{0xE6, 0x9F, 0x00}, {0x56, 0xB4, 0xE9}, {0x00, 0x9E, 0x73}, {0x00, 0x72, 0xB2}, {0xD5, 0x5E, 0x00}}};
     std::array<std::size_t, 5> colourPixels{};
     std::size_t notWhite = 0;
     for (std::size_t i = 0; i + 2 < picture.rgb.size(); i += 3) {
         const int r = picture.rgb[i], g = picture.rgb[i + 1], b = picture.rgb[i + 2];
         if (r != 255 || g != 255 || b != 255) ++notWhite;
         for (std::size_t s = 0; s < colours.size(); ++s) {
-            if (std::abs(r - colours[s][0]) + std::abs(g - colours[s][1]) + std::abs(b - colours[s][2]) <= 6) ++colourPixels[s];
+            if (std::abs(r - colours[s][0]) + std::abs(g - colours[s][1]) + std::abs(b - colours[s][2]) <= 6)
+                ++colourPixels[s];
         }
     }
     EXPECT_GT(notWhite, picture.rgb.size() / 3 / 100);
@@ -328,7 +335,8 @@ TEST(CommandLineRun, OutputOnATerminalIsTheConsoleText) {
 
     std::string shown;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<std::size_t>(got));
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(master);

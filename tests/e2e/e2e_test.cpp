@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cctype>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,8 +32,8 @@ std::string firstDifference(const std::string& expected, const std::string& actu
         const bool eMore = static_cast<bool>(std::getline(e, eLine));
         const bool aMore = static_cast<bool>(std::getline(a, aLine));
         if (!eMore || !aMore || eLine != aLine) {
-            return "first difference on line " + std::to_string(line) + "\n  expected: " +
-                   (eMore ? eLine : "(end)") + "\n  actual:   " + (aMore ? aLine : "(end)");
+            return "first difference on line " + std::to_string(line) + "\n  expected: " + (eMore ? eLine : "(end)") +
+                   "\n  actual:   " + (aMore ? aLine : "(end)");
         }
     }
 }

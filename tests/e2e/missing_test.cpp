@@ -69,10 +69,10 @@ void setGenotype(Family& family, int person, int locus, std::int32_t a, std::int
 // The sections of one run, by window ("s-e" as the reports print it).
 struct Reports {
     std::string console;
-    std::map<std::string, std::string> block;      // tdttran.txt: heading and the four lines
-    std::map<std::string, std::string> pValues;    // tdtout.txt: the p-value line
-    std::map<std::string, std::string> statistics; // tdtout.txt: the statistic line
-    std::vector<std::string> table;                // --table rows
+    std::map<std::string, std::string> block;       // tdttran.txt: heading and the four lines
+    std::map<std::string, std::string> pValues;     // tdtout.txt: the p-value line
+    std::map<std::string, std::string> statistics;  // tdtout.txt: the statistic line
+    std::vector<std::string> table;                 // --table rows
 };
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>

@@ -11,8 +11,8 @@ namespace triotdt::test {
 // allele, so each trio is consistent, and the alleles vary from family to
 // family so that some windows hold families of ambiguous phase.
 inline std::string trioInput(std::int32_t families, std::int32_t replicates, const std::vector<std::int32_t>& alleles) {
-    std::string text = std::to_string(families) + "\n" + std::to_string(replicates) + "\n" +
-                       std::to_string(alleles.size()) + "\n";
+    std::string text =
+        std::to_string(families) + "\n" + std::to_string(replicates) + "\n" + std::to_string(alleles.size()) + "\n";
     for (const std::int32_t count : alleles) text += std::to_string(count) + " ";
     text += "\n";
     for (std::int32_t f = 0; f < families; ++f) {

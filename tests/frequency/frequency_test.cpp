@@ -47,7 +47,8 @@ TEST(NaturalLog, WithinOneUnitInTheLastPlaceOfTheLibrary) {
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> probability(1e-7, 1.0000001);
     for (int i = 0; i < 200000; ++i) {
-        const double x = i % 2 ? probability(random) : std::ldexp(probability(random), static_cast<int>(random() % 200) - 100);
+        const double x =
+            i % 2 ? probability(random) : std::ldexp(probability(random), static_cast<int>(random() % 200) - 100);
         const double mine = frequency::naturalLog(x), library = std::log(x);
         EXPECT_LE(std::fabs(mine - library), std::fabs(std::nextafter(library, 0.0) - library)) << x;
     }

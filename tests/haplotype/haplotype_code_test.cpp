@@ -80,8 +80,14 @@ void expectRoundTrips(const Window& window) {
 }
 
 TEST(HaplotypeCode, RoundTripsOverEveryCodeOfAWindow) {
-    for (const Alleles& counts : std::vector<Alleles>{{2}, {1, 1}, {5, 1, 3}, {2, 3, 4}, {4, 4, 4, 2},
-                                                      {2, 2, 2, 2, 2, 2, 2}, {3, 1, 2, 5, 2, 1, 4}, {22, 22, 22}}) {
+    for (const Alleles& counts : std::vector<Alleles>{{2},
+                                                      {1, 1},
+                                                      {5, 1, 3},
+                                                      {2, 3, 4},
+                                                      {4, 4, 4, 2},
+                                                      {2, 2, 2, 2, 2, 2, 2},
+                                                      {3, 1, 2, 5, 2, 1, 4},
+                                                      {22, 22, 22}}) {
         SCOPED_TRACE(::testing::PrintToString(counts));
         expectRoundTrips(windowOf(counts));
     }

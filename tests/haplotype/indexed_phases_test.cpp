@@ -26,8 +26,9 @@ void expectFaithfulNumbering(const FamilyData& data) {
         const auto expectSameCodes = [&](std::span<const Combination> byCode, std::span<const Combination> byIndex) {
             ASSERT_EQ(byCode.size(), byIndex.size());
             for (std::size_t k = 0; k < byCode.size(); ++k) {
-                EXPECT_EQ(byCode[k], (Combination{codeOf(byIndex[k].fatherTransmit), codeOf(byIndex[k].fatherUntransmit),
-                                                  codeOf(byIndex[k].motherTransmit), codeOf(byIndex[k].motherUntransmit)}));
+                EXPECT_EQ(byCode[k],
+                          (Combination{codeOf(byIndex[k].fatherTransmit), codeOf(byIndex[k].fatherUntransmit),
+                                       codeOf(byIndex[k].motherTransmit), codeOf(byIndex[k].motherUntransmit)}));
             }
         };
         const std::size_t first = table.firstCombination[static_cast<std::size_t>(f)];
@@ -35,7 +36,8 @@ void expectFaithfulNumbering(const FamilyData& data) {
         expectSameCodes(std::span(table.combinations).subspan(first, count), indexed.observedOf(f));
         expectSameCodes(std::span(table.exchanged).subspan(first, count), indexed.exchangedOf(f));
         // A pattern's first family has the same combinations, in both versions.
-        const std::int32_t model = indexed.patternFamily[static_cast<std::size_t>(indexed.patternOf[static_cast<std::size_t>(f)])];
+        const std::int32_t model =
+            indexed.patternFamily[static_cast<std::size_t>(indexed.patternOf[static_cast<std::size_t>(f)])];
         EXPECT_LE(model, f);
         EXPECT_TRUE(std::ranges::equal(indexed.observedOf(model), indexed.observedOf(f)));
         EXPECT_TRUE(std::ranges::equal(indexed.exchangedOf(model), indexed.exchangedOf(f)));
@@ -52,9 +54,7 @@ void expectFaithfulNumbering(const FamilyData& data) {
     }
 }
 
-TEST(IndexPhases, FewHaplotypesThroughATable) {
-    expectFaithfulNumbering(test::randomTrios(5, 60, {2, 2, 3, 2, 2}));
-}
+TEST(IndexPhases, FewHaplotypesThroughATable) { expectFaithfulNumbering(test::randomTrios(5, 60, {2, 2, 3, 2, 2})); }
 
 TEST(IndexPhases, ManyHaplotypesBySorting) {
     // 9^7 codes for a few dozen listed haplotypes.

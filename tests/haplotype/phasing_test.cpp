@@ -148,7 +148,7 @@ TEST(PhaseFamilies, WorkedExampleOfTwoLoci) {
 TEST(PhaseFamilies, OnlyFamiliesGenotypedAtEveryLocusOfTheWindowTakePart) {
     const Trio complete{{1, 2, 1, 1, 1, 2}, {1, 2, 2, 2, 1, 2}, {1, 2, 1, 2, 1, 2}};
     Trio halfMissing = complete, motherMissing = complete;
-    halfMissing.child[3] = 0;                    // locus 2
+    halfMissing.child[3] = 0;                               // locus 2
     motherMissing.mother[4] = motherMissing.mother[5] = 0;  // locus 3
     const FamilyData data = familiesOf({2, 2, 2}, {halfMissing, complete, motherMissing});
     EXPECT_EQ(familiesTakingPart(data, 1, 1), (std::vector<std::int32_t>{0, 1, 2}));

@@ -13,7 +13,8 @@ TEST(Chromosome, SortsNumbersByValueThenSexAndMitochondrialThenOthersByName) {
     std::vector<std::string> names = {"Un_gl1", "MT", "chr10", "X", "2", "chrY", "1", "9", "XY", "25", "GL000"};
     std::stable_sort(names.begin(), names.end(),
                      [](const std::string& a, const std::string& b) { return chromosomeRank(a) < chromosomeRank(b); });
-    EXPECT_EQ(names, (std::vector<std::string>{"1", "2", "9", "chr10", "X", "chrY", "25", "XY", "MT", "GL000", "Un_gl1"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"1", "2", "9", "chr10", "X", "chrY", "25", "XY", "MT", "GL000", "Un_gl1"}));
 }
 
 TEST(Chromosome, KnowsTheAliasesOfXYAndMtAndMatchesWithOrWithoutChr) {

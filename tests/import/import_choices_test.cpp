@@ -23,13 +23,15 @@ struct Site {
 };
 
 const std::string trioSamples = "AF AM AC BF BM BC CF CM CC";
-const std::string triosPedigree = "A AF 0 0 1 1\nA AM 0 0 2 1\nA AC AF AM 1 2\n"
-                                  "B BF 0 0 1 1\nB BM 0 0 2 1\nB BC BF BM 2 2\n"
-                                  "C CF 0 0 1 1\nC CM 0 0 2 1\nC CC CF CM 1 2\n";
+const std::string triosPedigree =
+    "A AF 0 0 1 1\nA AM 0 0 2 1\nA AC AF AM 1 2\n"
+    "B BF 0 0 1 1\nB BM 0 0 2 1\nB BC BF BM 2 2\n"
+    "C CF 0 0 1 1\nC CM 0 0 2 1\nC CC CF CM 1 2\n";
 
 void writeVcf(const fs::path& path, const std::string& samples, const std::vector<Site>& sites) {
-    std::string text = "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-                       "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    std::string text =
+        "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+        "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
     std::istringstream names(samples);
     for (std::string name; names >> name;) text += "\t" + name;
     text += "\n";
@@ -48,7 +50,8 @@ std::vector<std::string> records(const std::string& input) {
     std::istringstream lines(input);
     std::vector<std::string> result;
     std::string line;
-    for (int skipped = 0; skipped < 4 && std::getline(lines, line); ++skipped) {}
+    for (int skipped = 0; skipped < 4 && std::getline(lines, line); ++skipped) {
+    }
     while (std::getline(lines, line)) result.push_back(line);
     return result;
 }
@@ -66,10 +69,11 @@ protected:
     fs::path folder = scratch.path();
 
     RunResult importVcf(const std::vector<Site>& sites, const std::string& pedigree = triosPedigree,
-                         std::vector<std::string> options = {}, const std::string& samples = trioSamples) {
+                        std::vector<std::string> options = {}, const std::string& samples = trioSamples) {
         writeVcf(folder / "in.vcf", samples, sites);
         writeFile(folder / "in.fam", pedigree);
-        std::vector<std::string> arguments = {"import", "--vcf", "in.vcf", "--pedigree", "in.fam", "--replicates", "10"};
+        std::vector<std::string> arguments = {"import", "--vcf",        "in.vcf", "--pedigree",
+                                              "in.fam", "--replicates", "10"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         return runProgram(folder, arguments);
     }
@@ -83,13 +87,14 @@ TEST_F(ImportChoices, LociFollowPositionWhateverTheFileOrListOrder) {
     writeFile(folder / "list.txt", "m4\nm1\nm2\n");
     const std::string refs = "0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0";
     const RunResult run = importVcf({{"1", 3000, "m3", "A", "C", refs},
-                                      {"1", 1000, "m1", "A", "C", refs},
-                                      {"1", 4000, "m4", "A", "C", "1/1 " + refs.substr(4)},
-                                      {"1", 2000, "m2", "A", "C", "0/1 " + refs.substr(4)}},
-                                     triosPedigree, {"--markers", "list.txt"});
+                                     {"1", 1000, "m1", "A", "C", refs},
+                                     {"1", 4000, "m4", "A", "C", "1/1 " + refs.substr(4)},
+                                     {"1", 2000, "m2", "A", "C", "0/1 " + refs.substr(4)}},
+                                    triosPedigree, {"--markers", "list.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t1000\tm1\tA\n"
-                                   "2\t1\t2000\tm2\tA,C\n3\t1\t4000\tm4\tA,C\n");
+    EXPECT_EQ(read("tdtloci.tsv"),
+              "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t1000\tm1\tA\n"
+              "2\t1\t2000\tm2\tA,C\n3\t1\t4000\tm4\tA,C\n");
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 4), "1 2 2");
     EXPECT_EQ(records(read("tdtinput.dat"))[0], "1 1 1 2 2 2");  // AF's genotypes moved with their loci
 }
@@ -97,9 +102,10 @@ TEST_F(ImportChoices, LociFollowPositionWhateverTheFileOrListOrder) {
 // ---- Chromosomes -------------------------------------------------------
 
 const std::string oneCall = "0/1 0/0 0/1 0/1 0/0 0/0 0/0 0/1 0/1";
-const std::vector<Site> threeChromosomes = {
-    {"2", 50, "b50", "A", "C", oneCall}, {"10", 10, "c10", "A", "C", oneCall},
-    {"1", 500, "a500", "A", "C", oneCall}, {"2", 20, "b20", "A", "C", oneCall}};
+const std::vector<Site> threeChromosomes = {{"2", 50, "b50", "A", "C", oneCall},
+                                            {"10", 10, "c10", "A", "C", oneCall},
+                                            {"1", 500, "a500", "A", "C", oneCall},
+                                            {"2", 20, "b20", "A", "C", oneCall}};
 
 TEST_F(ImportChoices, EachChromosomeGetsARunFolderInNaturalOrder) {
     const RunResult run = importVcf(threeChromosomes);
@@ -131,11 +137,12 @@ TEST_F(ImportChoices, ChromosomeOptionWritesOneInTheWorkingFolder) {
         << run.out;
 
     fs::create_directories(folder / "other");
-    const RunResult none = runProgram(folder / "other", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam",
-                                                         "--chromosome", "3"});
+    const RunResult none =
+        runProgram(folder / "other", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam", "--chromosome", "3"});
     EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, "triotdt import: --chromosome 3: no selected marker is on it; the selected markers are on "
-                        "chromosomes 1, 2, 10\n");
+    EXPECT_EQ(none.err,
+              "triotdt import: --chromosome 3: no selected marker is on it; the selected markers are on "
+              "chromosomes 1, 2, 10\n");
 }
 
 TEST_F(ImportChoices, AnExistingRunFolderStopsTheImportBeforeAnythingIsWritten) {
@@ -151,9 +158,10 @@ TEST_F(ImportChoices, AnExistingRunFolderStopsTheImportBeforeAnythingIsWritten) 
 
 // ---- Affected children -------------------------------------------------
 
-const std::string pedigreeWithDuo = "A AF 0 0 1 1\nA AM 0 0 2 1\nA AC AF AM 1 2\n"
-                                    "B BF 0 0 1 1\nB BM 0 0 2 1\nB BC BF BM 2 1\n"
-                                    "C CF 0 0 1 1\nC CM 0 0 2 1\nC CC CF CM 1 2\nC CD CF 0 1 2\n";
+const std::string pedigreeWithDuo =
+    "A AF 0 0 1 1\nA AM 0 0 2 1\nA AC AF AM 1 2\n"
+    "B BF 0 0 1 1\nB BM 0 0 2 1\nB BC BF BM 2 1\n"
+    "C CF 0 0 1 1\nC CM 0 0 2 1\nC CC CF CM 1 2\nC CD CF 0 1 2\n";
 const std::string duoSamples = trioSamples + " CD";
 const std::vector<Site> duoSite = {{"1", 100, "m", "A", "C", "0/1 0/0 0/1 0/1 0/0 0/0 0/0 0/1 0/1 0/0"}};
 
@@ -196,15 +204,17 @@ TEST_F(ImportChoices, AllChildrenOrNoAffectionStatusUsesEveryChild) {
 
 TEST_F(ImportChoices, SexAndMitochondrialMarkersAreLeftOut) {
     std::vector<Site> sites;
-    for (const char* chromosome : {"X", "chrY", "23", "25", "MT", "chrM", "1"}) sites.push_back({chromosome, 100, ".", "A", "C", oneCall});
+    for (const char* chromosome : {"X", "chrY", "23", "25", "MT", "chrM", "1"})
+        sites.push_back({chromosome, 100, ".", "A", "C", oneCall});
     const RunResult run = importVcf(sites);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\t1:100\tA,C\n");
     EXPECT_NE(run.out.find("Chromosomes X, Y, XY and MT: 6 markers left out (their inheritance is not modelled).\n"),
               std::string::npos)
         << run.out;
-    EXPECT_TRUE(has("tdtimport.log", "Markers of X, Y, XY and MT, left out (6):\n  23:100 (23:100)\n  X:100 (X:100)\n  "
-                                     "chrY:100 (chrY:100)\n  25:100 (25:100)\n"));
+    EXPECT_TRUE(has("tdtimport.log",
+                    "Markers of X, Y, XY and MT, left out (6):\n  23:100 (23:100)\n  X:100 (X:100)\n  "
+                    "chrY:100 (chrY:100)\n  25:100 (25:100)\n"));
 }
 
 // ---- Alleles ------------------------------------------------------------
@@ -212,23 +222,23 @@ TEST_F(ImportChoices, SexAndMitochondrialMarkersAreLeftOut) {
 TEST_F(ImportChoices, OnlyCarriedAllelesAreNumberedInFileOrder) {
     // C is carried only by a sample outside the pedigree, T by no one.
     const RunResult run = importVcf({{"1", 100, "m", "A", "C,G,T", "0/2 0/0 0/2 2/2 0/2 2/2 0/0 0/0 0/0 1/1"}},
-                                     triosPedigree, {}, trioSamples + " X1");
+                                    triosPedigree, {}, trioSamples + " X1");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\tm\tA,G\n");
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 4), "2");
     EXPECT_EQ(records(read("tdtinput.dat")),
               (std::vector<std::string>{"1 2", "1 1", "1 2", "2 2", "1 2", "2 2", "1 1", "1 1", "1 1"}));
-    EXPECT_TRUE(has("tdtimport.log", "Alleles carried by no one imported, left out of the numbering (1):\n  m (1:100): C,T\n"));
+    EXPECT_TRUE(
+        has("tdtimport.log", "Alleles carried by no one imported, left out of the numbering (1):\n  m (1:100): C,T\n"));
 }
 
 // ---- Missing genotypes and Mendelian errors ----------------------------
 
 // Trio B's father is missing at m1; trio A's child cannot come from its
 // parents at m2 (G/G x G/G -> T/T).
-const std::vector<Site> flawedSites = {
-    {"1", 100, "m1", "A", "C", "0/1 0/0 0/1 ./. 0/1 1/1 0/0 0/0 0/0"},
-    {"1", 200, "m2", "G", "T", "0/0 0/0 1/1 0/1 0/1 0/1 1/1 0/1 0/1"},
-    {"1", 300, "m3", "C", "G", "0/1 0/0 0/0 0/1 0/0 0/0 0/1 0/0 0/0"}};
+const std::vector<Site> flawedSites = {{"1", 100, "m1", "A", "C", "0/1 0/0 0/1 ./. 0/1 1/1 0/0 0/0 0/0"},
+                                       {"1", 200, "m2", "G", "T", "0/0 0/0 1/1 0/1 0/1 0/1 1/1 0/1 0/1"},
+                                       {"1", 300, "m3", "C", "G", "0/1 0/0 0/0 0/1 0/0 0/0 0/1 0/0 0/0"}};
 
 const std::vector<std::string> flawedRecords = {
     "1 2 1 1 1 2", "1 1 1 1 1 1", "1 2 0 0 1 1",  // A: the child's m2 written missing
@@ -244,8 +254,9 @@ TEST_F(ImportChoices, MissingGenotypesAndMendelianErrorsAreWrittenMissingInEvery
                            "written 0 0 there.\n"),
               std::string::npos)
         << run.out;
-    EXPECT_TRUE(has("tdtimport.log", "Mendelian errors, the child's genotype written 0 0 (1):\n  family A, child AC, "
-                                     "marker m2 (1:200): father G/G, mother G/G, child T/T\n"));
+    EXPECT_TRUE(has("tdtimport.log",
+                    "Mendelian errors, the child's genotype written 0 0 (1):\n  family A, child AC, "
+                    "marker m2 (1:200): father G/G, mother G/G, child T/T\n"));
 
     // The same genotypes from a PLINK .ped give the same records.
     fs::create_directories(folder / "plink");
@@ -278,7 +289,8 @@ TEST_F(ImportChoices, DropTriosAndDropMarkersKeepTheOldRules) {
     const RunResult markers =
         runProgram(folder / "markers", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam", "--drop-markers"});
     ASSERT_EQ(markers.status, 0) << markers.err;
-    EXPECT_EQ(readFile(folder / "markers/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t300\tm3\tC,G\n");
+    EXPECT_EQ(readFile(folder / "markers/tdtloci.tsv"),
+              "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t300\tm3\tC,G\n");
     EXPECT_EQ(lineOf(readFile(folder / "markers/tdtinput.dat"), 1), "3");
 }
 

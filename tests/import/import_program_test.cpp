@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "import/vcf_files.h"
-#include "output/loci_table.h"
 #include "io/text_reader.h"
+#include "output/loci_table.h"
 #include "support/program_run.h"
 #include "support/test_support.h"
 
@@ -121,8 +121,8 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
     for (const char* file : {"trios.vcf", "trios.vcf.gz", "trios.bcf"}) {
         const fs::path run = folder / (std::string("run-") + file);
         fs::create_directories(run);
-        const RunResult result = runProgram(
-            run, {"import", "--vcf", std::string("../") + file, "--pedigree", "../trios_pedigree.fam", "--region", "1:1500-4500"});
+        const RunResult result = runProgram(run, {"import", "--vcf", std::string("../") + file, "--pedigree",
+                                                  "../trios_pedigree.fam", "--region", "1:1500-4500"});
         ASSERT_EQ(result.status, 0) << file << ": " << result.err;
         std::vector<std::string> markers;
         for (const auto& row : output::readLociTable((run / "tdtloci.tsv").string())) markers.push_back(row.marker);
@@ -138,9 +138,12 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
     text.replace(text.rfind("\t0/0\n"), 5, "\n");
     writeFile(folder / "broken.vcf", text);
     writeIndexedVcfGz(folder / "broken.vcf", folder / "broken.vcf.gz");
-    EXPECT_EQ(import({"import", "--vcf", "broken.vcf.gz", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"}).status, 0);
+    EXPECT_EQ(
+        import({"import", "--vcf", "broken.vcf.gz", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"}).status,
+        0);
     for (const char* name : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / name);
-    const RunResult whole = import({"import", "--vcf", "broken.vcf", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"});
+    const RunResult whole =
+        import({"import", "--vcf", "broken.vcf", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"});
     EXPECT_EQ(whole.status, 1);
     EXPECT_NE(whole.err.find("broken.vcf: the record after record 5 (1:5000) cannot be read"), std::string::npos)
         << whole.err;
@@ -156,8 +159,10 @@ TEST_F(ImportProgram, DropMarkersKeepsEveryTrioAndAMarkerListOnlySelects) {
                            "data, 1 left out for Mendelian errors; 0 of those kept monomorphic.\n"),
               std::string::npos)
         << run.out;
-    EXPECT_EQ(readFile(folder / "chr1/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t1000\trs1\tA,G\n");
-    EXPECT_EQ(readFile(folder / "chr2/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t2\t100\trs6\tG,C\n");
+    EXPECT_EQ(readFile(folder / "chr1/tdtloci.tsv"),
+              "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t1000\trs1\tA,G\n");
+    EXPECT_EQ(readFile(folder / "chr2/tdtloci.tsv"),
+              "locus\tchromosome\tposition\tmarker\talleles\n1\t2\t100\trs6\tG,C\n");
     EXPECT_NE(readFile(folder / "chr1/tdtimport.log")
                   .find("Markers left out for Mendelian errors (1):\n  rs4 (1:4000): family F3, child F3C (father "
                         "T/T, mother T/T, child T/C)\n"),
@@ -182,7 +187,8 @@ TEST_F(ImportProgram, AnExistingOutputFileIsNeverOverwritten) {
     writeFile(folder / "tdtloci.tsv", "an earlier import's\n");
     const RunResult run = import(vcfInput);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "triotdt import: tdtloci.tsv already exists; move or delete it first (the import never overwrites)\n");
+    EXPECT_EQ(run.err,
+              "triotdt import: tdtloci.tsv already exists; move or delete it first (the import never overwrites)\n");
     EXPECT_EQ(readFile(folder / "tdtloci.tsv"), "an earlier import's\n");
     EXPECT_FALSE(fs::exists(folder / "tdtinput.dat"));
     EXPECT_FALSE(fs::exists(folder / "tdtimport.log"));
@@ -204,13 +210,13 @@ TEST_F(ImportProgram, AFailedWriteRemovesEveryFileItCreated) {
 
 TEST_F(ImportProgram, BadUsageEndsWithStatusTwo) {
     copyVcf();
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"import"},
-             {"import", "--vcf", "trios.vcf"},
-             {"import", "--ped", "a.ped", "--map", "a.map", "--bfile", "trios"},
-             with(vcfInput, {"--region", "1:20-10"}),
-             with(vcfInput, {"--replicates", "0"}),
-             with(vcfInput, {"--no-such-option"})}) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"import"},
+                                               {"import", "--vcf", "trios.vcf"},
+                                               {"import", "--ped", "a.ped", "--map", "a.map", "--bfile", "trios"},
+                                               with(vcfInput, {"--region", "1:20-10"}),
+                                               with(vcfInput, {"--replicates", "0"}),
+                                               with(vcfInput, {"--no-such-option"})}) {
         const RunResult run = import(arguments);
         EXPECT_EQ(run.status, 2) << arguments.size() << " " << arguments.back();
         EXPECT_NE(run.err, "");
@@ -235,35 +241,60 @@ TEST_F(ImportProgram, BadFilesGiveFileLineAndProblemAndLeaveNothing) {
     };
     const std::vector<BadFile> cases = {
         {"", "", {"import", "--vcf", "trios.vcf", "--pedigree", "none.fam"}, "none.fam: file not found"},
-        {"a.vcf", replaced(vcf, "0|1", "0|5"), {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
+        {"a.vcf",
+         replaced(vcf, "0|1", "0|5"),
+         {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
          "a.vcf, record 1 (1:1000): sample F1M has allele 5, but the record has only 2 alleles"},
-        {"a.vcf", replaced(vcf, "0/2\t1/2", "0/2"), {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
+        {"a.vcf",
+         replaced(vcf, "0/2\t1/2", "0/2"),
+         {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
          "a.vcf: the record after record 2 (1:2000) cannot be read"},
-        {"a.vcf", replaced(vcf, "1\t2000", "1\tx"), {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
+        {"a.vcf",
+         replaced(vcf, "1\t2000", "1\tx"),
+         {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
          "a.vcf, record 2 (1:0): POS is not a whole number of 1 or more"},
-        {"a.vcf", "not a VCF\n", {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
+        {"a.vcf",
+         "not a VCF\n",
+         {"import", "--vcf", "a.vcf", "--pedigree", "trios_pedigree.fam"},
          "a.vcf: is neither a VCF nor a BCF file"},
-        {"a.fam", "F1 F1D 0 0 1\n", {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
+        {"a.fam",
+         "F1 F1D 0 0 1\n",
+         {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
          "a.fam, line 1: 5 fields; a pedigree line has six: family, person, father, mother, sex, phenotype"},
-        {"a.fam", "F1 A 0 0 1 1\n\nF1 B A A 1 1\n", {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
+        {"a.fam",
+         "F1 A 0 0 1 1\n\nF1 B A A 1 1\n",
+         {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
          "a.fam, line 3: person B has A as both father and mother"},
-        {"a.fam", "F1 F1D 0 0 1 1\nF1 F1D 0 0 1 1\n", {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
+        {"a.fam",
+         "F1 F1D 0 0 1 1\nF1 F1D 0 0 1 1\n",
+         {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
          "a.fam, line 2: person F1D of family F1 is already on line 1"},
-        {"a.fam", "F1 F1D 0 0 1 1\nF9 F1D 0 0 1 1\n", {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
+        {"a.fam",
+         "F1 F1D 0 0 1 1\nF9 F1D 0 0 1 1\n",
+         {"import", "--vcf", "trios.vcf", "--pedigree", "a.fam"},
          "a.fam, line 2: VCF sample F1D is also in family F1 (line 1); a sample must name one person"},
-        {"a.ped", replaced(readFile(data / "trios.ped"), "A A C T T T A A C C", "A A C T T T A A C"),
+        {"a.ped",
+         replaced(readFile(data / "trios.ped"), "A A C T T T A A C C", "A A C T T T A A C"),
          {"import", "--ped", "a.ped", "--map", "trios.map"},
          "a.ped, line 3: 15 fields; with the 5 markers of trios.map a line has 6 + 2 x 5 = 16"},
-        {"a.map", "1 rs1 0 1000\n1 rs2 0 2,000\n", {"import", "--ped", "trios.ped", "--map", "a.map"},
+        {"a.map",
+         "1 rs1 0 1000\n1 rs2 0 2,000\n",
+         {"import", "--ped", "trios.ped", "--map", "a.map"},
          "a.map, line 2: position '2,000' of marker rs2 is not a whole number of 0 or more"},
-        {"trios.bed", bed.substr(0, 20), {"import", "--bfile", "trios"},
+        {"trios.bed",
+         bed.substr(0, 20),
+         {"import", "--bfile", "trios"},
          "trios.bed: holds 20 bytes; 16 people (trios.fam) and 5 markers (trios.bim) need 23 bytes"},
-        {"trios.bed", replaced(bed, "\x6c\x1b\x01", std::string("\x6c\x1b\x00", 3)), {"import", "--bfile", "trios"},
+        {"trios.bed",
+         replaced(bed, "\x6c\x1b\x01", std::string("\x6c\x1b\x00", 3)),
+         {"import", "--bfile", "trios"},
          "trios.bed: is not SNP-major"},
-        {"m.txt", "rs1\nrs9\n", with(vcfInput, {"--markers", "m.txt"}), "m.txt, line 2: marker rs9 is not in the genotype file"},
+        {"m.txt", "rs1\nrs9\n", with(vcfInput, {"--markers", "m.txt"}),
+         "m.txt, line 2: marker rs9 is not in the genotype file"},
         {"m.txt", "rs1\nrs4\n", with(vcfInput, {"--markers", "m.txt", "--region", "1:1-3000"}),
          "m.txt, line 2: marker rs4 is not in the genotype file within the region 1:1-3000"},
-        {"m.txt", "rs1\nrs1\n", with(vcfInput, {"--markers", "m.txt"}), "m.txt, line 2: marker rs1 is already listed on line 1"},
+        {"m.txt", "rs1\nrs1\n", with(vcfInput, {"--markers", "m.txt"}),
+         "m.txt, line 2: marker rs1 is already listed on line 1"},
     };
     for (const BadFile& bad : cases) {
         if (!bad.name.empty()) writeFile(folder / bad.name, bad.text);
@@ -296,7 +327,8 @@ std::vector<std::vector<Trio>> generateTrios(int markers, int trios) {
             for (int parent : {0, 1}) {
                 const auto& alleles = trio.person[static_cast<std::size_t>(parent)];
                 const bool favourOne = alleles[0] != alleles[1] && draw(100) < 10 * m;
-                trio.person[2][static_cast<std::size_t>(parent)] = favourOne ? 1 : alleles[static_cast<std::size_t>(draw(2))];
+                trio.person[2][static_cast<std::size_t>(parent)] =
+                    favourOne ? 1 : alleles[static_cast<std::size_t>(draw(2))];
             }
             byMarker[static_cast<std::size_t>(m)].push_back(trio);
         }
@@ -336,8 +368,9 @@ std::pair<double, double> transmissions(const std::vector<Trio>& trios) {
 // below 0 is a missing call.
 void writeTrioFiles(const fs::path& folder, const std::vector<std::vector<Trio>>& byMarker) {
     const std::size_t trios = byMarker.empty() ? 0 : byMarker[0].size();
-    std::string vcf = "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-                      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    std::string vcf =
+        "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+        "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
     std::string pedigree;
     for (std::size_t t = 0; t < trios; ++t) {
         const std::string family = "T" + std::to_string(t);
@@ -412,7 +445,8 @@ TEST_F(ImportProgram, EveryTrioKeptAndEachMarkerAnalysedOverItsUsableTrios) {
         for (Trio& trio : byMarker[m]) {
             // A child homozygous for the allele its homozygous father lacks.
             const int fatherAllele = trio.person[0][0];
-            if (fatherAllele == trio.person[0][1] && draw(100) < 3) trio.person[2] = {1 - fatherAllele, 1 - fatherAllele};
+            if (fatherAllele == trio.person[0][1] && draw(100) < 3)
+                trio.person[2] = {1 - fatherAllele, 1 - fatherAllele};
             bool complete = true;
             for (auto& person : trio.person) {
                 if (draw(1000) < 10) person = {-1, -1};

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "import/vcf_files.h"
 #include "support/program_run.h"
 #include "support/test_support.h"
-#include "import/vcf_files.h"
 
 namespace triotdt::test {
 namespace {
@@ -178,8 +178,7 @@ TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
 
 TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     writeFile(folder / "plain.vcf", vcf);
-    for (const RunResult& late :
-         {runProgram(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
+    for (const RunResult& late : {runProgram(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
         EXPECT_EQ(late.status, 2);
         EXPECT_EQ(late.err,
                   "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"

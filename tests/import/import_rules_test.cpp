@@ -17,9 +17,9 @@ Person person(const char* family, const char* id, const char* father, const char
 
 TEST(FindTrios, SiblingsFormTriosOfTheirOwnWithTheSameParents) {
     const std::vector<Person> people = {
-        person("F", "kid1", "dad", "mum", 0), person("F", "dad", "0", "0", 1),
-        person("F", "mum", "0", "0", 2),      person("F", "kid2", "dad", "mum", 3),
-        person("F", "kid3", "dad", "0", 4),  // one parent unknown: no trio, and the log says so
+        person("F", "kid1", "dad", "mum", 0), person("F", "dad", "0", "0", 1),    person("F", "mum", "0", "0", 2),
+        person("F", "kid2", "dad", "mum", 3), person("F", "kid3", "dad", "0", 4),  // one parent unknown: no trio, and
+                                                                                   // the log says so
     };
     const TrioSearch search = findTrios(people);
     ASSERT_EQ(search.trios.size(), 2u);

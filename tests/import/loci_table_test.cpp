@@ -3,8 +3,8 @@
 
 #include <fstream>
 
-#include "output/loci_table.h"
 #include "io/run_error.h"
+#include "output/loci_table.h"
 #include "support/test_support.h"
 
 namespace triotdt::output {

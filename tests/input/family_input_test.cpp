@@ -94,8 +94,7 @@ TEST(ReadFamilyData, AnInvalidAlleleNamesTheRecordAndTheLocus) {
 }
 
 TEST(ReadFamilyData, HugeCountsInAShortFileFailAtTheEndWithoutReservingRoom) {
-    for (const char* text : {"2147483647\n10\n3\n2 2 2\n1 2 1 2 1 2\n1 1 1 1 1 1\n",
-                             "1\n10\n2147483647\n2 2 2\n",
+    for (const char* text : {"2147483647\n10\n3\n2 2 2\n1 2 1 2 1 2\n1 1 1 1 1 1\n", "1\n10\n2147483647\n2 2 2\n",
                              "2000000000\n10\n11\n2 2 2 2 2 2 2 2 2 2 2\n"}) {
         startWatchingAllocations();
         const io::RunError error = readError(text);
@@ -200,8 +199,7 @@ TEST(UnusableInput, EveryPlaceIsListedInFileOrder) {
     ASSERT_EQ(problems.total, 3u);
     EXPECT_EQ(problems.shown[0], "the replicate count is 0; it must be 1 or more");
     EXPECT_NE(problems.shown[1].find("family 1, father, locus 2"), std::string::npos) << problems.shown[1];
-    EXPECT_NE(problems.shown[2].find("family 2, child, locus 1: genotype 2/2"), std::string::npos)
-        << problems.shown[2];
+    EXPECT_NE(problems.shown[2].find("family 2, child, locus 1: genotype 2/2"), std::string::npos) << problems.shown[2];
 }
 
 std::string manyBadFamilies(int count) {
@@ -219,8 +217,9 @@ TEST(UnusableInput, MoreThan20ProblemsAreCutTo20AndACount) {
     EXPECT_NE(message.find("  family 20, child, locus 1"), std::string::npos);
     EXPECT_EQ(message.find("family 21,"), std::string::npos);
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 23);
-    EXPECT_NE(message.find("\n  ... and 5 more\nTo keep such a family, write the child's genotype at that locus as 0 0"),
-              std::string::npos)
+    EXPECT_NE(
+        message.find("\n  ... and 5 more\nTo keep such a family, write the child's genotype at that locus as 0 0"),
+        std::string::npos)
         << message;
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "io/output_unit.h"
-#include "report/reports.h"
 #include "io/run_error.h"
+#include "report/reports.h"
 #include "support/test_support.h"
 
 namespace triotdt::io {

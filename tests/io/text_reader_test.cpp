@@ -78,8 +78,7 @@ TEST(FreeFormLayout, CommasBlanksAndTabsSeparateValues) {
 TEST(FreeFormLayout, SignsAndLeadingZeros) {
     EXPECT_EQ(readStatements("+7 -3 007 -0 +0 -012 0000000000000000000000000000042\n", {7}),
               (std::vector<Values>{{7, -3, 7, 0, 0, -12, 42}}));
-    EXPECT_EQ(readStatements("2147483647 -2147483648\n", {2}),
-              (std::vector<Values>{{2147483647, -2147483647 - 1}}));
+    EXPECT_EQ(readStatements("2147483647 -2147483648\n", {2}), (std::vector<Values>{{2147483647, -2147483647 - 1}}));
 }
 
 TEST(FreeFormLayout, BlankLinesAreSkipped) {

@@ -1,11 +1,11 @@
 #include "output/results_plot.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 namespace triotdt::output {
 namespace {
@@ -51,8 +51,8 @@ bool wellFormedXml([[maybe_unused]] const std::string& svg) {
 
 TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
     std::vector<report::WindowOutcome> windows = windowsOver(4, 2);  // 4 + 3 windows
-    windows[1].pValues[2] = 0;  // drawn as a triangle
-    windows[5].skipped = true;  // left out
+    windows[1].pValues[2] = 0;                                       // drawn as a triangle
+    windows[5].skipped = true;                                       // left out
     const std::string svg = drawResultsPlot(windows, {});
     EXPECT_TRUE(wellFormedXml(svg));
     // The legend shows one circle per statistic and the triangle once.

@@ -1,8 +1,8 @@
 #include "output/results_table.h"
 
+#include <gtest/gtest.h>
 #include <cmath>
 #include <cstdlib>
-#include <gtest/gtest.h>
 #include <limits>
 
 namespace triotdt::output {
@@ -38,8 +38,8 @@ report::WindowOutcome analysedWindow() {
 }
 
 TEST(ResultsTable, RealsReadBackAsTheSameDouble) {
-    for (const double value : {0.1, 1.0 / 3, 2.0 / 3 * 1e-300, 4.9e-324, 123456789.125, -0.5, 0.0,
-                               std::nextafter(1.0, 2.0)}) {
+    for (const double value :
+         {0.1, 1.0 / 3, 2.0 / 3 * 1e-300, 4.9e-324, 123456789.125, -0.5, 0.0, std::nextafter(1.0, 2.0)}) {
         EXPECT_EQ(std::strtod(tableReal(value).c_str(), nullptr), value) << tableReal(value);
     }
     EXPECT_EQ(tableReal(std::numeric_limits<double>::quiet_NaN()), "NaN");
@@ -47,7 +47,8 @@ TEST(ResultsTable, RealsReadBackAsTheSameDouble) {
 }
 
 TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
-    const std::vector<std::string> header = fields(only(appendTableHeader).substr(0, only(appendTableHeader).size() - 1));
+    const std::vector<std::string> header =
+        fields(only(appendTableHeader).substr(0, only(appendTableHeader).size() - 1));
     ASSERT_EQ(header.size(), 24u);
     EXPECT_EQ(header[8], "families");
     EXPECT_EQ(header[9], "families_known_phase");
@@ -55,9 +56,8 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
     EXPECT_EQ(header[21], "p_Pem");
     EXPECT_EQ(header.back(), "skipped_reason");
 
-    const std::vector<LocusRow> loci = {{1, "7", 100, "m1", {"A", "G"}},
-                                        {2, "7", 250, "rs\"2", {"A", "C"}},
-                                        {3, "7", 400, "m3", {"A", "C", "T"}}};
+    const std::vector<LocusRow> loci = {
+        {1, "7", 100, "m1", {"A", "G"}}, {2, "7", 250, "rs\"2", {"A", "C"}}, {3, "7", 400, "m3", {"A", "C", "T"}}};
     std::string out;
     appendTableRow(out, analysedWindow(), loci);
     appendTableRow(out, analysedWindow(), {});

@@ -17,9 +17,9 @@
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "resampling/resample.h"
-#include "window/prepare_window.h"
 #include "support/random_trios.h"
 #include "support/test_only.h"
+#include "window/prepare_window.h"
 
 namespace triotdt {
 namespace {
@@ -160,7 +160,8 @@ frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_
         double likelihood = 0.0;
         for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
             float total = 0.0f;
-            for (const Combination& c : test::combinationsOf(phases, f)) total += referenceMatingProbability(c, result.emFreq);
+            for (const Combination& c : test::combinationsOf(phases, f))
+                total += referenceMatingProbability(c, result.emFreq);
             likelihood += frequency::naturalLog(static_cast<double>(total) + 1.0e-7);
         }
         if (std::fabs(likelihood - previous) <= 0.001) {
@@ -204,10 +205,10 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
             EXPECT_EQ(spread(sets.emFreq, phases), expectedEm.emFreq);
 
             // The weights over every code: equal frequencies everywhere, the others 0 off the index.
-            std::vector<std::vector<double>> dense = {spread(sets.haplotypeFreq, phases),
-                                                      std::vector<double>(static_cast<std::size_t>(window.haplotypeCount),
-                                                                          1.0 / window.haplotypeCount),
-                                                      spread(sets.phaseShareFreq, phases), expectedEm.emFreq};
+            std::vector<std::vector<double>> dense = {
+                spread(sets.haplotypeFreq, phases),
+                std::vector<double>(static_cast<std::size_t>(window.haplotypeCount), 1.0 / window.haplotypeCount),
+                spread(sets.phaseShareFreq, phases), expectedEm.emFreq};
             const statistics::WindowModel model = statistics::buildWindowModel(phases, sets);
             for (int replicate = 0; replicate <= 12; ++replicate) {
                 // Data set 0 is the observed data; the others exchange families at random.
@@ -218,7 +219,8 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                 const std::vector<std::uint64_t> bits = test::packVersions(versions);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, statistics::Versions(bits.data()));
-                EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount)) << "Punamb, data set " << replicate;
+                EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount))
+                    << "Punamb, data set " << replicate;
                 for (std::size_t s = 0; s < 4; ++s) {
                     EXPECT_EQ(actual[s + 1], referenceWeighted(families, dense[s], window.haplotypeCount))
                         << "weighted statistic " << s << ", data set " << replicate;
@@ -232,9 +234,7 @@ TEST(ReferenceComparison, BiallelicLociWithManyAmbiguousFamilies) {
     compareWindows(test::randomTrios(1, 40, {2, 2, 2, 2, 2, 2, 2, 2}), 11);
 }
 
-TEST(ReferenceComparison, MultiallelicLoci) {
-    compareWindows(test::randomTrios(2, 30, {3, 4, 2, 5, 3, 2, 4}), 12);
-}
+TEST(ReferenceComparison, MultiallelicLoci) { compareWindows(test::randomTrios(2, 30, {3, 4, 2, 5, 3, 2, 4}), 12); }
 
 TEST(ReferenceComparison, FewFamilies) {
     compareWindows(test::randomTrios(3, 3, {2, 3, 2}), 13);

@@ -19,9 +19,9 @@ namespace {
 testing::AssertionResult sameState(const UniformRandom& expected, const UniformRandom& actual) {
     if (expected.lcgState1 != actual.lcgState1 || expected.lcgState2 != actual.lcgState2 ||
         expected.lcgState3 != actual.lcgState3 || expected.generatorReady != actual.generatorReady) {
-        return testing::AssertionFailure() << "states " << actual.lcgState1 << ' ' << actual.lcgState2 << ' '
-                                           << actual.lcgState3 << ", expected " << expected.lcgState1 << ' '
-                                           << expected.lcgState2 << ' ' << expected.lcgState3;
+        return testing::AssertionFailure()
+               << "states " << actual.lcgState1 << ' ' << actual.lcgState2 << ' ' << actual.lcgState3 << ", expected "
+               << expected.lcgState1 << ' ' << expected.lcgState2 << ' ' << expected.lcgState3;
     }
     for (std::size_t j = 0; j < expected.shuffleTable.size(); ++j) {
         if (expected.shuffleTable[j] != actual.shuffleTable[j]) {
@@ -98,8 +98,9 @@ void expectBlockMatches(const std::vector<bool>& reference, Shape shape, std::in
     ASSERT_EQ(block.wordsPerReplicate, static_cast<std::size_t>(shape.families + 63) / 64);
     for (std::int32_t r = 0; r < block.replicates; ++r) {
         const std::uint64_t* bits = block.replicate(r);
-        const std::uint64_t start = firstDrawOfWindow(shape.families, shape.replicates, w) +
-                                    static_cast<std::uint64_t>(firstReplicate + r) * static_cast<std::uint64_t>(shape.families);
+        const std::uint64_t start =
+            firstDrawOfWindow(shape.families, shape.replicates, w) +
+            static_cast<std::uint64_t>(firstReplicate + r) * static_cast<std::uint64_t>(shape.families);
         for (std::size_t f = 0; f < block.wordsPerReplicate * 64; ++f) {
             const bool expected = f < static_cast<std::size_t>(shape.families) && reference[start + f];
             ASSERT_EQ((bits[f / 64] >> (f % 64)) & 1, expected ? 1u : 0u)

@@ -150,9 +150,9 @@ namespace {
 // The fast steps replace every remainder by a multiplication: check them
 // against the remainders for every state each generator can be in.
 TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
-    for (const auto& [g, a, c, m] : {std::tuple{lcg1, multiplier1, increment1, modulus1},
-                                     std::tuple{lcg2, multiplier2, increment2, modulus2},
-                                     std::tuple{lcg3, multiplier3, increment3, modulus3}}) {
+    for (const auto& [g, a, c, m] :
+         {std::tuple{lcg1, multiplier1, increment1, modulus1}, std::tuple{lcg2, multiplier2, increment2, modulus2},
+          std::tuple{lcg3, multiplier3, increment3, modulus3}}) {
         for (std::int32_t state = 0; state < m; ++state) {
             ASSERT_EQ(static_cast<std::int32_t>(lcgStep(g, static_cast<std::uint64_t>(state))), (a * state + c) % m)
                 << "modulus " << m << ", state " << state;

@@ -36,7 +36,8 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
             haplotype::Window window;
             window.size = size;
             window.start = start;
-            window.alleleCount.assign(data.alleleCount.begin() + start - 1, data.alleleCount.begin() + start - 1 + size);
+            window.alleleCount.assign(data.alleleCount.begin() + start - 1,
+                                      data.alleleCount.begin() + start - 1 + size);
             window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
             const haplotype::IndexedPhases phases =
                 haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
@@ -47,7 +48,8 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
             // exchanged are rare (an underflowing weight); add some by hand.
             for (std::int32_t f = 0; f < phases.familyCount(); f += 3) {
                 const haplotype::Combination& c = phases.observedOf(f)[0];
-                if (phases.phaseCount[static_cast<std::size_t>(f)] != 1 || c.fatherTransmit != c.fatherUntransmit) continue;
+                if (phases.phaseCount[static_cast<std::size_t>(f)] != 1 || c.fatherTransmit != c.fatherUntransmit)
+                    continue;
                 homozygotes.changes.push_back({f, c.fatherTransmit, {-1.0, 0.0, -0.25, -1.0}});
             }
             const LaneModel model = describeForLanes(phases, shares, homozygotes);

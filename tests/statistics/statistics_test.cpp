@@ -21,8 +21,8 @@ TEST(Statistics, FourParentsTransmittingOneHaplotypeGivePunambEight) {
 TEST(Statistics, WithEveryFamilyOfKnownPhaseAllFiveAgree) {
     // Two loci, no family ambiguous, every haplotype of positive frequency.
     const Analysed a = analyse(trios({2, 3}, {{1, 2, 1, 3, 1, 1, 2, 2, 1, 2, 2, 3},
-                                             {2, 2, 1, 2, 1, 2, 3, 3, 2, 1, 1, 3},
-                                             {1, 1, 2, 3, 2, 1, 1, 2, 1, 2, 3, 1}}));
+                                              {2, 2, 1, 2, 1, 2, 3, 3, 2, 1, 1, 3},
+                                              {1, 1, 2, 3, 2, 1, 1, 2, 1, 2, 3, 1}}));
     ASSERT_EQ(a.frequencies.unambiguousFamilyCount, 3);
     for (std::size_t s = 1; s < 5; ++s) EXPECT_EQ(a.statistics[s], a.statistics[0]) << "statistic " << s;
     // The EM's first iteration gives the counted frequencies, the second the same again.

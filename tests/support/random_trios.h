@@ -21,7 +21,8 @@ struct SmallRandom {
     std::int32_t below(std::int32_t n) { return static_cast<std::int32_t>(next() % static_cast<std::uint64_t>(n)); }
 };
 
-inline haplotype::FamilyData randomTrios(std::uint64_t seed, std::int32_t families, std::vector<std::int32_t> alleleCount) {
+inline haplotype::FamilyData randomTrios(std::uint64_t seed, std::int32_t families,
+                                         std::vector<std::int32_t> alleleCount) {
     SmallRandom random{seed};
     haplotype::FamilyData data;
     data.familyCount = families;
