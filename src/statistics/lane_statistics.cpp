@@ -20,9 +20,11 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     model.input.exchangedOffset = phases.versionOffset(true);
     model.input.firstCombination = phases.firstCombination.data();
     model.input.inputFamily = phases.inputFamily.data();
-    model.input.combinations = &phases.combinations.data()->fatherTransmit;
-    model.input.shares = shares.shares.data()->data();
-    model.input.observedHomozygotes = homozygotes.observed.empty() ? nullptr : homozygotes.observed.data()->data();
+    // A window without families has no combinations: no element is touched
+    // to take these addresses.
+    model.input.combinations = reinterpret_cast<const std::int32_t*>(phases.combinations.data());
+    model.input.shares = reinterpret_cast<const double*>(shares.shares.data());
+    model.input.observedHomozygotes = reinterpret_cast<const double*>(homozygotes.observed.data());
     model.input.changes = model.changes.data();
     model.input.changeCount = model.changes.size();
     return model;
