@@ -111,9 +111,9 @@ void addGeneralOptions(CLI::App& app, CommandLine& line) {
     app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")->type_name("DIR");
 }
 
-const CLI::Validator shardSpec(
+const CLI::Validator shardNumber(
     [](const std::string& text) {
-        return shard::parseShardSpec(text)
+        return shard::parseShardNumber(text)
                    ? std::string()
                    : "'" + text +
                          "' is not K/N, shard K of N, with 1 <= K <= N <= " + std::to_string(shard::maxShardCount);
@@ -122,7 +122,7 @@ const CLI::Validator shardSpec(
 
 const CLI::Validator shardCount(
     [](const std::string& text) {
-        return shard::parseShardSpec("1/" + text)
+        return shard::parseShardNumber("1/" + text)
                    ? std::string()
                    : "'" + text + "' is not a number of shards from 1 to " + std::to_string(shard::maxShardCount);
     },
@@ -130,10 +130,10 @@ const CLI::Validator shardCount(
 
 void addShardOptions(CLI::App& app, CommandLine& line) {
     app.add_option_function<std::string>(
-           "--shard", [&line](const std::string& text) { line.shard = shard::parseShardSpec(text); },
+           "--shard", [&line](const std::string& text) { line.shard = shard::parseShardNumber(text); },
            "Analyse only shard K of N (windows by first locus) and write its parts into shard-K-of-N/")
         ->type_name("K/N")
-        ->check(shardSpec);
+        ->check(shardNumber);
     app.add_option("--shard-dir", line.shardFolder, "With --shard: write the parts into DIR instead")->type_name("DIR");
     app.add_option("--shard-plan", line.shardPlanCount,
                    "Print the loci, windows, work and memory of each of N shards, and exit")

@@ -23,10 +23,10 @@ struct CommandLine {
     std::string tablePath;  // --table; empty when not asked for
     std::string plotPath;   // --plot
     import::ImportOptions importOptions;
-    std::optional<shard::ShardSpec> shard;  // --shard K/N
-    std::string shardFolder;                // --shard-dir; empty: shard-K-of-N
-    std::int32_t shardPlanCount = 0;        // --shard-plan N; 0 when not asked for
-    std::vector<std::string> mergeFolders;  // the shard folders of `triotdt merge`
+    std::optional<shard::ShardNumber> shard;  // --shard K/N
+    std::string shardFolder;                  // --shard-dir; empty: shard-K-of-N
+    std::int32_t shardPlanCount = 0;          // --shard-plan N; 0 when not asked for
+    std::vector<std::string> mergeFolders;    // the shard folders of `triotdt merge`
 };
 
 // The outcome of parsing: the command line to run, or, when parsing settled

@@ -91,7 +91,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const FamilyData head = data;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const LocusRange range =
-        shard::planShards(workOf(head), options.spec.count)[static_cast<std::size_t>(options.spec.index - 1)];
+        shard::planShards(workOf(head), options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
     const LocusRange held = shard::lociRead(range, lociCount);
     const std::int64_t missingGenotypes = readRecordsOfLoci(reader, data, held);
     if (!findUnusableInput(data).empty()) refuseAsWholeRun();
@@ -107,8 +107,8 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     }
 
     shard::Manifest manifest{
-        shard::programVersion(), inputSum, options.spec, lociCount, shard::windowsOfRange(range, lociCount), {}};
-    const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.spec) : options.folder;
+        shard::programVersion(), inputSum, options.shard, lociCount, shard::windowsOfRange(range, lociCount), {}};
+    const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!lociText.empty()) writer.copyLociTable(lociText);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
@@ -129,7 +129,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
             ++windows;
         });
     writer.finish();
-    out << "shard " << options.spec.index << " of " << options.spec.count << ": "
+    out << "shard " << options.shard.index << " of " << options.shard.count << ": "
         << (range.empty() ? std::string("no loci")
                           : "windows from loci " + std::to_string(range.first) + " to " + std::to_string(range.last))
         << ", " << windows << " windows; parts and manifest in " << folder << "/\n";

@@ -9,7 +9,7 @@
 namespace triotdt::driver {
 
 struct ShardOptions {
-    shard::ShardSpec spec;
+    shard::ShardNumber shard;
     std::string folder;    // where the parts go; empty: shard-K-of-N
     unsigned threads = 0;  // as for a whole run
 };

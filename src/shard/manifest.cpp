@@ -33,7 +33,7 @@ public:
         if (input[0] != "tdtinput.dat") fail("the input is not tdtinput.dat");
         manifest.input = fileSum(input[1], input[2]);
         const auto shard = field("shard", 2);
-        manifest.shard = ShardSpec{integer(shard[0]), integer(shard[1])};
+        manifest.shard = ShardNumber{integer(shard[0]), integer(shard[1])};
         manifest.lociCount = integer(field("loci", 1)[0]);
         for (std::int32_t size = 1; size <= largestWindowSize(manifest.lociCount); ++size) {
             const auto span = field("windows", 3);

@@ -22,7 +22,7 @@ struct PartRecord {
 struct Manifest {
     std::string version;  // of the program that wrote the shard
     FileSum input;        // tdtinput.dat
-    ShardSpec shard;
+    ShardNumber shard;
     std::int32_t lociCount = 0;
     std::vector<WindowSpan> windows;  // per window size, 1 to the largest
     std::vector<PartRecord> parts;

@@ -56,8 +56,8 @@ std::string partName(PartKind kind, std::int32_t size) {
     return "size" + std::to_string(size) + "." + kindSuffix(kind);
 }
 
-std::string defaultShardFolder(const ShardSpec& spec) {
-    return "shard-" + std::to_string(spec.index) + "-of-" + std::to_string(spec.count);
+std::string defaultShardFolder(const ShardNumber& shard) {
+    return "shard-" + std::to_string(shard.index) + "-of-" + std::to_string(shard.count);
 }
 
 std::string programVersion() { return TRIOTDT_VERSION; }

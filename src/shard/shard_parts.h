@@ -23,7 +23,7 @@ inline constexpr const char* preambleName = "preamble.console.txt";
 inline constexpr const char* lociCopyName = "tdtloci.tsv";
 
 // The default folder of shard K of N: "shard-K-of-N".
-std::string defaultShardFolder(const ShardSpec& spec);
+std::string defaultShardFolder(const ShardNumber& shard);
 
 // The program's version, as manifests record it.
 std::string programVersion();

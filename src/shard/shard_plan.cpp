@@ -17,13 +17,13 @@ std::optional<std::int32_t> parseCount(std::string_view text) {
 
 }  // namespace
 
-std::optional<ShardSpec> parseShardSpec(std::string_view text) {
+std::optional<ShardNumber> parseShardNumber(std::string_view text) {
     const std::size_t slash = text.find('/');
     if (slash == std::string_view::npos) return std::nullopt;
     const std::optional<std::int32_t> index = parseCount(text.substr(0, slash));
     const std::optional<std::int32_t> count = parseCount(text.substr(slash + 1));
     if (!index || !count || *index < 1 || *count < *index || *count > maxShardCount) return std::nullopt;
-    return ShardSpec{*index, *count};
+    return ShardNumber{*index, *count};
 }
 
 std::int32_t largestWindowSize(std::int32_t lociCount) { return std::clamp(lociCount, 0, largestWindow); }

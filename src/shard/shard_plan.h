@@ -10,16 +10,16 @@
 namespace triotdt::shard {
 
 // Shard `index` of `count` (1-based, index <= count), as in "--shard 3/8".
-struct ShardSpec {
+struct ShardNumber {
     std::int32_t index = 1;
     std::int32_t count = 1;
 
-    friend bool operator==(const ShardSpec&, const ShardSpec&) = default;
+    friend bool operator==(const ShardNumber&, const ShardNumber&) = default;
 };
 
 // "K/N" with 1 <= K <= N <= maxShardCount; nothing when the text is not that.
 inline constexpr std::int32_t maxShardCount = 100000;
-std::optional<ShardSpec> parseShardSpec(std::string_view text);
+std::optional<ShardNumber> parseShardNumber(std::string_view text);
 
 // Loci first..last (1-based, both included); empty when first > last.
 struct LocusRange {

@@ -15,13 +15,13 @@
 namespace triotdt::shard {
 namespace {
 
-TEST(ShardSpec, ReadsKOfNAndRefusesTheRest) {
-    const std::optional<ShardSpec> spec = parseShardSpec("3/8");
-    ASSERT_TRUE(spec);
-    EXPECT_EQ(spec->index, 3);
-    EXPECT_EQ(spec->count, 8);
+TEST(ShardNumber, ReadsKOfNAndRefusesTheRest) {
+    const std::optional<ShardNumber> shard = parseShardNumber("3/8");
+    ASSERT_TRUE(shard);
+    EXPECT_EQ(shard->index, 3);
+    EXPECT_EQ(shard->count, 8);
     for (const char* bad : {"0/8", "9/8", "3", "/8", "3/", "a/8", "3/8x", "-1/8", "1/100001"}) {
-        EXPECT_FALSE(parseShardSpec(bad)) << bad;
+        EXPECT_FALSE(parseShardNumber(bad)) << bad;
     }
 }
 
@@ -89,7 +89,7 @@ Manifest sampleManifest() {
     Manifest m;
     m.version = "0.1.0";
     m.input = FileSum{1234, 0x0123456789abcdefu};
-    m.shard = ShardSpec{2, 3};
+    m.shard = ShardNumber{2, 3};
     m.lociCount = 3;
     m.windows = {{1, 2, 2}, {2, 2, 1}, {3, 2, 1}};
     m.parts = {{"size1.tdtout.txt", FileSum{99, 42}}, {"preamble.console.txt", FileSum{0, 7}}};
