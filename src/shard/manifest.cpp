@@ -9,16 +9,6 @@ namespace {
 
 constexpr const char* firstLine = "triotdt shard manifest";
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const std::size_t tab = line.find('\t');
-        fields.push_back(line.substr(0, tab));
-        if (tab == std::string_view::npos) return fields;
-        line.remove_prefix(tab + 1);
-    }
-}
-
 std::string sumFields(const FileSum& sum) { return std::to_string(sum.byteCount) + '\t' + hexChecksum(sum.checksum); }
 
 class ManifestParser {
@@ -64,7 +54,7 @@ private:
         const std::string_view line = text_.substr(0, end);
         text_.remove_prefix(end + 1);
         ++line_;
-        return splitFields(line);
+        return splitTabs(line);
     }
 
     void expectLine(std::string_view wanted) {
@@ -107,6 +97,16 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
 
 std::string formatManifest(const Manifest& manifest) {
     std::string text = std::string(firstLine) + '\n';

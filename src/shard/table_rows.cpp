@@ -7,20 +7,11 @@
 
 #include "io/run_error.h"
 #include "output/results_table.h"
+#include "shard/manifest.h"
 #include "statistics/five_statistics.h"
 
 namespace triotdt::shard {
 namespace {
-
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const std::size_t tab = line.find('\t');
-        fields.push_back(line.substr(0, tab));
-        if (tab == std::string_view::npos) return fields;
-        line.remove_prefix(tab + 1);
-    }
-}
 
 // Where each column of the table stands, from the writer's own header.
 struct Columns {
