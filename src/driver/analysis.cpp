@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
-#include <future>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <iostream>
@@ -25,7 +26,8 @@
 #include "report/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
-#include "resampling/worker_pool.h"
+#include "parallel/in_order.h"
+#include "parallel/task_pool.h"
 
 namespace triotdt::driver {
 namespace {
@@ -58,27 +60,42 @@ Window makeWindow(const FamilyData& data, std::int32_t size, std::int32_t start,
     return window;
 }
 
+// What the reports need of a window once its replicates are done: the dense
+// counts and codes, not the phase table nor the text, so that results waiting
+// for their turn stay small and a large block is written as a stream.
+struct WindowResult {
+    Window window;
+    std::int64_t haplotypeCount = 0;  // the true number, also beyond 32 bits
+    bool skipped = false;
+    bool emConverged = true;
+    std::vector<std::int32_t> codes;  // of the haplotypes that occur, ascending
+    frequency::CountTables counts;    // by index of `codes`
+    std::vector<double> haplotypeFreq;
+    std::int32_t familiesOfKnownPhase = 0;
+    std::int32_t distinctHaplotypes = 0;
+    resampling::FiveStatistics observed{};
+    resampling::FiveStatistics pValues{};
+};
+
 // One per-haplotype line over every code 1..haplotypeCount of the window; the
 // codes that occur in no combination print 0.
-void writeIndexedLine(report::OutputUnit& unit, report::HaplotypeLine line, const haplotype::IndexedPhases& phases,
+void writeIndexedLine(report::OutputUnit& unit, report::HaplotypeLine line, const WindowResult& result,
                       const std::vector<double>& values, double factor) {
     std::size_t next = 0;
-    report::writeHaplotypeLine(unit, line, static_cast<std::size_t>(phases.haplotypeCount), [&](std::size_t h) {
-        if (next < phases.codes.size() && static_cast<std::size_t>(phases.codes[next]) == h + 1) {
-            return factor * values[next++];
-        }
+    const std::vector<std::int32_t>& codes = result.codes;
+    report::writeHaplotypeLine(unit, line, static_cast<std::size_t>(result.window.haplotypeCount), [&](std::size_t h) {
+        if (next < codes.size() && static_cast<std::size_t>(codes[next]) == h + 1) return factor * values[next++];
         return 0.0;
     });
 }
 
-void writeTransmissionBlock(report::OutputUnit& unit, const Window& window, const haplotype::IndexedPhases& phases,
-                            const frequency::CountTables& counts, const std::vector<double>& haplotypeFreq) {
+void writeTransmissionBlock(report::OutputUnit& unit, const WindowResult& result) {
     using report::HaplotypeLine;
-    report::writeTransmissionHeading(unit, window.start, window.lastLocus());
-    writeIndexedLine(unit, HaplotypeLine::transmitted, phases, counts.transmitCount, 1.0);
-    writeIndexedLine(unit, HaplotypeLine::untransmitted, phases, counts.untransmitCount, 1.0);
-    writeIndexedLine(unit, HaplotypeLine::homozygote, phases, counts.homoCount, 2.0);
-    writeIndexedLine(unit, HaplotypeLine::frequency, phases, haplotypeFreq, 1.0);
+    report::writeTransmissionHeading(unit, result.window.start, result.window.lastLocus());
+    writeIndexedLine(unit, HaplotypeLine::transmitted, result, result.counts.transmitCount, 1.0);
+    writeIndexedLine(unit, HaplotypeLine::untransmitted, result, result.counts.untransmitCount, 1.0);
+    writeIndexedLine(unit, HaplotypeLine::homozygote, result, result.counts.homoCount, 2.0);
+    writeIndexedLine(unit, HaplotypeLine::frequency, result, result.haplotypeFreq, 1.0);
 }
 
 std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
@@ -92,8 +109,7 @@ std::int32_t countObservedHaplotypes(const haplotype::IndexedPhases& phases) {
 }
 
 // A window worked out as far as its replicates: everything that does not
-// depend on the random stream and writes nothing, so that it can be prepared
-// while the window before it resamples.
+// depend on the random stream and writes nothing.
 struct PreparedWindow {
     Window window;
     std::int64_t haplotypeCount = 0;  // the true number, also beyond 32 bits
@@ -117,38 +133,48 @@ std::unique_ptr<PreparedWindow> prepareWindow(const FamilyData& data, std::int32
     return prepared;
 }
 
-// Resamples a prepared window and writes all its lines, in their order.
-void finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
-                  Units& units, WindowOutcome& outcome) {
-    const Window& window = prepared.window;
+// Takes what the reports need out of a prepared window, which is then spent.
+WindowResult takeResult(PreparedWindow& prepared, const resampling::FiveStatistics& pValues) {
+    WindowResult result;
+    result.window = prepared.window;
+    result.haplotypeCount = prepared.haplotypeCount;
+    result.skipped = prepared.skipped();
+    if (result.skipped) return result;
+    result.emConverged = prepared.frequencies.emConverged;
+    result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
+    result.distinctHaplotypes = countObservedHaplotypes(prepared.phases);
+    result.codes = std::move(prepared.phases.codes);
+    result.counts = std::move(prepared.frequencies.counts);
+    result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
+    result.observed = prepared.observed;
+    result.pValues = pValues;
+    return result;
+}
+
+// Writes all lines of a window, in their order.
+void writeWindow(const WindowResult& result, Units& units, WindowOutcome& outcome) {
+    const Window& window = result.window;
     outcome.start = window.start;
     outcome.size = window.size;
-    outcome.haplotypeCount = prepared.haplotypeCount;
-    if (prepared.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(units.console, prepared.haplotypeCount);
-    }
-    if (prepared.skipped()) {
-        report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), prepared.haplotypeCount);
-        resampling::skipWindowDraws(draws);
+    outcome.haplotypeCount = result.haplotypeCount;
+    if (result.haplotypeCount >= haplotypeLimit) report::writeHaplotypeLimitMessage(units.console, result.haplotypeCount);
+    if (result.skipped) {
+        report::writeSkippedWindowMessage(units.console, window.start, window.lastLocus(), result.haplotypeCount);
         outcome.skipped = true;
         return;
     }
-    const frequency::WindowFrequencies& frequencies = prepared.frequencies;
-    if (!frequencies.emConverged) report::writeEmWarning(units.console);
-    writeTransmissionBlock(units.transmission, window, prepared.phases, frequencies.counts,
-                           frequencies.sets.haplotypeFreq);
-
-    const resampling::FiveStatistics pValues = resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool);
+    if (!result.emConverged) report::writeEmWarning(units.console);
+    writeTransmissionBlock(units.transmission, result);
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
-        report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
+        report::writePValueLine(*unit, window.start, window.lastLocus(), result.pValues);
     }
     for (report::OutputUnit* unit : {&units.results, &units.console}) {
-        report::writeStatisticLine(*unit, prepared.observed);
+        report::writeStatisticLine(*unit, result.observed);
     }
-    outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
-    outcome.distinctHaplotypes = countObservedHaplotypes(prepared.phases);
-    outcome.statistics = prepared.observed;
-    outcome.pValues = pValues;
+    outcome.familiesOfKnownPhase = result.familiesOfKnownPhase;
+    outcome.distinctHaplotypes = result.distinctHaplotypes;
+    outcome.statistics = result.observed;
+    outcome.pValues = result.pValues;
 }
 
 struct WindowPlace {
@@ -156,42 +182,100 @@ struct WindowPlace {
     std::int32_t start = 1;
 };
 
-// The window after `place` in report order: every start of one size, then the next size.
-std::optional<WindowPlace> nextWindow(const FamilyData& data, WindowPlace place) {
-    if (place.start < data.lociCount - place.size + 1) return WindowPlace{place.size, place.start + 1};
-    if (place.size < std::min(data.lociCount, largestWindow)) return WindowPlace{place.size + 1, 1};
-    return std::nullopt;
+// Window `index` (from 0) in report order: every start of one size, then the next size.
+WindowPlace placeOfWindow(std::int32_t lociCount, std::int64_t index) {
+    for (std::int32_t size = 1;; ++size) {
+        const std::int64_t starts = lociCount - size + 1;
+        if (index < starts) return {size, static_cast<std::int32_t>(index) + 1};
+        index -= starts;
+    }
+}
+
+using FinishWindow = std::function<void(WindowResult)>;
+
+// A window whose replicates are shared out among tasks: the task that scores
+// the last share finishes the window.
+struct SharedWindow {
+    std::unique_ptr<PreparedWindow> prepared;
+    resampling::StreamPlace place;
+    std::int32_t replicatesPerTask = 0;
+    std::vector<resampling::FiveStatistics> scores;  // per share
+    std::atomic<std::size_t> sharesLeft{0};
+    FinishWindow finish;
+};
+
+void scoreShare(SharedWindow& shared, std::size_t share) {
+    const std::int32_t first = static_cast<std::int32_t>(share) * shared.replicatesPerTask;
+    const std::int32_t last = std::min(first + shared.replicatesPerTask, shared.place.replicateCount);
+    shared.scores[share] = resampling::scoreReplicates(*shared.prepared->model, shared.prepared->observed, shared.place,
+                                                       first, last);
+    if (shared.sharesLeft.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    resampling::FiveStatistics sums{};
+    for (const resampling::FiveStatistics& part : shared.scores) {
+        for (std::size_t s = 0; s < sums.size(); ++s) sums[s] += part[s];
+    }
+    WindowResult result = takeResult(*shared.prepared, resampling::pValuesOf(sums, shared.place.replicateCount));
+    shared.prepared.reset();
+    shared.finish(std::move(result));
+}
+
+// Prepares window `index` and scores its replicates: whole on this thread
+// when they are little work or there is one thread, otherwise in shares that
+// the pool's threads take up as they come free.
+void analyseWindow(const FamilyData& data, std::int64_t index, parallel::TaskPool& pool, const FinishWindow& finish) {
+    const WindowPlace place = placeOfWindow(data.lociCount, index);
+    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, place.size, place.start);
+    if (prepared->skipped()) return finish(takeResult(*prepared, {}));
+    const resampling::StreamPlace stream{data.familyCount, data.replicateCount, index};
+    const std::int32_t replicates = data.replicateCount;
+    const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
+    if (perTask >= replicates) {
+        const resampling::FiveStatistics sums =
+            resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates);
+        return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
+    }
+    auto shared = std::make_shared<SharedWindow>();
+    const auto shares = static_cast<std::size_t>((replicates + perTask - 1) / perTask);
+    shared->prepared = std::move(prepared);
+    shared->place = stream;
+    shared->replicatesPerTask = perTask;
+    shared->scores.resize(shares);
+    shared->sharesLeft.store(shares, std::memory_order_relaxed);
+    shared->finish = finish;
+    for (std::size_t share = shares; share-- > 1;) {
+        pool.submit([shared, share](unsigned) { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
+    }
+    scoreShare(*shared, 0);
 }
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
     if (data.lociCount <= 0) return;
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, countWindows(data.lociCount));
-    resampling::WorkerPool pool(threads);
-    std::optional<WindowPlace> place = WindowPlace{};
-    std::unique_ptr<PreparedWindow> current = prepareWindow(data, place->size, place->start);
-    while (place) {
-        if (place->start == 1) {
-            for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-                report::writeWindowSizeHeading(*unit, place->size);
+    parallel::TaskPool pool(threads);
+    // Enough windows under way for every thread to find one while the
+    // calling thread writes.
+    const std::size_t windowsUnderWay = 4 * std::size_t{threads} + 2;
+    parallel::runInOrder<WindowResult>(
+        pool, countWindows(data.lociCount), windowsUnderWay,
+        [&](std::int64_t index, FinishWindow finish) {
+            pool.submit([&data, &pool, index, finish = std::move(finish)](unsigned) {
+                analyseWindow(data, index, pool, finish);
+            }, parallel::TaskPool::Place::back);
+        },
+        [&](std::int64_t, WindowResult result) {
+            if (result.window.start == 1) {
+                for (report::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
+                    report::writeWindowSizeHeading(*unit, result.window.size);
+                }
+                for (report::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
             }
-            for (report::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        }
-        // With threads to spare, the next window is prepared meanwhile.
-        const std::optional<WindowPlace> following = nextWindow(data, *place);
-        std::future<std::unique_ptr<PreparedWindow>> ahead;
-        if (following && threads > 1) {
-            ahead = std::async(std::launch::async, prepareWindow, std::cref(data), following->size, following->start);
-        }
-        WindowOutcome outcome;
-        outcome.replicateCount = data.replicateCount;
-        finishWindow(*current, draws, pool, units, outcome);
-        if (observer) observer(outcome);
-        units.console.flush();
-        units.results.flushIfLarge();
-        units.transmission.flushIfLarge();
-        if (following) current = ahead.valid() ? ahead.get() : prepareWindow(data, following->size, following->start);
-        place = following;
-    }
+            WindowOutcome outcome;
+            outcome.replicateCount = data.replicateCount;
+            writeWindow(result, units, outcome);
+            if (observer) observer(outcome);
+            units.console.flush();
+            units.results.flushIfLarge();
+            units.transmission.flushIfLarge();
+        });
 }
 
 unsigned chooseThreads(unsigned requested) {

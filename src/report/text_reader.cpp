@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "report/run_error.h"
@@ -186,6 +187,13 @@ void TextReader::readIntegers(std::int64_t count, std::string_view statement, st
         const std::int32_t value = parser.value();
         out.push_back(value);
     }
+}
+
+std::int64_t TextReader::knownSize() const {
+    if (fd_ < 0) return static_cast<std::int64_t>(chunk_.size());
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    return static_cast<std::int64_t>(status.st_size);
 }
 
 std::int32_t TextReader::readInteger(std::string_view statement) {

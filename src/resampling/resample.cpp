@@ -1,7 +1,6 @@
 #include "resampling/resample.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 #include "frequency/transmission_counts.h"
@@ -12,19 +11,12 @@ namespace {
 using haplotype::Combination;
 using haplotype::IndexedPhases;
 
-// Below this much work (replicates × (combinations + haplotypes)) a block is
-// not worth starting threads for.
-constexpr std::size_t threadWorthyWork = 200000;
+// Below this much work (replicates × (combinations + haplotypes)) a share of
+// a window's replicates is not worth a task of its own.
+constexpr std::size_t taskWorthyWork = 200000;
 
 // Punamb is worked out for this many replicates side by side, one lane each.
 constexpr std::size_t lanes = 8;
-// Threads take the replicates of a block this many at a time (a multiple of `lanes`).
-constexpr std::int32_t chunkReplicates = 4 * static_cast<std::int32_t>(lanes);
-
-// Each thread's score sums, on a cache line of their own.
-struct alignas(64) ThreadScores {
-    FiveStatistics scores{};
-};
 using LaneValues = std::array<std::int32_t, lanes>;
 
 // One thread's working tables, sized once per window.
@@ -156,55 +148,27 @@ FiveStatistics observedStatistics(const WindowModel& model) {
     return dataSetStatistics(model, statistics::Versions(observed.data()));
 }
 
-FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool) {
-    const unsigned threads = pool.size();
-    std::vector<Scratch> scratch;
-    scratch.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) scratch.emplace_back(model);
-    std::vector<ThreadScores> scores(threads);
-    const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
+FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
+                               std::int32_t first, std::int32_t last) {
+    Scratch scratch(model);
+    WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
+    DrawBlock block;
+    FiveStatistics scores{};
+    while (draws.drawBlock(block)) scoreReplicates(model, observed, block, 0, block.replicates, scratch, scores);
+    return scores;
+}
 
-    for (std::int32_t done = 0; done < draws.replicateCount();) {
-        DrawBlock block = draws.take();
-        if (threads == 1 || static_cast<std::size_t>(block.replicates) * workPerReplicate < threadWorthyWork) {
-            scoreReplicates(model, observed, block, 0, block.replicates, scratch[0], scores[0].scores);
-        } else {
-            // One thread first draws the next block, then all take small
-            // chunks of this one as they come free, so that none waits long
-            // for the others.
-            std::atomic<std::int32_t> next{0};
-            std::atomic_flag drawing = ATOMIC_FLAG_INIT;
-            pool.runOnAll([&](unsigned worker) {
-                if (!drawing.test_and_set()) draws.drawAhead();
-                for (;;) {
-                    const std::int32_t first = next.fetch_add(chunkReplicates);
-                    if (first >= block.replicates) return;
-                    const std::int32_t last = std::min(first + chunkReplicates, block.replicates);
-                    scoreReplicates(model, observed, block, first, last, scratch[worker], scores[worker].scores);
-                }
-            });
-        }
-        done += block.replicates;
-        draws.recycle(std::move(block));
-    }
-    // Scores are multiples of one half far below 2^53, so their sum is exact
-    // in any order: the p-values do not depend on which thread scored what.
+FiveStatistics pValuesOf(const FiveStatistics& scoreSums, std::int32_t replicateCount) {
     FiveStatistics pValues{};
-    for (std::size_t s = 0; s < pValues.size(); ++s) {
-        double count = 0.0;
-        for (const ThreadScores& part : scores) count += part.scores[s];
-        pValues[s] = count / draws.replicateCount();
-    }
+    for (std::size_t s = 0; s < pValues.size(); ++s) pValues[s] = scoreSums[s] / replicateCount;
     return pValues;
 }
 
-void skipWindowDraws(ExchangeDraws& draws) {
-    for (std::int32_t done = 0; done < draws.replicateCount();) {
-        DrawBlock block = draws.take();
-        done += block.replicates;
-        draws.recycle(std::move(block));
-    }
+std::int32_t replicatesPerTask(const WindowModel& model) {
+    const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
+    const std::size_t replicates = (taskWorthyWork + workPerReplicate - 1) / workPerReplicate;
+    const std::size_t rounded = (replicates + lanes - 1) / lanes * lanes;
+    return static_cast<std::int32_t>(std::min<std::size_t>(rounded, std::size_t{1} << 30));
 }
 
 }  // namespace triotdt::resampling

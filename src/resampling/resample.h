@@ -7,7 +7,6 @@
 
 #include "haplotype/indexed_phases.h"
 #include "resampling/exchange_draws.h"
-#include "resampling/worker_pool.h"
 #include "statistics/weighted_counts.h"
 
 namespace triotdt::resampling {
@@ -54,16 +53,29 @@ FiveStatistics observedStatistics(const WindowModel& model);
 // is non-zero, observed elsewhere.
 FiveStatistics dataSetStatistics(const WindowModel& model, statistics::Versions versions);
 
-// Resamples the window with the next replicateCount × familyCount decisions of
-// `draws`: in each replicate, the families drawn for it have both parents'
-// transmitted and untransmitted alleles exchanged at every locus where their
-// phase is resolved; the frequency sets stay those of the observed data. The
-// replicates are shared out among the threads of `pool`; the result does not
-// depend on how many there are. Returns the p-values of the five statistics.
-FiveStatistics resampleWindow(const WindowModel& model, const FiveStatistics& observed, ExchangeDraws& draws,
-                              WorkerPool& pool);
+// Where a window's replicates take their decisions: one draw per family of
+// the input and replicate, from the window's own place in the run's stream.
+struct StreamPlace {
+    std::int32_t familyCount = 0;
+    std::int32_t replicateCount = 0;
+    std::int64_t windowIndex = 0;  // in report order, from 0
+};
 
-// Uses up the decisions of a window that is not analysed.
-void skipWindowDraws(ExchangeDraws& draws);
+// Replicates [first, last) of a window: in each replicate, the families drawn
+// for it have both parents' transmitted and untransmitted alleles exchanged
+// at every locus where their phase is resolved; the frequency sets stay those
+// of the observed data. Returns the sums of their exceedance scores, which are
+// multiples of one half far below 2^53: added up in any order, the scores of
+// any split of a window's replicates give the same p-values.
+FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
+                               std::int32_t first, std::int32_t last);
+
+// The p-values from the score sums of all replicates.
+FiveStatistics pValuesOf(const FiveStatistics& scoreSums, std::int32_t replicateCount);
+
+// How many replicates of the window are worth one task of their own: about
+// a few hundred microseconds of work, and a multiple of the replicates scored
+// side by side.
+std::int32_t replicatesPerTask(const WindowModel& model);
 
 }  // namespace triotdt::resampling

@@ -43,9 +43,9 @@ TEST(ReadFamilyData, ReadsTheCountsThenEachFamilysFatherMotherAndChild) {
     EXPECT_EQ(data.replicateCount, 1000);
     EXPECT_EQ(data.lociCount, 3);
     EXPECT_EQ(data.alleleCount, (Values{2, 3, 4}));
-    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 3, 1, 4, 4, 2, 1, 2, 2, 3, 3}));
-    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 2, 1, 3, 1, 1, 1, 2, 1, 4}));
-    EXPECT_EQ(data.childAlleles, (Values{2, 1, 1, 3, 4, 1, 1, 1, 2, 2, 3, 4}));
+    EXPECT_EQ(data.fatherAlleles.values(), (Values{1, 2, 3, 1, 4, 4, 2, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(data.motherAlleles.values(), (Values{2, 2, 1, 2, 1, 3, 1, 1, 1, 2, 1, 4}));
+    EXPECT_EQ(data.childAlleles.values(), (Values{2, 1, 1, 3, 4, 1, 1, 1, 2, 2, 3, 4}));
     EXPECT_TRUE(findUnusableInput(data).empty());
 }
 
@@ -53,9 +53,9 @@ TEST(ReadFamilyData, EachRecordStartsOnANewLine) {
     // A father record with one value too many loses it; the mother's record
     // is read from the next line.
     const FamilyData data = readText("1\n5\n2\n2 2\n1 2 1 2 2\n2 2 1 1\n1 2 1 1\n");
-    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 1, 2}));
-    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 1}));
-    EXPECT_EQ(data.childAlleles, (Values{1, 2, 1, 1}));
+    EXPECT_EQ(data.fatherAlleles.values(), (Values{1, 2, 1, 2}));
+    EXPECT_EQ(data.motherAlleles.values(), (Values{2, 2, 1, 1}));
+    EXPECT_EQ(data.childAlleles.values(), (Values{1, 2, 1, 1}));
 }
 
 TEST(ReadFamilyData, AFamilyCountOf0ReadsNoRecords) {
