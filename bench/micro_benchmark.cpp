@@ -10,13 +10,12 @@
 #include "driver/family_input.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
-#include "haplotype/haplotype_code.h"
-#include "haplotype/indexed_phases.h"
-#include "report/text_reader.h"
+#include "io/text_reader.h"
 #include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
 #include "resampling/stream_position.h"
 #include "statistics/weighted_counts.h"
+#include "window/prepare_window.h"
 
 namespace {
 
@@ -30,24 +29,8 @@ haplotype::FamilyData simulate(const std::string& settings) {
     std::string text;
     char buffer[65536];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, got);
-    report::TextReader reader = report::TextReader::fromText(text, "simulated");
+    io::TextReader reader = io::TextReader::fromText(text, "simulated");
     return driver::readFamilyData(reader);
-}
-
-struct PreparedWindow {
-    haplotype::IndexedPhases phases;
-    frequency::WindowFrequencies frequencies;
-};
-
-PreparedWindow prepare(const haplotype::FamilyData& data, std::int32_t size) {
-    haplotype::Window window;
-    window.size = size;
-    window.start = 1;
-    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + size);
-    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
-    PreparedWindow w{haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount), {}};
-    w.frequencies = frequency::estimateWindowFrequencies(w.phases);
-    return w;
 }
 
 const haplotype::FamilyData& largeStudy() {  // as in workload W3
@@ -64,17 +47,17 @@ const haplotype::FamilyData& classic() {  // as in workload W1
 
 // One thread's replicates: each iteration is one replicate of the window.
 void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
-    const PreparedWindow w = prepare(data, static_cast<std::int32_t>(state.range(0)));
-    const resampling::WindowModel model = resampling::buildWindowModel(w.phases, w.frequencies.sets);
-    const resampling::FiveStatistics observed{};
+    const auto w = window::prepareWindow(data, static_cast<std::int32_t>(state.range(0)), 1);
+    const statistics::WindowModel& model = *w->model;
+    const statistics::FiveStatistics observed{};
     std::int64_t window = 0;
     for (auto _ : state) {
-        const resampling::StreamPlace place{w.phases.familyCount(), 256, window++};
+        const resampling::StreamPlace place{w->phases.familyCount(), 256, window++};
         benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, place, 0, 256));
     }
     state.SetItemsProcessed(state.iterations() * 256);
-    state.counters["combinations"] = static_cast<double>(w.phases.combinationCount());
-    state.counters["haplotypes"] = static_cast<double>(w.phases.indexCount());
+    state.counters["combinations"] = static_cast<double>(w->phases.combinationCount());
+    state.counters["haplotypes"] = static_cast<double>(w->phases.indexCount());
 }
 
 void BM_ReplicatesLargeStudy(benchmark::State& state) { replicates(state, largeStudy()); }
@@ -106,13 +89,8 @@ void BM_GeneratorAfter(benchmark::State& state) {
 BENCHMARK(BM_GeneratorAfter)->Unit(benchmark::kMicrosecond);
 
 void BM_EmClassic(benchmark::State& state) {
-    haplotype::Window window;
-    const auto& data = classic();
-    window.size = static_cast<std::int32_t>(state.range(0));
-    window.alleleCount.assign(data.alleleCount.begin(), data.alleleCount.begin() + window.size);
-    window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
-    const auto phases = haplotype::indexPhases(haplotype::phaseFamilies(data, window), window.haplotypeCount);
-    for (auto _ : state) benchmark::DoNotOptimize(frequency::estimateHaplotypeFrequencies(phases));
+    const auto w = window::prepareWindow(classic(), static_cast<std::int32_t>(state.range(0)), 1);
+    for (auto _ : state) benchmark::DoNotOptimize(frequency::estimateHaplotypeFrequencies(w->phases));
 }
 BENCHMARK(BM_EmClassic)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
 

@@ -20,9 +20,9 @@
 #include "driver/analysis.h"
 #include "driver/family_input.h"
 #include "haplotype/window.h"
-#include "report/output_unit.h"
-#include "report/run_error.h"
-#include "report/text_reader.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
+#include "io/text_reader.h"
 
 namespace {
 
@@ -47,17 +47,17 @@ struct ReadResult {
     std::string error;
 };
 
-ReadResult readWith(triotdt::report::TextReader& reader) {
+ReadResult readWith(triotdt::io::TextReader& reader) {
     ReadResult result;
     try {
         result.data = triotdt::driver::readFamilyData(reader);
         result.ok = true;
-    } catch (const triotdt::report::RunError& error) {
-        using triotdt::report::ErrorCode;
+    } catch (const triotdt::io::RunError& error) {
+        using triotdt::io::ErrorCode;
         if (error.code != ErrorCode::endOfFile && error.code != ErrorCode::invalidNumber) {
-            fail("reading from memory gave an unexpected error: " + triotdt::report::describe(error));
+            fail("reading from memory gave an unexpected error: " + triotdt::io::describe(error));
         }
-        result.error = triotdt::report::describe(error);
+        result.error = triotdt::io::describe(error);
     }
     return result;
 }
@@ -124,7 +124,7 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
     triotdt::driver::RunOptions options;
     options.threads = 1;
     try {
-        triotdt::driver::runAnalysis(options, [&](const triotdt::driver::WindowOutcome& outcome) {
+        triotdt::driver::runAnalysis(triotdt::driver::readInput(), options, [&](const triotdt::driver::WindowOutcome& outcome) {
             ++seen;
             if (outcome.skipped) return;
             for (std::size_t s = 0; s < 5; ++s) {
@@ -135,9 +135,9 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
                 }
             }
         });
-    } catch (const triotdt::report::RunError& error) {
-        failure = triotdt::report::describe(error);
-    } catch (const triotdt::report::InputRefused& refused) {
+    } catch (const triotdt::io::RunError& error) {
+        failure = triotdt::io::describe(error);
+    } catch (const triotdt::io::InputRefused& refused) {
         failure = refused.what();
     } catch (const std::exception& error) {
         fail(std::string("the run failed unexpectedly: ") + error.what());
@@ -155,7 +155,7 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
 // For accepted input too large to run here: the file reader must read what
 // the memory reader read.
 void compareWithFileReader(const FamilyData& fromMemory) {
-    triotdt::report::TextReader fileReader(triotdt::report::openExisting("tdtinput.dat"), "tdtinput.dat");
+    triotdt::io::TextReader fileReader(triotdt::io::openExisting("tdtinput.dat"), "tdtinput.dat");
     const ReadResult fromFile = readWith(fileReader);
     if (!fromFile.ok || !sameData(fromMemory, fromFile.data)) {
         fail("the file reader disagrees with the memory reader: " + fromFile.error);
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(bytes), size);
-    auto memoryReader = triotdt::report::TextReader::fromText(text, "tdtinput.dat");
+    auto memoryReader = triotdt::io::TextReader::fromText(text, "tdtinput.dat");
     const ReadResult fromMemory = readWith(memoryReader);
 
     removeReports();

@@ -2,7 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <optional>
+
+#include "haplotype/family_data.h"
 
 #include "report/window_outcome.h"
 
@@ -22,16 +26,25 @@ using WindowObserver = std::function<void(const WindowOutcome&)>;
 // consecutive loci.
 std::int64_t countWindows(std::int32_t lociCount);
 
-// Runs the whole analysis in the working folder: opens tdtinput.dat and the
-// two new reports, reads the families, analyses every window of 1 to 7
+// tdtinput.dat read once, whole, in the working folder; or why it could not
+// be. The failures are kept, not thrown, so that the run reports them at the
+// point where it has always reported them: a failure to open before the
+// reports are created, a failure to read after.
+struct InputRead {
+    std::optional<haplotype::FamilyData> data;
+    std::exception_ptr openFailure;
+    std::exception_ptr readFailure;
+};
+
+InputRead readInput();
+
+// Runs the whole analysis in the working folder on `input`: creates the two
+// new reports, checks the families, analyses every window of 1 to 7
 // consecutive loci and writes the reports and the console lines. Throws
-// report::RunError for file and input errors and report::InputRefused for
+// io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order.
-void runAnalysis(const RunOptions& options = {}, const WindowObserver& observer = {});
+void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {});
 
-// The program: runs the analysis and turns failures into a message on
-// standard error and exit status 1. Returns the exit status.
-int runProgram(int argc, char** argv);
 
 }  // namespace triotdt::driver

@@ -136,15 +136,59 @@ void checkCombinations(const CommandLine& line) {
     }
 }
 
+bool isDirectoryOption(const std::string& word) {
+    return word.starts_with("-C") || word == "--directory" || word.starts_with("--directory=");
+}
+
+// Whether -C follows the word `import` (a general option in the wrong place),
+// which CLI11 would report as a missing input or an unexpected argument.
+bool directoryAfterImport(int argc, const char* const* argv) {
+    bool inImport = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (inImport && isDirectoryOption(word)) return true;
+        if (!inImport &&
+            (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" || word == "--plot")) {
+            ++i;  // the option's value
+        }
+        inImport = inImport || word == "import";
+    }
+    return false;
+}
+
+// The arguments no option took, in the order typed (CLI11 gathers them back
+// to front).
+std::string unexpectedArguments(std::vector<std::string> extras, int argc, const char* const* argv) {
+    std::vector<std::string> typed;
+    for (int i = 1; i < argc; ++i) {
+        const auto at = std::find(extras.begin(), extras.end(), argv[i]);
+        if (at == extras.end()) continue;
+        typed.push_back(*at);
+        extras.erase(at);
+    }
+    typed.insert(typed.end(), extras.begin(), extras.end());
+    std::string text = "triotdt: The following arguments were not expected:";
+    for (const std::string& word : typed) text += " " + word;
+    return text + "\nRun 'triotdt --help' for the options.\n";
+}
+
 }  // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CommandLine line;
     CLI::App app(summary, "triotdt");
     configure(app, line);
+    if (directoryAfterImport(argc, argv)) {
+        err << "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+               "Run 'triotdt import --help' for the options.\n";
+        return {std::nullopt, 2};
+    }
     try {
         app.parse(argc, argv);
         checkCombinations(line);
+    } catch (const CLI::ExtrasError&) {
+        err << unexpectedArguments(app.remaining(true), argc, argv);
+        return {std::nullopt, 2};
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, out, err);
         // Help and version end well; every other parse error is a usage error.

@@ -55,7 +55,7 @@ void reserveTables(FamilyData& data, std::int64_t columns, std::int64_t fileSize
 
 }  // namespace
 
-FamilyData readFamilyData(report::TextReader& reader) {
+FamilyData readFamilyData(io::TextReader& reader) {
     FamilyData data;
     data.familyCount = reader.readInteger("the family count");
     data.replicateCount = reader.readInteger("the replicate count");

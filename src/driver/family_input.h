@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "haplotype/family_data.h"
-#include "report/text_reader.h"
+#include "io/text_reader.h"
 
 namespace triotdt::driver {
 
@@ -13,7 +13,7 @@ namespace triotdt::driver {
 // records of 2 × lociCount allele numbers, each a read statement of its own.
 // Tables grow as records arrive, so a count larger than the file can hold
 // fails at the end of the file instead of reserving room first.
-haplotype::FamilyData readFamilyData(report::TextReader& reader);
+haplotype::FamilyData readFamilyData(io::TextReader& reader);
 
 // What in the data the analysis cannot use: impossible counts, missing
 // genotypes (allele 0), alleles outside their locus's range and trios in which

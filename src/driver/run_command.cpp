@@ -8,22 +8,23 @@
 
 #include "driver/family_input.h"
 #include "driver/progress.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/results_plot.h"
-#include "report/results_table.h"
-#include "report/run_error.h"
-#include "report/text_reader.h"
+#include "output/loci_table.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
+#include "output/results_plot.h"
+#include "output/results_table.h"
+#include "io/run_error.h"
+#include "io/text_reader.h"
 
 namespace triotdt::driver {
 namespace {
 
-constexpr const char* inputName = "tdtinput.dat";
+using io::inputFileName;
 
 void changeFolder(const std::string& folder) {
     if (folder.empty()) return;
     if (::chdir(folder.c_str()) != 0) {
-        throw report::RunError(report::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
+        throw io::RunError(io::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
                                std::string("cannot change into it: ") + std::strerror(errno));
     }
 }
@@ -33,36 +34,19 @@ void changeFolder(const std::string& folder) {
 // creation itself still refuses to overwrite).
 void refuseExisting(const std::string& path) {
     if (!path.empty() && ::access(path.c_str(), F_OK) == 0) {
-        throw report::RunError(report::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
+        throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
     }
 }
 
-// The input as the analysis will read it, for the number of windows and to
-// check tdtloci.tsv against; nothing when it cannot be read (the analysis
-// then reports why).
-std::optional<haplotype::FamilyData> peekInput() {
-    int fd = -1;
-    try {
-        fd = report::openExisting(inputName);
-        report::TextReader reader(fd, inputName);
-        haplotype::FamilyData data = readFamilyData(reader);
-        ::close(fd);
-        return data;
-    } catch (const report::RunError&) {
-        if (fd >= 0) ::close(fd);
-        return std::nullopt;
-    }
-}
-
-void checkLociMatchInput(const std::vector<report::LocusRow>& loci, const haplotype::FamilyData& data) {
-    const std::string prefix = std::string(report::lociFileName) + " does not describe the loci of " + inputName + ": ";
+void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplotype::FamilyData& data) {
+    const std::string prefix = std::string(output::lociFileName) + " does not describe the loci of " + inputFileName + ": ";
     if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
-        throw report::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
+        throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
                                    std::to_string(data.lociCount) + "\n");
     }
     for (std::size_t l = 0; l < loci.size(); ++l) {
         if (loci[l].alleles.size() != static_cast<std::size_t>(data.alleleCount[l])) {
-            throw report::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
+            throw io::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
                                        std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
                                        std::to_string(data.alleleCount[l]) + " alleles\n");
         }
@@ -71,9 +55,9 @@ void checkLociMatchInput(const std::vector<report::LocusRow>& loci, const haplot
 
 // Marker names and positions for the table and the figure, when tdtloci.tsv
 // lies beside the input.
-std::vector<report::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
-    if (::access(report::lociFileName, F_OK) != 0) return {};
-    std::vector<report::LocusRow> loci = report::readLociTable(report::lociFileName);
+std::vector<output::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
+    if (::access(output::lociFileName, F_OK) != 0) return {};
+    std::vector<output::LocusRow> loci = output::readLociTable(output::lociFileName);
     if (input) checkLociMatchInput(loci, *input);
     return loci;
 }
@@ -81,19 +65,19 @@ std::vector<report::LocusRow> readLociBesideInput(const std::optional<haplotype:
 // The table is written row by row as windows end, the figure once at the end.
 struct ExtraOutputs {
     const CommandLine& line;
-    std::vector<report::LocusRow> loci;
-    std::optional<report::OutputUnit> table;
+    std::vector<output::LocusRow> loci;
+    std::optional<io::OutputUnit> table;
     std::vector<WindowOutcome> windows;
 
     void openTable() {
         if (line.tablePath.empty() || table) return;
-        table.emplace(report::OutputUnit::createNew(line.tablePath, "\n"));
-        report::appendTableHeader(table->text());
+        table.emplace(io::OutputUnit::createNew(line.tablePath, "\n"));
+        output::appendTableHeader(table->text());
     }
     void add(const WindowOutcome& window) {
         if (!line.tablePath.empty()) {
             openTable();
-            report::appendTableRow(table->text(), window, loci);
+            output::appendTableRow(table->text(), window, loci);
             table->flush();
         }
         if (!line.plotPath.empty()) windows.push_back(window);
@@ -102,8 +86,8 @@ struct ExtraOutputs {
         openTable();
         if (table) table->finish();
         if (line.plotPath.empty()) return;
-        report::OutputUnit plot = report::OutputUnit::createNew(line.plotPath, "\n");
-        plot.text() = report::drawResultsPlot(windows, loci);
+        io::OutputUnit plot = io::OutputUnit::createNew(line.plotPath, "\n");
+        plot.text() = output::drawResultsPlot(windows, loci);
         plot.finish();
     }
 };
@@ -113,14 +97,15 @@ void runAnalysisCommand(const CommandLine& line) {
     refuseExisting(line.tablePath);
     refuseExisting(line.plotPath);
     const std::optional<ProgressTerminal> terminal = progressTerminal();
-    std::optional<haplotype::FamilyData> input;
-    if (extras || terminal) input = peekInput();
+    // Read once: the same families go to the loci check, the progress line
+    // and the analysis.
+    const InputRead input = readInput();
 
-    ExtraOutputs outputs{line, extras ? readLociBesideInput(input) : std::vector<report::LocusRow>{}, {}, {}};
+    ExtraOutputs outputs{line, extras ? readLociBesideInput(input.data) : std::vector<output::LocusRow>{}, {}, {}};
     std::optional<ProgressLine> progress;
-    if (terminal) progress.emplace(*terminal, input ? countWindows(input->lociCount) : 0);
+    if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
-    runAnalysis(line.run, [&](const WindowOutcome& window) {
+    runAnalysis(input, line.run, [&](const WindowOutcome& window) {
         if (extras) outputs.add(window);
         if (progress) progress->windowDone(window);
     });

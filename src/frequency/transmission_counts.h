@@ -20,13 +20,4 @@ struct CountTables {
 // combination), one per parent; returns how many such families there are.
 std::int32_t countTransmissions(const haplotype::IndexedPhases& phases, CountTables& counts);
 
-// The statistic behind all five is, over the haplotypes h in code order with
-// D(h) = untransmitted + transmitted − 2 × homozygous > 0 (the parents that
-// carry h once), the sum of (transmitted − untransmitted)² / D(h). This is
-// one haplotype's term of it (0 when D(h) is not positive).
-inline double transmissionStatisticTerm(double transmitted, double untransmitted, double homozygous) {
-    const double d = (untransmitted + transmitted) - 2.0 * homozygous;
-    return d > 0 ? (transmitted - untransmitted) * (transmitted - untransmitted) / d : 0.0;
-}
-
 }  // namespace triotdt::frequency

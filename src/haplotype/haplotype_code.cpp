@@ -33,7 +33,7 @@ void decodeHaplotype(const Window& window, std::int32_t code, std::span<std::int
         alleles[0] = rest + 1;
         return;
     }
-    std::int32_t divisor = window.haplotypeCount / window.alleleCount[0];
+    std::int32_t divisor = window.codeCount() / window.alleleCount[0];
     for (std::size_t k = 0; k < n; ++k) {
         alleles[k] = rest / divisor + 1;
         rest -= (alleles[k] - 1) * divisor;

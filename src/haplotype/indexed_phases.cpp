@@ -39,4 +39,14 @@ IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount)
     return indexed;
 }
 
+std::int32_t countObservedHaplotypes(const IndexedPhases& phases) {
+    std::vector<bool> seen(phases.indexCount());
+    for (const Combination& c : phases.observed()) {
+        for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
+            seen[static_cast<std::size_t>(h)] = true;
+        }
+    }
+    return static_cast<std::int32_t>(std::count(seen.begin(), seen.end(), true));
+}
+
 }  // namespace triotdt::haplotype

@@ -43,4 +43,7 @@ private:
 
 IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount);
 
+// How many different haplotypes occur in the observed combinations.
+std::int32_t countObservedHaplotypes(const IndexedPhases& phases);
+
 }  // namespace triotdt::haplotype

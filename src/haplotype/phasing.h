@@ -41,7 +41,7 @@ struct Combination {
 };
 
 // Every family's phase combinations in one window. A family ambiguous at a
-// loci has 2^a combinations, numbered as in counting with the choice at its
+// locus has 2^a combinations, numbered as in counting with the choice at its
 // first ambiguous locus changing slowest; combination 0 takes the phase the
 // rules give at every locus.
 //

@@ -12,9 +12,15 @@ struct Window {
     std::int32_t start = 1;
     std::int32_t size = 1;
     std::vector<std::int32_t> alleleCount;  // of the window's loci, in order
-    std::int32_t haplotypeCount = 1;
+    // The product of the allele counts, saturated at INT64_MAX.
+    std::int64_t haplotypeCount = 1;
+    // Too many haplotypes to number with 32-bit codes: the window is reported
+    // as skipped and not analysed.
+    bool skipped = false;
 
     std::int32_t lastLocus() const { return start + size - 1; }
+    // The haplotype count as the range of the codes; only for windows not skipped.
+    std::int32_t codeCount() const { return static_cast<std::int32_t>(haplotypeCount); }
 };
 
 // The product of the allele counts without overflow: saturates at INT64_MAX.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct Locus {
     // The labels of alleles 1, 2, ... in allele-number order.
     std::vector<std::string> alleles;
     std::string origin;  // where it was read, for messages ("trios.bim, line 3")
+    std::int32_t haploidCalls = 0;  // haploid genotypes (VCF), read as missing
 };
 
 // Two allele numbers, each 1..alleles.size() of its locus; 0 marks a missing
@@ -58,11 +60,36 @@ struct GenotypeData {
     std::vector<Person> people;
     GenotypeTable table;
     std::string files;               // the files read, for the summary
+    std::string genotypeFile;        // the file of the markers, for messages
     std::int64_t markersRead = 0;    // markers (VCF records) read, selected or not
+    std::int64_t markersInRegion = 0;  // of those, in the region (all when there is none)
+    // The file's chromosomes in the order first met (with an index: all the
+    // index knows), for messages.
+    std::vector<std::string> chromosomes;
+    // Things the import reads differently from the file's letter, for the user
+    // to check ("trios.vcf: its header ...").
+    std::vector<std::string> warnings;
     // The pedigree is a file of its own (VCF), so people may lack genotypes
     // and samples may lack a pedigree line.
     bool separatePedigree = false;
     std::vector<std::string> samplesNotInPedigree;  // VCF samples no pedigree line names
+
+    // Notes the chromosome of a marker read and whether the region holds it.
+    void noteMarker(const std::string& chromosome, bool inRegion) {
+        if (chromosomes.empty() || chromosomes.back() != chromosome) {
+            if (std::find(chromosomes.begin(), chromosomes.end(), chromosome) == chromosomes.end()) {
+                chromosomes.push_back(chromosome);
+            }
+        }
+        markersInRegion += inRegion;
+    }
 };
+
+// Haploid calls read as missing genotypes, over the loci of the table.
+inline std::int64_t countHaploidCalls(const GenotypeTable& table) {
+    std::int64_t count = 0;
+    for (const Locus& locus : table.loci) count += locus.haploidCalls;
+    return count;
+}
 
 }  // namespace triotdt::import

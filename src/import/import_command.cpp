@@ -12,11 +12,12 @@
 #include "import/chromosome.h"
 #include "import/import_error.h"
 #include "import/import_report.h"
+#include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "report/loci_table.h"
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "output/loci_table.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
 namespace triotdt::import {
 namespace {
@@ -45,10 +46,10 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
             }
             createdFolders.push_back(folder);
         }
-        std::vector<report::OutputUnit> units;
+        std::vector<io::OutputUnit> units;
         units.reserve(files.size());
         for (const NewFile& file : files) {
-            units.push_back(report::OutputUnit::createNew(file.path, "\n"));
+            units.push_back(io::OutputUnit::createNew(file.path, "\n"));
             createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -81,10 +82,27 @@ void checkInputChoice(const ImportOptions& options) {
     if (options.replicates < 1) throw ImportError("--replicates must be 1 or more");
 }
 
+// --bfile wants the prefix of the three files; given one of the files
+// themselves, it takes the prefix and says so.
+std::string bfilePrefix(const std::string& bfile, std::vector<std::string>& notes) {
+    const std::filesystem::path path(bfile);
+    const std::string extension = path.extension().string();
+    if (extension != ".bed" && extension != ".bim" && extension != ".fam") return bfile;
+    std::error_code error;
+    if (std::filesystem::exists(bfile + ".bed", error)) return bfile;
+    const std::string prefix = bfile.substr(0, bfile.size() - extension.size());
+    notes.push_back("note: --bfile takes the prefix of the .bed, .bim and .fam files; reading " + prefix + ".bed, " +
+                    prefix + ".bim and " + prefix + ".fam");
+    return prefix;
+}
+
 GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection) {
-    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection);
-    if (!options.bfile.empty()) return readPlinkBinary(options.bfile, selection);
-    return readVcf(options.vcf, options.pedigree, selection);
+    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype);
+    std::vector<std::string> notes;
+    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection)
+                                               : readVcf(options.vcf, options.pedigree, selection);
+    data.warnings.insert(data.warnings.begin(), notes.begin(), notes.end());
+    return data;
 }
 
 // The chromosome names of the loci, in order, each once.
@@ -188,7 +206,7 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
         if (!part.hasOutput()) continue;
         files.push_back(
             {part.path(inputName), formatFamilyInput(part.table, run.search.trios, part.outcome, run.replicateCount)});
-        files.push_back({part.path(lociName), report::formatLociTable(buildLociRows(part.table, part.outcome))});
+        files.push_back({part.path(lociName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
         files.push_back({part.path(logName), formatChromosomeLog(run, part)});
@@ -197,9 +215,25 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     return files;
 }
 
+std::string checkReplicates(const std::string& text) {
+    std::int64_t value = 0;
+    if (parseWholeNumber(text, value) && value >= 1 && value <= std::numeric_limits<std::int32_t>::max()) return {};
+    return "'" + text + "' is not a whole number from 1 to " +
+           std::to_string(std::numeric_limits<std::int32_t>::max()) + "; write it in digits, such as 1000";
+}
+
+std::string checkMissingCode(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\r\n") == std::string::npos) return {};
+    return "the missing-genotype code is one allele label, such as 0, N or .";
+}
+
 }  // namespace
 
 void addImportOptions(CLI::App& command, ImportOptions& options) {
+    command.footer(
+        "General options stand before 'import': triotdt -C DIR import --vcf FILE --pedigree FILE ...\n"
+        "Exit status: 0 when tdtinput.dat is written, 1 after a file error or when nothing is left to analyse, "
+        "2 after a usage error.\n");
     CLI::Option_group* input = command.add_option_group("input", "The genotype files (one of the three kinds)");
     CLI::Option* ped = input->add_option("--ped", options.ped, "PLINK text genotypes (.ped)")->type_name("FILE");
     input->add_option("--bfile", options.bfile, "PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim and PREFIX.fam")
@@ -220,9 +254,10 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
 
     command
         .add_option("--region", options.region,
-                    "Only markers at positions FROM to TO (both included) of chromosome CHR; a VCF or BCF is read "
-                    "through its index when it has one")
-        ->type_name("CHR:FROM-TO")
+                    "Only markers at positions FROM to TO (both included) of chromosome CHR, or of the whole "
+                    "chromosome; CHR matches the file's name with or without 'chr'; a VCF or BCF is read through its "
+                    "index when it has one")
+        ->type_name("CHR:FROM-TO|CHR")
         ->check(CLI::Validator(
             [](std::string& text) {
                 std::string problem;
@@ -235,7 +270,7 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
     command.add_option("--replicates", options.replicates, "Resampling replicates, written into tdtinput.dat")
         ->type_name("N")
         ->capture_default_str()
-        ->check(CLI::Range(1, std::numeric_limits<std::int32_t>::max()));
+        ->check(CLI::Validator(checkReplicates, "", "replicate count"));
     command.add_option("--chromosome", options.chromosome,
                        "Only the markers of chromosome NAME (chr1 and 1 alike), written in the working folder; "
                        "without it, several chromosomes get a run folder each (chr1/, chr2/, ...)")
@@ -256,11 +291,19 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
                        "are missing")
         ->type_name("RATE")
         ->check(CLI::Range(0.0, 1.0));
+    command
+        .add_option("--missing-genotype", options.missingGenotype,
+                    "The allele code of a missing genotype in the --ped file (such as N or .)")
+        ->type_name("C")
+        ->capture_default_str()
+        ->needs(ped)
+        ->check(CLI::Validator(checkMissingCode, "", "allele code"));
 }
 
 int runImport(const ImportOptions& options) {
     try {
         const ImportRun run = importGenotypes(options);
+        for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
         std::vector<std::string> folders;
         std::vector<NewFile> files = importFiles(run, folders);
         writeNewFiles(folders, std::move(files));
@@ -272,7 +315,7 @@ int runImport(const ImportOptions& options) {
         return 0;
     } catch (const ImportError& error) {
         std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const report::RunError& error) {
+    } catch (const io::RunError& error) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "triotdt import: out of memory\n";

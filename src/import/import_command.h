@@ -21,6 +21,7 @@ struct ImportOptions {
     std::string region;    // CHR:FROM-TO; empty: every position
     std::string markers;   // file of marker names, one a line; empty: every marker
     std::string chromosome;  // only this chromosome, written in the working folder
+    std::string missingGenotype = "0";  // the missing-allele code of a .ped
     std::int32_t replicates = 1000;
     bool dropTrios = false;    // leave out a trio with a problem at any marker
     bool dropMarkers = false;  // leave out a marker at which any trio has a problem
@@ -35,7 +36,8 @@ void addImportOptions(CLI::App& command, ImportOptions& options);
 // Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and
 // tdtimport.log as new files in the working folder (with several
 // chromosomes, the first two in a new run folder per chromosome, each with a
-// log of its own) and prints the summary.
+// log of its own) and prints the summary; notes and warnings go to standard
+// error.
 // Returns 0, or 1 after printing the reason on standard error (a bad file,
 // an output file that exists already, nothing left to analyse).
 int runImport(const ImportOptions& options);

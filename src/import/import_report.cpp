@@ -303,7 +303,10 @@ std::string formatSummary(const ImportRun& run) {
     }
     if (run.region || !run.markersFile.empty()) {
         text += "Selected: " + std::to_string(run.markersSelected) + " markers, ";
-        if (run.region) text += "those in " + run.region->text() + (run.markersFile.empty() ? "" : " and ");
+        if (run.region) {
+            text += (run.region->whole ? "those of chromosome " : "those in ") + run.region->text() +
+                    (run.markersFile.empty() ? "" : " and ");
+        }
         if (!run.markersFile.empty()) text += (run.region ? "" : "those ") + std::string("listed in ") + run.markersFile;
         text += ".\n";
     }
@@ -328,6 +331,17 @@ std::string formatSummary(const ImportRun& run) {
 
 std::string formatLog(const ImportRun& run) {
     std::string text = "triotdt import\n\n" + formatSummary(run);
+    std::int64_t haploid = 0;
+    std::size_t haploidMarkers = 0;
+    for (const ChromosomeImport& part : run.parts) {
+        haploid += countHaploidCalls(part.table);
+        haploidMarkers += static_cast<std::size_t>(std::count_if(
+            part.table.loci.begin(), part.table.loci.end(), [](const Locus& locus) { return locus.haploidCalls > 0; }));
+    }
+    if (haploid > 0) {
+        text += "Haploid calls read as missing genotypes: " + std::to_string(haploid) + ", at " +
+                plural(haploidMarkers, "marker", "markers") + ".\n";
+    }
     appendPeopleSections(text, run);
     appendSection(text, sexLociSection(run));
     if (!splitByChromosome(run)) {

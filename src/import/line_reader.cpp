@@ -6,6 +6,11 @@
 #include "import/import_error.h"
 
 namespace triotdt::import {
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
 
 void checkReadable(const std::string& path) {
     std::error_code error;
@@ -24,7 +29,8 @@ bool LineReader::next() {
     while (std::getline(stream_, line_)) {
         ++lineNumber_;
         fields_.clear();
-        const std::string_view line(line_);
+        std::string_view line(line_);
+        if (lineNumber_ == 1 && line.starts_with(byteOrderMark)) line.remove_prefix(byteOrderMark.size());
         std::size_t pos = 0;
         for (;;) {
             pos = line.find_first_not_of(" \t\r", pos);
@@ -33,7 +39,7 @@ bool LineReader::next() {
             fields_.push_back(line.substr(pos, end - pos));
             pos = end;
         }
-        if (!fields_.empty()) return true;
+        if (!fields_.empty() && !fields_.front().starts_with('#')) return true;
     }
     if (stream_.bad()) throw ImportError(path_ + ": the file cannot be read after line " + std::to_string(lineNumber_));
     return false;

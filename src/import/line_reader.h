@@ -9,8 +9,9 @@
 namespace triotdt::import {
 
 // Reads a whitespace-separated text file (.ped, .map, .fam, .bim, pedigree,
-// marker list) line by line, skipping blank lines. Lines may end in LF or
-// CR LF.
+// marker list) line by line, skipping blank lines and lines whose first
+// field starts with '#' (headers and comments). Lines may end in LF or CR LF;
+// a UTF-8 byte-order mark at the start of the file is not part of the text.
 class LineReader {
 public:
     // Throws ImportError when the file is missing or cannot be opened.

@@ -11,19 +11,39 @@
 
 namespace triotdt::import {
 
-std::string Region::text() const { return chromosome + ":" + std::to_string(from) + "-" + std::to_string(to); }
+namespace {
+
+// Chromosome names listed in a message before "and N more".
+constexpr std::size_t chromosomesShown = 20;
+
+std::string chromosomeList(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < chromosomesShown; ++i) text += (i == 0 ? "" : ", ") + names[i];
+    if (names.size() > chromosomesShown) text += " and " + std::to_string(names.size() - chromosomesShown) + " more";
+    return text;
+}
+
+}  // namespace
+
+std::string Region::text() const {
+    return whole ? chromosome : chromosome + ":" + std::to_string(from) + "-" + std::to_string(to);
+}
 
 std::optional<Region> parseRegion(std::string_view text, std::string* problem) {
     const auto fail = [&](const char* why) -> std::optional<Region> {
         if (problem != nullptr) *problem = why;
         return std::nullopt;
     };
+    if (text.empty() || text.find_first_of(" \t") != std::string_view::npos) {
+        return fail("a region is CHR:FROM-TO, e.g. 7:117500000-117700000, or CHR alone");
+    }
     // The last colon: chromosome names may hold colons themselves.
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos || colon == 0) return fail("a region is CHR:FROM-TO, e.g. 7:117500000-117700000");
+    if (colon == std::string_view::npos) return Region{std::string(text)};
+    if (colon == 0) return fail("a region is CHR:FROM-TO, e.g. 7:117500000-117700000, or CHR alone");
     const std::string_view range = text.substr(colon + 1);
     const std::size_t dash = range.find('-');
-    Region region{std::string(text.substr(0, colon)), 0, 0};
+    Region region{std::string(text.substr(0, colon)), 0, 0, false};
     if (dash == std::string_view::npos || !parseWholeNumber(range.substr(0, dash), region.from) ||
         !parseWholeNumber(range.substr(dash + 1), region.to)) {
         return fail("FROM and TO of CHR:FROM-TO must be whole numbers");
@@ -99,6 +119,18 @@ void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
     });
     if (std::is_sorted(order.begin(), order.end())) return;
     table = reorder(table, order);
+}
+
+void checkRegionMatched(const MarkerSelection& selection, const GenotypeData& data) {
+    if (!selection.region || data.markersInRegion > 0) return;
+    const Region& region = *selection.region;
+    const bool known = std::any_of(data.chromosomes.begin(), data.chromosomes.end(),
+                                   [&](const std::string& name) { return sameChromosome(name, region.chromosome); });
+    std::string text = "--region " + region.text() + " selects no marker of " + data.genotypeFile + ": ";
+    text += known ? "chromosome " + region.chromosome + " has none there" : "it has no chromosome " + region.chromosome;
+    text += data.chromosomes.empty() ? "; it has no markers at all"
+                                     : "; its chromosomes are " + chromosomeList(data.chromosomes);
+    throw ImportError(text);
 }
 
 }  // namespace triotdt::import

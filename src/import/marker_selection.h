@@ -1,29 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "import/chromosome.h"
 #include "import/genotype_table.h"
 
 namespace triotdt::import {
 
-// A stretch of one chromosome, both ends included.
+// A stretch of one chromosome, both ends included, or the whole chromosome.
 struct Region {
     std::string chromosome;
-    std::int64_t from = 0;
-    std::int64_t to = 0;
+    std::int64_t from = 1;
+    std::int64_t to = std::numeric_limits<std::int64_t>::max();
+    bool whole = true;
 
     bool contains(std::string_view chromosome_, std::int64_t position) const {
-        return chromosome_ == chromosome && position >= from && position <= to;
+        return sameChromosome(chromosome_, chromosome) && position >= from && position <= to;
     }
-    std::string text() const;
+    std::string text() const;  // "CHR:FROM-TO", or "CHR" for a whole chromosome
 };
 
-// "CHR:FROM-TO" with 1 <= FROM <= TO; empty with `problem` set otherwise.
+// "CHR:FROM-TO" with 1 <= FROM <= TO, or "CHR" alone for the whole
+// chromosome; empty with `problem` set otherwise.
 std::optional<Region> parseRegion(std::string_view text, std::string* problem = nullptr);
 
 // A marker name of a --markers file, with its line there.
@@ -54,5 +58,9 @@ MarkerSelection selectMarkers(std::optional<Region> region, const std::string& l
 // file or of the list. Throws ImportError for a listed name that is not among
 // the loci read, or that more than one locus carries.
 void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection);
+
+// Throws ImportError, naming the chromosomes of the genotype file, when a
+// region was given and no marker of the file lies in it.
+void checkRegionMatched(const MarkerSelection& selection, const GenotypeData& data);
 
 }  // namespace triotdt::import

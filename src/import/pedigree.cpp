@@ -1,6 +1,7 @@
 #include "import/pedigree.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <utility>
 
@@ -21,6 +22,29 @@ std::map<PersonKey, std::int32_t> indexPeople(const std::vector<Person>& people)
         index.emplace(PersonKey{people[i].family, people[i].id}, static_cast<std::int32_t>(i));
     }
     return index;
+}
+
+// The families, other than `family`, that have a person named `id`.
+std::string otherFamilies(const std::vector<Person>& people, const std::string& family, const std::string& id) {
+    std::string names;
+    for (const Person& person : people) {
+        if (person.id == id && person.family != family) names += (names.empty() ? "" : ", ") + person.family;
+    }
+    return names;
+}
+
+// The parents of each person found in the same family (-1: none).
+std::vector<std::array<std::int32_t, 2>> findParents(const std::vector<Person>& people) {
+    const auto index = indexPeople(people);
+    std::vector<std::array<std::int32_t, 2>> parents(people.size(), {-1, -1});
+    for (std::size_t p = 0; p < people.size(); ++p) {
+        const std::string* names[2] = {&people[p].father, &people[p].mother};
+        for (std::size_t k = 0; k < 2; ++k) {
+            const auto at = index.find(PersonKey{people[p].family, *names[k]});
+            if (at != index.end()) parents[p][k] = at->second;
+        }
+    }
+    return parents;
 }
 
 }  // namespace
@@ -54,7 +78,51 @@ std::vector<Person> readPedigreeFile(const std::string& path) {
         people.push_back(readPersonFields(reader));
     }
     checkUniquePeople(people, path);
+    checkNoAncestryLoop(people, path);
     return people;
+}
+
+void checkNoAncestryLoop(const std::vector<Person>& people, const std::string& path) {
+    const auto parents = findParents(people);
+    // Depth-first through the parents: a person met again while his or her
+    // own ancestors are being visited closes a loop.
+    enum class State : std::uint8_t { unseen, visiting, done };
+    std::vector<State> state(people.size(), State::unseen);
+    std::vector<std::pair<std::int32_t, std::size_t>> stack;  // person, next parent to visit
+    for (std::size_t start = 0; start < people.size(); ++start) {
+        if (state[start] != State::unseen) continue;
+        stack.push_back({static_cast<std::int32_t>(start), 0});
+        state[start] = State::visiting;
+        while (!stack.empty()) {
+            auto& [person, next] = stack.back();
+            if (next == 2) {
+                state[static_cast<std::size_t>(person)] = State::done;
+                stack.pop_back();
+                continue;
+            }
+            const std::int32_t parent = parents[static_cast<std::size_t>(person)][next++];
+            if (parent < 0 || state[static_cast<std::size_t>(parent)] == State::done) continue;
+            if (state[static_cast<std::size_t>(parent)] == State::unseen) {
+                state[static_cast<std::size_t>(parent)] = State::visiting;
+                stack.push_back({parent, 0});
+                continue;
+            }
+            // The loop: `parent` is a parent of the person on top of the
+            // stack, each person there a parent of the one below, down to
+            // `parent` again.
+            const auto at =
+                std::find_if(stack.begin(), stack.end(), [&](const auto& entry) { return entry.first == parent; });
+            const Person& first = people[static_cast<std::size_t>(parent)];
+            std::string chain = first.id;
+            for (auto it = stack.end(); it != at;) {
+                --it;
+                chain += (it == stack.end() - 1 ? " is a parent of " : ", who is a parent of ") +
+                         people[static_cast<std::size_t>(it->first)].id;
+            }
+            throw ImportError(path + ", line " + std::to_string(first.line) + ": family " + first.family +
+                              " loops: " + chain + "; no one can be his or her own ancestor");
+        }
+    }
 }
 
 void checkUniquePeople(const std::vector<Person>& people, const std::string& path) {
@@ -91,9 +159,12 @@ TrioSearch findTrios(const std::vector<Person>& people, ChildChoice choice) {
             if (!reason.empty()) reason += ", ";
             if (name == unknownParent) {
                 reason += std::string("no ") + role + " is named";
+            } else if (at != index.end()) {
+                reason += std::string(role) + " " + name + " is not genotyped";
+            } else if (const std::string others = otherFamilies(people, child.family, name); !others.empty()) {
+                reason += std::string(role) + " " + name + " is not in family " + child.family + " but in family " + others;
             } else {
-                reason += std::string(role) + " " + name +
-                          (at == index.end() ? " is not in the pedigree" : " is not genotyped");
+                reason += std::string(role) + " " + name + " is not in the pedigree";
             }
             return -1;
         };

@@ -35,6 +35,10 @@ std::vector<Person> readPedigreeFile(const std::string& path);
 // Throws ImportError when a family lists the same person twice.
 void checkUniquePeople(const std::vector<Person>& people, const std::string& path);
 
+// Throws ImportError, naming the people, when someone is his or her own
+// ancestor through the parents named within the family.
+void checkNoAncestryLoop(const std::vector<Person>& people, const std::string& path);
+
 // A trio: indices into the people.
 struct Trio {
     std::int32_t father = 0;

@@ -12,26 +12,45 @@ namespace {
 
 constexpr std::string_view missingAllele = "0";
 
-// Chromosome, marker name and position of a .map or .bim line.
-Locus readMarkerFields(const LineReader& reader, std::size_t fieldCount, const char* layout) {
+// Chromosome, marker name and position of a .map or .bim line; the position
+// is the field `positionField`.
+Locus readMarkerFields(const LineReader& reader, std::size_t positionField) {
     const auto& fields = reader.fields();
-    if (fields.size() != fieldCount) {
-        reader.fail(std::to_string(fields.size()) + " fields; a line of this file has " + std::to_string(fieldCount) +
-                    ": " + layout);
-    }
     Locus locus;
     locus.chromosome = fields[0];
     locus.name = fields[1];
-    if (!parseWholeNumber(fields[3], locus.position) || locus.position < 0) {
-        reader.fail("position '" + std::string(fields[3]) + "' of marker " + locus.name +
+    const std::string_view position = fields[positionField];
+    if (!parseWholeNumber(position, locus.position) || locus.position < 0) {
+        reader.fail("position '" + std::string(position) + "' of marker " + locus.name +
                     " is not a whole number of 0 or more");
     }
     locus.origin = reader.path() + ", line " + std::to_string(reader.lineNumber());
     return locus;
 }
 
-std::int32_t alleleNumber(Locus& locus, std::string_view label) {
-    if (label == missingAllele) return 0;
+// A .map line has four fields (chromosome, marker, genetic distance,
+// position) or three (without the genetic distance).
+Locus readMapLine(const LineReader& map) {
+    const std::size_t count = map.fields().size();
+    if (count != 3 && count != 4) {
+        map.fail(std::to_string(count) +
+                 " fields; a line of this file has 4 (chromosome, marker, genetic distance, position) or 3 "
+                 "(chromosome, marker, position)");
+    }
+    return readMarkerFields(map, count - 1);
+}
+
+Locus readBimLine(const LineReader& bim) {
+    if (bim.fields().size() != 6) {
+        bim.fail(std::to_string(bim.fields().size()) +
+                 " fields; a line of this file has 6: chromosome, marker, genetic distance, position, allele 1, "
+                 "allele 2");
+    }
+    return readMarkerFields(bim, 3);
+}
+
+std::int32_t alleleNumber(Locus& locus, std::string_view label, std::string_view missing) {
+    if (label == missing) return 0;
     const auto at = std::find(locus.alleles.begin(), locus.alleles.end(), label);
     if (at != locus.alleles.end()) return static_cast<std::int32_t>(at - locus.alleles.begin()) + 1;
     if (locus.alleles.size() == Genotype::maxAllele) {
@@ -55,17 +74,22 @@ std::string byteCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " b
 
 }  // namespace
 
-GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection) {
+GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection,
+                           std::string_view missingCode) {
     GenotypeData data;
     data.files = pedPath + " and " + mapPath;
+    data.genotypeFile = mapPath;
     std::vector<std::size_t> selected;  // .map line index of each selected locus
     LineReader map(mapPath);
     for (; map.next(); ++data.markersRead) {
-        Locus locus = readMarkerFields(map, 4, "chromosome, marker, genetic distance, position");
+        Locus locus = readMapLine(map);
+        data.noteMarker(locus.chromosome,
+                        !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
         selected.push_back(static_cast<std::size_t>(data.markersRead));
         data.table.loci.push_back(std::move(locus));
     }
+    checkRegionMatched(selection, data);
 
     const std::size_t expected = 6 + 2 * static_cast<std::size_t>(data.markersRead);
     std::vector<Genotype> byPerson;
@@ -82,12 +106,13 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
         data.people.push_back(std::move(person));
         for (std::size_t s = 0; s < selected.size(); ++s) {
             Locus& locus = data.table.loci[s];
-            const std::int32_t a = alleleNumber(locus, fields[6 + 2 * selected[s]]);
-            const std::int32_t b = alleleNumber(locus, fields[7 + 2 * selected[s]]);
+            const std::int32_t a = alleleNumber(locus, fields[6 + 2 * selected[s]], missingCode);
+            const std::int32_t b = alleleNumber(locus, fields[7 + 2 * selected[s]], missingCode);
             byPerson.push_back(a == 0 || b == 0 ? Genotype{} : Genotype{a, b});
         }
     }
     checkUniquePeople(data.people, pedPath);
+    checkNoAncestryLoop(data.people, pedPath);
     data.table.personCount = data.people.size();
     fillTable(data.table, byPerson);
     return data;
@@ -97,6 +122,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
     const std::string bedPath = prefix + ".bed", bimPath = prefix + ".bim", famPath = prefix + ".fam";
     GenotypeData data;
     data.files = bedPath + ", " + bimPath + " and " + famPath;
+    data.genotypeFile = bimPath;
     data.people = readPedigreeFile(famPath);
     for (std::size_t p = 0; p < data.people.size(); ++p) data.people[p].column = static_cast<std::int32_t>(p);
     data.table.personCount = data.people.size();
@@ -107,9 +133,11 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
     std::vector<std::array<std::int32_t, 2>> numbers;
     LineReader bim(bimPath);
     for (; bim.next(); ++data.markersRead) {
-        Locus locus = readMarkerFields(bim, 6, "chromosome, marker, genetic distance, position, allele 1, allele 2");
+        Locus locus = readBimLine(bim);
         const std::string_view a1 = bim.fields()[4], a2 = bim.fields()[5];
         if (a1 == a2 && a1 != missingAllele) bim.fail("marker " + locus.name + " has " + std::string(a1) + " as both alleles");
+        data.noteMarker(locus.chromosome,
+                        !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
         std::array<std::int32_t, 2> number{};
         for (std::size_t i = 0; i < 2; ++i) {
@@ -121,6 +149,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
         selected.push_back(data.markersRead);
         data.table.loci.push_back(std::move(locus));
     }
+    checkRegionMatched(selection, data);
 
     checkReadable(bedPath);
     std::ifstream bed(bedPath, std::ios::binary);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "import/genotype_table.h"
 #include "import/marker_selection.h"
@@ -9,10 +10,12 @@ namespace triotdt::import {
 
 // PLINK text files: the .map (chromosome, marker, genetic distance, position)
 // and the .ped (six pedigree fields, then two allele labels per marker; "0"
-// is a missing allele, and a genotype with one missing allele is missing).
-// Alleles are numbered in the order in which their labels first appear in
-// the .ped, person after person.
-GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection);
+// is a missing allele, or `missingCode` when given, and a genotype with one
+// missing allele is missing). A .map line may leave out the genetic distance.
+// Alleles are numbered in the order in which their labels first appear in the
+// .ped, person after person.
+GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection,
+                           std::string_view missingCode = "0");
 
 // PLINK binary files PREFIX.bed (SNP-major), PREFIX.bim (chromosome, marker,
 // genetic distance, position, allele 1, allele 2) and PREFIX.fam. Allele 1 of

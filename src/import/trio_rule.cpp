@@ -159,8 +159,8 @@ std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio
     return text;
 }
 
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
-    std::vector<report::LocusRow> rows;
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
+    std::vector<output::LocusRow> rows;
     for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
         const Locus& locus = table.loci[static_cast<std::size_t>(outcome.keptLoci[k])];
         std::vector<std::string> carried;

@@ -7,7 +7,7 @@
 
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 
@@ -78,6 +78,6 @@ std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio
 
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
 // input, with the labels of the carried alleles.
-std::vector<report::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
+std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
 
 }  // namespace triotdt::import

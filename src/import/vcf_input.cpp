@@ -1,6 +1,8 @@
 #include "import/vcf_input.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -15,31 +17,70 @@
 namespace triotdt::import {
 namespace {
 
+// Frees an htslib object with the function htslib gives for it.
+template <auto release>
+struct Release {
+    template <typename T>
+    void operator()(T* object) const {
+        release(object);
+    }
+};
+
+void freeArray(const char** names) { std::free(static_cast<void*>(names)); }
+
+// Whether the file ends with a line end; empty when that cannot be known.
+std::optional<bool> endsWithLineEnd(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;  // a pipe is read once, by htslib
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) return std::nullopt;
+    const std::streamoff size = file.tellg();
+    if (size <= 0) return std::nullopt;
+    file.seekg(size - 1);
+    char last = 0;
+    if (!file.get(last)) return std::nullopt;
+    return last == '\n';
+}
+
+// A file cut short looks like a shorter whole file to a reader: refuse a
+// bgzip-compressed file (or BCF) without its end-of-file block, and a plain
+// text VCF whose last line has no line end.
+void checkComplete(htsFile* file, const std::string& path) {
+    const htsFormat* format = hts_get_format(file);
+    if (format->compression == bgzf) {
+        const int eof = hts_check_EOF(file);
+        if (eof == 0) {
+            throw ImportError(path +
+                              ": has no end-of-file block, so the file is cut short (truncated); "
+                              "copy or write it again in full");
+        }
+        if (eof < 0) throw ImportError(path + ": cannot be checked for an end-of-file block");
+    } else if (format->compression == no_compression && format->format == vcf && endsWithLineEnd(path) == false) {
+        throw ImportError(path +
+                          ": the last line has no line end, so the file is cut short inside a record "
+                          "(truncated); copy or write it again in full");
+    }
+}
+
 // The records of a VCF or BCF file, all of them, or through the index those
-// that overlap a region (when the file has an index).
+// that lie in a region (when the file has an index).
 class VcfRecords {
 public:
     VcfRecords(const std::string& path, const std::optional<Region>& region) : path_(path) {
-        file_ = hts_open(path.c_str(), "r");
+        file_.reset(hts_open(path.c_str(), "r"));
         if (file_ == nullptr) throw ImportError(path + ": cannot be opened for reading");
-        const htsExactFormat format = hts_get_format(file_)->format;
+        const htsExactFormat format = hts_get_format(file_.get())->format;
         if (format != vcf && format != bcf) throw ImportError(path + ": is neither a VCF nor a BCF file");
-        header_ = bcf_hdr_read(file_);
+        checkComplete(file_.get(), path);
+        header_.reset(bcf_hdr_read(file_.get()));
         if (header_ == nullptr) throw ImportError(path + ": its header cannot be read");
-        if (region) openRegion(format, region->text());
+        if (region) openRegion(format, *region);
     }
-    ~VcfRecords() {
-        if (iterator_ != nullptr) hts_itr_destroy(iterator_);
-        if (index_ != nullptr) hts_idx_destroy(index_);
-        if (tabix_ != nullptr) tbx_destroy(tabix_);
-        if (header_ != nullptr) bcf_hdr_destroy(header_);
-        if (file_ != nullptr) hts_close(file_);
-        std::free(line_.s);
-    }
-    VcfRecords(const VcfRecords&) = delete;
-    VcfRecords& operator=(const VcfRecords&) = delete;
 
-    const bcf_hdr_t* header() const { return header_; }
+    bcf_hdr_t* header() const { return header_.get(); }
+    bool isText() const { return hts_get_format(file_.get())->format == vcf; }
+    // The chromosomes the index knows; empty when the file is read whole.
+    const std::vector<std::string>& indexedChromosomes() const { return indexed_; }
 
     // Reads the next record; false at the end. Throws ImportError for a record
     // that cannot be read; `after` names the record before it.
@@ -47,12 +88,12 @@ public:
         if (noRecords_) return false;
         int result;
         if (iterator_ == nullptr) {
-            result = bcf_read(file_, header_, record);
+            result = bcf_read(file_.get(), header_.get(), record);
         } else if (index_ != nullptr) {
-            result = bcf_itr_next(file_, iterator_, record);
+            result = bcf_itr_next(file_.get(), iterator_.get(), record);
         } else {
-            result = tbx_itr_next(file_, tabix_, iterator_, &line_);
-            if (result >= 0) result = vcf_parse1(&line_, header_, record) == 0 ? 0 : -2;
+            result = tbx_itr_next(file_.get(), tabix_.get(), iterator_.get(), &line_.text);
+            if (result >= 0) result = vcf_parse1(&line_.text, header_.get(), record) == 0 ? 0 : -2;
         }
         if (result >= 0) return true;
         if (result == -1) return false;
@@ -60,25 +101,57 @@ public:
     }
 
 private:
-    void openRegion(htsExactFormat format, const std::string& region) {
+    struct Line {
+        kstring_t text = {0, 0, nullptr};
+        Line() = default;
+        Line(const Line&) = delete;
+        Line& operator=(const Line&) = delete;
+        ~Line() { std::free(text.s); }
+    };
+
+    // Queries the index, when there is one, for the region's chromosome under
+    // the name the file gives it ("1" or "chr1").
+    void openRegion(htsExactFormat format, const Region& region) {
+        const char** names = nullptr;
+        int count = 0;
         if (format == bcf) {
-            index_ = bcf_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
-            if (index_ != nullptr) iterator_ = bcf_itr_querys(index_, header_, region.c_str());
+            index_.reset(bcf_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL));
+            if (index_ != nullptr) names = bcf_index_seqnames(index_.get(), header_.get(), &count);
         } else {
-            tabix_ = tbx_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
-            if (tabix_ != nullptr) iterator_ = tbx_itr_querys(tabix_, region.c_str());
+            tabix_.reset(tbx_index_load3(path_.c_str(), nullptr, HTS_IDX_SILENT_FAIL));
+            if (tabix_ != nullptr) names = tbx_seqnames(tabix_.get(), &count);
+        }
+        if (index_ == nullptr && tabix_ == nullptr) return;
+        const std::unique_ptr<const char*, Release<freeArray>> owned(names);
+        int chosen = -1;
+        for (int i = 0; i < count; ++i) {
+            indexed_.emplace_back(names[i]);
+            if (chosen < 0 || indexed_.back() == region.chromosome) {
+                if (sameChromosome(indexed_.back(), region.chromosome)) chosen = i;
+            }
+        }
+        if (chosen >= 0) {
+            const char* name = names[chosen];
+            const hts_pos_t from = region.from - 1;
+            const hts_pos_t to = region.whole ? HTS_POS_MAX : region.to;
+            if (index_ != nullptr) {
+                iterator_.reset(bcf_itr_queryi(index_.get(), bcf_hdr_name2id(header_.get(), name), from, to));
+            } else {
+                iterator_.reset(tbx_itr_queryi(tabix_.get(), tbx_name2id(tabix_.get(), name), from, to));
+            }
         }
         // The index knows no such chromosome: no record lies in the region.
-        noRecords_ = (index_ != nullptr || tabix_ != nullptr) && iterator_ == nullptr;
+        noRecords_ = iterator_ == nullptr;
     }
 
     std::string path_;
-    htsFile* file_ = nullptr;
-    bcf_hdr_t* header_ = nullptr;
-    hts_idx_t* index_ = nullptr;
-    tbx_t* tabix_ = nullptr;
-    hts_itr_t* iterator_ = nullptr;
-    kstring_t line_ = {0, 0, nullptr};
+    std::unique_ptr<htsFile, Release<hts_close>> file_;
+    std::unique_ptr<bcf_hdr_t, Release<bcf_hdr_destroy>> header_;
+    std::unique_ptr<hts_idx_t, Release<hts_idx_destroy>> index_;
+    std::unique_ptr<tbx_t, Release<tbx_destroy>> tabix_;
+    std::unique_ptr<hts_itr_t, Release<hts_itr_destroy>> iterator_;
+    std::vector<std::string> indexed_;
+    Line line_;
     bool noRecords_ = false;
 };
 
@@ -108,11 +181,25 @@ void matchSamples(const bcf_hdr_t* header, const std::string& pedigreePath, Geno
     }
 }
 
+// Reads GT although the header does not declare it, as other tools do, and
+// says so.
+void declareGenotypeField(bcf_hdr_t* header, GenotypeData& data, const std::string& path) {
+    const int gtId = bcf_hdr_id2int(header, BCF_DT_ID, "GT");
+    if (gtId >= 0 && bcf_hdr_idinfo_exists(header, BCF_HL_FMT, gtId)) return;
+    if (bcf_hdr_append(header, "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">") != 0 ||
+        bcf_hdr_sync(header) != 0) {
+        throw ImportError(path + ": its header declares no GT (genotype) field, and one cannot be added");
+    }
+    data.warnings.push_back("warning: " + path +
+                            ": its header has no ##FORMAT=<ID=GT> line; GT is read as the genotype all the same");
+}
+
 // The genotype of one sample: two allele numbers, or missing when an allele
-// is missing. Throws for a genotype that is not diploid or names an allele
-// the record does not have.
+// is missing or the call is haploid (`haploid` is set then). Throws for a
+// genotype of more than two alleles or one that names an allele the record
+// does not have.
 Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* record, const std::string& where,
-                      const char* sample) {
+                      const char* sample, bool& haploid) {
     std::int32_t alleles[2] = {0, 0};
     int ploidy = 0;
     bool missing = false;
@@ -122,11 +209,12 @@ Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* 
         if (ploidy < 2) alleles[ploidy] = allele + 1;
         ++ploidy;
     }
-    if (ploidy == 0 || missing) return {};
-    if (ploidy != 2) {
+    haploid = ploidy == 1 && !missing;
+    if (ploidy <= 1 || missing) return {};
+    if (ploidy > 2) {
         throw ImportError(where + ": sample " + sample + " has " + std::to_string(ploidy) +
-                          (ploidy == 1 ? " allele" : " alleles") +
-                          "; only diploid genotypes can be imported (leave such markers out with --region or --markers)");
+                          " alleles; only diploid genotypes can be imported (leave such markers out with --region or "
+                          "--markers)");
     }
     for (const std::int32_t allele : alleles) {
         if (allele > record->n_allele) {
@@ -142,19 +230,21 @@ Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* 
 GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath, const MarkerSelection& selection) {
     GenotypeData data;
     data.files = vcfPath + " and " + pedigreePath;
+    data.genotypeFile = vcfPath;
     data.separatePedigree = true;
     data.people = readPedigreeFile(pedigreePath);
     data.table.personCount = data.people.size();
     checkReadable(vcfPath);
+    // The import checks for itself what htslib would warn about (a missing
+    // end-of-file block, an undeclared GT), and says it in its own words.
     hts_set_log_level(HTS_LOG_ERROR);
     VcfRecords records(vcfPath, selection.region);
-    const bcf_hdr_t* header = records.header();
-    if (bcf_hdr_nsamples(header) == 0) throw ImportError(vcfPath + ": has no samples, so no genotypes");
-    const int gtId = bcf_hdr_id2int(header, BCF_DT_ID, "GT");
-    if (gtId < 0 || !bcf_hdr_idinfo_exists(header, BCF_HL_FMT, gtId)) {
-        throw ImportError(vcfPath + ": its header declares no GT (genotype) field");
-    }
+    bcf_hdr_t* header = records.header();
+    const int sampleCount = bcf_hdr_nsamples(header);
+    if (sampleCount == 0) throw ImportError(vcfPath + ": has no samples, so no genotypes");
+    declareGenotypeField(header, data, vcfPath);
     matchSamples(header, pedigreePath, data);
+    data.chromosomes = records.indexedChromosomes();
 
     const std::unique_ptr<bcf1_t, void (*)(bcf1_t*)> record(bcf_init(), bcf_destroy);
     std::int32_t* values = nullptr;
@@ -170,7 +260,13 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         last = "record " + std::to_string(data.markersRead) + " (" + chromosome + ":" + std::to_string(position) + ")";
         // htslib reads a POS that is not a number as 0.
         if (position < 1) throw ImportError(vcfPath + ", " + last + ": POS is not a whole number of 1 or more");
+        // A text line cut before its genotypes parses as a record of a file without samples.
+        if (record->n_fmt == 0 && records.isText()) {
+            throw ImportError(vcfPath + ", " + last + ": the line ends before the FORMAT and sample columns (the " +
+                              "header names " + std::to_string(sampleCount) + " samples); the file is cut or broken there");
+        }
         const std::string name = id == "." ? chromosome + ":" + std::to_string(position) : id;
+        data.noteMarker(chromosome, !selection.region || selection.region->contains(chromosome, position));
         if (!selection.includes(chromosome, position, name)) continue;
 
         Locus locus{chromosome, position, name, {}, vcfPath + ", " + last};
@@ -178,14 +274,18 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         const int valueCount = bcf_get_genotypes(header, record.get(), &values, &capacity);
         Genotype* genotypes = data.table.addLocus(std::move(locus));
         if (valueCount <= 0) continue;  // no GT at this record: every genotype is missing
-        const int perSample = valueCount / bcf_hdr_nsamples(header);
-        const std::string& where = data.table.loci.back().origin;
+        const int perSample = valueCount / sampleCount;
+        Locus& added = data.table.loci.back();
         for (std::size_t p = 0; p < data.people.size(); ++p) {
             const std::int32_t s = data.people[p].column;
             if (s < 0) continue;
-            genotypes[p] = readGenotype(values + s * perSample, perSample, record.get(), where, header->samples[s]);
+            bool haploid = false;
+            genotypes[p] = readGenotype(values + s * perSample, perSample, record.get(), added.origin,
+                                        header->samples[s], haploid);
+            added.haploidCalls += haploid;
         }
     }
+    checkRegionMatched(selection, data);
     return data;
 }
 

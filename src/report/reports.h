@@ -3,28 +3,28 @@
 #include <array>
 #include <cstdint>
 
-#include "report/format.h"
-#include "report/output_unit.h"
+#include "io/format.h"
+#include "io/output_unit.h"
 
 namespace triotdt::report {
 
 // The lines of the console and of the two reports, each written with its
 // fixed format. Files get CR LF line ends, the console "\n" (the unit knows).
 
-void writeWindowSizeHeading(OutputUnit& unit, std::int32_t windowSize);
-void writeStatisticsHeading(OutputUnit& unit);
-void writeHaplotypeLimitMessage(OutputUnit& unit, std::int64_t haplotypeCount);
-void writeSkippedWindowMessage(OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
+void writeWindowSizeHeading(io::OutputUnit& unit, std::int32_t windowSize);
+void writeStatisticsHeading(io::OutputUnit& unit);
+void writeHaplotypeLimitMessage(io::OutputUnit& unit, std::int64_t haplotypeCount);
+void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
                                std::int64_t haplotypeCount);
-void writeEmWarning(OutputUnit& unit);
-void writeStopLine(OutputUnit& unit);
+void writeEmWarning(io::OutputUnit& unit);
+void writeStopLine(io::OutputUnit& unit);
 
 // The five values of a result line, in the order Punamb, Pg, Pe, Pc, Pem.
 using FiveValues = std::array<double, 5>;
-void writePValueLine(OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus, const FiveValues& pValues);
-void writeStatisticLine(OutputUnit& unit, const FiveValues& statistics);
+void writePValueLine(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus, const FiveValues& pValues);
+void writeStatisticLine(io::OutputUnit& unit, const FiveValues& statistics);
 
-void writeTransmissionHeading(OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus);
+void writeTransmissionHeading(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus);
 
 enum class HaplotypeLine { transmitted, untransmitted, homozygote, frequency };
 
@@ -33,14 +33,14 @@ enum class HaplotypeLine { transmitted, untransmitted, homozygote, frequency };
 // Written as it is produced, so a window of millions of haplotypes needs no
 // table of that length.
 template <class ValueAt>
-void writeHaplotypeLine(OutputUnit& unit, HaplotypeLine line, std::size_t count, ValueAt&& valueAt);
+void writeHaplotypeLine(io::OutputUnit& unit, HaplotypeLine line, std::size_t count, ValueAt&& valueAt);
 
-const Format& haplotypeLineFormat(HaplotypeLine line);
+const io::Format& haplotypeLineFormat(HaplotypeLine line);
 
 template <class ValueAt>
-void writeHaplotypeLine(OutputUnit& unit, HaplotypeLine line, std::size_t count, ValueAt&& valueAt) {
-    writeFormatted(
-        unit.text(), haplotypeLineFormat(line), count, [&](std::size_t h) { return FormatValue(valueAt(h)); },
+void writeHaplotypeLine(io::OutputUnit& unit, HaplotypeLine line, std::size_t count, ValueAt&& valueAt) {
+    io::writeFormatted(
+        unit.text(), haplotypeLineFormat(line), count, [&](std::size_t h) { return io::FormatValue(valueAt(h)); },
         unit.lineEnd(), [&] { unit.flushIfLarge(); });
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "frequency/transmission_counts.h"
+#include "statistics/transmission_statistic.h"
 
 namespace triotdt::statistics {
 namespace {
@@ -37,13 +37,13 @@ inline void addShares(FourValues& total, const FourValues share) {
     total[3] += share[3];
 }
 
-// The shares of the homozygous parents of a family of known phase, version v.
-void addHomozygotes(const Combination& c, const FourValues& share, double sign, std::vector<FourValues>& homo) {
+// The shares of the homozygous parents of a family of known phase, observed.
+void addHomozygotes(const Combination& c, const FourValues& share, std::vector<FourValues>& homo) {
     for (const auto& [transmitted, untransmitted] :
          {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
         if (transmitted != untransmitted) continue;
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            homo[static_cast<std::size_t>(transmitted)][s] += sign * share[s];
+            homo[static_cast<std::size_t>(transmitted)][s] += share[s];
         }
     }
 }
@@ -119,7 +119,7 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
         const FourValues& observedShare = shares.shares[k + phases.versionOffset(false)];
         const FourValues& exchangedShare = shares.shares[k + phases.versionOffset(true)];
         const Combination& c = phases.combinations[k + phases.versionOffset(false)];
-        addHomozygotes(c, observedShare, 1.0, homozygotes.observed);
+        addHomozygotes(c, observedShare, homozygotes.observed);
         if (observedShare == exchangedShare) continue;
         FourValues difference{};
         for (std::size_t s = 0; s < weightedSetCount; ++s) difference[s] = exchangedShare[s] - observedShare[s];
@@ -148,7 +148,7 @@ FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<Fo
     for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
             statistics[s] +=
-                frequency::transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
+                transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
         }
     }
     return statistics;

@@ -6,7 +6,7 @@
 
 #include "driver/allocation_watch.h"
 #include "driver/family_input.h"
-#include "report/run_error.h"
+#include "io/run_error.h"
 
 namespace triotdt::driver {
 namespace {
@@ -15,18 +15,18 @@ using haplotype::FamilyData;
 using Values = std::vector<std::int32_t>;
 
 FamilyData readText(std::string text) {
-    report::TextReader reader = report::TextReader::fromText(std::move(text), "tdtinput.dat");
+    io::TextReader reader = io::TextReader::fromText(std::move(text), "tdtinput.dat");
     return readFamilyData(reader);
 }
 
-report::RunError readError(std::string text) {
+io::RunError readError(std::string text) {
     try {
         readText(std::move(text));
-    } catch (const report::RunError& error) {
+    } catch (const io::RunError& error) {
         return error;
     }
     ADD_FAILURE() << "the input was read";
-    return report::RunError(report::ErrorCode::internalError, "", "");
+    return io::RunError(io::ErrorCode::internalError, "", "");
 }
 
 // The two-family example: three loci with 2, 3 and 4 alleles.
@@ -78,17 +78,17 @@ TEST(ReadFamilyData, ALocusCountOf0ReadsNothingMoreAndIsNoError) {
 
 TEST(ReadFamilyData, ATruncatedFileNamesTheRecordThatIsShort) {
     const std::string truncated = example.substr(0, example.size() - std::string("1 1 2 2 3 4\n").size());
-    const report::RunError error = readError(truncated);
-    EXPECT_EQ(error.code, report::ErrorCode::endOfFile);
+    const io::RunError error = readError(truncated);
+    EXPECT_EQ(error.code, io::ErrorCode::endOfFile);
     EXPECT_NE(error.statement.find("family 2, child's record"), std::string::npos) << error.statement;
-    const report::RunError counts = readError("2\n1000\n3\n2 3\n");
-    EXPECT_EQ(counts.code, report::ErrorCode::endOfFile);
+    const io::RunError counts = readError("2\n1000\n3\n2 3\n");
+    EXPECT_EQ(counts.code, io::ErrorCode::endOfFile);
     EXPECT_NE(counts.statement.find("allele counts"), std::string::npos) << counts.statement;
 }
 
 TEST(ReadFamilyData, AnInvalidAlleleNamesTheRecordAndTheLocus) {
-    const report::RunError error = readError("1\n5\n2\n2 2\n1 2 1 2\n2 2 1 x\n");
-    EXPECT_EQ(error.code, report::ErrorCode::invalidNumber);
+    const io::RunError error = readError("1\n5\n2\n2 2\n1 2 1 2\n2 2 1 x\n");
+    EXPECT_EQ(error.code, io::ErrorCode::invalidNumber);
     EXPECT_NE(error.statement.find("family 1, mother's record"), std::string::npos) << error.statement;
     EXPECT_NE(error.reason.find("locus 2, second allele"), std::string::npos) << error.reason;
 }
@@ -98,9 +98,9 @@ TEST(ReadFamilyData, HugeCountsInAShortFileFailAtTheEndWithoutReservingRoom) {
                              "1\n10\n2147483647\n2 2 2\n",
                              "2000000000\n10\n11\n2 2 2 2 2 2 2 2 2 2 2\n"}) {
         startWatchingAllocations();
-        const report::RunError error = readError(text);
+        const io::RunError error = readError(text);
         const std::size_t largest = stopWatchingAllocations();
-        EXPECT_EQ(error.code, report::ErrorCode::endOfFile) << text;
+        EXPECT_EQ(error.code, io::ErrorCode::endOfFile) << text;
         EXPECT_LT(largest, std::size_t{1} << 20) << text;
     }
 }

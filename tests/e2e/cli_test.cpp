@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "report/format.h"
+#include "io/format.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -94,7 +94,7 @@ std::vector<std::vector<std::string>> readStrictTable(const std::string& text) {
 
 std::string printed(const std::string& field) {
     std::string out;
-    triotdt::report::appendReal(out, std::strtod(field.c_str(), nullptr), 9, 3);
+    triotdt::io::appendReal(out, std::strtod(field.c_str(), nullptr), 9, 3);
     return out;
 }
 

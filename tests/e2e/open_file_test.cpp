@@ -10,7 +10,7 @@
 #include "driver/analysis.h"
 #include "e2e/forked_run.h"
 #include "e2e/trio_input.h"
-#include "report/run_error.h"
+#include "io/run_error.h"
 
 namespace triotdt::test {
 namespace {
@@ -52,20 +52,20 @@ void runAnalysisIn(const std::filesystem::path& folder) {
     const QuietlyIn quietly(folder);
     driver::RunOptions options;
     options.threads = 1;
-    driver::runAnalysis(options);
+    driver::runAnalysis(driver::readInput(), options);
 }
 
 TEST(OpenFiles, NoneLeftAfterAFailedRead) {
     ScratchFolder folder;
     folder.writeInput("3\n10\n2\n2 2\n1 2\n");
-    EXPECT_THROW(runAnalysisIn(folder.path()), report::RunError);
+    EXPECT_THROW(runAnalysisIn(folder.path()), io::RunError);
     EXPECT_EQ(openFilesIn(folder.path()), std::vector<std::string>{});
 }
 
 TEST(OpenFiles, NoneLeftAfterRefusedInput) {
     ScratchFolder folder;
     folder.writeInput("1\n10\n1\n2\n1 2\n1 2\n0 0\n");
-    EXPECT_THROW(runAnalysisIn(folder.path()), report::InputRefused);
+    EXPECT_THROW(runAnalysisIn(folder.path()), io::InputRefused);
     EXPECT_EQ(openFilesIn(folder.path()), std::vector<std::string>{});
 }
 

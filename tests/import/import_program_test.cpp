@@ -7,8 +7,8 @@
 
 #include "import/program_run.h"
 #include "import/vcf_files.h"
-#include "report/loci_table.h"
-#include "report/text_reader.h"
+#include "output/loci_table.h"
+#include "io/text_reader.h"
 
 namespace triotdt::testing {
 namespace {
@@ -27,7 +27,7 @@ std::vector<std::string> with(std::vector<std::string> arguments, std::initializ
 // Every value of a tdtinput.dat as the analysis reads it (header counts,
 // allele counts, then each record), so that comments do not count.
 std::vector<std::int32_t> inputValues(const fs::path& path) {
-    auto reader = report::TextReader::fromText(readFile(path), path.string());
+    auto reader = io::TextReader::fromText(readFile(path), path.string());
     std::vector<std::int32_t> values;
     for (const char* count : {"families", "replicates", "loci"}) reader.readIntegers(1, count, values);
     const std::int32_t families = values[0], loci = values[2];
@@ -95,9 +95,9 @@ TEST_F(ImportProgram, PlinkTextAndBinaryGiveTheSameInput) {
     for (const char* file : {"chr1/tdtinput.dat", "chr1/tdtloci.tsv", "chr2/tdtinput.dat", "chr2/tdtloci.tsv"}) {
         EXPECT_EQ(readFile(folder / file), readFile(binary / file)) << file;
     }
-    const auto rows = report::readLociTable((binary / "chr1" / "tdtloci.tsv").string());
+    const auto rows = output::readLociTable((binary / "chr1" / "tdtloci.tsv").string());
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[3], (report::LocusRow{4, "1", 5000, "rs5", {"A"}}));  // a .bim allele "0" is no allele
+    EXPECT_EQ(rows[3], (output::LocusRow{4, "1", 5000, "rs5", {"A"}}));  // a .bim allele "0" is no allele
     // Everyone of a PLINK file is genotyped; F4C's mother is not in it.
     EXPECT_NE(text.out.find("1 child forms no trio.\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Chromosome 1, in chr1/:\n  Trios: 5 found; 3 kept, 1 left out for missing data, 1 left "
@@ -121,7 +121,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
             run, {"import", "--vcf", std::string("../") + file, "--pedigree", "../trios_pedigree.fam", "--region", "1:1500-4500"});
         ASSERT_EQ(result.status, 0) << file << ": " << result.err;
         std::vector<std::string> markers;
-        for (const auto& row : report::readLociTable((run / "tdtloci.tsv").string())) markers.push_back(row.marker);
+        for (const auto& row : output::readLociTable((run / "tdtloci.tsv").string())) markers.push_back(row.marker);
         EXPECT_EQ(markers, (std::vector<std::string>{"rs2", "rs3", "rs4"})) << file;
         const std::string input = readFile(run / "tdtinput.dat");
         if (first.empty()) first = input;

@@ -46,7 +46,7 @@ TEST(FindTrios, ParentsMustBeGenotypedMembersOfTheChildsFamily) {
     EXPECT_EQ(search.unmatched[0].child, 2);
     EXPECT_EQ(search.unmatched[0].reason, "mother mum is not genotyped");
     EXPECT_EQ(search.unmatched[1].child, 4);
-    EXPECT_EQ(search.unmatched[1].reason, "mother mum is not in the pedigree");
+    EXPECT_EQ(search.unmatched[1].reason, "mother mum is not in family B but in family A");
 }
 
 TEST(ParseRegion, TakesChromosomeAndBothEnds) {
@@ -58,7 +58,12 @@ TEST(ParseRegion, TakesChromosomeAndBothEnds) {
     EXPECT_FALSE(region->contains("HLA-A*01:01", 201));
     EXPECT_FALSE(region->contains("1", 150));
     EXPECT_EQ(region->text(), "HLA-A*01:01:100-200");
-    for (const char* bad : {"1", ":5-6", "1:5", "1:a-9", "1:9-5", "1:0-5", "1:5-6x", "1:-5-6"}) {
+    const auto whole = parseRegion("chr1");
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->contains("1", 1) && whole->contains("chr1", 250000000) && !whole->contains("chr10", 5));
+    EXPECT_EQ(whole->text(), "chr1");
+    EXPECT_TRUE(region->contains("chrHLA-A*01:01", 150));
+    for (const char* bad : {"", "1 2", ":5-6", "1:5", "1:a-9", "1:9-5", "1:0-5", "1:5-6x", "1:-5-6"}) {
         std::string problem;
         EXPECT_FALSE(parseRegion(bad, &problem)) << bad;
         EXPECT_FALSE(problem.empty()) << bad;

@@ -3,10 +3,10 @@
 
 #include <fstream>
 
-#include "report/loci_table.h"
-#include "report/run_error.h"
+#include "output/loci_table.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 const std::vector<LocusRow> rows = {
@@ -32,7 +32,7 @@ TEST(LociTable, ReadsBackWhatItWrites) {
     const std::string path = ::testing::TempDir() + "loci_table_test.tsv";
     std::ofstream(path) << formatLociTable(rows);
     EXPECT_EQ(readLociTable(path), rows);
-    EXPECT_THROW(readLociTable(path + ".none"), RunError);
+    EXPECT_THROW(readLociTable(path + ".none"), io::RunError);
 }
 
 TEST(LociTable, RefusesMalformedRowsNamingTheLine) {
@@ -50,11 +50,11 @@ TEST(LociTable, RefusesMalformedRowsNamingTheLine) {
         try {
             parseLociTable(text, "t");
             ADD_FAILURE() << "accepted: " << text;
-        } catch (const InputRefused& refused) {
+        } catch (const io::InputRefused& refused) {
             EXPECT_EQ(std::string(refused.what()).rfind(message, 0), 0u) << refused.what();
         }
     }
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::output

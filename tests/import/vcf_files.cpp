@@ -1,5 +1,6 @@
 #include "import/vcf_files.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <htslib/bgzf.h>
@@ -31,6 +32,22 @@ void writeIndexedBcf(const std::filesystem::path& vcf, const std::filesystem::pa
     if (in != nullptr) hts_close(in);
     if (out != nullptr && hts_close(out) != 0) ok = false;
     if (!ok || bcf_index_build(bcf.c_str(), 14) != 0) throw std::runtime_error("cannot write " + bcf.string());
+}
+
+std::vector<std::uint64_t> writeBgzipRecordBlocks(const std::string& text, const std::filesystem::path& gz) {
+    BGZF* out = bgzf_open(gz.c_str(), "w");
+    std::vector<std::uint64_t> ends;
+    bool ok = out != nullptr;
+    const std::size_t records = text.find('\n', text.find("#CHROM")) + 1;
+    for (std::size_t begin = 0; ok && begin < text.size();) {
+        const std::size_t end = begin < records ? records : std::min(text.find('\n', begin), text.size() - 1) + 1;
+        ok = bgzf_write(out, text.data() + begin, end - begin) == static_cast<ssize_t>(end - begin) &&
+             bgzf_flush(out) == 0;
+        ends.push_back(static_cast<std::uint64_t>(bgzf_tell(out) >> 16));
+        begin = end;
+    }
+    if (out == nullptr || bgzf_close(out) != 0 || !ok) throw std::runtime_error("cannot write " + gz.string());
+    return ends;
 }
 
 }  // namespace triotdt::testing

@@ -17,6 +17,7 @@
 #include "haplotype/indexed_phases.h"
 #include "haplotype/phasing.h"
 #include "resampling/resample.h"
+#include "window/prepare_window.h"
 #include "support/random_trios.h"
 
 namespace triotdt {
@@ -189,13 +190,9 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
     for (std::int32_t size = 1; size <= std::min(data.lociCount, 7); ++size) {
         for (std::int32_t start = 1; start + size - 1 <= data.lociCount; ++start) {
             SCOPED_TRACE("window " + std::to_string(start) + "-" + std::to_string(start + size - 1));
-            haplotype::Window window;
-            window.size = size;
-            window.start = start;
-            window.alleleCount.assign(data.alleleCount.begin() + start - 1, data.alleleCount.begin() + start - 1 + size);
-            window.haplotypeCount = static_cast<std::int32_t>(haplotype::countHaplotypes(window.alleleCount));
+            const haplotype::Window window = triotdt::window::makeWindow(data, size, start);
             const haplotype::PhaseTable table = haplotype::phaseFamilies(data, window);
-            const haplotype::IndexedPhases phases = haplotype::indexPhases(table, window.haplotypeCount);
+            const haplotype::IndexedPhases phases = haplotype::indexPhases(table, window.codeCount());
 
             const frequency::WindowFrequencies frequencies = frequency::estimateWindowFrequencies(phases);
             const frequency::FrequencySets& sets = frequencies.sets;
@@ -210,7 +207,7 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                                                       std::vector<double>(static_cast<std::size_t>(window.haplotypeCount),
                                                                           1.0 / window.haplotypeCount),
                                                       spread(sets.phaseShareFreq, phases), expectedEm.emFreq};
-            const resampling::WindowModel model = resampling::buildWindowModel(phases, sets);
+            const statistics::WindowModel model = statistics::buildWindowModel(phases, sets);
             for (int replicate = 0; replicate <= 12; ++replicate) {
                 // Data set 0 is the observed data; the others exchange families at random.
                 const std::vector<std::uint8_t> versions =
@@ -218,8 +215,8 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                                    : randomVersions(random, data.familyCount);
                 const auto families = replicateCombinations(window, table, versions);
                 const std::vector<std::uint64_t> bits = statistics::packVersions(versions);
-                const resampling::FiveStatistics actual =
-                    resampling::dataSetStatistics(model, statistics::Versions(bits.data()));
+                const statistics::FiveStatistics actual =
+                    statistics::dataSetStatistics(model, statistics::Versions(bits.data()));
                 EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount)) << "Punamb, data set " << replicate;
                 for (std::size_t s = 0; s < 4; ++s) {
                     EXPECT_EQ(actual[s + 1], referenceWeighted(families, dense[s], window.haplotypeCount))

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "report/run_error.h"
-#include "report/text_reader.h"
+#include "io/run_error.h"
+#include "io/text_reader.h"
 #include "support/test_support.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 using Values = std::vector<std::int32_t>;
@@ -195,7 +195,7 @@ protected:
         test::writeFile(path, text);
         const int fd = ::open(path.c_str(), O_RDONLY);
         if (fd < 0) throw std::runtime_error("cannot open the test input");
-        return TextReader(fd, "tdtinput.dat");  // the reader closes it
+        return TextReader(FileDescriptor(fd), "tdtinput.dat");  // the reader closes it
     }
     test::ScratchFolder folder;
 };
@@ -228,4 +228,4 @@ TEST_F(FileReading, EndOfAFileNamesItsLastLine) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::io

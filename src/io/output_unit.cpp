@@ -1,4 +1,4 @@
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "report/run_error.h"
+#include <utility>
 
-namespace triotdt::report {
+#include "io/run_error.h"
+
+namespace triotdt::io {
 namespace {
 
 constexpr std::size_t flushThreshold = 1 << 20;
@@ -17,7 +19,7 @@ std::string openStatement(const std::string& name) { return "OPEN of file '" + n
 
 }  // namespace
 
-int openExisting(const std::string& name) {
+FileDescriptor openExisting(const std::string& name) {
     int fd;
     do {
         fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -27,29 +29,25 @@ int openExisting(const std::string& name) {
         if (error == ENOENT) throw RunError(ErrorCode::fileNotFound, openStatement(name), "file not found");
         throw RunError(ErrorCode::openFailed, openStatement(name), std::string("cannot open: ") + std::strerror(error));
     }
+    FileDescriptor owned(fd);
     struct stat status {};
     if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        ::close(fd);
         throw RunError(ErrorCode::openFailed, openStatement(name), "cannot open: it is a directory, not a file");
     }
-    return fd;
+    return owned;
 }
 
-OutputUnit::OutputUnit(int fd, std::string name, std::string_view lineEnd, bool closeAtEnd)
-    : fd_(fd), name_(std::move(name)), lineEnd_(lineEnd), closeAtEnd_(closeAtEnd) {}
+OutputUnit::OutputUnit(int fd, FileDescriptor owned, std::string name, std::string_view lineEnd)
+    : fd_(fd), owned_(std::move(owned)), name_(std::move(name)), lineEnd_(lineEnd) {}
 
 OutputUnit::OutputUnit(OutputUnit&& other) noexcept
-    : fd_(other.fd_),
+    : fd_(std::exchange(other.fd_, -1)),
+      owned_(std::move(other.owned_)),
       name_(std::move(other.name_)),
       lineEnd_(other.lineEnd_),
-      closeAtEnd_(other.closeAtEnd_),
-      buffer_(std::move(other.buffer_)) {
-    other.fd_ = -1;
-}
+      buffer_(std::move(other.buffer_)) {}
 
-OutputUnit::~OutputUnit() {
-    if (fd_ >= 0 && closeAtEnd_) ::close(fd_);
-}
+OutputUnit::~OutputUnit() = default;
 
 OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineEnd) {
     int fd;
@@ -61,10 +59,10 @@ OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineE
         if (error == EEXIST) throw RunError(ErrorCode::fileExists, openStatement(name), "file already exists");
         throw RunError(ErrorCode::openFailed, openStatement(name), std::string("cannot create: ") + std::strerror(error));
     }
-    return OutputUnit(fd, name, lineEnd, true);
+    return OutputUnit(fd, FileDescriptor(fd), name, lineEnd);
 }
 
-OutputUnit OutputUnit::console() { return OutputUnit(STDOUT_FILENO, "standard output", "\n", false); }
+OutputUnit OutputUnit::console() { return OutputUnit(STDOUT_FILENO, FileDescriptor(), "standard output", "\n"); }
 
 void OutputUnit::flushIfLarge() {
     if (buffer_.size() >= flushThreshold) flush();
@@ -88,14 +86,13 @@ void OutputUnit::flush() {
 
 void OutputUnit::finish() {
     flush();
-    if (closeAtEnd_ && fd_ >= 0) {
-        const int fd = fd_;
+    if (owned_.isOpen()) {
         fd_ = -1;
-        if (::close(fd) != 0) {
+        if (const int error = owned_.close(); error != 0) {
             throw RunError(ErrorCode::writeFailed, "CLOSE of file '" + name_ + "'",
-                           std::string("the file could not be written completely: ") + std::strerror(errno));
+                           std::string("the file could not be written completely: ") + std::strerror(error));
         }
     }
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace triotdt::report {
+#include "io/file_descriptor.h"
+
+namespace triotdt::io {
 
 // Free-form integer input. Every read statement starts at the beginning of a
 // new line, takes its values from as many lines as it needs, and leaves the
@@ -19,16 +21,15 @@ namespace triotdt::report {
 // having reserved room for them first.
 class TextReader {
 public:
-    // Reads from an open descriptor, which it owns and closes at its end;
-    // `fileName` is used in messages.
-    TextReader(int fd, std::string fileName);
+    // Reads from an open file; `fileName` is used in messages.
+    TextReader(FileDescriptor file, std::string fileName);
     // Reads from text held in memory (tests, fuzzing).
     static TextReader fromText(std::string text, std::string fileName);
 
-    TextReader(TextReader&& other) noexcept;
+    TextReader(TextReader&& other) noexcept = default;
     TextReader& operator=(TextReader&&) = delete;
     TextReader(const TextReader&) = delete;
-    ~TextReader();
+    ~TextReader() = default;
 
     // Describes value `index` (0-based) of a statement for messages, e.g.
     // "locus 3, second allele".
@@ -46,10 +47,8 @@ public:
     // text in memory), otherwise 0: a bound on how many values it can hold.
     std::int64_t knownSize() const;
 
-    const std::string& fileName() const { return fileName_; }
-
 private:
-    TextReader(int fd, std::string fileName, std::string text);
+    TextReader(std::string fileName, std::string text);
 
     // Returns the next byte without consuming it, or -1 at the end of the file.
     int peek();
@@ -61,7 +60,7 @@ private:
     [[noreturn]] void failInvalid(std::int64_t index, std::int64_t count, std::string_view token,
                                   std::string_view why, const ValueDescriber& describe) const;
 
-    int fd_;
+    FileDescriptor file_;
     std::string fileName_;
     std::string statement_;  // the read statement under way, for messages
     std::string chunk_;
@@ -74,4 +73,4 @@ private:
     bool lastByteEndedLine_ = true;
 };
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,6 +1,6 @@
-#include "report/run_error.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 RunError::RunError(ErrorCode code_, std::string statement_, std::string reason_)
     : std::runtime_error(statement_ + ": " + reason_),
@@ -13,4 +13,4 @@ std::string describe(const RunError& error) {
            "\n" + error.reason + "\n";
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,11 +1,11 @@
-#include "report/results_table.h"
+#include "output/results_table.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 constexpr const char* statisticNames[] = {"Punamb", "Pg", "Pe", "Pc", "Pem"};
@@ -68,7 +68,7 @@ void appendTableHeader(std::string& out) {
     row.end();
 }
 
-void appendTableRow(std::string& out, const WindowOutcome& window, const std::vector<LocusRow>& loci) {
+void appendTableRow(std::string& out, const report::WindowOutcome& window, const std::vector<LocusRow>& loci) {
     Row row{out};
     const std::int32_t last = window.start + window.size - 1;
     row.number(window.size);
@@ -95,4 +95,4 @@ void appendTableRow(std::string& out, const WindowOutcome& window, const std::ve
     row.end();
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

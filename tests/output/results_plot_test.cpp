@@ -1,4 +1,4 @@
-#include "report/results_plot.h"
+#include "output/results_plot.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 std::size_t countOf(const std::string& text, const std::string& needle) {
@@ -18,11 +18,11 @@ std::size_t countOf(const std::string& text, const std::string& needle) {
 
 // Every window of 1 to `maxSize` loci over `lociCount` loci, with p-values
 // that step down along the loci.
-std::vector<WindowOutcome> windowsOver(std::int32_t lociCount, std::int32_t maxSize) {
-    std::vector<WindowOutcome> windows;
+std::vector<report::WindowOutcome> windowsOver(std::int32_t lociCount, std::int32_t maxSize) {
+    std::vector<report::WindowOutcome> windows;
     for (std::int32_t size = 1; size <= maxSize; ++size) {
         for (std::int32_t start = 1; start + size - 1 <= lociCount; ++start) {
-            WindowOutcome w;
+            report::WindowOutcome w;
             w.start = start;
             w.size = size;
             w.replicateCount = 999;
@@ -45,7 +45,7 @@ bool wellFormedXml(const std::string& svg) {
 }
 
 TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
-    std::vector<WindowOutcome> windows = windowsOver(4, 2);  // 4 + 3 windows
+    std::vector<report::WindowOutcome> windows = windowsOver(4, 2);  // 4 + 3 windows
     windows[1].pValues[2] = 0;  // drawn as a triangle
     windows[5].skipped = true;  // left out
     const std::string svg = drawResultsPlot(windows, {});
@@ -90,4 +90,4 @@ TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::output

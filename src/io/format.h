@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // One edit descriptor of a format: a literal, nX (n blanks), '/' (new line),
 // Iw (integer in w columns) or Fw.d (real in w columns with d decimals).
@@ -18,7 +18,6 @@ struct FormatItem {
     int width = 0;
     int decimals = 0;
 
-    bool takesValue() const { return kind == Kind::integer || kind == Kind::real; }
 };
 
 // A parsed format such as "(1X,'marker',I2,'-',I2,1X,'Pvalue',1X,5F9.3)";
@@ -102,4 +101,4 @@ inline void writeFormatted(std::string& out, const Format& format, std::span<con
     writeFormatted(out, format, values.size(), [&](std::size_t i) { return values[i]; }, lineEnd);
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -3,11 +3,13 @@
 #include <string>
 #include <string_view>
 
-namespace triotdt::report {
+#include "io/file_descriptor.h"
+
+namespace triotdt::io {
 
 // Opens `name` for reading; it must exist and be a regular file. Throws
 // RunError (file not found, or why it cannot be opened).
-int openExisting(const std::string& name);
+FileDescriptor openExisting(const std::string& name);
 
 // One output stream of the run (a report file or the console). Text is
 // appended to `text()` and written out in large pieces; every failed or short
@@ -37,13 +39,13 @@ public:
     void finish();
 
 private:
-    OutputUnit(int fd, std::string name, std::string_view lineEnd, bool closeAtEnd);
+    OutputUnit(int fd, FileDescriptor owned, std::string name, std::string_view lineEnd);
 
     int fd_;
+    FileDescriptor owned_;  // open for a file, empty for the console
     std::string name_;
     std::string_view lineEnd_;
-    bool closeAtEnd_;
     std::string buffer_;
 };
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

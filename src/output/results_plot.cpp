@@ -1,4 +1,4 @@
-#include "report/results_plot.h"
+#include "output/results_plot.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <map>
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 
@@ -18,7 +18,7 @@ constexpr double firstPanelTop = 112;
 constexpr double panelHeight = 150;
 constexpr double panelGap = 34;
 constexpr double fontSize = 11;
-// LocusRow labels stand upright; neighbours need this many pixels between them.
+// Locus labels stand upright; neighbours need this many pixels between them.
 constexpr double labelSpacing = fontSize + 2;
 constexpr std::size_t longestLabel = 24;
 constexpr double alpha = 0.05;
@@ -84,7 +84,7 @@ struct XAxis {
     double high = 1;
 
     double pixel(double value) const { return plotLeft + (value - low) / (high - low) * (plotRight - plotLeft); }
-    double windowPixel(const WindowOutcome& w) const {
+    double windowPixel(const report::WindowOutcome& w) const {
         const auto first = static_cast<std::size_t>(w.start - 1);
         const auto last = static_cast<std::size_t>(w.start + w.size - 2);
         return pixel((locusValue[first] + locusValue[last]) / 2);
@@ -134,9 +134,9 @@ Mark markOf(double p, std::int32_t replicateCount) {
     return {std::log10(replicateCount + 1.0), true};
 }
 
-YAxis makeYAxis(std::span<const WindowOutcome> windows, double bonferroni) {
+YAxis makeYAxis(std::span<const report::WindowOutcome> windows, double bonferroni) {
     double highest = -std::log10(bonferroni);
-    for (const WindowOutcome& w : windows) {
+    for (const report::WindowOutcome& w : windows) {
         if (w.skipped) continue;
         for (const double p : w.pValues) {
             if (!std::isnan(p)) highest = std::max(highest, markOf(p, w.replicateCount).value);
@@ -232,7 +232,7 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size, bool labelLoci) {
     }
 }
 
-void drawPanelData(Figure& f, double top, const std::vector<const WindowOutcome*>& windows) {
+void drawPanelData(Figure& f, double top, const std::vector<const report::WindowOutcome*>& windows) {
     for (std::size_t s = 0; s < series.size(); ++s) {
         // Statistics with equal p-values would hide one another: each is set a little apart.
         const double dodge = (static_cast<double>(s) - 2) * 2.5;
@@ -244,7 +244,7 @@ void drawPanelData(Figure& f, double top, const std::vector<const WindowOutcome*
             }
             points.clear();
         };
-        for (const WindowOutcome* w : windows) {
+        for (const report::WindowOutcome* w : windows) {
             const double p = w->pValues[s];
             if (w->skipped || std::isnan(p)) {
                 endLine();
@@ -254,7 +254,7 @@ void drawPanelData(Figure& f, double top, const std::vector<const WindowOutcome*
             points += number(f.x.windowPixel(*w) + dodge) + "," + number(f.y.pixel(top, mark.value)) + " ";
         }
         endLine();
-        for (const WindowOutcome* w : windows) {
+        for (const report::WindowOutcome* w : windows) {
             const double p = w->pValues[s];
             if (w->skipped || std::isnan(p)) continue;
             const Mark mark = markOf(p, w->replicateCount);
@@ -265,12 +265,12 @@ void drawPanelData(Figure& f, double top, const std::vector<const WindowOutcome*
 
 }  // namespace
 
-std::string drawResultsPlot(std::span<const WindowOutcome> windows, const std::vector<LocusRow>& loci) {
-    std::map<std::int32_t, std::vector<const WindowOutcome*>> bySize;
+std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci) {
+    std::map<std::int32_t, std::vector<const report::WindowOutcome*>> bySize;
     std::size_t lociCount = 0;
     std::size_t analysedCount = 0;
     std::int32_t replicateCount = 0;
-    for (const WindowOutcome& w : windows) {
+    for (const report::WindowOutcome& w : windows) {
         bySize[w.size].push_back(&w);
         lociCount = std::max(lociCount, static_cast<std::size_t>(w.start + w.size - 1));
         if (!w.skipped) {
@@ -311,4 +311,4 @@ std::string drawResultsPlot(std::span<const WindowOutcome> windows, const std::v
     return f.svg;
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace triotdt::report {
+namespace triotdt::io {
 
 // The run-time error codes of the text layer. A run ends with one of these
 // when a file cannot be opened, read or written, or when the input is malformed.
@@ -39,4 +39,4 @@ struct InputRefused : std::runtime_error {
 // "\nrun-time error 2001: READ of file 'tdtinput.dat' ...\nend of file ...\n".
 std::string describe(const RunError& error);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,13 +1,13 @@
-#include "report/text_reader.h"
+#include "io/text_reader.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "report/run_error.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 constexpr std::size_t chunkSize = 1 << 16;
@@ -68,28 +68,14 @@ std::string printable(std::string_view token, bool cut) {
 
 }  // namespace
 
-TextReader::TextReader(int fd, std::string fileName) : fd_(fd), fileName_(std::move(fileName)) {}
+TextReader::TextReader(FileDescriptor file, std::string fileName)
+    : file_(std::move(file)), fileName_(std::move(fileName)) {}
 
-TextReader::TextReader(int fd, std::string fileName, std::string text)
-    : fd_(fd), fileName_(std::move(fileName)), chunk_(std::move(text)), endOfFile_(true) {}
-
-TextReader::TextReader(TextReader&& other) noexcept
-    : fd_(other.fd_),
-      fileName_(std::move(other.fileName_)),
-      chunk_(std::move(other.chunk_)),
-      pos_(other.pos_),
-      endOfFile_(other.endOfFile_),
-      atLineStart_(other.atLineStart_),
-      line_(other.line_) {
-    other.fd_ = -1;
-}
-
-TextReader::~TextReader() {
-    if (fd_ >= 0) ::close(fd_);
-}
+TextReader::TextReader(std::string fileName, std::string text)
+    : fileName_(std::move(fileName)), chunk_(std::move(text)), endOfFile_(true) {}
 
 TextReader TextReader::fromText(std::string text, std::string fileName) {
-    return TextReader(-1, std::move(fileName), std::move(text));
+    return TextReader(std::move(fileName), std::move(text));
 }
 
 int TextReader::peek() {
@@ -98,7 +84,7 @@ int TextReader::peek() {
         chunk_.resize(chunkSize);
         ssize_t got;
         do {
-            got = ::read(fd_, chunk_.data(), chunkSize);
+            got = ::read(file_.get(), chunk_.data(), chunkSize);
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
             const int error = errno;
@@ -190,9 +176,9 @@ void TextReader::readIntegers(std::int64_t count, std::string_view statement, st
 }
 
 std::int64_t TextReader::knownSize() const {
-    if (fd_ < 0) return static_cast<std::int64_t>(chunk_.size());
+    if (file_.get() < 0) return static_cast<std::int64_t>(chunk_.size());
     struct stat status {};
-    if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    if (::fstat(file_.get(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
     return static_cast<std::int64_t>(status.st_size);
 }
 
@@ -202,4 +188,4 @@ std::int32_t TextReader::readInteger(std::string_view statement) {
     return value.front();
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "report/window_outcome.h"
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
-namespace triotdt::report {
+namespace triotdt::output {
 
 // The results table: tab-separated, LF line ends, a header row, then one row
 // per window in report order. Reals are written with 17 significant digits
@@ -14,9 +14,9 @@ namespace triotdt::report {
 // back the exact double. Marker columns are empty without `loci`; a skipped
 // window has empty values and says why in the last column.
 void appendTableHeader(std::string& out);
-void appendTableRow(std::string& out, const WindowOutcome& window, const std::vector<LocusRow>& loci);
+void appendTableRow(std::string& out, const report::WindowOutcome& window, const std::vector<LocusRow>& loci);
 
 // A real as the table writes it.
 std::string tableReal(double value);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

@@ -5,10 +5,12 @@
 #include <string_view>
 #include <vector>
 
-namespace triotdt::report {
+#include "io/file_names.h"
+
+namespace triotdt::output {
 
 // The table of markers that may lie beside tdtinput.dat.
-inline constexpr const char* lociFileName = "tdtloci.tsv";
+using io::lociFileName;
 
 // One row of tdtloci.tsv, which the import writes beside tdtinput.dat: what
 // locus number `locus` of the input is in the genotype file it came from.
@@ -37,4 +39,4 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
 // read, InputRefused as parseLociTable.
 std::vector<LocusRow> readLociTable(const std::string& path);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

@@ -1,10 +1,10 @@
-#include "report/format.h"
+#include "io/format.h"
 
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 int parseCount(std::string_view text, std::size_t& i) {
@@ -139,4 +139,4 @@ void appendValue(std::string& out, const FormatItem& item, const FormatValue& va
 }
 }  // namespace detail
 
-}  // namespace triotdt::report
+}  // namespace triotdt::io

@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "report/output_unit.h"
+#include "io/output_unit.h"
 #include "report/reports.h"
-#include "report/run_error.h"
+#include "io/run_error.h"
 #include "support/test_support.h"
 
-namespace triotdt::report {
+namespace triotdt::io {
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,7 +38,7 @@ TEST_F(Opening, ANewReportIsCreatedAndGetsItsLinesWithCrLf) {
     OutputUnit unit = OutputUnit::createNew(path, "\r\n");
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);
-    writeWindowSizeHeading(unit, 2);
+    report::writeWindowSizeHeading(unit, 2);
     unit.finish();
     EXPECT_EQ(test::readFile(path), "\r\n the result of    2 loci system\r\n");
 }
@@ -81,12 +82,33 @@ TEST_F(Opening, AFolderNamedLikeTheInputIsRefused) {
 TEST_F(Opening, AnExistingInputIsReadFromItsBeginning) {
     const std::string path = pathOf("tdtinput.dat");
     test::writeFile(path, "2\n1000\n");
-    const int fd = openExisting(path);
+    const FileDescriptor file = openExisting(path);
     char buffer[16] = {};
-    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 7);
+    EXPECT_EQ(::read(file.get(), buffer, sizeof buffer), 7);
     EXPECT_EQ(std::string(buffer), "2\n1000\n");
-    ::close(fd);
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::io
+
+namespace triotdt::io {
+namespace {
+
+// A descriptor has one owner: moving hands it on, and it is closed once.
+TEST(FileDescriptorOwnership, MovesHandOverAndCloseOnce) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    FileDescriptor reading(fds[0]);
+    FileDescriptor writing(fds[1]);
+    FileDescriptor moved(std::move(reading));
+    EXPECT_FALSE(reading.isOpen());
+    EXPECT_EQ(moved.get(), fds[0]);
+    EXPECT_EQ(moved.close(), 0);
+    EXPECT_EQ(moved.close(), 0);  // already closed: nothing to do, no second close
+    EXPECT_EQ(::fcntl(fds[0], F_GETFD), -1);
+    writing = FileDescriptor();  // assignment closes the old one
+    EXPECT_EQ(::fcntl(fds[1], F_GETFD), -1);
+}
+
+}  // namespace
+}  // namespace triotdt::io

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "report/window_outcome.h"
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
-namespace triotdt::report {
+namespace triotdt::output {
 
 // The figure of a whole run as one self-contained SVG document: a panel per
 // window size, -log10 p of the five statistics (one colour each) against the
@@ -18,6 +18,6 @@ namespace triotdt::report {
 // numbers without names) where the labels fit. A p-value of 0 has no finite
 // -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
 // p-value the replicates can resolve. Skipped windows are left out.
-std::string drawResultsPlot(std::span<const WindowOutcome> windows, const std::vector<LocusRow>& loci);
+std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

@@ -1,14 +1,14 @@
-#include "report/loci_table.h"
+#include "output/loci_table.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <unistd.h>
 
-#include "report/output_unit.h"
-#include "report/run_error.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 constexpr std::string_view header = "locus\tchromosome\tposition\tmarker\talleles";
@@ -30,7 +30,7 @@ bool parseInteger(std::string_view text, Integer& value) {
 }
 
 LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::string& where) {
-    const auto fail = [&](const std::string& problem) { throw InputRefused(where + ": " + problem); };
+    const auto fail = [&](const std::string& problem) { throw io::InputRefused(where + ": " + problem); };
     const std::vector<std::string_view> fields = split(line, '\t');
     if (fields.size() != 5) {
         fail(std::to_string(fields.size()) +
@@ -78,17 +78,18 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::string where = fileName + ", line " + std::to_string(lineNumber);
         if (lineNumber == 1) {
-            if (line != header) throw InputRefused(where + ": the header should be '" + std::string(header) + "'");
+            if (line != header) throw io::InputRefused(where + ": the header should be '" + std::string(header) + "'");
             continue;
         }
         rows.push_back(parseRow(line, static_cast<std::int32_t>(rows.size()) + 1, where));
     }
-    if (lineNumber == 0) throw InputRefused(fileName + ": is empty; it should start with the header row");
+    if (lineNumber == 0) throw io::InputRefused(fileName + ": is empty; it should start with the header row");
     return rows;
 }
 
 std::vector<LocusRow> readLociTable(const std::string& path) {
-    const int fd = openExisting(path);
+    const io::FileDescriptor file = io::openExisting(path);
+    const int fd = file.get();
     std::string text;
     char chunk[1 << 16];
     for (;;) {
@@ -96,15 +97,13 @@ std::vector<LocusRow> readLociTable(const std::string& path) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
-            ::close(fd);
-            throw RunError(ErrorCode::readFailed, "READ of file '" + path + "'",
+            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
                            std::string("the file cannot be read: ") + std::strerror(error));
         }
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return parseLociTable(text, path);
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::output

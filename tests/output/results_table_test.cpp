@@ -1,11 +1,11 @@
-#include "report/results_table.h"
+#include "output/results_table.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
 
-namespace triotdt::report {
+namespace triotdt::output {
 namespace {
 
 std::vector<std::string> fields(const std::string& line) {
@@ -23,8 +23,8 @@ std::string only(void (*append)(std::string&)) {
     return out;
 }
 
-WindowOutcome analysedWindow() {
-    WindowOutcome w;
+report::WindowOutcome analysedWindow() {
+    report::WindowOutcome w;
     w.start = 2;
     w.size = 2;
     w.haplotypeCount = 6;
@@ -75,7 +75,7 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
 }
 
 TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
-    WindowOutcome w = analysedWindow();
+    report::WindowOutcome w = analysedWindow();
     w.skipped = true;
     w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     std::string out;
@@ -87,4 +87,4 @@ TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::output

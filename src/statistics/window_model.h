@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "frequency/frequency_sets.h"
+#include "haplotype/indexed_phases.h"
+#include "statistics/five_statistics.h"
+#include "statistics/weighted_counts.h"
+
+namespace triotdt::statistics {
+
+// Everything the statistics of a window's data sets (the observed data and
+// every replicate) share, worked out once per window.
+struct WindowModel {
+    const haplotype::IndexedPhases* phases = nullptr;
+    PhaseShares shares;
+    HomozygoteCounts homozygotes;
+
+    // Punamb. Exchanging a family of known phase trades its parents'
+    // transmitted and untransmitted haplotypes, so per haplotype the number of
+    // parents carrying it once stays the same and only transmitted minus
+    // untransmitted changes, by a whole number.
+    std::vector<std::int32_t> carriedOnce;          // per haplotype
+    std::vector<std::int32_t> observedDifference;   // transmitted − untransmitted, all observed
+    struct Difference {
+        std::int32_t haplotype = 0;
+        std::int32_t change = 0;  // what exchanging the family adds to the difference
+    };
+    // The family whose exchange bit decides each entry of `firstDifference`.
+    std::vector<std::int32_t> knownPhaseFamilies;
+    std::vector<std::size_t> firstDifference;       // per known family, and one past the last
+    std::vector<Difference> differences;
+};
+
+// `phases` must outlive the model.
+WindowModel buildWindowModel(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
+
+// Punamb is worked out for this many data sets side by side, one lane each.
+inline constexpr std::size_t lanes = 8;
+
+// One thread's working tables for the statistics of data sets, sized once per
+// window so that scoring a data set allocates nothing.
+struct StatisticsScratch {
+    WeightedCounts weighted;
+    std::vector<FourValues> homozygotes;
+    std::vector<std::array<std::int32_t, lanes>> differences;
+
+    explicit StatisticsScratch(const WindowModel& model);
+};
+
+// Punamb of up to `lanes` data sets: versions[j] says which families data set
+// j exchanges; statistics[j] receives its value.
+void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
+                          std::span<double> statistics);
+
+// Pg, Pe, Pc and Pem of one data set.
+FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch);
+
+// The five statistics of one data set.
+FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions);
+
+// The five statistics with every family observed.
+FiveStatistics observedStatistics(const WindowModel& model);
+
+}  // namespace triotdt::statistics

@@ -1,0 +1,119 @@
+#include "window/analyse_windows.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <utility>
+
+#include "parallel/in_order.h"
+#include "resampling/resample.h"
+#include "window/prepare_window.h"
+
+namespace triotdt::window {
+namespace {
+
+constexpr std::int32_t largestWindow = 7;
+
+// Takes what the reports need out of a prepared window, which is then spent.
+WindowResult takeResult(PreparedWindow& prepared, const statistics::FiveStatistics& pValues) {
+    WindowResult result;
+    result.window = prepared.window;
+    if (prepared.skipped()) return result;
+    result.emConverged = prepared.frequencies.emConverged;
+    result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
+    result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
+    result.codes = std::move(prepared.phases.codes);
+    result.counts = std::move(prepared.frequencies.counts);
+    result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
+    result.observed = prepared.observed;
+    result.pValues = pValues;
+    return result;
+}
+
+using FinishWindow = std::function<void(WindowResult)>;
+
+// A window whose replicates are shared out among tasks: the task that scores
+// the last share finishes the window.
+struct SharedWindow {
+    std::unique_ptr<PreparedWindow> prepared;
+    resampling::StreamPlace place;
+    std::int32_t replicatesPerTask = 0;
+    std::vector<statistics::FiveStatistics> scores;  // per share
+    std::atomic<std::size_t> sharesLeft{0};
+    FinishWindow finish;
+};
+
+void scoreShare(SharedWindow& shared, std::size_t share) {
+    const std::int32_t first = static_cast<std::int32_t>(share) * shared.replicatesPerTask;
+    const std::int32_t last = std::min(first + shared.replicatesPerTask, shared.place.replicateCount);
+    shared.scores[share] =
+        resampling::scoreReplicates(*shared.prepared->model, shared.prepared->observed, shared.place, first, last);
+    if (shared.sharesLeft.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    statistics::FiveStatistics sums{};
+    for (const statistics::FiveStatistics& part : shared.scores) {
+        for (std::size_t s = 0; s < sums.size(); ++s) sums[s] += part[s];
+    }
+    WindowResult result = takeResult(*shared.prepared, resampling::pValuesOf(sums, shared.place.replicateCount));
+    shared.prepared.reset();
+    shared.finish(std::move(result));
+}
+
+void analyseWindow(const haplotype::FamilyData& data, std::int64_t index, parallel::TaskPool& pool,
+                   const FinishWindow& finish) {
+    const WindowPlace place = placeOfWindow(data.lociCount, index);
+    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, place.size, place.start);
+    if (prepared->skipped()) return finish(takeResult(*prepared, {}));
+    const resampling::StreamPlace stream{data.familyCount, data.replicateCount, index};
+    const std::int32_t replicates = data.replicateCount;
+    const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
+    if (perTask >= replicates) {
+        const statistics::FiveStatistics sums =
+            resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates);
+        return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
+    }
+    auto shared = std::make_shared<SharedWindow>();
+    const auto shares = static_cast<std::size_t>((replicates + perTask - 1) / perTask);
+    shared->prepared = std::move(prepared);
+    shared->place = stream;
+    shared->replicatesPerTask = perTask;
+    shared->scores.resize(shares);
+    shared->sharesLeft.store(shares, std::memory_order_relaxed);
+    shared->finish = finish;
+    for (std::size_t share = shares; share-- > 1;) {
+        pool.submit([shared, share](unsigned) { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
+    }
+    scoreShare(*shared, 0);
+}
+
+}  // namespace
+
+std::int64_t countWindows(std::int32_t lociCount) {
+    std::int64_t count = 0;
+    for (std::int32_t size = 1; size <= std::min(lociCount, largestWindow); ++size) count += lociCount - size + 1;
+    return count;
+}
+
+WindowPlace placeOfWindow(std::int32_t lociCount, std::int64_t index) {
+    for (std::int32_t size = 1;; ++size) {
+        const std::int64_t starts = lociCount - size + 1;
+        if (index < starts) return {size, static_cast<std::int32_t>(index) + 1};
+        index -= starts;
+    }
+}
+
+void analyseWindows(const haplotype::FamilyData& data, std::int64_t first, std::int64_t count,
+                    parallel::TaskPool& pool, const WriteWindow& write) {
+    // Enough windows under way for every thread to find one while the
+    // calling thread writes.
+    const std::size_t windowsUnderWay = 4 * std::size_t{pool.size()} + 2;
+    parallel::runInOrder<WindowResult>(
+        pool, count, windowsUnderWay,
+        [&](std::int64_t i, FinishWindow finish) {
+            pool.submit([&data, &pool, index = first + i, finish = std::move(finish)](unsigned) {
+                analyseWindow(data, index, pool, finish);
+            }, parallel::TaskPool::Place::back);
+        },
+        [&](std::int64_t, const WindowResult& result) { write(result); });
+}
+
+}  // namespace triotdt::window

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "frequency/transmission_counts.h"
+#include "haplotype/family_data.h"
+#include "haplotype/window.h"
+#include "parallel/task_pool.h"
+#include "statistics/five_statistics.h"
+
+namespace triotdt::window {
+
+// What the reports need of an analysed window: the dense counts and codes,
+// not the phase table nor any text, so that results waiting for their turn
+// stay small and a large block is written as a stream.
+struct WindowResult {
+    haplotype::Window window;
+    bool emConverged = true;
+    std::vector<std::int32_t> codes;  // of the haplotypes that occur, ascending
+    frequency::CountTables counts;    // by index of `codes`
+    std::vector<double> haplotypeFreq;
+    std::int32_t familiesOfKnownPhase = 0;
+    std::int32_t distinctHaplotypes = 0;
+    statistics::FiveStatistics observed{};
+    statistics::FiveStatistics pValues{};
+};
+
+struct WindowPlace {
+    std::int32_t size = 1;
+    std::int32_t start = 1;
+};
+
+// The number of windows of an input of `lociCount` loci: every run of 1 to 7
+// consecutive loci.
+std::int64_t countWindows(std::int32_t lociCount);
+
+// Window `index` (from 0) in report order: every start of one size, then the
+// next size.
+WindowPlace placeOfWindow(std::int32_t lociCount, std::int64_t index);
+
+using WriteWindow = std::function<void(const WindowResult&)>;
+
+// Analyses windows first .. first + count − 1 of the report order on the
+// threads of `pool` and hands each result to `write` on the calling thread,
+// in report order.
+//
+// Each window takes its exchange decisions from its own place in the run's
+// stream, so windows run in any order and any range of them gives the bytes
+// of the same windows in a whole run. A window is one task: it is prepared,
+// then its replicates are scored on the same thread when they are little work
+// (many small windows keep every thread busy side by side), or else shared out
+// in tasks that any thread takes up first (a few big windows use every thread
+// too). A bounded number of windows is under way at once, which bounds the
+// memory of the results waiting for their turn.
+void analyseWindows(const haplotype::FamilyData& data, std::int64_t first, std::int64_t count,
+                    parallel::TaskPool& pool, const WriteWindow& write);
+
+}  // namespace triotdt::window

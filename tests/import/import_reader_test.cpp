@@ -1,0 +1,206 @@
+// The readers of `triotdt import` on files shaped like real ones: cut short,
+// haploid calls, chromosome names with and without "chr", pedigree headers,
+// byte-order marks and loops, 3-column maps, other missing-allele codes, and
+// the usage messages of the command.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "import/program_run.h"
+#include "import/vcf_files.h"
+
+namespace triotdt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path data = TRIOTDT_IMPORT_DATA;
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+class ImportReaders : public ::testing::Test {
+protected:
+    fs::path folder = scratchFolder();
+    std::string vcf = readFile(data / "trios.vcf");
+
+    void SetUp() override { fs::copy_file(data / "trios_pedigree.fam", folder / "p.fam"); }
+
+    // The files hold chromosomes 1 and 2; chromosome 1 alone is written in
+    // the working folder, unless a region chooses.
+    ProgramRun importVcf(const std::string& file, std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments{"import", "--vcf", file, "--pedigree", "p.fam"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        if (std::find(more.begin(), more.end(), "--region") == more.end()) {
+            arguments.insert(arguments.end(), {"--chromosome", "1"});
+        }
+        return runTriotdt(folder, arguments);
+    }
+    // Expects the run to fail with `message` and to leave no output behind.
+    void expectRefused(const ProgramRun& run, const std::string& message) {
+        EXPECT_EQ(run.status, 1) << message;
+        EXPECT_NE(run.err.find("triotdt import: " + message), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(folder / "tdtinput.dat") || fs::exists(folder / "tdtimport.log")) << message;
+    }
+    // The output of a successful run, then the folder cleared for the next.
+    std::string takeOutput(const ProgramRun& run, const char* name = "tdtinput.dat") {
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string text = readFile(folder / name);
+        for (const char* output : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / output);
+        return text;
+    }
+    std::string markersOf(const ProgramRun& run) {
+        const std::string loci = takeOutput(run, "tdtloci.tsv");
+        std::string markers;
+        for (std::size_t line = loci.find('\n'); line + 1 < loci.size(); line = loci.find('\n', line + 1)) {
+            const std::size_t third = loci.find('\t', loci.find('\t', loci.find('\t', line) + 1) + 1);
+            markers += loci.substr(third + 1, loci.find('\t', third + 1) - third - 1) + " ";
+        }
+        return markers;
+    }
+};
+
+TEST_F(ImportReaders, FilesCutShortAreRefused) {
+    // A text VCF cut inside a record, and one whose last record lost its
+    // genotype columns.
+    writeFile(folder / "cut.vcf", vcf.substr(0, vcf.find("\t0/0\t0/1", vcf.find("rs4"))));
+    expectRefused(importVcf("cut.vcf"),
+                  "cut.vcf: the last line has no line end, so the file is cut short inside a record (truncated)");
+    writeFile(folder / "short.vcf", vcf.substr(0, vcf.find("\tGT", vcf.find("rs4"))) + "\n");
+    expectRefused(importVcf("short.vcf"),
+                  "short.vcf, record 4 (1:4000): the line ends before the FORMAT and sample "
+                  "columns (the header names 16 samples)");
+
+    // bgzip without its end-of-file block: whole, and cut after 2 of 7 blocks.
+    const auto ends = writeBgzipRecordBlocks(vcf, folder / "whole.vcf.gz");
+    ASSERT_EQ(ends.size(), 7u);
+    const std::string gz = readFile(folder / "whole.vcf.gz");
+    writeFile(folder / "noeof.vcf.gz", gz.substr(0, ends.back()));
+    writeFile(folder / "two.vcf.gz", gz.substr(0, ends[1]));
+    for (const char* file : {"noeof.vcf.gz", "two.vcf.gz"}) {
+        expectRefused(importVcf(file), std::string(file) + ": has no end-of-file block, so the file is cut short");
+    }
+
+    writeIndexedBcf(data / "trios.vcf", folder / "whole.bcf");
+    const std::string bcf = readFile(folder / "whole.bcf");
+    writeFile(folder / "noeof.bcf", bcf.substr(0, bcf.size() - 28));
+    expectRefused(importVcf("noeof.bcf"), "noeof.bcf: has no end-of-file block");
+}
+
+TEST_F(ImportReaders, HaploidCallsAreMissingGenotypesCountedInTheLog) {
+    // F2M and F2C, of trio F2, called haploid at rs1.
+    const std::size_t rs1 = vcf.find("rs1");
+    std::string text = vcf;
+    text.replace(text.find("0/0\t0/1\t0/1\t1/1", rs1), 11, "0/0\t1\t0\t1/1");
+    writeFile(folder / "haploid.vcf", text);
+    const ProgramRun run = importVcf("haploid.vcf", {"--drop-trios"});
+    const std::string log = takeOutput(run, "tdtimport.log");
+    EXPECT_NE(log.find("Haploid calls read as missing genotypes: 2, at 1 marker.\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("family F2, child F2C (father F2D, mother F2M): rs1 (missing for the mother and the child)"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(ImportReaders, RegionMatchesChrNamesBothWaysWithAndWithoutIndex) {
+    const std::string chrVcf =
+        replaced(replaced(replaced(vcf, "\n1\t", "\nchr1\t"), "\n2\t", "\nchr2\t"), "contig=<ID=", "contig=<ID=chr");
+    writeFile(folder / "chr.vcf", chrVcf);
+    writeIndexedVcfGz(folder / "chr.vcf", folder / "chr.vcf.gz");
+    writeIndexedBcf(folder / "chr.vcf", folder / "chr.bcf");
+    writeFile(folder / "plain.vcf", vcf);
+    for (const char* file : {"chr.vcf", "chr.vcf.gz", "chr.bcf"}) {
+        EXPECT_EQ(markersOf(importVcf(file, {"--region", "1:1500-4500"})), "rs2 rs3 rs4 ") << file;
+        EXPECT_EQ(markersOf(importVcf(file, {"--region", "2"})), "rs6 ") << file;
+        expectRefused(importVcf(file, {"--region", "9:1-100"}),
+                      std::string("--region 9:1-100 selects no marker of ") + file +
+                          ": it has no chromosome 9; its chromosomes are chr1, chr2");
+        expectRefused(
+            importVcf(file, {"--region", "chr1:6000-7000"}),
+            std::string("--region chr1:6000-7000 selects no marker of ") + file + ": chromosome chr1 has none there");
+    }
+    EXPECT_EQ(markersOf(importVcf("plain.vcf", {"--region", "chr1:1500-2500"})), "rs2 ");
+}
+
+TEST_F(ImportReaders, PedigreeHeadersByteOrderMarksAndLoops) {
+    writeFile(folder / "plain.vcf", vcf);
+    const std::string plain = takeOutput(importVcf("plain.vcf"));
+    const std::string pedigree = readFile(folder / "p.fam");
+    writeFile(folder / "p.fam", "\xEF\xBB\xBF" + pedigree);
+    EXPECT_EQ(takeOutput(importVcf("plain.vcf")), plain);
+    writeFile(folder / "p.fam", "#FID IID PAT MAT SEX PHENO\n" + pedigree + "# the end\n");
+    EXPECT_EQ(takeOutput(importVcf("plain.vcf")), plain);
+
+    // F1D's father is his own grandson.
+    writeFile(folder / "p.fam", replaced(pedigree, "F1 F1D 0 0", "F1 F1D F1C1 0"));
+    expectRefused(importVcf("plain.vcf"),
+                  "p.fam, line 1: family F1 loops: F1D is a parent of F1C1, who is a parent "
+                  "of F1D; no one can be his or her own ancestor");
+}
+
+TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
+    for (const char* name : {"trios.ped", "trios.map"}) fs::copy_file(data / name, folder / name);
+    const std::string fourColumns =
+        takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map", "--chromosome", "1"}));
+    writeFile(folder / "three.map", replaced(readFile(data / "trios.map"), " 0 ", " "));
+    writeFile(folder / "n.ped", replaced(readFile(data / "trios.ped"), "A G 0 0 T T", "A G N N T T"));
+    const std::vector<std::string> nPed{"import", "--ped", "n.ped", "--map", "three.map", "--chromosome", "1"};
+    std::vector<std::string> nMissing = nPed;
+    nMissing.insert(nMissing.end(), {"--missing-genotype", "N"});
+    const ProgramRun missing = runTriotdt(folder, nMissing);
+    const std::string missingLog = readFile(folder / "tdtimport.log");
+    EXPECT_EQ(takeOutput(missing), fourColumns);
+    // Without the option, "N" is an allele like any other: the child's N/N
+    // is then one more Mendelian error, not a missing genotype.
+    const std::string log = takeOutput(runTriotdt(folder, nPed), "tdtimport.log");
+    EXPECT_NE(log.find("2 Mendelian errors, the child's genotype written 0 0 there"), std::string::npos) << log;
+    EXPECT_NE(missingLog.find("1 Mendelian error, the child's genotype written 0 0 there"), std::string::npos)
+        << missingLog;
+}
+
+TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
+    writeFile(folder / "plain.vcf", vcf);
+    const std::string plain = takeOutput(importVcf("plain.vcf"));
+    writeFile(folder / "nogt.vcf",
+              replaced(vcf, "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n", ""));
+    const ProgramRun run = importVcf("nogt.vcf");
+    EXPECT_EQ(run.err,
+              "triotdt import: warning: nogt.vcf: its header has no ##FORMAT=<ID=GT> line; GT is read as "
+              "the genotype all the same\n");
+    EXPECT_EQ(takeOutput(run), plain);
+}
+
+TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
+    writeFile(folder / "plain.vcf", vcf);
+    for (const ProgramRun& late :
+         {runTriotdt(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
+        EXPECT_EQ(late.status, 2);
+        EXPECT_EQ(late.err,
+                  "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
+                  "Run 'triotdt import --help' for the options.\n");
+    }
+    EXPECT_NE(
+        runTriotdt(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
+        std::string::npos);
+    const ProgramRun extra = importVcf("plain.vcf", {"x", "y"});
+    EXPECT_EQ(extra.status, 2);
+    EXPECT_NE(extra.err.find("not expected: x y\n"), std::string::npos) << extra.err;
+    const ProgramRun replicates = importVcf("plain.vcf", {"--replicates", "1e3"});
+    EXPECT_EQ(replicates.status, 2);
+    EXPECT_NE(replicates.err.find("--replicates: '1e3' is not a whole number"), std::string::npos) << replicates.err;
+
+    for (const char* name : {"trios.bed", "trios.bim", "trios.fam"}) fs::copy_file(data / name, folder / name);
+    const std::string byPrefix = takeOutput(runTriotdt(folder, {"import", "--bfile", "trios", "--chromosome", "1"}));
+    const ProgramRun byFile = runTriotdt(folder, {"import", "--bfile", "trios.bed", "--chromosome", "1"});
+    EXPECT_EQ(byFile.err,
+              "triotdt import: note: --bfile takes the prefix of the .bed, .bim and .fam files; reading "
+              "trios.bed, trios.bim and trios.fam\n");
+    EXPECT_EQ(takeOutput(byFile), byPrefix);
+}
+
+}  // namespace
+}  // namespace triotdt::testing

@@ -1,0 +1,70 @@
+// The observed statistics on small trios whose numbers can be worked out by hand.
+#include <gtest/gtest.h>
+
+#include "support/hand_trios.h"
+
+namespace triotdt {
+namespace {
+
+using test::analyse;
+using test::Analysed;
+using test::trios;
+
+TEST(Statistics, FourParentsTransmittingOneHaplotypeGivePunambEight) {
+    // Both parents 1/2, child 1/1, twice: transmitted 1 four times, kept back 2 four times.
+    const Analysed a = analyse(trios({2}, {{1, 2, 1, 2, 1, 1}, {2, 1, 1, 2, 1, 1}}));
+    EXPECT_EQ(a.frequencies.counts.transmitCount, (std::vector<double>{4, 0}));
+    EXPECT_EQ(a.frequencies.counts.untransmitCount, (std::vector<double>{0, 4}));
+    EXPECT_EQ(a.statistics[0], 8.0);  // 16/4 + 16/4
+}
+
+TEST(Statistics, WithEveryFamilyOfKnownPhaseAllFiveAgree) {
+    // Two loci, no family ambiguous, every haplotype of positive frequency.
+    const Analysed a = analyse(trios({2, 3}, {{1, 2, 1, 3, 1, 1, 2, 2, 1, 2, 2, 3},
+                                             {2, 2, 1, 2, 1, 2, 3, 3, 2, 1, 1, 3},
+                                             {1, 1, 2, 3, 2, 1, 1, 2, 1, 2, 3, 1}}));
+    ASSERT_EQ(a.frequencies.unambiguousFamilyCount, 3);
+    for (std::size_t s = 1; s < 5; ++s) EXPECT_EQ(a.statistics[s], a.statistics[0]) << "statistic " << s;
+    // The EM's first iteration gives the counted frequencies, the second the same again.
+    EXPECT_TRUE(a.frequencies.emConverged);
+    EXPECT_EQ(a.frequencies.emIterations, 2);
+    EXPECT_EQ(a.frequencies.sets.emFreq, a.frequencies.sets.haplotypeFreq);
+    EXPECT_EQ(a.frequencies.sets.phaseShareFreq, a.frequencies.sets.haplotypeFreq);
+}
+
+TEST(Statistics, AHomozygousParentAddsNothing) {
+    const std::vector<std::int32_t> informative = {1, 2, 1, 2, 1, 1};
+    const Analysed without = analyse(trios({2}, {informative}));
+    // A father 1/1 transmitting and keeping back 1: counted on both sides and as homozygous.
+    const Analysed with = analyse(trios({2}, {informative, {1, 1, 2, 2, 1, 2}}));
+    EXPECT_EQ(with.frequencies.counts.homoCount, (std::vector<double>{1, 1}));
+    for (std::size_t s = 0; s < 5; ++s) EXPECT_EQ(with.statistics[s], without.statistics[s]) << "statistic " << s;
+}
+
+TEST(Statistics, WithoutFamiliesOfKnownPhaseTheCountedFrequenciesAreZeroAndPgIsZero) {
+    // Every family: both parents and the child 1/2, ambiguous.
+    const Analysed a = analyse(trios({2}, {{1, 2, 2, 1, 1, 2}, {1, 2, 1, 2, 2, 1}}));
+    EXPECT_EQ(a.frequencies.unambiguousFamilyCount, 0);
+    EXPECT_EQ(a.frequencies.sets.haplotypeFreq, (std::vector<double>{0, 0}));
+    EXPECT_EQ(a.statistics[0], 0.0);
+    EXPECT_EQ(a.statistics[1], 0.0);
+}
+
+TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
+    // Families of known phase, both fathers transmitting (1,1) and keeping
+    // back (2,2), carry only alleles 1 and 2 at locus 2.
+    const std::vector<std::int32_t> known1 = {1, 2, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1};
+    const std::vector<std::int32_t> known2 = {1, 2, 1, 2, 2, 2, 2, 2, 1, 2, 1, 2};
+    // Ambiguous at locus 1, and every haplotype of it has allele 3 or 4 at locus 2.
+    const std::vector<std::int32_t> partly = {1, 2, 3, 4, 1, 2, 4, 4, 1, 2, 3, 4};
+    const Analysed with = analyse(trios({2, 4}, {known1, known2, partly}));
+    const Analysed without = analyse(trios({2, 4}, {known1, known2}));
+    ASSERT_EQ(with.frequencies.unambiguousFamilyCount, 2);
+    EXPECT_GT(without.statistics[1], 0.0);
+    EXPECT_EQ(with.statistics[1], without.statistics[1]);
+    // Under equal weights the family counts, half and half over its two combinations.
+    EXPECT_NE(with.statistics[2], without.statistics[2]);
+}
+
+}  // namespace
+}  // namespace triotdt
