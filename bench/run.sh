@@ -6,7 +6,7 @@
 #                [--compare REF [--check-bytes]] [--threads N]
 #
 #   --compare-first  also builds the first complete version of the program
-#                    (git tag first-complete) and runs it alternately with the
+#                    (commit aba1068) and runs it alternately with the
 #                    current one on W1 and W2, printing the ratios
 #   --scaling        runs W1 and W3 alternately with 1 and 2 threads
 #   --compare REF    also builds the program at git commit REF and runs it
@@ -55,7 +55,7 @@ if [ -n "$reference" ]; then
 fi
 
 scripts/deps
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTRIOTDT_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)" --target triotdt generate_input measure >/dev/null
 work=build/bench/work
 mkdir -p "$work"
@@ -77,7 +77,7 @@ if [ "$compare" = 1 ]; then
   first=build/first-complete
   if [ ! -x "$first/build/triotdt" ]; then
     rm -rf "$first" && mkdir -p "$first"
-    git archive first-complete | tar -x -C "$first"
+    git archive aba1068 | tar -x -C "$first"
     cmake -S "$first" -B "$first/build" -DCMAKE_BUILD_TYPE=Release -DTRIOTDT_TESTS=OFF -DTRIOTDT_BENCH=OFF >/dev/null
     cmake --build "$first/build" -j"$(nproc)" --target triotdt >/dev/null
   fi

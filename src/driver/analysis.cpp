@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <iostream>
+#include <string>
 #include <thread>
 
 #include "driver/family_input.h"
@@ -31,7 +33,19 @@ struct Units {
     io::OutputUnit console;
     io::OutputUnit transmission;
     io::OutputUnit results;
+    const ConsoleTurn& turn;
 };
+
+// Writes the console text gathered so far, with whatever else is drawn on
+// the console stepping aside meanwhile.
+void flushConsole(Units& units) {
+    const std::string& text = units.console.text();
+    if (text.empty()) return;
+    const bool lineOpen = text.back() != '\n';
+    if (units.turn.before) units.turn.before();
+    units.console.flush();
+    if (units.turn.after) units.turn.after(lineOpen);
+}
 
 // Writes all lines of a window, in their order.
 void writeWindow(const WindowResult& result, Units& units, WindowOutcome& outcome) {
@@ -64,6 +78,10 @@ void writeWindow(const WindowResult& result, Units& units, WindowOutcome& outcom
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
     if (data.lociCount <= 0) return;
     parallel::TaskPool pool(threads);
+    if (pool.shortfall() > 0) {
+        std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
+                  << pool.size() << ".\n";
+    }
     window::analyseWindows(data, 0, countWindows(data.lociCount), pool, [&](const WindowResult& result) {
         if (result.window.start == 1) {
             for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
@@ -74,8 +92,8 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
         WindowOutcome outcome;
         outcome.replicateCount = data.replicateCount;
         writeWindow(result, units, outcome);
+        flushConsole(units);
         if (observer) observer(outcome);
-        units.console.flush();
         units.results.flushIfLarge();
         units.transmission.flushIfLarge();
     });
@@ -108,10 +126,11 @@ InputRead readInput() {
     return input;
 }
 
-void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer) {
+void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
+                 const ConsoleTurn& turn) {
     if (input.openFailure) std::rethrow_exception(input.openFailure);
     Units units{io::OutputUnit::console(), io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
-                io::OutputUnit::createNew(io::resultFileName, "\r\n")};
+                io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
     if (input.readFailure) std::rethrow_exception(input.readFailure);
     const FamilyData& data = *input.data;
     const InputProblems problems = findUnusableInput(data);
@@ -123,7 +142,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     units.transmission.finish();
     units.results.finish();
     report::writeStopLine(units.console);
-    units.console.flush();
+    flushConsole(units);
 }
 
 }  // namespace triotdt::driver

@@ -22,6 +22,14 @@ using report::WindowOutcome;
 
 using WindowObserver = std::function<void(const WindowOutcome&)>;
 
+// Called on the thread of the run just before and just after each write to
+// standard output, so that a line drawn on the same terminal can step aside.
+// `after` is told whether the last line written is still open (no line end).
+struct ConsoleTurn {
+    std::function<void()> before;
+    std::function<void(bool lineOpen)> after;
+};
+
 // The number of windows of an input of `lociCount` loci: every run of 1 to 7
 // consecutive loci.
 std::int64_t countWindows(std::int32_t lociCount);
@@ -43,8 +51,9 @@ InputRead readInput();
 // consecutive loci and writes the reports and the console lines. Throws
 // io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
-// report order.
-void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {});
+// report order, after the console lines of that window have been written.
+void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
+                 const ConsoleTurn& turn = {});
 
 
 }  // namespace triotdt::driver

@@ -2,10 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include "driver/analysis.h"
@@ -18,7 +16,6 @@ struct ProgressTerminal {
     // Standard output shows on the same terminal, so its lines must pass the
     // progress line instead of being written into it.
     bool sharedWithOutput = false;
-    int output = STDOUT_FILENO;
 };
 
 // Standard error when it is a terminal that understands "clear to the end of
@@ -27,11 +24,12 @@ std::optional<ProgressTerminal> progressTerminal();
 
 // The progress line of a run: windows done of all windows, replicates per
 // second and the time left, redrawn as each window ends once the run has taken
-// longer than `delay`. When standard output shares the terminal, it is routed
-// through a pipe while the line is shown, so that every piece of it is
-// written on a clean line and the progress line drawn again below it; the
-// bytes of standard output are unchanged. The destructor erases the line and
-// gives standard output back.
+// longer than `delay`. Everything runs on the thread of the run: when
+// standard output shares the terminal, the run calls stepAside() before it
+// writes there and comeBack() after, so that its lines stand on clean rows
+// and the progress line is drawn again below them. The destructor erases the
+// line. Writes of the line are best effort: the terminal of a progress line
+// never fails the run.
 class ProgressLine {
 public:
     ProgressLine(ProgressTerminal where, std::int64_t windowCount,
@@ -42,14 +40,18 @@ public:
 
     void windowDone(const WindowOutcome& window);
 
+    // Standard output is about to be written: the line is erased if the two
+    // share the terminal.
+    void stepAside();
+    // Standard output has been written; `lineOpen` when its last line has no
+    // end yet, so that the progress line waits for a clean row.
+    void comeBack(bool lineOpen);
+
 private:
     using Clock = std::chrono::steady_clock;
 
-    void draw(const std::string& text);
+    void erase();
     void redraw();
-    void startRelay();
-    void relayOutput();
-    void stopRelay();
 
     ProgressTerminal where_;
     std::int64_t windowCount_;
@@ -62,13 +64,9 @@ private:
     std::int64_t windowsDone_ = 0;
     double replicatesDone_ = 0;
 
-    std::mutex terminalMutex_;
     std::string shown_;  // the latest progress text
     bool drawn_ = false;  // shown_ stands on the terminal's current line
-    bool outputMidLine_ = false;
-    int realOutput_ = -1;
-    int relayRead_ = -1;
-    std::thread relay_;
+    bool outputLineOpen_ = false;
 };
 
 }  // namespace triotdt::driver

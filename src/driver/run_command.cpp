@@ -105,10 +105,18 @@ void runAnalysisCommand(const CommandLine& line) {
     std::optional<ProgressLine> progress;
     if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
-    runAnalysis(input, line.run, [&](const WindowOutcome& window) {
-        if (extras) outputs.add(window);
-        if (progress) progress->windowDone(window);
-    });
+    ConsoleTurn turn;
+    if (progress) {
+        turn.before = [&] { progress->stepAside(); };
+        turn.after = [&](bool lineOpen) { progress->comeBack(lineOpen); };
+    }
+    runAnalysis(
+        input, line.run,
+        [&](const WindowOutcome& window) {
+            if (extras) outputs.add(window);
+            if (progress) progress->windowDone(window);
+        },
+        turn);
     progress.reset();
     if (extras) outputs.finish();
 }

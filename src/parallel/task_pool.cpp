@@ -5,10 +5,33 @@
 namespace triotdt::parallel {
 
 TaskPool::TaskPool(unsigned threads) {
-    for (unsigned worker = 1; worker < threads; ++worker) helpers_.emplace_back([this, worker] { serve(worker); });
+    const unsigned asked = threads > 0 ? threads - 1 : 0;
+    unsigned wanted = asked;
+    while (startHelpers(wanted) < wanted) {
+        // A refused thread means the system is near a limit (address space,
+        // processes): half of the helpers that did start are let go again, so
+        // that the run keeps room for its own memory and threads.
+        wanted = static_cast<unsigned>(helpers_.size()) / 2;
+        stopHelpers();
+    }
+    shortfall_ = asked - wanted;
 }
 
-TaskPool::~TaskPool() {
+TaskPool::~TaskPool() { stopHelpers(); }
+
+unsigned TaskPool::startHelpers(unsigned count) {
+    try {
+        helpers_.reserve(count);
+        // Helpers are numbered without gaps: after the first thread that
+        // cannot be started, no later one is tried.
+        for (unsigned worker = 1; worker <= count; ++worker) helpers_.emplace_back([this, worker] { serve(worker); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return static_cast<unsigned>(helpers_.size());
+}
+
+void TaskPool::stopHelpers() {
     {
         std::lock_guard lock(mutex_);
         closing_ = true;
@@ -16,6 +39,8 @@ TaskPool::~TaskPool() {
     }
     changed_.notify_all();
     for (std::thread& helper : helpers_) helper.join();
+    helpers_.clear();
+    closing_ = false;
 }
 
 void TaskPool::submit(Task task, Place place) {

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <regex>
 #include <unistd.h>
+
+#include "support/progress_lines.h"
 
 namespace triotdt::driver {
 namespace {
@@ -44,13 +45,11 @@ WindowOutcome window(std::int32_t size, std::int32_t start) {
     return w;
 }
 
-// What the terminal shows once every drawn progress line (a line drawn and
-// later erased) is taken out.
-std::string withoutProgress(const std::string& shown, std::vector<std::string>& drawn) {
-    static const std::regex line("\r\x1b\\[K([^\r\n\x1b]*)(?=\r\x1b\\[K)");
-    for (std::sregex_iterator it(shown.begin(), shown.end(), line), end; it != end; ++it) drawn.push_back((*it)[1]);
-    const std::string rest = std::regex_replace(shown, line, "");
-    return std::regex_replace(rest, std::regex("\r\x1b\\[K"), "");
+// Writes to standard output as the run does: the progress line steps aside.
+void print(ProgressLine& progress, const FakeTerminal& screen, const std::string& text) {
+    progress.stepAside();
+    screen.print(text);
+    progress.comeBack(text.back() != '\n');
 }
 
 // Standard output on the same terminal reaches it unchanged and never on
@@ -59,29 +58,43 @@ TEST(ProgressLine, OutputOnTheSameTerminalPassesTheLine) {
     FakeTerminal screen;
     const std::string console[] = {"\n the result of    1 loci system\n", " marker 1- 1 Pvalue\n", " marker 2- 2 Pvalue\n", "Stop\n"};
     {
-        ProgressLine progress({screen.terminal, true, screen.output}, 3, std::chrono::seconds(0));
-        screen.print(console[0]);
+        ProgressLine progress({screen.terminal, true}, 3, std::chrono::seconds(0));
+        print(progress, screen, console[0]);
         for (std::int32_t start = 1; start <= 2; ++start) {
             progress.windowDone(window(1, start));
-            screen.print(console[start]);
+            print(progress, screen, console[start]);
         }
         progress.windowDone(window(2, 1));
-        screen.print(console[3]);
+        print(progress, screen, console[3]);
     }
     std::vector<std::string> drawn;
-    EXPECT_EQ(withoutProgress(screen.everything(), drawn), console[0] + console[1] + console[2] + console[3]);
+    EXPECT_EQ(test::withoutProgressLines(screen.everything(), &drawn), console[0] + console[1] + console[2] + console[3]);
     ASSERT_GE(drawn.size(), 3u);
     EXPECT_EQ(drawn.front().rfind("window 1 of 3, ", 0), 0u) << drawn.front();
     EXPECT_EQ(drawn.back().rfind("window 3 of 3, ", 0), 0u) << drawn.back();
     EXPECT_NE(drawn.back().find(" replicates/s, about 0 s left"), std::string::npos) << drawn.back();
 }
 
+// A line of standard output still open keeps the progress line off its row.
+TEST(ProgressLine, WaitsForAnOpenOutputLineToEnd) {
+    FakeTerminal screen;
+    {
+        ProgressLine progress({screen.terminal, true}, 2, std::chrono::seconds(0));
+        print(progress, screen, "no end yet");
+        progress.windowDone(window(1, 1));
+        print(progress, screen, " and its end\n");
+    }
+    std::vector<std::string> drawn;
+    EXPECT_EQ(test::withoutProgressLines(screen.everything(), &drawn), "no end yet and its end\n");
+    EXPECT_EQ(drawn.size(), 1u);
+}
+
 TEST(ProgressLine, ShortRunsShowNothing) {
     FakeTerminal screen;
     {
-        ProgressLine progress({screen.terminal, true, screen.output}, 2, std::chrono::hours(1));
+        ProgressLine progress({screen.terminal, true}, 2, std::chrono::hours(1));
         progress.windowDone(window(1, 1));
-        screen.print("result\n");
+        print(progress, screen, "result\n");
         progress.windowDone(window(1, 2));
     }
     EXPECT_EQ(screen.everything(), "result\n");
@@ -90,7 +103,7 @@ TEST(ProgressLine, ShortRunsShowNothing) {
 TEST(ProgressLine, OwnTerminalGetsTheLineAndClearsItAtTheEnd) {
     FakeTerminal screen;
     {
-        ProgressLine progress({screen.terminal, false, screen.output}, 0, std::chrono::seconds(0));
+        ProgressLine progress({screen.terminal, false}, 0, std::chrono::seconds(0));
         progress.windowDone(window(1, 1));
     }
     const std::string shown = screen.everything();

@@ -10,8 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "e2e/forked_run.h"
 #include "e2e/trio_input.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 
 namespace triotdt::test {
 namespace {
@@ -19,9 +20,9 @@ namespace {
 const std::filesystem::path corpus = TRIOTDT_CORPUS;
 const std::string stopLine = "Stop - Program terminated.\n";
 
-ForkedRun runOn(const ScratchFolder& folder, const std::string& seed) {
+RunResult runOn(const ScratchFolder& folder, const std::string& seed) {
     std::filesystem::copy_file(corpus / (seed + ".dat"), folder.path() / "tdtinput.dat");
-    return runInFolder(folder.path());
+    return runProgram(folder.path());
 }
 
 struct Refused {
@@ -35,10 +36,10 @@ class RefusedInput : public testing::TestWithParam<Refused> {};
 
 TEST_P(RefusedInput, EndsWithItsMessageAndEmptyReports) {
     ScratchFolder folder;
-    const ForkedRun run = runOn(folder, GetParam().seed);
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, GetParam().errors);
-    EXPECT_EQ(run.console, "");
+    const RunResult run = runOn(folder, GetParam().seed);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, GetParam().errors);
+    EXPECT_EQ(run.out, "");
     EXPECT_TRUE(folder.has("tdttran.txt") && folder.has("tdtout.txt"));
     EXPECT_EQ(folder.read("tdttran.txt"), "");
     EXPECT_EQ(folder.read("tdtout.txt"), "");
@@ -122,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RefusedInput, testing::ValuesIn(refusedSeeds), 
 
 TEST(RefusedInput, ShowsTwentyProblemsAndCountsTheRest) {
     ScratchFolder folder;
-    const ForkedRun run = runOn(folder, "many-problems");
+    const RunResult run = runOn(folder, "many-problems");
     std::string expected = "tdtinput.dat: the input cannot be analysed (30 problems):\n";
     for (int f = 1; f <= 20; ++f) {
         expected += "  family " + std::to_string(f) +
@@ -130,18 +131,18 @@ TEST(RefusedInput, ShowsTwentyProblemsAndCountsTheRest) {
                     "genotypes are not supported\n";
     }
     expected += "  ... and 10 more\n";
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, expected);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, expected);
 }
 
 class OddButValidInput : public testing::TestWithParam<const char*> {};
 
 TEST_P(OddButValidInput, RunsToTheEnd) {
     ScratchFolder folder;
-    const ForkedRun run = runOn(folder, GetParam());
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.errors, "");
-    EXPECT_TRUE(run.console.ends_with(stopLine));
+    const RunResult run = runOn(folder, GetParam());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.ends_with(stopLine));
 }
 
 // A line of a million characters after a record, a record line of a million
@@ -161,17 +162,17 @@ TEST(OddButValidInput, WindowsBeyondThirtyTwoBitCodesAreSkipped) {
     // haplotypes than 32-bit codes can number, and the product of all seven
     // overflows 64 bits.
     ScratchFolder folder;
-    const ForkedRun run = runOn(folder, "overflow-seven-loci");
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_NE(run.console.find("the number of haplotye2147488281exceed the permited\n"
+    const RunResult run = runOn(folder, "overflow-seven-loci");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("the number of haplotye2147488281exceed the permited\n"
                                "window of loci 1 to 2 skipped: its haplotypes (2147488281) cannot be numbered "
                                "with 32-bit codes\n"),
               std::string::npos);
-    EXPECT_NE(run.console.find("the number of haplotye**********exceed the permited\n"
+    EXPECT_NE(run.out.find("the number of haplotye**********exceed the permited\n"
                                "window of loci 1 to 7 skipped: its haplotypes (over 9223372036854775807) cannot "
                                "be numbered with 32-bit codes\n"),
               std::string::npos);
-    EXPECT_TRUE(run.console.ends_with(stopLine));
+    EXPECT_TRUE(run.out.ends_with(stopLine));
 }
 
 std::string openError(int code, const std::string& file, const std::string& reason) {
@@ -180,9 +181,9 @@ std::string openError(int code, const std::string& file, const std::string& reas
 
 // The run must fail at the opening of tdtinput.dat and create no report.
 void expectInputNotOpened(const ScratchFolder& folder, int code, const std::string& reason) {
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(code, "tdtinput.dat", reason));
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, openError(code, "tdtinput.dat", reason));
     EXPECT_FALSE(folder.has("tdttran.txt") || folder.has("tdtout.txt"));
 }
 
@@ -201,9 +202,9 @@ TEST(InputFile, ReadFailureNamesTheStatement) {
     // Reading /proc/self/mem from its start fails with an input/output error.
     ScratchFolder folder;
     std::filesystem::create_symlink("/proc/self/mem", folder.path() / "tdtinput.dat");
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors,
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
               "\nrun-time error 2003: READ of file 'tdtinput.dat' (the family count)\n"
               "the file cannot be read: Input/output error\n");
 }
@@ -211,11 +212,11 @@ TEST(InputFile, ReadFailureNamesTheStatement) {
 TEST(InputFile, EndlessDeviceWithoutSeparatorsIsRefusedAtOnce) {
     ScratchFolder folder;
     std::filesystem::create_symlink("/dev/zero", folder.path() / "tdtinput.dat");
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 1);
     std::string nul24;
     for (int i = 0; i < 24; ++i) nul24 += "\\x00";
-    EXPECT_EQ(run.errors, "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\n"
+    EXPECT_EQ(run.err, "\nrun-time error 2002: READ of file 'tdtinput.dat' (the family count)\n"
                           "invalid number '" + nul24 + "...' on line 1, value 1 of 1: not a whole number\n");
 }
 
@@ -224,9 +225,9 @@ TEST(InputFile, EndlessDeviceWithoutSeparatorsIsRefusedAtOnce) {
 void expectEarlierReportKept(const ScratchFolder& folder, const std::string& report) {
     folder.writeInput(trioInput(3, 2, {2, 2}));
     std::ofstream(folder.path() / report) << "earlier";
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, openError(1002, report, "file already exists"));
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, openError(1002, report, "file already exists"));
     EXPECT_EQ(folder.read(report), "earlier");
 }
 

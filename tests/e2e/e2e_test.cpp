@@ -1,15 +1,17 @@
 // Runs the built program in a fresh folder and compares whole files: both
-// reports, the console, standard error and the exit status. Every run here is
-// a run without arguments, the way the program is meant to be started.
+// reports, the console, standard error and the exit status. The golden cases
+// stand in one table; the runs after it check what a table cannot.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <cctype>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "support/program_run.h"
 #include "support/test_support.h"
 
 namespace triotdt {
@@ -17,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string binary = TRIOTDT_BINARY;
 const fs::path cases = TRIOTDT_E2E_CASES;
 
 const char* const reports[] = {"tdttran.txt", "tdtout.txt"};
@@ -37,63 +38,130 @@ std::string firstDifference(const std::string& expected, const std::string& actu
     }
 }
 
-std::set<std::string> filesIn(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-    return names;
-}
-
 test::RunResult runOn(const fs::path& input, const test::ScratchFolder& folder) {
     fs::copy_file(input, folder / "tdtinput.dat");
-    return test::runProgram(binary, folder.path());
+    return test::runProgram(folder.path());
 }
 
-// Runs case `name` of tests/e2e/cases and compares everything its `expected`
-// folder holds. A report the folder does not hold must not be created, and
-// standard error must be empty unless `stderr.txt` says otherwise.
-void expectCase(const std::string& name) {
-    const fs::path expected = cases / name / "expected";
-    const test::ScratchFolder folder;
-    const test::RunResult result = runOn(cases / name / "tdtinput.dat", folder);
+// One golden case: a folder of tests/e2e/cases holding tdtinput.dat and
+// expected/, the arguments of the run, its exit status and the reports it
+// leaves. The console is always compared with expected/console.txt, and
+// standard error with expected/stderr.txt (empty when there is none); each
+// report listed is compared with expected/<report>, and the folder must hold
+// nothing else but the input.
+struct GoldenCase {
+    const char* folder;
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<std::string> reports;
+};
 
-    EXPECT_EQ(result.status, std::stoi(test::readFile(expected / "status")));
+const std::vector<std::string> bothReports = {"tdtout.txt", "tdttran.txt"};
+
+// The expected files were written by the program and then checked by hand
+// where each comment says.
+const GoldenCase goldenCases[] = {
+    // Complete runs.
+    //
+    // input-example: the two-family example of three loci with 2, 3 and 4
+    // alleles; both families are of known phase at every locus. Checked by
+    // hand: window 1-1 transmits haplotype 1 three times and 2 once, keeps
+    // back 1 once and 2 three times; each mother is homozygous (2.0 and 2.0
+    // copies); frequencies .500 and .500; D is 4 − 2 = 2 for both haplotypes,
+    // so every statistic is (3 − 1)²/2 + (1 − 3)²/2 = 4.000. Its p-value
+    // (.265) is half the share of replicates in which both families or
+    // neither exchange (the others give 0), as it should be near .25.
+    // Window 2-2: frequencies 3/8, 4/8, 1/8 and statistic 1/3 + 0 + 1 = 1.333.
+    {"input-example", {}, 0, bothReports},
+    // comments: the same input with text after the values of every
+    // statement, digits included, and a blank line between two statements: it
+    // reads like the plain example, and its expected files are byte for byte
+    // those of input-example.
+    {"comments", {}, 0, bothReports},
+    // one-family: a single family of known phase. Checked by hand: window 1-1
+    // counts transmitted 1.0 1.0, untransmitted .0 2.0, the mother's 2/2 as
+    // 2.0 copies, frequencies .250 .750, statistic 1 + 1 = 2.000; window 1-2
+    // has its four haplotypes at codes 3, 4, 5, 6, each carried once
+    // (statistic 4.000). With one family an exchange only flips the sign of
+    // transmitted − untransmitted, so every replicate ties with the observed
+    // value and every p-value is .500.
+    {"one-family", {}, 0, bothReports},
+    // homozygous-family: family 2 is homozygous at both loci (1/1 2/2 in all
+    // three). Checked by hand: in window 1-1 it adds 2 to the transmitted, 2
+    // to the untransmitted and 4.0 copies to the homozygote count of haplotype
+    // 1 (transmit 5.0 1.0, untransmit 3.0 3.0, homo 6.0 2.0) and nothing to
+    // the statistic: (5 − 3)²/2 + (1 − 3)²/2 = 4.000, the same as without it.
+    // Window 1-2: homo .0 6.0 2.0 .0, frequencies .167 .500 .167 .167,
+    // statistic 4.000.
+    {"homozygous-family", {}, 0, bothReports},
+    // seven-loci-ambiguous: seven biallelic loci; family 1 is 1/2 in all
+    // three persons at every locus, so window 1-7 gives it 128 phase
+    // combinations and its 128-haplotype lines run over three lines (60, 60
+    // and 8 values). Checked by hand: the families of known phase carry only
+    // haplotypes 1 (all 1s) and 128 (all 2s): transmit 4.0 and 2.0,
+    // untransmit 2.0 and 4.0, homo 4.0 and 4.0, frequency .500 and .500,
+    // Punamb 4.000. Pg is 2.000: under those frequencies only the family's
+    // first and last combinations have weight, one half each.
+    {"seven-loci-ambiguous", {}, 0, bothReports},
+    // The same with two and three threads: the reports do not depend on them.
+    {"seven-loci-ambiguous", {"--threads", "2"}, 0, bothReports},
+    {"input-example", {"--threads", "3"}, 0, bothReports},
+
+    // Failed runs: message on standard error, status 1, files as left.
+    //
+    // truncated: the input ends in the middle of family 2's child record:
+    // both reports were created before reading and stay empty.
+    {"truncated", {}, 1, bothReports},
+    // invalid-number: a value that is not a whole number: the message names
+    // the line, the record, the value and its locus; both reports stay empty.
+    {"invalid-number", {}, 1, bothReports},
+    // refused: four problems (a missing genotype, two children that cannot
+    // come from their parents, an allele beyond its locus's count), all listed
+    // with the family, the person, the locus and the genotypes; both reports
+    // stay empty.
+    {"refused", {}, 1, bothReports},
+};
+
+class Golden : public testing::TestWithParam<GoldenCase> {};
+
+TEST_P(Golden, WritesTheExpectedFiles) {
+    const GoldenCase& golden = GetParam();
+    const fs::path expected = cases / golden.folder / "expected";
+    const test::ScratchFolder folder;
+    fs::copy_file(cases / golden.folder / "tdtinput.dat", folder / "tdtinput.dat");
+    const test::RunResult result = test::runProgram(folder.path(), golden.arguments);
+
+    EXPECT_EQ(result.status, golden.status);
     const std::string wantedErr = fs::exists(expected / "stderr.txt") ? test::readFile(expected / "stderr.txt") : "";
     EXPECT_EQ(result.err, wantedErr);
     const std::string console = firstDifference(test::readFile(expected / "console.txt"), result.out);
     EXPECT_TRUE(console.empty()) << "console: " << console;
 
-    std::set<std::string> wantedFiles{"tdtinput.dat"};
-    for (const char* report : reports) {
-        if (!fs::exists(expected / report)) continue;
-        wantedFiles.insert(report);
+    std::vector<std::string> wantedFiles{"tdtinput.dat"};
+    for (const std::string& report : golden.reports) {
+        wantedFiles.push_back(report);
         ASSERT_TRUE(fs::exists(folder / report)) << report << " was not created";
         const std::string difference =
             firstDifference(test::readFile(expected / report), test::readFile(folder / report));
         EXPECT_TRUE(difference.empty()) << report << ": " << difference;
     }
-    EXPECT_EQ(filesIn(folder.path()), wantedFiles);
+    std::sort(wantedFiles.begin(), wantedFiles.end());
+    EXPECT_EQ(test::filesIn(folder.path()), wantedFiles);
 }
 
-// --- Complete runs ------------------------------------------------------------------------
-// The expected files were written by the program and then checked by hand
-// where each comment says.
-
-// The two-family example of three loci with 2, 3 and 4 alleles; both
-// families are of known phase at every locus. Checked by hand: window 1-1
-// transmits haplotype 1 three times and 2 once, keeps back 1 once and 2 three
-// times; each mother is homozygous (2.0 and 2.0 copies); frequencies .500 and
-// .500; D is 4 − 2 = 2 for both haplotypes, so every statistic is
-// (3 − 1)²/2 + (1 − 3)²/2 = 4.000. Its
-// p-value (.265) is half the share of replicates in which both families or
-// neither exchange (the others give 0), as it should be near .25.
-// Window 2-2: frequencies 3/8, 4/8, 1/8 and statistic 1/3 + 0 + 1 = 1.333.
-TEST(CompleteRun, TheTwoFamilyExample) { expectCase("input-example"); }
-
-// The same input with text after the values of every statement, digits
-// included, and a blank line between two statements: it reads like the
-// plain example, and its expected files are byte for byte those of
-// input-example.
-TEST(CompleteRun, CommentsAfterTheValues) { expectCase("comments"); }
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(goldenCases),
+                         [](const testing::TestParamInfo<GoldenCase>& info) {
+                             std::string name;
+                             for (const char c : std::string(info.param.folder)) {
+                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                             }
+                             for (const std::string& argument : info.param.arguments) {
+                                 for (const char c : argument) {
+                                     if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                                 }
+                             }
+                             return name;
+                         });
 
 TEST(CompleteRun, CommentsChangeNothing) {
     const test::ScratchFolder plain, commented;
@@ -106,31 +174,6 @@ TEST(CompleteRun, CommentsChangeNothing) {
     }
 }
 
-// A single family of known phase. Checked by hand: window 1-1 counts
-// transmitted 1.0 1.0, untransmitted .0 2.0, the mother's 2/2 as 2.0 copies,
-// frequencies .250 .750, statistic 1 + 1 = 2.000; window 1-2 has its four
-// haplotypes at codes 3, 4, 5, 6, each carried once (statistic 4.000). With
-// one family an exchange only flips the sign of transmitted − untransmitted,
-// so every replicate ties with the observed value and every p-value is .500.
-TEST(CompleteRun, AWindowWithExactlyOneFamily) { expectCase("one-family"); }
-
-// Family 2 is homozygous at both loci (1/1 2/2 in all three). Checked by
-// hand: in window 1-1 it adds 2 to the transmitted, 2 to the untransmitted
-// and 4.0 copies to the homozygote count of haplotype 1 (transmit 5.0 1.0,
-// untransmit 3.0 3.0, homo 6.0 2.0) and nothing to the statistic:
-// (5 − 3)²/2 + (1 − 3)²/2 = 4.000, the same as without it. Window 1-2:
-// homo .0 6.0 2.0 .0, frequencies .167 .500 .167 .167, statistic 4.000.
-TEST(CompleteRun, AFamilyHomozygousEverywhere) { expectCase("homozygous-family"); }
-
-// Seven biallelic loci; family 1 is 1/2 in all three persons at every locus,
-// so window 1-7 gives it 128 phase combinations and its 128-haplotype lines
-// run over three lines (60, 60 and 8 values). Checked by hand: the families
-// of known phase carry only haplotypes 1 (all 1s) and 128 (all 2s):
-// transmit 4.0 and 2.0, untransmit 2.0 and 4.0, homo 4.0 and 4.0, frequency
-// .500 and .500, Punamb 4.000. Pg is 2.000: under those frequencies only
-// the family's first and last combinations have weight, one half each.
-TEST(CompleteRun, ASevenLocusWindowWithAFamilyAmbiguousEverywhere) { expectCase("seven-loci-ambiguous"); }
-
 TEST(CompleteRun, TwoRunsOnTheSameInputWriteIdenticalFiles) {
     const test::ScratchFolder first, second;
     const fs::path input = cases / "seven-loci-ambiguous" / "tdtinput.dat";
@@ -142,28 +185,13 @@ TEST(CompleteRun, TwoRunsOnTheSameInputWriteIdenticalFiles) {
     for (const char* report : reports) EXPECT_EQ(test::readFile(first / report), test::readFile(second / report));
 }
 
-// --- Failed runs: message on standard error, status 1, files as left -------------------------
-
-// The input ends in the middle of family 2's child record: both reports
-// were created before reading and stay empty.
-TEST(FailedRun, TruncatedInput) { expectCase("truncated"); }
-
-// A value that is not a whole number: the message names the line, the
-// record, the value and its locus; both reports stay empty.
-TEST(FailedRun, InvalidNumber) { expectCase("invalid-number"); }
-
-// Four problems (a missing genotype, two children that cannot come from
-// their parents, an allele beyond its locus's count), all listed with the
-// family, the person, the locus and the genotypes; both reports stay empty.
-TEST(FailedRun, RefusedInput) { expectCase("refused"); }
-
 TEST(FailedRun, MissingInputCreatesNoReport) {
     const test::ScratchFolder folder;
-    const test::RunResult result = test::runProgram(binary, folder.path());
+    const test::RunResult result = test::runProgram(folder.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "\nrun-time error 1001: OPEN of file 'tdtinput.dat'\nfile not found\n");
     EXPECT_EQ(result.out, "");
-    EXPECT_TRUE(filesIn(folder.path()).empty());
+    EXPECT_TRUE(test::filesIn(folder.path()).empty());
 }
 
 TEST(FailedRun, AnExistingTdtoutLeavesAnEmptyTdttranBehind) {
@@ -185,13 +213,13 @@ TEST(FailedRun, ASecondRunInTheSameFolderFailsAtTdttranAndWritesNothing) {
     const std::string transmission = test::readFile(folder / "tdttran.txt");
     const std::string results = test::readFile(folder / "tdtout.txt");
 
-    const test::RunResult second = test::runProgram(binary, folder.path());
+    const test::RunResult second = test::runProgram(folder.path());
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err, "\nrun-time error 1002: OPEN of file 'tdttran.txt'\nfile already exists\n");
     EXPECT_EQ(second.out, "");
     EXPECT_EQ(test::readFile(folder / "tdttran.txt"), transmission);
     EXPECT_EQ(test::readFile(folder / "tdtout.txt"), results);
-    EXPECT_EQ(filesIn(folder.path()), (std::set<std::string>{"tdtinput.dat", "tdttran.txt", "tdtout.txt"}));
+    EXPECT_EQ(test::filesIn(folder.path()), (std::vector<std::string>{"tdtinput.dat", "tdtout.txt", "tdttran.txt"}));
 }
 
 }  // namespace

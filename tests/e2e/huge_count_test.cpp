@@ -4,26 +4,27 @@
 // allocation for the claimed counts would exceed many times over.
 #include <gtest/gtest.h>
 
-#include "e2e/forked_run.h"
 #include "e2e/trio_input.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 
 namespace triotdt::test {
 namespace {
 
 constexpr rlim_t memoryLimit = rlim_t{256} << 20;
 
-ForkedRun runWithMemoryLimit(const ScratchFolder& folder, const std::string& input) {
+RunResult runWithMemoryLimit(const ScratchFolder& folder, const std::string& input) {
     folder.writeInput(input);
-    return runInFolder(folder.path(), withMemoryLimit(memoryLimit));
+    return runProgram(folder.path(), {}, withMemoryLimit(memoryLimit));
 }
 
 // The run on `input` must end at the end of the file, in `statement`, with
 // both reports empty.
 void expectEndOfFile(const std::string& input, const std::string& statement, const std::string& detail) {
     ScratchFolder folder;
-    const ForkedRun run = runWithMemoryLimit(folder, input);
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors,
+    const RunResult run = runWithMemoryLimit(folder, input);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
               "\nrun-time error 2001: READ of file 'tdtinput.dat' (" + statement + ")\nend of file: " + detail + "\n");
     EXPECT_EQ(folder.read("tdttran.txt"), "");
     EXPECT_EQ(folder.read("tdtout.txt"), "");
@@ -42,9 +43,9 @@ TEST(HugeCounts, LocusCountBeyondTheFileEndsAtItsEnd) {
 
 TEST(HugeCounts, FamilyCountWithoutLociReadsNoRecords) {
     ScratchFolder folder;
-    const ForkedRun run = runWithMemoryLimit(folder, "2147483647\n10\n0\n");
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.console, "Stop - Program terminated.\n");
+    const RunResult run = runWithMemoryLimit(folder, "2147483647\n10\n0\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Stop - Program terminated.\n");
     EXPECT_EQ(folder.read("tdtout.txt"), "");
 }
 
@@ -54,10 +55,10 @@ TEST(HugeCounts, ManyLociRunInBoundedMemory) {
     ScratchFolder folder;
     std::vector<std::int32_t> alleles(loci);
     for (std::int32_t l = 0; l < loci; ++l) alleles[static_cast<std::size_t>(l)] = 2 + l % 3;
-    const ForkedRun run = runWithMemoryLimit(folder, trioInput(3, 1, alleles));
+    const RunResult run = runWithMemoryLimit(folder, trioInput(3, 1, alleles));
 
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_TRUE(run.console.ends_with("Stop - Program terminated.\n"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with("Stop - Program terminated.\n"));
     const std::string results = folder.read("tdtout.txt");
     std::size_t pValueLines = 0;
     for (std::size_t at = results.find("Pvalue"); at != std::string::npos; at = results.find("Pvalue", at + 1)) {

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "driver/analysis.h"
-#include "e2e/forked_run.h"
 #include "e2e/trio_input.h"
 #include "io/run_error.h"
+#include "support/test_support.h"
 
 namespace triotdt::test {
 namespace {

@@ -5,8 +5,9 @@
 
 #include <algorithm>
 
-#include "e2e/forked_run.h"
 #include "e2e/trio_input.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 
 namespace triotdt::test {
 namespace {
@@ -25,9 +26,9 @@ struct Reference {
 Reference referenceRun(const std::string& input) {
     ScratchFolder folder;
     folder.writeInput(input);
-    const ForkedRun run = runInFolder(folder.path());
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    return {run.console, folder.read("tdttran.txt"), folder.read("tdtout.txt")};
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    return {run.out, folder.read("tdttran.txt"), folder.read("tdtout.txt")};
 }
 
 bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
@@ -45,13 +46,13 @@ TEST(WriteFailure, FileSizeLimitThatCutsTheTransmissionReport) {
     ScratchFolder folder;
     folder.writeInput(input);
     const rlim_t limit = reference.transmission.size() / 2;
-    const ForkedRun run = runInFolder(folder.path(), withFileSizeLimit(limit));
+    const RunResult run = runProgram(folder.path(), {}, withFileSizeLimit(limit));
 
     EXPECT_EQ(run.signal, 0) << "SIGXFSZ must not kill the run";
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("tdttran.txt", "File too large"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, writeFailure("tdttran.txt", "File too large"));
     // Every window's console lines, but not the claim of success.
-    EXPECT_EQ(run.console, reference.console.substr(0, reference.console.size() - stopLine.size()));
+    EXPECT_EQ(run.out, reference.console.substr(0, reference.console.size() - stopLine.size()));
     expectCutAt(folder.read("tdttran.txt"), reference.transmission, limit);
     EXPECT_TRUE(startsWith(reference.results, folder.read("tdtout.txt")));
 }
@@ -66,12 +67,12 @@ TEST(WriteFailure, FileSizeLimitThatCutsTheResultReport) {
     ScratchFolder folder;
     folder.writeInput(input);
     const rlim_t limit = (reference.results.size() + reference.transmission.size()) / 2;
-    const ForkedRun run = runInFolder(folder.path(), withFileSizeLimit(limit));
+    const RunResult run = runProgram(folder.path(), {}, withFileSizeLimit(limit));
 
     EXPECT_EQ(run.signal, 0);
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("tdtout.txt", "File too large"));
-    EXPECT_EQ(run.console.find("Stop"), std::string::npos);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, writeFailure("tdtout.txt", "File too large"));
+    EXPECT_EQ(run.out.find("Stop"), std::string::npos);
     EXPECT_EQ(folder.read("tdttran.txt"), reference.transmission);
     expectCutAt(folder.read("tdtout.txt"), reference.results, limit);
 }
@@ -87,11 +88,11 @@ TEST(WriteFailure, FileSizeLimitReachedInTheMiddleOfTheRun) {
     ScratchFolder folder;
     folder.writeInput(input);
     const rlim_t limit = 100000;
-    const ForkedRun run = runInFolder(folder.path(), withFileSizeLimit(limit));
+    const RunResult run = runProgram(folder.path(), {}, withFileSizeLimit(limit));
 
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("tdttran.txt", "File too large"));
-    EXPECT_EQ(run.console.find("Stop"), std::string::npos);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, writeFailure("tdttran.txt", "File too large"));
+    EXPECT_EQ(run.out.find("Stop"), std::string::npos);
     expectCutAt(folder.read("tdttran.txt"), reference.transmission, limit);
     EXPECT_EQ(folder.read("tdtout.txt"), "");
 }
@@ -103,10 +104,10 @@ TEST(WriteFailure, LimitExactlyAtTheLargestReportIsEnough) {
     ScratchFolder folder;
     folder.writeInput(input);
     const rlim_t limit = std::max(reference.transmission.size(), reference.results.size());
-    const ForkedRun run = runInFolder(folder.path(), withFileSizeLimit(limit));
+    const RunResult run = runProgram(folder.path(), {}, withFileSizeLimit(limit));
 
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    EXPECT_EQ(run.console, reference.console);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, reference.console);
     EXPECT_EQ(folder.read("tdttran.txt"), reference.transmission);
     EXPECT_EQ(folder.read("tdtout.txt"), reference.results);
 }
@@ -117,9 +118,9 @@ TEST(WriteFailure, LimitExactlyAtTheLargestReportIsEnough) {
 void expectConsoleFailure(Console console, const std::string& why) {
     ScratchFolder folder;
     folder.writeInput(trioInput(5, 2, {2, 2}));
-    const ForkedRun run = runInFolder(folder.path(), withConsole(console));
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, writeFailure("standard output", why));
+    const RunResult run = runProgram(folder.path(), {}, withConsole(console));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, writeFailure("standard output", why));
 }
 
 TEST(WriteFailure, ConsoleOnAFullDevice) { expectConsoleFailure(Console::deviceFull, "No space left on device"); }

@@ -5,9 +5,10 @@
 
 #include <sstream>
 
-#include "import/program_run.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 
-namespace triotdt::testing {
+namespace triotdt::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -61,15 +62,16 @@ std::string lineOf(const std::string& input, int number) {
 
 class ImportChoices : public ::testing::Test {
 protected:
-    fs::path folder = scratchFolder();
+    ScratchFolder scratch;
+    fs::path folder = scratch.path();
 
-    ProgramRun importVcf(const std::vector<Site>& sites, const std::string& pedigree = triosPedigree,
+    RunResult importVcf(const std::vector<Site>& sites, const std::string& pedigree = triosPedigree,
                          std::vector<std::string> options = {}, const std::string& samples = trioSamples) {
         writeVcf(folder / "in.vcf", samples, sites);
         writeFile(folder / "in.fam", pedigree);
         std::vector<std::string> arguments = {"import", "--vcf", "in.vcf", "--pedigree", "in.fam", "--replicates", "10"};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        return runTriotdt(folder, arguments);
+        return runProgram(folder, arguments);
     }
     std::string read(const std::string& name) { return readFile(folder / name); }
     bool has(const std::string& name, const std::string& text) { return read(name).find(text) != std::string::npos; }
@@ -80,7 +82,7 @@ protected:
 TEST_F(ImportChoices, LociFollowPositionWhateverTheFileOrListOrder) {
     writeFile(folder / "list.txt", "m4\nm1\nm2\n");
     const std::string refs = "0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0";
-    const ProgramRun run = importVcf({{"1", 3000, "m3", "A", "C", refs},
+    const RunResult run = importVcf({{"1", 3000, "m3", "A", "C", refs},
                                       {"1", 1000, "m1", "A", "C", refs},
                                       {"1", 4000, "m4", "A", "C", "1/1 " + refs.substr(4)},
                                       {"1", 2000, "m2", "A", "C", "0/1 " + refs.substr(4)}},
@@ -100,7 +102,7 @@ const std::vector<Site> threeChromosomes = {
     {"1", 500, "a500", "A", "C", oneCall}, {"2", 20, "b20", "A", "C", oneCall}};
 
 TEST_F(ImportChoices, EachChromosomeGetsARunFolderInNaturalOrder) {
-    const ProgramRun run = importVcf(threeChromosomes);
+    const RunResult run = importVcf(threeChromosomes);
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* name : {"chr1", "chr2", "chr10"}) {
         for (const char* file : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) {
@@ -120,7 +122,7 @@ TEST_F(ImportChoices, EachChromosomeGetsARunFolderInNaturalOrder) {
 }
 
 TEST_F(ImportChoices, ChromosomeOptionWritesOneInTheWorkingFolder) {
-    const ProgramRun run = importVcf(threeChromosomes, triosPedigree, {"--chromosome", "chr2"});
+    const RunResult run = importVcf(threeChromosomes, triosPedigree, {"--chromosome", "chr2"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_FALSE(fs::exists(folder / "chr2"));
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 3), "2");
@@ -129,7 +131,7 @@ TEST_F(ImportChoices, ChromosomeOptionWritesOneInTheWorkingFolder) {
         << run.out;
 
     fs::create_directories(folder / "other");
-    const ProgramRun none = runTriotdt(folder / "other", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam",
+    const RunResult none = runProgram(folder / "other", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam",
                                                          "--chromosome", "3"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "triotdt import: --chromosome 3: no selected marker is on it; the selected markers are on "
@@ -138,7 +140,7 @@ TEST_F(ImportChoices, ChromosomeOptionWritesOneInTheWorkingFolder) {
 
 TEST_F(ImportChoices, AnExistingRunFolderStopsTheImportBeforeAnythingIsWritten) {
     fs::create_directories(folder / "chr2");
-    const ProgramRun run = importVcf(threeChromosomes);
+    const RunResult run = importVcf(threeChromosomes);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("chr2 already exists"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(folder / "chr1"));
@@ -156,7 +158,7 @@ const std::string duoSamples = trioSamples + " CD";
 const std::vector<Site> duoSite = {{"1", 100, "m", "A", "C", "0/1 0/0 0/1 0/1 0/0 0/0 0/0 0/1 0/1 0/0"}};
 
 TEST_F(ImportChoices, OnlyAffectedChildrenFormTriosByDefault) {
-    const ProgramRun run = importVcf(duoSite, pedigreeWithDuo, {}, duoSamples);
+    const RunResult run = importVcf(duoSite, pedigreeWithDuo, {}, duoSamples);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 1), "2");
     EXPECT_NE(run.out.find("Children: 4 genotyped; 3 affected used, 1 not affected left out (--all-children keeps "
@@ -168,7 +170,7 @@ TEST_F(ImportChoices, OnlyAffectedChildrenFormTriosByDefault) {
 }
 
 TEST_F(ImportChoices, AllChildrenOrNoAffectionStatusUsesEveryChild) {
-    const ProgramRun all = importVcf(duoSite, pedigreeWithDuo, {"--all-children"}, duoSamples);
+    const RunResult all = importVcf(duoSite, pedigreeWithDuo, {"--all-children"}, duoSamples);
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 1), "3");
     EXPECT_NE(all.out.find("every one used, affected or not (--all-children)"), std::string::npos) << all.out;
@@ -181,7 +183,7 @@ TEST_F(ImportChoices, AllChildrenOrNoAffectionStatusUsesEveryChild) {
         pedigree.replace(pedigree.find(from), from.size(), to);
     }
     writeFile(folder / "unknown/in.fam", pedigree);
-    const ProgramRun unknown = runTriotdt(folder / "unknown", {"import", "--vcf", "../in.vcf", "--pedigree", "in.fam"});
+    const RunResult unknown = runProgram(folder / "unknown", {"import", "--vcf", "../in.vcf", "--pedigree", "in.fam"});
     ASSERT_EQ(unknown.status, 0) << unknown.err;
     EXPECT_EQ(lineOf(readFile(folder / "unknown/tdtinput.dat"), 1), "3");
     EXPECT_NE(unknown.out.find("Children: 4 genotyped, none with an affection status in the pedigree, so every one is "
@@ -195,7 +197,7 @@ TEST_F(ImportChoices, AllChildrenOrNoAffectionStatusUsesEveryChild) {
 TEST_F(ImportChoices, SexAndMitochondrialMarkersAreLeftOut) {
     std::vector<Site> sites;
     for (const char* chromosome : {"X", "chrY", "23", "25", "MT", "chrM", "1"}) sites.push_back({chromosome, 100, ".", "A", "C", oneCall});
-    const ProgramRun run = importVcf(sites);
+    const RunResult run = importVcf(sites);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\t1:100\tA,C\n");
     EXPECT_NE(run.out.find("Chromosomes X, Y, XY and MT: 6 markers left out (their inheritance is not modelled).\n"),
@@ -209,7 +211,7 @@ TEST_F(ImportChoices, SexAndMitochondrialMarkersAreLeftOut) {
 
 TEST_F(ImportChoices, OnlyCarriedAllelesAreNumberedInFileOrder) {
     // C is carried only by a sample outside the pedigree, T by no one.
-    const ProgramRun run = importVcf({{"1", 100, "m", "A", "C,G,T", "0/2 0/0 0/2 2/2 0/2 2/2 0/0 0/0 0/0 1/1"}},
+    const RunResult run = importVcf({{"1", 100, "m", "A", "C,G,T", "0/2 0/0 0/2 2/2 0/2 2/2 0/0 0/0 0/0 1/1"}},
                                      triosPedigree, {}, trioSamples + " X1");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\tm\tA,G\n");
@@ -234,7 +236,7 @@ const std::vector<std::string> flawedRecords = {
     "1 1 2 2 1 2", "1 1 1 2 1 1", "1 1 1 2 1 1"};
 
 TEST_F(ImportChoices, MissingGenotypesAndMendelianErrorsAreWrittenMissingInEveryTrio) {
-    const ProgramRun run = importVcf(flawedSites);
+    const RunResult run = importVcf(flawedSites);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 1), "3");
     EXPECT_EQ(records(read("tdtinput.dat")), flawedRecords);
@@ -258,12 +260,12 @@ TEST_F(ImportChoices, MissingGenotypesAndMendelianErrorsAreWrittenMissingInEvery
         pedText += line + " " + genotypes + "\n";
     }
     writeFile(folder / "plink/in.ped", pedText);
-    ASSERT_EQ(runTriotdt(folder / "plink", {"import", "--ped", "in.ped", "--map", "in.map"}).status, 0);
+    ASSERT_EQ(runProgram(folder / "plink", {"import", "--ped", "in.ped", "--map", "in.map"}).status, 0);
     EXPECT_EQ(records(readFile(folder / "plink/tdtinput.dat")), flawedRecords);
 }
 
 TEST_F(ImportChoices, DropTriosAndDropMarkersKeepTheOldRules) {
-    const ProgramRun trios = importVcf(flawedSites, triosPedigree, {"--drop-trios"});
+    const RunResult trios = importVcf(flawedSites, triosPedigree, {"--drop-trios"});
     ASSERT_EQ(trios.status, 0) << trios.err;
     EXPECT_NE(trios.out.find("Trios: 3 found; 1 kept, 1 left out for missing data, 1 left out for Mendelian errors."),
               std::string::npos)
@@ -273,8 +275,8 @@ TEST_F(ImportChoices, DropTriosAndDropMarkersKeepTheOldRules) {
     EXPECT_EQ(records(read("tdtinput.dat")), (std::vector<std::string>{"1 1 2 2 1 2", "1 1 1 2 1 1", "1 1 1 2 1 1"}));
 
     fs::create_directories(folder / "markers");
-    const ProgramRun markers =
-        runTriotdt(folder / "markers", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam", "--drop-markers"});
+    const RunResult markers =
+        runProgram(folder / "markers", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam", "--drop-markers"});
     ASSERT_EQ(markers.status, 0) << markers.err;
     EXPECT_EQ(readFile(folder / "markers/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t300\tm3\tC,G\n");
     EXPECT_EQ(lineOf(readFile(folder / "markers/tdtinput.dat"), 1), "3");
@@ -282,7 +284,7 @@ TEST_F(ImportChoices, DropTriosAndDropMarkersKeepTheOldRules) {
 
 TEST_F(ImportChoices, MaxMissingLeavesOutMarkersAboveTheRate) {
     // m1 misses 1 of the 9 members' genotypes.
-    const ProgramRun strict = importVcf(flawedSites, triosPedigree, {"--max-missing", "0.1"});
+    const RunResult strict = importVcf(flawedSites, triosPedigree, {"--max-missing", "0.1"});
     ASSERT_EQ(strict.status, 0) << strict.err;
     EXPECT_EQ(lineOf(read("tdtinput.dat"), 3), "2");
     EXPECT_NE(strict.out.find("0 left out for Mendelian errors, 1 left out by --max-missing;"), std::string::npos)
@@ -290,11 +292,11 @@ TEST_F(ImportChoices, MaxMissingLeavesOutMarkersAboveTheRate) {
     EXPECT_TRUE(has("tdtimport.log", "Markers left out by --max-missing (1):\n  m1 (1:100): 0.1111 missing\n"));
 
     fs::create_directories(folder / "loose");
-    const ProgramRun loose = runTriotdt(
+    const RunResult loose = runProgram(
         folder / "loose", {"import", "--vcf", "../in.vcf", "--pedigree", "../in.fam", "--max-missing", "0.12"});
     ASSERT_EQ(loose.status, 0) << loose.err;
     EXPECT_EQ(lineOf(readFile(folder / "loose/tdtinput.dat"), 3), "3");
 }
 
 }  // namespace
-}  // namespace triotdt::testing
+}  // namespace triotdt::test

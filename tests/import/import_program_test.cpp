@@ -5,12 +5,13 @@
 #include <cmath>
 #include <sstream>
 
-#include "import/program_run.h"
 #include "import/vcf_files.h"
 #include "output/loci_table.h"
 #include "io/text_reader.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 
-namespace triotdt::testing {
+namespace triotdt::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,14 +44,15 @@ bool anyOutput(const fs::path& folder) {
 
 class ImportProgram : public ::testing::Test {
 protected:
-    fs::path folder = scratchFolder();
+    const ScratchFolder scratch;
+    const fs::path folder = scratch.path();
 
     void copyData(std::initializer_list<const char*> names) {
         for (const char* name : names) fs::copy_file(data / name, folder / name);
     }
     void copyVcf() { copyData({"trios.vcf", "trios_pedigree.fam"}); }
 
-    ProgramRun import(const std::vector<std::string>& arguments) { return runTriotdt(folder, arguments); }
+    RunResult import(const std::vector<std::string>& arguments) { return runProgram(folder, arguments); }
 
     // Analyses the tdtinput.dat of `runFolder` and a copy of `handWritten` in a
     // folder of its own, and expects the same reports and console.
@@ -58,8 +60,8 @@ protected:
         const fs::path other = folder / "hand-written";
         fs::create_directories(other);
         fs::copy_file(handWritten, other / "tdtinput.dat");
-        const ProgramRun imported = runTriotdt(runFolder, {});
-        const ProgramRun written = runTriotdt(other, {});
+        const RunResult imported = runProgram(runFolder, {});
+        const RunResult written = runProgram(other, {});
         ASSERT_EQ(imported.status, 0) << imported.err;
         ASSERT_EQ(written.status, 0) << written.err;
         EXPECT_EQ(imported.out, written.out);
@@ -72,7 +74,7 @@ protected:
 
 TEST_F(ImportProgram, VcfImportAnalysesLikeTheHandWrittenInput) {
     copyVcf();
-    const ProgramRun run = import(with(vcfInput, {"--drop-trios", "--chromosome", "1"}));
+    const RunResult run = import(with(vcfInput, {"--drop-trios", "--chromosome", "1"}));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(readFile(folder / "tdtloci.tsv"), readFile(expected / "vcf_tdtloci.tsv"));
@@ -87,9 +89,9 @@ TEST_F(ImportProgram, PlinkTextAndBinaryGiveTheSameInput) {
     copyData({"trios.ped", "trios.map", "trios.bed", "trios.bim", "trios.fam"});
     const fs::path binary = folder / "binary";
     fs::create_directories(binary);
-    const ProgramRun text =
+    const RunResult text =
         import({"import", "--ped", "trios.ped", "--map", "trios.map", "--replicates", "50", "--drop-trios"});
-    const ProgramRun bed = runTriotdt(binary, {"import", "--bfile", "../trios", "--replicates", "50", "--drop-trios"});
+    const RunResult bed = runProgram(binary, {"import", "--bfile", "../trios", "--replicates", "50", "--drop-trios"});
     ASSERT_EQ(text.status, 0) << text.err;
     ASSERT_EQ(bed.status, 0) << bed.err;
     for (const char* file : {"chr1/tdtinput.dat", "chr1/tdtloci.tsv", "chr2/tdtinput.dat", "chr2/tdtloci.tsv"}) {
@@ -117,7 +119,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
     for (const char* file : {"trios.vcf", "trios.vcf.gz", "trios.bcf"}) {
         const fs::path run = folder / (std::string("run-") + file);
         fs::create_directories(run);
-        const ProgramRun result = runTriotdt(
+        const RunResult result = runProgram(
             run, {"import", "--vcf", std::string("../") + file, "--pedigree", "../trios_pedigree.fam", "--region", "1:1500-4500"});
         ASSERT_EQ(result.status, 0) << file << ": " << result.err;
         std::vector<std::string> markers;
@@ -136,7 +138,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
     writeIndexedVcfGz(folder / "broken.vcf", folder / "broken.vcf.gz");
     EXPECT_EQ(import({"import", "--vcf", "broken.vcf.gz", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"}).status, 0);
     for (const char* name : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / name);
-    const ProgramRun whole = import({"import", "--vcf", "broken.vcf", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"});
+    const RunResult whole = import({"import", "--vcf", "broken.vcf", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"});
     EXPECT_EQ(whole.status, 1);
     EXPECT_NE(whole.err.find("broken.vcf: the record after record 5 (1:5000) cannot be read"), std::string::npos)
         << whole.err;
@@ -145,7 +147,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
 TEST_F(ImportProgram, DropMarkersKeepsEveryTrioAndAMarkerListOnlySelects) {
     copyVcf();
     writeFile(folder / "markers.txt", "rs6\nrs4\n\nrs1\n");
-    const ProgramRun run = import(with(vcfInput, {"--drop-markers", "--markers", "markers.txt"}));
+    const RunResult run = import(with(vcfInput, {"--drop-markers", "--markers", "markers.txt"}));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Chromosome 1, in chr1/:\n  Trios: 5 found; 5 kept, 0 left out for missing data, 0 "
                            "left out for Mendelian errors.\n  Markers: 2 selected; 1 kept, 0 left out for missing "
@@ -164,7 +166,7 @@ TEST_F(ImportProgram, DropMarkersKeepsEveryTrioAndAMarkerListOnlySelects) {
 TEST_F(ImportProgram, NothingLeftToAnalyseWritesOnlyTheLog) {
     copyVcf();
     writeFile(folder / "markers.txt", "rs2\nrs4\n");
-    const ProgramRun run = import(with(vcfInput, {"--drop-markers", "--markers", "markers.txt"}));
+    const RunResult run = import(with(vcfInput, {"--drop-markers", "--markers", "markers.txt"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("nothing is left to analyse"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "tdtinput.dat"));
@@ -176,7 +178,7 @@ TEST_F(ImportProgram, NothingLeftToAnalyseWritesOnlyTheLog) {
 TEST_F(ImportProgram, AnExistingOutputFileIsNeverOverwritten) {
     copyVcf();
     writeFile(folder / "tdtloci.tsv", "an earlier import's\n");
-    const ProgramRun run = import(vcfInput);
+    const RunResult run = import(vcfInput);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "triotdt import: tdtloci.tsv already exists; move or delete it first (the import never overwrites)\n");
     EXPECT_EQ(readFile(folder / "tdtloci.tsv"), "an earlier import's\n");
@@ -187,7 +189,7 @@ TEST_F(ImportProgram, AnExistingOutputFileIsNeverOverwritten) {
 TEST_F(ImportProgram, AFailedWriteRemovesEveryFileItCreated) {
     copyVcf();
     // tdtinput.dat and tdtloci.tsv fit in 1000 bytes, tdtimport.log does not.
-    const ProgramRun run = runTriotdt(folder, vcfInput, 1000);
+    const RunResult run = runProgram(folder, vcfInput, withFileSizeLimit(1000));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("triotdt import: WRITE of file 'chr1/tdtimport.log': the file could not be written "
                            "completely"),
@@ -207,7 +209,7 @@ TEST_F(ImportProgram, BadUsageEndsWithStatusTwo) {
              with(vcfInput, {"--region", "1:20-10"}),
              with(vcfInput, {"--replicates", "0"}),
              with(vcfInput, {"--no-such-option"})}) {
-        const ProgramRun run = import(arguments);
+        const RunResult run = import(arguments);
         EXPECT_EQ(run.status, 2) << arguments.size() << " " << arguments.back();
         EXPECT_NE(run.err, "");
         EXPECT_FALSE(anyOutput(folder));
@@ -263,7 +265,7 @@ TEST_F(ImportProgram, BadFilesGiveFileLineAndProblemAndLeaveNothing) {
     };
     for (const BadFile& bad : cases) {
         if (!bad.name.empty()) writeFile(folder / bad.name, bad.text);
-        const ProgramRun run = import(bad.arguments);
+        const RunResult run = import(bad.arguments);
         EXPECT_EQ(run.status, 1) << bad.message;
         EXPECT_NE(run.err.find("triotdt import: " + bad.message), std::string::npos) << run.err;
         EXPECT_FALSE(anyOutput(folder)) << bad.message;
@@ -350,10 +352,10 @@ TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
     }
     writeFile(folder / "generated.vcf", vcf);
     writeFile(folder / "generated.fam", pedigree);
-    const ProgramRun imported =
+    const RunResult imported =
         import({"import", "--vcf", "generated.vcf", "--pedigree", "generated.fam", "--replicates", "1"});
     ASSERT_EQ(imported.status, 0) << imported.err;
-    ASSERT_EQ(runTriotdt(folder, {}).status, 0);
+    ASSERT_EQ(runProgram(folder, {}).status, 0);
 
     // The statistic lines of the one-locus windows come first, in locus order.
     std::istringstream results(readFile(folder / "tdtout.txt"));
@@ -373,4 +375,4 @@ TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
 }
 
 }  // namespace
-}  // namespace triotdt::testing
+}  // namespace triotdt::test

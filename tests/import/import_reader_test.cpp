@@ -7,10 +7,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "import/program_run.h"
+#include "support/program_run.h"
+#include "support/test_support.h"
 #include "import/vcf_files.h"
 
-namespace triotdt::testing {
+namespace triotdt::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,35 +27,36 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 class ImportReaders : public ::testing::Test {
 protected:
-    fs::path folder = scratchFolder();
+    ScratchFolder scratch;
+    fs::path folder = scratch.path();
     std::string vcf = readFile(data / "trios.vcf");
 
     void SetUp() override { fs::copy_file(data / "trios_pedigree.fam", folder / "p.fam"); }
 
     // The files hold chromosomes 1 and 2; chromosome 1 alone is written in
     // the working folder, unless a region chooses.
-    ProgramRun importVcf(const std::string& file, std::vector<std::string> more = {}) {
+    RunResult importVcf(const std::string& file, std::vector<std::string> more = {}) {
         std::vector<std::string> arguments{"import", "--vcf", file, "--pedigree", "p.fam"};
         arguments.insert(arguments.end(), more.begin(), more.end());
         if (std::find(more.begin(), more.end(), "--region") == more.end()) {
             arguments.insert(arguments.end(), {"--chromosome", "1"});
         }
-        return runTriotdt(folder, arguments);
+        return runProgram(folder, arguments);
     }
     // Expects the run to fail with `message` and to leave no output behind.
-    void expectRefused(const ProgramRun& run, const std::string& message) {
+    void expectRefused(const RunResult& run, const std::string& message) {
         EXPECT_EQ(run.status, 1) << message;
         EXPECT_NE(run.err.find("triotdt import: " + message), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(folder / "tdtinput.dat") || fs::exists(folder / "tdtimport.log")) << message;
     }
     // The output of a successful run, then the folder cleared for the next.
-    std::string takeOutput(const ProgramRun& run, const char* name = "tdtinput.dat") {
+    std::string takeOutput(const RunResult& run, const char* name = "tdtinput.dat") {
         EXPECT_EQ(run.status, 0) << run.err;
         std::string text = readFile(folder / name);
         for (const char* output : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / output);
         return text;
     }
-    std::string markersOf(const ProgramRun& run) {
+    std::string markersOf(const RunResult& run) {
         const std::string loci = takeOutput(run, "tdtloci.tsv");
         std::string markers;
         for (std::size_t line = loci.find('\n'); line + 1 < loci.size(); line = loci.find('\n', line + 1)) {
@@ -98,7 +100,7 @@ TEST_F(ImportReaders, HaploidCallsAreMissingGenotypesCountedInTheLog) {
     std::string text = vcf;
     text.replace(text.find("0/0\t0/1\t0/1\t1/1", rs1), 11, "0/0\t1\t0\t1/1");
     writeFile(folder / "haploid.vcf", text);
-    const ProgramRun run = importVcf("haploid.vcf", {"--drop-trios"});
+    const RunResult run = importVcf("haploid.vcf", {"--drop-trios"});
     const std::string log = takeOutput(run, "tdtimport.log");
     EXPECT_NE(log.find("Haploid calls read as missing genotypes: 2, at 1 marker.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("family F2, child F2C (father F2D, mother F2M): rs1 (missing for the mother and the child)"),
@@ -145,18 +147,18 @@ TEST_F(ImportReaders, PedigreeHeadersByteOrderMarksAndLoops) {
 TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
     for (const char* name : {"trios.ped", "trios.map"}) fs::copy_file(data / name, folder / name);
     const std::string fourColumns =
-        takeOutput(runTriotdt(folder, {"import", "--ped", "trios.ped", "--map", "trios.map", "--chromosome", "1"}));
+        takeOutput(runProgram(folder, {"import", "--ped", "trios.ped", "--map", "trios.map", "--chromosome", "1"}));
     writeFile(folder / "three.map", replaced(readFile(data / "trios.map"), " 0 ", " "));
     writeFile(folder / "n.ped", replaced(readFile(data / "trios.ped"), "A G 0 0 T T", "A G N N T T"));
     const std::vector<std::string> nPed{"import", "--ped", "n.ped", "--map", "three.map", "--chromosome", "1"};
     std::vector<std::string> nMissing = nPed;
     nMissing.insert(nMissing.end(), {"--missing-genotype", "N"});
-    const ProgramRun missing = runTriotdt(folder, nMissing);
+    const RunResult missing = runProgram(folder, nMissing);
     const std::string missingLog = readFile(folder / "tdtimport.log");
     EXPECT_EQ(takeOutput(missing), fourColumns);
     // Without the option, "N" is an allele like any other: the child's N/N
     // is then one more Mendelian error, not a missing genotype.
-    const std::string log = takeOutput(runTriotdt(folder, nPed), "tdtimport.log");
+    const std::string log = takeOutput(runProgram(folder, nPed), "tdtimport.log");
     EXPECT_NE(log.find("2 Mendelian errors, the child's genotype written 0 0 there"), std::string::npos) << log;
     EXPECT_NE(missingLog.find("1 Mendelian error, the child's genotype written 0 0 there"), std::string::npos)
         << missingLog;
@@ -167,7 +169,7 @@ TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
     const std::string plain = takeOutput(importVcf("plain.vcf"));
     writeFile(folder / "nogt.vcf",
               replaced(vcf, "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n", ""));
-    const ProgramRun run = importVcf("nogt.vcf");
+    const RunResult run = importVcf("nogt.vcf");
     EXPECT_EQ(run.err,
               "triotdt import: warning: nogt.vcf: its header has no ##FORMAT=<ID=GT> line; GT is read as "
               "the genotype all the same\n");
@@ -176,26 +178,26 @@ TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
 
 TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
     writeFile(folder / "plain.vcf", vcf);
-    for (const ProgramRun& late :
-         {runTriotdt(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
+    for (const RunResult& late :
+         {runProgram(folder, {"import", "-C", "out"}), importVcf("plain.vcf", {"-C", "out"})}) {
         EXPECT_EQ(late.status, 2);
         EXPECT_EQ(late.err,
                   "triotdt: -C goes before 'import': triotdt -C DIR import [OPTIONS]\n"
                   "Run 'triotdt import --help' for the options.\n");
     }
     EXPECT_NE(
-        runTriotdt(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
+        runProgram(folder, {"import", "--help"}).out.find("General options stand before 'import': triotdt -C DIR"),
         std::string::npos);
-    const ProgramRun extra = importVcf("plain.vcf", {"x", "y"});
+    const RunResult extra = importVcf("plain.vcf", {"x", "y"});
     EXPECT_EQ(extra.status, 2);
     EXPECT_NE(extra.err.find("not expected: x y\n"), std::string::npos) << extra.err;
-    const ProgramRun replicates = importVcf("plain.vcf", {"--replicates", "1e3"});
+    const RunResult replicates = importVcf("plain.vcf", {"--replicates", "1e3"});
     EXPECT_EQ(replicates.status, 2);
     EXPECT_NE(replicates.err.find("--replicates: '1e3' is not a whole number"), std::string::npos) << replicates.err;
 
     for (const char* name : {"trios.bed", "trios.bim", "trios.fam"}) fs::copy_file(data / name, folder / name);
-    const std::string byPrefix = takeOutput(runTriotdt(folder, {"import", "--bfile", "trios", "--chromosome", "1"}));
-    const ProgramRun byFile = runTriotdt(folder, {"import", "--bfile", "trios.bed", "--chromosome", "1"});
+    const std::string byPrefix = takeOutput(runProgram(folder, {"import", "--bfile", "trios", "--chromosome", "1"}));
+    const RunResult byFile = runProgram(folder, {"import", "--bfile", "trios.bed", "--chromosome", "1"});
     EXPECT_EQ(byFile.err,
               "triotdt import: note: --bfile takes the prefix of the .bed, .bim and .fam files; reading "
               "trios.bed, trios.bim and trios.fam\n");
@@ -203,4 +205,4 @@ TEST_F(ImportReaders, UsageMessagesSayWhatIsWanted) {
 }
 
 }  // namespace
-}  // namespace triotdt::testing
+}  // namespace triotdt::test

@@ -5,6 +5,7 @@
 
 #include "output/loci_table.h"
 #include "io/run_error.h"
+#include "support/test_support.h"
 
 namespace triotdt::output {
 namespace {
@@ -29,8 +30,9 @@ TEST(LociTable, ReadsBackWhatItWrites) {
     for (const char c : formatLociTable(rows)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(parseLociTable(crlf, "t"), rows);
 
-    const std::string path = ::testing::TempDir() + "loci_table_test.tsv";
-    std::ofstream(path) << formatLociTable(rows);
+    const test::ScratchFolder folder;
+    const std::string path = (folder / "tdtloci.tsv").string();
+    test::writeFile(path, formatLociTable(rows));
     EXPECT_EQ(readLociTable(path), rows);
     EXPECT_THROW(readLociTable(path + ".none"), io::RunError);
 }

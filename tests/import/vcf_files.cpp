@@ -7,9 +7,9 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
-#include "import/program_run.h"
+#include "support/test_support.h"
 
-namespace triotdt::testing {
+namespace triotdt::test {
 
 void writeIndexedVcfGz(const std::filesystem::path& vcf, const std::filesystem::path& gz) {
     const std::string text = readFile(vcf);
@@ -50,4 +50,4 @@ std::vector<std::uint64_t> writeBgzipRecordBlocks(const std::string& text, const
     return ends;
 }
 
-}  // namespace triotdt::testing
+}  // namespace triotdt::test

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace triotdt::testing {
+namespace triotdt::test {
 
 // Copies of a text VCF that only htslib writes: bgzip-compressed with a
 // tabix index (.tbi), and BCF with a CSI index (.csi).
@@ -17,4 +17,4 @@ void writeIndexedBcf(const std::filesystem::path& vcf, const std::filesystem::pa
 // end-of-file block follows the last).
 std::vector<std::uint64_t> writeBgzipRecordBlocks(const std::string& vcf, const std::filesystem::path& gz);
 
-}  // namespace triotdt::testing
+}  // namespace triotdt::test

@@ -1,14 +1,8 @@
 #pragma once
 
 // Helpers shared by the tests: a scratch folder that removes itself, reading
-// and writing whole files, and running a program in a folder while capturing
-// its standard output, standard error and exit status.
+// and writing whole files. Runs of the program: support/program_run.h.
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,46 +56,5 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-struct RunResult {
-    int status = -1;  // the exit status, or -1 when the program did not exit normally
-    std::string out;
-    std::string err;
-};
-
-// Runs `program` with `args` in `folder`, with standard input empty.
-// Standard output and standard error are captured outside `folder`, so that
-// the folder holds only what the program itself created.
-inline RunResult runProgram(const std::string& program, const std::filesystem::path& folder,
-                            const std::vector<std::string>& args = {}) {
-    const ScratchFolder capture;
-    const std::string outPath = (capture / "stdout").string();
-    const std::string errPath = (capture / "stderr").string();
-    const pid_t child = ::fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(err, STDERR_FILENO);
-        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int wstatus = 0;
-    while (::waitpid(child, &wstatus, 0) < 0) {
-        if (errno != EINTR) throw std::runtime_error("waitpid failed");
-    }
-    RunResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
-}
 
 }  // namespace triotdt::test

@@ -1,8 +1,8 @@
-#include "report/progress_text.h"
+#include "driver/progress_text.h"
 
 #include <cmath>
 
-namespace triotdt::report {
+namespace triotdt::driver {
 namespace {
 
 std::string duration(double seconds) {
@@ -23,4 +23,4 @@ std::string progressText(std::int64_t windowsDone, std::int64_t windowCount, dou
     return text;
 }
 
-}  // namespace triotdt::report
+}  // namespace triotdt::driver

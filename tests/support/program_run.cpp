@@ -1,16 +1,17 @@
-#include "e2e/forked_run.h"
+#include "support/program_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "support/test_support.h"
 
 namespace triotdt::test {
 namespace {
@@ -48,11 +49,12 @@ void limitMemory(rlim_t bytes) {
 void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
 #endif
 
-// In the child: standard output, limits and signals as asked, then the program.
-[[noreturn]] void becomeProgram(const std::filesystem::path& folder, const RunConditions& conditions, int outPipe,
-                                int errPipe) {
+// In the child: standard input, standard output, limits and signals as asked,
+// then the program.
+[[noreturn]] void becomeProgram(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                                const RunConditions& conditions, int inFile, int outPipe, int errPipe) {
     if (::chdir(folder.c_str()) != 0) childFails("chdir failed");
-    if (::dup2(errPipe, STDERR_FILENO) < 0) childFails("dup2 failed");
+    if (::dup2(inFile, STDIN_FILENO) < 0 || ::dup2(errPipe, STDERR_FILENO) < 0) childFails("dup2 failed");
     switch (conditions.console) {
         case Console::captured:
             if (::dup2(outPipe, STDOUT_FILENO) < 0) childFails("dup2 failed");
@@ -76,12 +78,16 @@ void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
             break;
         }
     }
+    ::close(inFile);
     ::close(outPipe);
     ::close(errPipe);
     std::signal(SIGXFSZ, SIG_DFL);
     if (conditions.fileSizeLimit) setLimit(RLIMIT_FSIZE, *conditions.fileSizeLimit);
     if (conditions.memoryLimit) limitMemory(*conditions.memoryLimit);
-    ::execl(TRIOTDT_BINARY, TRIOTDT_BINARY, static_cast<char*>(nullptr));
+    std::vector<char*> argv = {const_cast<char*>(TRIOTDT_BINARY)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(TRIOTDT_BINARY, argv.data());
     childFails("exec failed");
 }
 
@@ -112,23 +118,38 @@ void collect(int outPipe, int errPipe, std::string& out, std::string& err) {
 
 }  // namespace
 
-ForkedRun runInFolder(const std::filesystem::path& folder, const RunConditions& conditions) {
+RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                     const RunConditions& conditions) {
+    // Standard input is a file, so that the program reads it at its own pace.
+    const ScratchFolder stdinFolder;
+    writeFile(stdinFolder / "stdin", conditions.input);
+    const int in = ::open((stdinFolder / "stdin").c_str(), O_RDONLY | O_CLOEXEC);
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (in < 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) becomeProgram(folder, conditions, out[1], err[1]);
+    if (child == 0) becomeProgram(folder, args, conditions, in, out[1], err[1]);
+    ::close(in);
     ::close(out[1]);
     ::close(err[1]);
-    ForkedRun run;
-    collect(out[0], err[0], run.console, run.errors);
+    RunResult run;
+    collect(out[0], err[0], run.out, run.err);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
     }
-    if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     return run;
+}
+
+const char* programPath() { return TRIOTDT_BINARY; }
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace triotdt::test

@@ -1,8 +1,8 @@
-#include "report/progress_text.h"
+#include "driver/progress_text.h"
 
 #include <gtest/gtest.h>
 
-namespace triotdt::report {
+namespace triotdt::driver {
 namespace {
 
 TEST(ProgressText, ShowsWindowsRateAndTimeLeftRoundedUp) {
@@ -14,4 +14,4 @@ TEST(ProgressText, ShowsWindowsRateAndTimeLeftRoundedUp) {
 }
 
 }  // namespace
-}  // namespace triotdt::report
+}  // namespace triotdt::driver

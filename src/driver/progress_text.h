@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace triotdt::report {
+namespace triotdt::driver {
 
 // The progress line of a run on a terminal, e.g.
 // "window 12 of 56, 2400 replicates/s, about 3 min 5 s left".
@@ -12,4 +12,4 @@ namespace triotdt::report {
 std::string progressText(std::int64_t windowsDone, std::int64_t windowCount, double replicatesPerSecond,
                          double secondsLeft);
 
-}  // namespace triotdt::report
+}  // namespace triotdt::driver
