@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "driver/family_input.h"
+#include "driver/interruption.h"
 #include "haplotype/window.h"
 #include "report/transmission_block.h"
 #include "io/file_names.h"
@@ -76,13 +77,22 @@ void writeWindow(const WindowResult& result, Units& units, WindowOutcome& outcom
 }
 
 void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, const WindowObserver& observer) {
+    RunInterrupted progress;
+    progress.windowCount = countWindows(data.lociCount);
+    const auto stopIfAsked = [&progress] {
+        progress.signal = interruptingSignal();
+        if (progress.signal != 0) throw progress;
+    };
+    stopIfAsked();
     if (data.lociCount <= 0) return;
     parallel::TaskPool pool(threads);
     if (pool.shortfall() > 0) {
         std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
                   << pool.size() << ".\n";
     }
-    window::analyseWindows(data, 0, countWindows(data.lociCount), pool, [&](const WindowResult& result) {
+    const auto writeInOrder = [&](const WindowResult& result) {
+        // A window whose replicates a signal cut short is not written.
+        stopIfAsked();
         if (result.window.start == 1) {
             for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
                 report::writeWindowSizeHeading(*unit, result.window.size);
@@ -93,10 +103,28 @@ void analyseAllWindows(const FamilyData& data, unsigned threads, Units& units, c
         outcome.replicateCount = data.replicateCount;
         writeWindow(result, units, outcome);
         flushConsole(units);
+        progress.lastStart = result.window.start;
+        progress.lastSize = result.window.size;
+        ++progress.windowsDone;
         if (observer) observer(outcome);
         units.results.flushIfLarge();
         units.transmission.flushIfLarge();
-    });
+    };
+    window::analyseWindows(data, 0, progress.windowCount, pool, writeInOrder, &interruptionFlag());
+}
+
+// The windows finished stay in the reports, and a last line says that they
+// end there: an interrupted report must not pass for a complete one.
+void markInterrupted(Units& units, const RunInterrupted& stopped) {
+    for (io::OutputUnit* unit : {&units.results, &units.transmission}) {
+        unit->text() += interruptedReportLine(stopped);
+        unit->text() += unit->lineEnd();
+        try {
+            unit->flush();
+        } catch (const io::RunError&) {
+            // The message on standard error still says that the run stopped.
+        }
+    }
 }
 
 unsigned chooseThreads(unsigned requested) {
@@ -127,20 +155,28 @@ InputRead readInput() {
 }
 
 void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
-                 const ConsoleTurn& turn) {
+                 const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
     if (input.openFailure) std::rethrow_exception(input.openFailure);
-    Units units{io::OutputUnit::console(), io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
+    Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
+                io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
                 io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
     if (input.readFailure) std::rethrow_exception(input.readFailure);
     const FamilyData& data = *input.data;
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 
-    analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+    try {
+        analyseAllWindows(data, chooseThreads(options.threads), units, observer);
+    } catch (const RunInterrupted& stopped) {
+        markInterrupted(units, stopped);
+        throw;
+    }
 
-    // The reports must be complete before the run says it has ended well.
+    // The reports, and whatever the caller adds, must be complete before the
+    // run says it has ended well.
     units.transmission.finish();
     units.results.finish();
+    if (completeOutputs) completeOutputs();
     report::writeStopLine(units.console);
     flushConsole(units);
 }

@@ -16,6 +16,8 @@ struct RunOptions {
     // Threads for the replicates of a window; 0 means one per core. The
     // reports are the same for any number.
     unsigned threads = 0;
+    // The console lines go to standard error, leaving standard output to the table.
+    bool consoleOnStandardError = false;
 };
 
 using report::WindowOutcome;
@@ -51,9 +53,16 @@ InputRead readInput();
 // consecutive loci and writes the reports and the console lines. Throws
 // io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
-// report order, after the console lines of that window have been written.
+// report order, after the console lines of that window have been written;
+// `completeOutputs`, when given, runs after the last window and the reports
+// are complete, before the stop line.
+//
+// A SIGINT or SIGTERM caught by catchInterruptions() stops the run between
+// replicates: both reports keep the windows finished and end with a line that
+// says the run was interrupted, the console gets no stop line, and
+// RunInterrupted is thrown.
 void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
-                 const ConsoleTurn& turn = {});
+                 const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
 
 }  // namespace triotdt::driver

@@ -25,7 +25,8 @@ constexpr const char* explanation = R"(INPUT
   the child's genotypes, two allele numbers (1 to the locus's allele count) per
   locus. Missing genotypes and Mendelian inconsistencies are refused.
   tdtloci.tsv beside it, when present (the import writes it), gives each
-  locus's chromosome, position and marker name for the table and the figure.
+  locus's chromosome, position and marker name for the table and the figure;
+  its loci must lie on one chromosome.
 
 WHAT IS TESTED
   In every window of 1 to 7 adjacent loci each parent is split, against the
@@ -64,15 +65,20 @@ REPORTS (always created new: an existing file is never overwritten)
                haplotype in code order (the last locus varying fastest).
   tdtout.txt   per window: the five p-values and, below them, the statistics.
   --table      the same per-window results as a tab-separated table at full
-               precision, with marker names and positions when known.
+               precision, with marker names and positions when known; with
+               FILE '-' on standard output, the console then on standard
+               error.
   --plot       an SVG figure of -log10 p along the markers, a panel for each
                window size.
+  The table and the figure are written under temporary names and take their
+  names only when the run is complete.
   Standard output repeats the headings and results of tdtout.txt. On a
   terminal, runs longer than a second show a progress line on standard error.
 
 EXIT STATUS
   0 after a complete run, 1 after a file or input error, 2 after a usage
-  error.)";
+  error, 128 + the signal number after SIGINT or SIGTERM (the reports keep
+  the windows finished and end with a line saying the run was interrupted).)";
 
 bool endsWithSvg(std::string path) {
     std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -89,9 +95,9 @@ const CLI::Validator threadCount(
         unsigned value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         const bool whole = error == std::errc() && end == text.data() + text.size();
-        return whole && value >= 1 && value <= maxThreads
+        return whole && value <= maxThreads
                    ? std::string()
-                   : "'" + text + "' is not a number of threads from 1 to " + std::to_string(maxThreads);
+                   : "'" + text + "' is not a number of threads from 0 (every core) to " + std::to_string(maxThreads);
     },
     "");
 
@@ -103,10 +109,10 @@ void addGeneralOptions(CLI::App& app, CommandLine& line) {
 }
 
 void addAnalysisOptions(CLI::App& app, CommandLine& line) {
-    app.add_option("--threads", line.run.threads, "Threads for the replicates (default: all cores)")
+    app.add_option("--threads", line.run.threads, "Threads for the replicates; 0, the default, means one per core")
         ->type_name("N")
         ->check(threadCount);
-    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table")
+    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table ('-': standard output)")
         ->type_name("FILE");
     app.add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
         ->type_name("FILE.svg")
@@ -117,7 +123,7 @@ void addAnalysisOptions(CLI::App& app, CommandLine& line) {
 void configure(CLI::App& app, CommandLine& line) {
     app.footer(explanation);
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
-        return std::string("triotdt: ") + error.what() + "\nRun 'triotdt --help' for the options.\n";
+        return describeUsageError(UsageError(error.what()));
     });
     addGeneralOptions(app, line);
     addAnalysisOptions(app, line);
@@ -127,11 +133,12 @@ void configure(CLI::App& app, CommandLine& line) {
     importCommand->parse_complete_callback([&line] { line.command = Command::import; });
 }
 
-void checkCombinations(const CommandLine& line) {
+void checkCombinations(const CLI::App& app, const CommandLine& line) {
     if (!line.tablePath.empty() && line.tablePath == line.plotPath) {
         throw CLI::ValidationError("--table and --plot", "they name the same file");
     }
-    if (line.command == Command::import && (line.run.threads != 0 || !line.tablePath.empty() || !line.plotPath.empty())) {
+    const bool analysisOptions = app.get_option("--threads")->count() > 0 || !line.tablePath.empty() || !line.plotPath.empty();
+    if (line.command == Command::import && analysisOptions) {
         throw CLI::ValidationError("--threads, --table and --plot", "they belong to the analysis, not to import");
     }
 }
@@ -174,6 +181,10 @@ std::string unexpectedArguments(std::vector<std::string> extras, int argc, const
 
 }  // namespace
 
+std::string describeUsageError(const UsageError& error) {
+    return std::string("triotdt: ") + error.what() + "\nRun 'triotdt --help' for the options.\n";
+}
+
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CommandLine line;
     CLI::App app(summary, "triotdt");
@@ -185,7 +196,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     }
     try {
         app.parse(argc, argv);
-        checkCombinations(line);
+        checkCombinations(app, line);
     } catch (const CLI::ExtrasError&) {
         err << unexpectedArguments(app.remaining(true), argc, argv);
         return {std::nullopt, 2};

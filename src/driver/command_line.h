@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "driver/analysis.h"
@@ -28,6 +29,15 @@ struct ParsedCommandLine {
     std::optional<CommandLine> line;
     int exitStatus = 0;
 };
+
+// A command line that contradicts itself in a way seen only once its paths
+// are resolved (two outputs that are one file). Ends the run with status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// "triotdt: <what>\nRun 'triotdt --help' for the options.\n", as every usage error.
+std::string describeUsageError(const UsageError& error);
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/command_line.h"
+#include "driver/interruption.h"
 #include "driver/run_command.h"
 #include "io/run_error.h"
 
@@ -13,7 +14,8 @@ namespace {
 using namespace triotdt;
 
 // The program: runs what the command line asks for and turns failures into a
-// message on standard error and exit status 1. Returns the exit status.
+// message on standard error and exit status 1 (2 for a usage error, 128 + the
+// signal number for an interrupted run). Returns the exit status.
 int runProgram(int argc, char** argv) {
     // A file-size limit or a reader that has gone away must fail the write
     // with a message, not kill the run without a word.
@@ -23,6 +25,12 @@ int runProgram(int argc, char** argv) {
     if (!parsed.line) return parsed.exitStatus;
     try {
         return driver::runCommand(*parsed.line);
+    } catch (const driver::RunInterrupted& stopped) {
+        std::cerr << driver::describeInterruption(stopped);
+        return driver::interruptedExitStatus(stopped.signal);
+    } catch (const driver::UsageError& error) {
+        std::cerr << driver::describeUsageError(error);
+        return 2;
     } catch (const io::RunError& error) {
         std::cerr << io::describe(error);
     } catch (const io::InputRefused& refused) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "driver/family_input.h"
+#include "driver/interruption.h"
+#include "driver/output_paths.h"
 #include "driver/progress.h"
 #include "output/loci_table.h"
 #include "io/file_names.h"
@@ -14,6 +16,7 @@
 #include "output/results_plot.h"
 #include "output/results_table.h"
 #include "io/run_error.h"
+#include "io/staged_output.h"
 #include "io/text_reader.h"
 
 namespace triotdt::driver {
@@ -26,15 +29,6 @@ void changeFolder(const std::string& folder) {
     if (::chdir(folder.c_str()) != 0) {
         throw io::RunError(io::ErrorCode::openFailed, "CHANGE into folder '" + folder + "' (-C)",
                                std::string("cannot change into it: ") + std::strerror(errno));
-    }
-}
-
-// A file the run would create must not exist yet; checked before the reports
-// are created, so that a clash leaves nothing behind in the common case (the
-// creation itself still refuses to overwrite).
-void refuseExisting(const std::string& path) {
-    if (!path.empty() && ::access(path.c_str(), F_OK) == 0) {
-        throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
     }
 }
 
@@ -54,71 +48,98 @@ void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const haplot
 }
 
 // Marker names and positions for the table and the figure, when tdtloci.tsv
-// lies beside the input.
+// lies beside the input. Windows must not join chromosomes, so loci of
+// several are refused even when neither is asked for.
 std::vector<output::LocusRow> readLociBesideInput(const std::optional<haplotype::FamilyData>& input) {
     if (::access(output::lociFileName, F_OK) != 0) return {};
     std::vector<output::LocusRow> loci = output::readLociTable(output::lociFileName);
+    output::refuseSeveralChromosomes(loci, output::lociFileName);
     if (input) checkLociMatchInput(loci, *input);
     return loci;
 }
 
-// The table is written row by row as windows end, the figure once at the end.
+// The table is written row by row as windows end, the figure once at the
+// end; both are created before the reports and take their names only when
+// the run is complete.
 struct ExtraOutputs {
-    const CommandLine& line;
     std::vector<output::LocusRow> loci;
-    std::optional<io::OutputUnit> table;
+    std::optional<io::StagedOutput> table;
+    std::optional<io::StagedOutput> plot;
+    bool tableHeaderWritten = false;
     std::vector<WindowOutcome> windows;
 
-    void openTable() {
-        if (line.tablePath.empty() || table) return;
-        table.emplace(io::OutputUnit::createNew(line.tablePath, "\n"));
-        output::appendTableHeader(table->text());
+    void writeTableHeader() {
+        if (!table || tableHeaderWritten) return;
+        output::appendTableHeader(table->unit().text());
+        tableHeaderWritten = true;
     }
     void add(const WindowOutcome& window) {
-        if (!line.tablePath.empty()) {
-            openTable();
-            output::appendTableRow(table->text(), window, loci);
-            table->flush();
+        if (table) {
+            writeTableHeader();
+            output::appendTableRow(table->unit().text(), window, loci);
+            table->unit().flush();
         }
-        if (!line.plotPath.empty()) windows.push_back(window);
+        if (plot) windows.push_back(window);
     }
-    void finish() {
-        openTable();
-        if (table) table->finish();
-        if (line.plotPath.empty()) return;
-        io::OutputUnit plot = io::OutputUnit::createNew(line.plotPath, "\n");
-        plot.text() = output::drawResultsPlot(windows, loci);
-        plot.finish();
+    // Both are written in full before either takes its name.
+    void publish() {
+        writeTableHeader();
+        if (table) table->unit().finish();
+        if (plot) {
+            plot->unit().text() = output::drawResultsPlot(windows, loci);
+            plot->unit().finish();
+        }
+        if (table) table->publish();
+        if (plot) plot->publish();
     }
 };
 
+ExtraOutputs createExtraOutputs(const CommandLine& line, std::vector<output::LocusRow> loci) {
+    ExtraOutputs outputs{std::move(loci), {}, {}, false, {}};
+    if (!line.tablePath.empty()) {
+        outputs.table.emplace(namesStandardOutput(line.tablePath) ? io::StagedOutput::standardOutput()
+                                                                  : io::StagedOutput::beside(line.tablePath, "\n"));
+    }
+    if (!line.plotPath.empty()) outputs.plot.emplace(io::StagedOutput::beside(line.plotPath, "\n"));
+    return outputs;
+}
+
 void runAnalysisCommand(const CommandLine& line) {
+    catchInterruptions();
+    checkOutputPaths(line.tablePath, line.plotPath);
     const bool extras = !line.tablePath.empty() || !line.plotPath.empty();
-    refuseExisting(line.tablePath);
-    refuseExisting(line.plotPath);
-    const std::optional<ProgressTerminal> terminal = progressTerminal();
+    RunOptions options = line.run;
+    options.consoleOnStandardError = !line.tablePath.empty() && namesStandardOutput(line.tablePath);
+    // The console lines then share standard error with the progress line: it is left out.
+    const std::optional<ProgressTerminal> terminal =
+        options.consoleOnStandardError ? std::nullopt : progressTerminal();
     // Read once: the same families go to the loci check, the progress line
     // and the analysis.
     const InputRead input = readInput();
 
-    ExtraOutputs outputs{line, extras ? readLociBesideInput(input.data) : std::vector<output::LocusRow>{}, {}, {}};
+    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input.data));
     std::optional<ProgressLine> progress;
     if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
 
+    // The progress line is erased before the figure and the stop line.
     ConsoleTurn turn;
-    if (progress) {
-        turn.before = [&] { progress->stepAside(); };
-        turn.after = [&](bool lineOpen) { progress->comeBack(lineOpen); };
-    }
+    turn.before = [&] {
+        if (progress) progress->stepAside();
+    };
+    turn.after = [&](bool lineOpen) {
+        if (progress) progress->comeBack(lineOpen);
+    };
     runAnalysis(
-        input, line.run,
+        input, options,
         [&](const WindowOutcome& window) {
             if (extras) outputs.add(window);
             if (progress) progress->windowDone(window);
         },
-        turn);
-    progress.reset();
-    if (extras) outputs.finish();
+        turn,
+        [&] {
+            progress.reset();
+            outputs.publish();
+        });
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ OutputUnit::OutputUnit(OutputUnit&& other) noexcept
 
 OutputUnit::~OutputUnit() = default;
 
-OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineEnd) {
+OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineEnd, const std::string& shownName) {
     int fd;
     do {
         fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -59,10 +59,12 @@ OutputUnit OutputUnit::createNew(const std::string& name, std::string_view lineE
         if (error == EEXIST) throw RunError(ErrorCode::fileExists, openStatement(name), "file already exists");
         throw RunError(ErrorCode::openFailed, openStatement(name), std::string("cannot create: ") + std::strerror(error));
     }
-    return OutputUnit(fd, FileDescriptor(fd), name, lineEnd);
+    return OutputUnit(fd, FileDescriptor(fd), shownName.empty() ? name : shownName, lineEnd);
 }
 
 OutputUnit OutputUnit::console() { return OutputUnit(STDOUT_FILENO, FileDescriptor(), "standard output", "\n"); }
+
+OutputUnit OutputUnit::standardError() { return OutputUnit(STDERR_FILENO, FileDescriptor(), "standard error", "\n"); }
 
 void OutputUnit::flushIfLarge() {
     if (buffer_.size() >= flushThreshold) flush();

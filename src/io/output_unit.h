@@ -17,9 +17,12 @@ FileDescriptor openExisting(const std::string& name);
 class OutputUnit {
 public:
     // Creates `name`, which must not exist yet (never overwrites a file).
-    static OutputUnit createNew(const std::string& name, std::string_view lineEnd);
+    // Messages name the file `shownName` when it is given.
+    static OutputUnit createNew(const std::string& name, std::string_view lineEnd, const std::string& shownName = {});
     // Standard output, with "\n" line ends.
     static OutputUnit console();
+    // Standard error, with "\n" line ends.
+    static OutputUnit standardError();
 
     OutputUnit(OutputUnit&& other) noexcept;
     OutputUnit& operator=(OutputUnit&&) = delete;

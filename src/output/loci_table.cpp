@@ -1,5 +1,6 @@
 #include "output/loci_table.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -104,6 +105,23 @@ std::vector<LocusRow> readLociTable(const std::string& path) {
         text.append(chunk, static_cast<std::size_t>(got));
     }
     return parseLociTable(text, path);
+}
+
+void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::string& fileName) {
+    std::vector<std::string> chromosomes;
+    for (const LocusRow& row : rows) {
+        if (std::find(chromosomes.begin(), chromosomes.end(), row.chromosome) == chromosomes.end()) {
+            chromosomes.push_back(row.chromosome);
+        }
+    }
+    if (chromosomes.size() <= 1) return;
+    std::string named;
+    for (std::size_t c = 0; c < chromosomes.size() && c < 5; ++c) named += (c > 0 ? ", " : "") + chromosomes[c];
+    if (chromosomes.size() > 5) named += ", ...";
+    throw io::InputRefused(fileName + ": the loci lie on " + std::to_string(chromosomes.size()) + " chromosomes (" +
+                       named + "), and a window must not join the end of one chromosome to the start of the next.\n"
+                       "Import again: 'triotdt import' writes a run folder for each chromosome (chr1/, chr2/, ...), and "
+                       "'triotdt import --chromosome NAME' imports one.\n");
 }
 
 }  // namespace triotdt::output

@@ -39,4 +39,9 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
 // read, InputRefused as parseLociTable.
 std::vector<LocusRow> readLociTable(const std::string& path);
 
+// Windows join neighbouring loci, so the loci of one run must lie on one
+// chromosome. Throws InputRefused, naming the chromosomes and how to import
+// them one at a time, when `rows` span several.
+void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::string& fileName);
+
 }  // namespace triotdt::output

@@ -36,6 +36,11 @@ constexpr std::array<Series, 5> series = {{{"Punamb", "#E69F00"},
 constexpr const char* alphaColour = "#666666";
 constexpr const char* bonferroniColour = "#CC79A7";
 
+// "1 window", "2 windows".
+std::string counted(std::size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -192,11 +197,13 @@ void drawLegend(Figure& f, std::int32_t replicateCount, std::size_t analysedCoun
     f.text(plotLeft + 24, row2 + 4, "p = 0.05");
     if (analysedCount > 0) {
         char threshold[64];
-        std::snprintf(threshold, sizeof threshold, "Bonferroni p = 0.05 / %zu windows = %.3g", analysedCount,
-                      f.bonferroni);
+        std::snprintf(threshold, sizeof threshold, "%.3g", f.bonferroni);
         f.line(plotLeft + 120, row2, plotLeft + 138, row2, dashStyle(true));
-        f.text(plotLeft + 144, row2 + 4, threshold);
+        f.text(plotLeft + 144, row2 + 4,
+               "Bonferroni p = 0.05 / " + counted(analysedCount, "window") + " = " + threshold);
     }
+    // Without replicates there is no p = 0 to explain.
+    if (analysedCount == 0 || replicateCount <= 0) return;
     const double row3 = row2 + 20;
     f.marker(plotLeft + 9, row3, "#333333", true);
     f.text(plotLeft + 24, row3 + 4,
@@ -291,12 +298,13 @@ std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, cons
     f.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
             number(figureWidth) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(figureWidth) + " " +
             number(height) + "\" font-family=\"sans-serif\" font-size=\"" + number(fontSize) + "\">\n";
-    f.svg += "<title>triotdt: -log10 p-values of " + std::to_string(analysedCount) + " windows</title>\n";
+    f.svg += "<title>triotdt: -log10 p-values of " +
+             (analysedCount == 0 ? std::string("no window") : counted(analysedCount, "window")) + "</title>\n";
     f.svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-    f.text(plotLeft, 18,
-           "-log10 p of the five statistics, " + std::to_string(analysedCount) + " windows, " +
-               std::to_string(replicateCount) + " replicates",
-           "font-size=\"13\" font-weight=\"bold\"");
+    const std::string scope = analysedCount == 0 ? ": no window analysed"
+                                                 : ", " + counted(analysedCount, "window") + ", " +
+                                                       counted(static_cast<std::size_t>(replicateCount), "replicate");
+    f.text(plotLeft, 18, "-log10 p of the five statistics" + scope, "font-size=\"13\" font-weight=\"bold\"");
     drawLegend(f, replicateCount, analysedCount);
     if (bySize.empty()) f.text(plotLeft, firstPanelTop, "no windows to show");
 

@@ -11,6 +11,8 @@ namespace {
 constexpr std::size_t taskWorthyWork = 200000;
 
 using statistics::lanes;
+// A request to stop is looked at after this many replicates (a multiple of `lanes`).
+constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes);
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
 void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, const DrawBlock& block,
@@ -42,12 +44,18 @@ double exceedanceScore(double replicate, double observed) {
 }
 
 FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
-                               std::int32_t first, std::int32_t last) {
+                               std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     statistics::StatisticsScratch scratch(model);
     WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
     DrawBlock block;
     FiveStatistics scores{};
-    while (draws.drawBlock(block)) scoreReplicates(model, observed, block, 0, block.replicates, scratch, scores);
+    while (!stopped() && draws.drawBlock(block)) {
+        for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
+            const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
+            scoreReplicates(model, observed, block, from, to, scratch, scores);
+        }
+    }
     return scores;
 }
 

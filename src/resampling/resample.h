@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -35,9 +36,11 @@ struct StreamPlace {
 // at every locus where their phase is resolved; the frequency sets stay those
 // of the observed data. Returns the sums of their exceedance scores, which are
 // multiples of one half far below 2^53: added up in any order, the scores of
-// any split of a window's replicates give the same p-values.
+// any split of a window's replicates give the same p-values. When `stop` is
+// given and becomes non-zero, the replicates end within a few dozen and the
+// sums mean nothing: the run is being given up.
 FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
-                               std::int32_t first, std::int32_t last);
+                               std::int32_t first, std::int32_t last, const std::atomic<int>* stop = nullptr);
 
 // The p-values from the score sums of all replicates.
 FiveStatistics pValuesOf(const FiveStatistics& scoreSums, std::int32_t replicateCount);

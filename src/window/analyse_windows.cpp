@@ -41,13 +41,15 @@ struct SharedWindow {
     std::vector<statistics::FiveStatistics> scores;  // per share
     std::atomic<std::size_t> sharesLeft{0};
     FinishWindow finish;
+    const std::atomic<int>* stop = nullptr;
 };
 
 void scoreShare(SharedWindow& shared, std::size_t share) {
     const std::int32_t first = static_cast<std::int32_t>(share) * shared.replicatesPerTask;
     const std::int32_t last = std::min(first + shared.replicatesPerTask, shared.place.replicateCount);
     shared.scores[share] =
-        resampling::scoreReplicates(*shared.prepared->model, shared.prepared->observed, shared.place, first, last);
+        resampling::scoreReplicates(*shared.prepared->model, shared.prepared->observed, shared.place, first, last,
+                                    shared.stop);
     if (shared.sharesLeft.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     statistics::FiveStatistics sums{};
     for (const statistics::FiveStatistics& part : shared.scores) {
@@ -59,7 +61,8 @@ void scoreShare(SharedWindow& shared, std::size_t share) {
 }
 
 void analyseWindow(const haplotype::FamilyData& data, std::int64_t index, parallel::TaskPool& pool,
-                   const FinishWindow& finish) {
+                   const FinishWindow& finish, const std::atomic<int>* stop) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
     const WindowPlace place = placeOfWindow(data.lociCount, index);
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, place.size, place.start);
     if (prepared->skipped()) return finish(takeResult(*prepared, {}));
@@ -68,7 +71,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int64_t index, parall
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {
         const statistics::FiveStatistics sums =
-            resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates);
+            resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates, stop);
         return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
     }
     auto shared = std::make_shared<SharedWindow>();
@@ -79,6 +82,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int64_t index, parall
     shared->scores.resize(shares);
     shared->sharesLeft.store(shares, std::memory_order_relaxed);
     shared->finish = finish;
+    shared->stop = stop;
     for (std::size_t share = shares; share-- > 1;) {
         pool.submit([shared, share](unsigned) { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
     }
@@ -102,15 +106,15 @@ WindowPlace placeOfWindow(std::int32_t lociCount, std::int64_t index) {
 }
 
 void analyseWindows(const haplotype::FamilyData& data, std::int64_t first, std::int64_t count,
-                    parallel::TaskPool& pool, const WriteWindow& write) {
+                    parallel::TaskPool& pool, const WriteWindow& write, const std::atomic<int>* stop) {
     // Enough windows under way for every thread to find one while the
     // calling thread writes.
     const std::size_t windowsUnderWay = 4 * std::size_t{pool.size()} + 2;
     parallel::runInOrder<WindowResult>(
         pool, count, windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
-            pool.submit([&data, &pool, index = first + i, finish = std::move(finish)](unsigned) {
-                analyseWindow(data, index, pool, finish);
+            pool.submit([&data, &pool, index = first + i, finish = std::move(finish), stop](unsigned) {
+                analyseWindow(data, index, pool, finish, stop);
             }, parallel::TaskPool::Place::back);
         },
         [&](std::int64_t, const WindowResult& result) { write(result); });

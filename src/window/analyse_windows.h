@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -54,7 +55,11 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // in tasks that any thread takes up first (a few big windows use every thread
 // too). A bounded number of windows is under way at once, which bounds the
 // memory of the results waiting for their turn.
+//
+// When `stop` is given and becomes non-zero, windows under way end early
+// with results that mean nothing: `write` must look at `stop` before writing
+// and end the loop by throwing.
 void analyseWindows(const haplotype::FamilyData& data, std::int64_t first, std::int64_t count,
-                    parallel::TaskPool& pool, const WriteWindow& write);
+                    parallel::TaskPool& pool, const WriteWindow& write, const std::atomic<int>* stop = nullptr);
 
 }  // namespace triotdt::window

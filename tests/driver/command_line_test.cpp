@@ -41,6 +41,9 @@ TEST(CommandLine, TakesEveryOption) {
     EXPECT_EQ(o.parsed.line->tablePath, "out.tsv");
     EXPECT_EQ(o.parsed.line->plotPath, "fig.SVG");
     EXPECT_EQ(parse({"--directory", "x"}).parsed.line->folder, "x");
+    const Outcome everyCore = parse({"--threads", "0"});
+    ASSERT_TRUE(everyCore.parsed.line) << everyCore.err;
+    EXPECT_EQ(everyCore.parsed.line->run.threads, 0u);
 }
 
 TEST(CommandLine, HelpAndVersionEndWellOnStandardOutput) {
@@ -66,8 +69,8 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
     } cases[] = {
         {{"--bogus"}, "--bogus"},
         {{"extra"}, "extra"},
-        {{"--threads", "0"}, "'0' is not a number of threads from 1 to 1024"},
-        {{"--threads", "1025"}, "'1025' is not a number of threads"},
+        {{"--threads", "1025"}, "'1025' is not a number of threads from 0 (every core) to 1024"},
+        {{"--threads", "0", "import", "--ped", "x.ped", "--map", "x.map"}, "they belong to the analysis"},
         {{"--threads", "-2"}, "--threads"},
         {{"--threads", "2.5"}, "'2.5' is not a number of threads"},
         {{"--threads"}, "--threads"},

@@ -92,6 +92,21 @@ TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
     const std::string svg = drawResultsPlot({}, {});
     EXPECT_TRUE(wellFormedXml(svg));
     EXPECT_NE(svg.find("no windows to show"), std::string::npos);
+    EXPECT_NE(svg.find("statistics: no window analysed</text>"), std::string::npos);
+    // Nothing to count and no replicates to resolve a p-value of 0.
+    EXPECT_EQ(svg.find("0 windows"), std::string::npos);
+    EXPECT_EQ(svg.find("replicates"), std::string::npos);
+    EXPECT_EQ(svg.find("class=\"zero\""), std::string::npos);
+}
+
+TEST(ResultsPlot, CountsAreSingularForOne) {
+    std::vector<report::WindowOutcome> one = windowsOver(1, 1);
+    one[0].replicateCount = 1;
+    const std::string svg = drawResultsPlot(one, {});
+    EXPECT_NE(svg.find("statistics, 1 window, 1 replicate</text>"), std::string::npos);
+    EXPECT_NE(svg.find("Bonferroni p = 0.05 / 1 window = 0.05</text>"), std::string::npos);
+    EXPECT_NE(svg.find("p-values of 1 window</title>"), std::string::npos);
+    EXPECT_NE(svg.find("p = 1/(1 + 1)"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "driver/interruption.h"
+
+#include <csignal>
+
+namespace triotdt::driver {
+namespace {
+
+std::atomic<int> caughtSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch a lock-free atomic");
+
+extern "C" void recordSignal(int signal) { caughtSignal.store(signal, std::memory_order_relaxed); }
+
+std::string signalName(int signal) {
+    if (signal == SIGINT) return "SIGINT";
+    if (signal == SIGTERM) return "SIGTERM";
+    return "signal " + std::to_string(signal);
+}
+
+// 1022 -> "1,022".
+std::string grouped(std::int64_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string whereStopped(const RunInterrupted& stopped) {
+    const std::string place = stopped.lastStart > 0 ? "after window " + std::to_string(stopped.lastStart) + "-" +
+                                                          std::to_string(stopped.lastStart + stopped.lastSize - 1)
+                                                    : std::string("before the first window");
+    return "interrupted by " + signalName(stopped.signal) + " " + place + " (" + grouped(stopped.windowsDone) + " of " +
+           grouped(stopped.windowCount) + (stopped.windowCount == 1 ? " window)" : " windows)");
+}
+
+}  // namespace
+
+void catchInterruptions() {
+    struct sigaction action {};
+    action.sa_handler = recordSignal;
+    sigemptyset(&action.sa_mask);
+    // Writes and reads carry on after the handler; a second signal finds the
+    // default action back in place.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+}
+
+int interruptingSignal() { return caughtSignal.load(std::memory_order_relaxed); }
+
+const std::atomic<int>& interruptionFlag() { return caughtSignal; }
+
+std::string describeInterruption(const RunInterrupted& stopped) {
+    return "triotdt: " + whereStopped(stopped) + "; the reports are incomplete\n";
+}
+
+std::string interruptedReportLine(const RunInterrupted& stopped) {
+    return "*INTERRUPTED* " + whereStopped(stopped).substr(std::string("interrupted ").size()) +
+           ": this report is incomplete";
+}
+
+int interruptedExitStatus(int signal) { return 128 + signal; }
+
+}  // namespace triotdt::driver
