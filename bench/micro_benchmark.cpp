@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "driver/family_input.h"
+#include "input/family_input.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
 #include "io/text_reader.h"
@@ -30,7 +30,7 @@ haplotype::FamilyData simulate(const std::string& settings) {
     char buffer[65536];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, got);
     io::TextReader reader = io::TextReader::fromText(text, "simulated");
-    return driver::readFamilyData(reader);
+    return input::readFamilyData(reader);
 }
 
 const haplotype::FamilyData& largeStudy() {  // as in workload W3

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "driver/analysis.h"
-#include "driver/family_input.h"
+#include "input/family_input.h"
 #include "haplotype/window.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
@@ -50,7 +50,7 @@ struct ReadResult {
 ReadResult readWith(triotdt::io::TextReader& reader) {
     ReadResult result;
     try {
-        result.data = triotdt::driver::readFamilyData(reader);
+        result.data = triotdt::input::readFamilyData(reader);
         result.ok = true;
     } catch (const triotdt::io::RunError& error) {
         using triotdt::io::ErrorCode;
@@ -209,10 +209,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     std::string expectedFailure = fromMemory.error;
     if (fromMemory.ok) {
-        const auto problems = triotdt::driver::findUnusableInput(fromMemory.data);
+        const auto problems = triotdt::input::findUnusableInput(fromMemory.data);
         if (!problems.empty()) {
             if (problems.shown.empty()) fail("refused input without a described problem");
-            expectedFailure = triotdt::driver::describeUnusableInput("tdtinput.dat", problems);
+            expectedFailure = triotdt::input::describeUnusableInput("tdtinput.dat", problems);
         } else if (!smallEnough(fromMemory.data)) {
             compareWithFileReader(fromMemory.data);
             if (scratchFileLeftOpen()) fail("the reader left its file open");

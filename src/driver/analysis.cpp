@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "driver/family_input.h"
 #include "driver/interruption.h"
+#include "input/family_input.h"
 #include "haplotype/window.h"
 #include "report/transmission_block.h"
 #include "io/file_names.h"
@@ -27,6 +27,10 @@ using haplotype::Window;
 using window::WindowResult;
 
 using io::inputFileName;
+using input::describeUnusableInput;
+using input::findUnusableInput;
+using input::InputProblems;
+using input::readFamilyData;
 // Windows with this many haplotypes or more get a console message.
 constexpr std::int64_t haplotypeLimit = 500000;
 

@@ -6,9 +6,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "driver/family_input.h"
 #include "driver/interruption.h"
 #include "driver/output_paths.h"
+#include "input/family_input.h"
 #include "driver/progress.h"
 #include "output/loci_table.h"
 #include "io/file_names.h"

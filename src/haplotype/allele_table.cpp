@@ -4,6 +4,11 @@
 
 namespace triotdt::haplotype {
 
+AlleleTable::AlleleTable(std::initializer_list<std::int32_t> values)
+    : wide_(values.size() > 0 && std::max(values) > 255) {
+    append(std::span(values.begin(), values.size()));
+}
+
 std::int32_t AlleleTable::asRead(std::size_t i) const {
     const std::int32_t stored = (*this)[i];
     if (stored != largest()) return stored;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <utility>
 #include <vector>
@@ -25,6 +26,8 @@ public:
     AlleleTable() = default;
     // `largestAllele` is the largest allele count of any locus (at most maxAlleles).
     explicit AlleleTable(std::int32_t largestAllele) : wide_(largestAllele > 255) {}
+    // The values given, as wide as the largest of them needs (tests).
+    AlleleTable(std::initializer_list<std::int32_t> values);
 
     int bytesPerAllele() const { return wide_ ? 2 : 1; }
     std::size_t size() const { return wide_ ? two_.size() : one_.size(); }
@@ -40,6 +43,7 @@ public:
 
     // All values as read (tests, comparisons).
     std::vector<std::int32_t> values() const;
+    friend bool operator==(const AlleleTable& a, const AlleleTable& b) { return a.values() == b.values(); }
 
 private:
     std::int32_t largest() const { return wide_ ? 65535 : 255; }

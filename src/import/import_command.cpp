@@ -15,15 +15,17 @@
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "output/loci_table.h"
+#include "input/family_input.h"
+#include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 namespace {
 
-constexpr const char* inputName = "tdtinput.dat";
-constexpr const char* lociName = "tdtloci.tsv";
+using io::inputFileName;
+using io::lociFileName;
 constexpr const char* logName = "tdtimport.log";
 
 struct NewFile {
@@ -65,7 +67,7 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
 
 // Fails early, before a long read, when an output file is there already.
 void checkOutputsAbsent() {
-    for (const char* name : {inputName, lociName, logName}) {
+    for (const char* name : {inputFileName, lociFileName, logName}) {
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
             throw ImportError(std::string(name) + " already exists; move or delete it first (the import never overwrites)");
@@ -204,9 +206,9 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
-        files.push_back(
-            {part.path(inputName), formatFamilyInput(part.table, run.search.trios, part.outcome, run.replicateCount)});
-        files.push_back({part.path(lociName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
+        files.push_back({part.path(inputFileName), input::formatFamilyData(keptFamilyData(
+                                                       part.table, run.search.trios, part.outcome, run.replicateCount))});
+        files.push_back({part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
         files.push_back({part.path(logName), formatChromosomeLog(run, part)});

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "io/file_names.h"
+
 namespace triotdt::import {
 namespace {
 
@@ -183,9 +185,9 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
     }
     if (part.hasOutput()) {
         const auto families = outcome.keptTrios.size(), loci = outcome.keptLoci.size();
-        text += indent + "Output: " + part.path("tdtinput.dat") + " (" + plural(families, "family", "families") + ", " +
+        text += indent + "Output: " + part.path(io::inputFileName) + " (" + plural(families, "family", "families") + ", " +
                 plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
-                part.path("tdtloci.tsv") + " and " + part.path("tdtimport.log") +
+                part.path(io::lociFileName) + " and " + part.path("tdtimport.log") +
                 ", which lists every trio and marker left out.\n";
     } else {
         text += indent + "Output: " + (part.folder.empty() ? "only tdtimport.log" : "none") + ": no " +
@@ -272,7 +274,7 @@ void appendChromosomeSections(std::string& text, const ImportRun& run, const Chr
 }
 
 void appendFamilies(std::string& text, const ImportRun& run, const ChromosomeImport& part) {
-    Section families{"Families of " + part.path("tdtinput.dat"), {}};
+    Section families{"Families of " + part.path(io::inputFileName), {}};
     if (part.hasOutput()) {
         for (const std::int32_t t : part.outcome.keptTrios) {
             families.lines.push_back(std::to_string(families.lines.size() + 1) + ": " +

@@ -129,34 +129,39 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
     return outcome;
 }
 
-std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
-                              std::int32_t replicateCount) {
-    std::string text = std::to_string(outcome.keptTrios.size()) + "\n" + std::to_string(replicateCount) + "\n" +
-                       std::to_string(outcome.keptLoci.size()) + "\n";
-    // Reserved whole: a large input is written without growing the text.
-    text.reserve(text.size() + 4 * outcome.keptLoci.size() * (1 + 3 * outcome.keptTrios.size()) + 64);
-    const auto appendNumber = [&text](std::int32_t value, bool first) {
-        if (!first) text += ' ';
-        text += std::to_string(value);
-    };
-    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
-        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
-        appendNumber(*std::max_element(numbers.begin(), numbers.end()), k == 0);
+haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
+                                     const RuleOutcome& outcome, std::int32_t replicateCount) {
+    haplotype::FamilyData data;
+    data.familyCount = static_cast<std::int32_t>(outcome.keptTrios.size());
+    data.replicateCount = replicateCount;
+    data.lociCount = static_cast<std::int32_t>(outcome.keptLoci.size());
+    for (const std::vector<std::int32_t>& numbers : outcome.alleleNumbers) {
+        data.alleleCount.push_back(*std::max_element(numbers.begin(), numbers.end()));
     }
-    text += '\n';
+    const std::size_t size = 2 * outcome.keptLoci.size() * outcome.keptTrios.size();
+    const std::int32_t largest =
+        data.alleleCount.empty() ? 0 : *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    for (haplotype::AlleleTable* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        *alleles = haplotype::AlleleTable(largest);
+    }
+    data.fatherAlleles.reserve(size);
+    data.motherAlleles.reserve(size);
+    data.childAlleles.reserve(size);
     for (const std::int32_t t : outcome.keptTrios) {
         const Trio& trio = trios[static_cast<std::size_t>(t)];
-        for (const std::int32_t person : {trio.father, trio.mother, trio.child}) {
+        const auto append = [&](std::int32_t person, haplotype::AlleleTable& alleles) {
             for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
                 const Genotype g = writtenGenotype(table, outcome, trios, t, outcome.keptLoci[k], person);
                 const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
-                appendNumber(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)], k == 0);
-                appendNumber(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)], false);
+                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)]);
+                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)]);
             }
-            text += '\n';
-        }
+        };
+        append(trio.father, data.fatherAlleles);
+        append(trio.mother, data.motherAlleles);
+        append(trio.child, data.childAlleles);
     }
-    return text;
+    return data;
 }
 
 std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
 #include "output/loci_table.h"
@@ -69,12 +70,10 @@ struct RuleOutcome {
 // because of them.
 RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options);
 
-// tdtinput.dat for the kept trios at the kept loci: the family count, the
-// replicate count, the locus count, the allele counts, then per family the
-// father's, the mother's and the child's record, each statement on a line of
-// its own; alleles renumbered to those carried, a missing genotype as 0 0.
-std::string formatFamilyInput(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
-                              std::int32_t replicateCount);
+// The analysis input for the kept trios at the kept loci, in kept order:
+// alleles renumbered to those carried, a missing genotype as 0 0.
+haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
+                                     const RuleOutcome& outcome, std::int32_t replicateCount);
 
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
 // input, with the labels of the carried alleles.

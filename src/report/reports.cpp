@@ -22,7 +22,7 @@ void write(io::OutputUnit& unit, const io::Format& format, std::initializer_list
 }
 
 void writeFive(io::OutputUnit& unit, const io::Format& format, std::initializer_list<io::FormatValue> leading,
-               const FiveValues& values) {
+               const statistics::FiveStatistics& values) {
     std::vector<io::FormatValue> list(leading);
     list.insert(list.end(), values.begin(), values.end());
     io::writeFormatted(unit.text(), format, list, unit.lineEnd());
@@ -58,11 +58,12 @@ void writeStopLine(io::OutputUnit& unit) {
     unit.text() += unit.lineEnd();
 }
 
-void writePValueLine(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus, const FiveValues& pValues) {
+void writePValueLine(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
+                     const statistics::FiveStatistics& pValues) {
     writeFive(unit, pValueLine, {firstLocus, lastLocus}, pValues);
 }
 
-void writeStatisticLine(io::OutputUnit& unit, const FiveValues& statistics) {
+void writeStatisticLine(io::OutputUnit& unit, const statistics::FiveStatistics& statistics) {
     writeFive(unit, statisticLine, {}, statistics);
 }
 

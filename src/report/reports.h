@@ -5,6 +5,7 @@
 
 #include "io/format.h"
 #include "io/output_unit.h"
+#include "statistics/five_statistics.h"
 
 namespace triotdt::report {
 
@@ -19,10 +20,10 @@ void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, st
 void writeEmWarning(io::OutputUnit& unit);
 void writeStopLine(io::OutputUnit& unit);
 
-// The five values of a result line, in the order Punamb, Pg, Pe, Pc, Pem.
-using FiveValues = std::array<double, 5>;
-void writePValueLine(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus, const FiveValues& pValues);
-void writeStatisticLine(io::OutputUnit& unit, const FiveValues& statistics);
+// The five values of a result line, in the order of statistics::Statistic.
+void writePValueLine(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
+                     const statistics::FiveStatistics& pValues);
+void writeStatisticLine(io::OutputUnit& unit, const statistics::FiveStatistics& statistics);
 
 void writeTransmissionHeading(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus);
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
+
+#include "statistics/five_statistics.h"
 
 namespace triotdt::report {
 
@@ -14,8 +15,8 @@ struct WindowOutcome {
     std::int32_t familiesOfKnownPhase = 0;
     std::int32_t distinctHaplotypes = 0;  // codes that occur in the families' phase combinations
     std::int32_t replicateCount = 0;
-    std::array<double, 5> statistics{};  // Punamb, Pg, Pe, Pc, Pem
-    std::array<double, 5> pValues{};
+    statistics::FiveStatistics statistics{};
+    statistics::FiveStatistics pValues{};
 };
 
 }  // namespace triotdt::report

@@ -15,11 +15,12 @@ using statistics::lanes;
 constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes);
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
-void scoreReplicates(const WindowModel& model, const FiveStatistics& observed, const DrawBlock& block,
-                     std::int32_t first, std::int32_t last, statistics::StatisticsScratch& scratch, FiveStatistics& scores) {
+void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
+                     const DrawBlock& block, std::int32_t first, std::int32_t last,
+                     statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
     statistics::Versions versions[lanes];
     double punamb[lanes];
-    FiveStatistics sum{};  // kept local, so that threads do not share a cache line
+    statistics::FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
         for (std::size_t j = 0; j < sets; ++j) {
@@ -43,13 +44,14 @@ double exceedanceScore(double replicate, double observed) {
     return replicate > observed ? 1.0 : 0.0;
 }
 
-FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
-                               std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
+statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
+                                           const statistics::FiveStatistics& observed, StreamPlace place,
+                                           std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     statistics::StatisticsScratch scratch(model);
     WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
     DrawBlock block;
-    FiveStatistics scores{};
+    statistics::FiveStatistics scores{};
     while (!stopped() && draws.drawBlock(block)) {
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
             const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
@@ -59,13 +61,13 @@ FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& o
     return scores;
 }
 
-FiveStatistics pValuesOf(const FiveStatistics& scoreSums, std::int32_t replicateCount) {
-    FiveStatistics pValues{};
+statistics::FiveStatistics pValuesOf(const statistics::FiveStatistics& scoreSums, std::int32_t replicateCount) {
+    statistics::FiveStatistics pValues{};
     for (std::size_t s = 0; s < pValues.size(); ++s) pValues[s] = scoreSums[s] / replicateCount;
     return pValues;
 }
 
-std::int32_t replicatesPerTask(const WindowModel& model) {
+std::int32_t replicatesPerTask(const statistics::WindowModel& model) {
     const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
     const std::size_t replicates = (taskWorthyWork + workPerReplicate - 1) / workPerReplicate;
     const std::size_t rounded = (replicates + lanes - 1) / lanes * lanes;

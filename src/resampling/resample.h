@@ -12,9 +12,6 @@
 
 namespace triotdt::resampling {
 
-using statistics::FiveStatistics;
-using statistics::WindowModel;
-
 // A replicate statistic within this distance of the observed one is a tie.
 // It is the single-precision number nearest to 1.0E-6, used as a double.
 constexpr double tieTolerance = 9.999999974752427e-07;
@@ -39,15 +36,17 @@ struct StreamPlace {
 // any split of a window's replicates give the same p-values. When `stop` is
 // given and becomes non-zero, the replicates end within a few dozen and the
 // sums mean nothing: the run is being given up.
-FiveStatistics scoreReplicates(const WindowModel& model, const FiveStatistics& observed, StreamPlace place,
-                               std::int32_t first, std::int32_t last, const std::atomic<int>* stop = nullptr);
+statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
+                                           const statistics::FiveStatistics& observed, StreamPlace place,
+                                           std::int32_t first, std::int32_t last,
+                                           const std::atomic<int>* stop = nullptr);
 
 // The p-values from the score sums of all replicates.
-FiveStatistics pValuesOf(const FiveStatistics& scoreSums, std::int32_t replicateCount);
+statistics::FiveStatistics pValuesOf(const statistics::FiveStatistics& scoreSums, std::int32_t replicateCount);
 
 // How many replicates of the window are worth one task of their own: a few
 // hundred microseconds of work, and a multiple of the replicates scored side
 // by side.
-std::int32_t replicatesPerTask(const WindowModel& model);
+std::int32_t replicatesPerTask(const statistics::WindowModel& model);
 
 }  // namespace triotdt::resampling

@@ -6,6 +6,7 @@
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
 #include "import/trio_rule.h"
+#include "input/family_input.h"
 
 namespace triotdt::import {
 namespace {
@@ -100,7 +101,7 @@ TEST(ApplyRule, DropTriosLeavesOutTriosAndMissingDataOutweighsMendelianErrors) {
     EXPECT_EQ(outcome.monomorphicLoci, (std::vector<std::int32_t>{1, 2}));
 
     // Only the alleles the kept trio carries are numbered: 2 at locus 1, 1 at the others.
-    EXPECT_EQ(formatFamilyInput(table, siblings, outcome, 77),
+    EXPECT_EQ(input::formatFamilyData(keptFamilyData(table, siblings, outcome, 77)),
               "1\n77\n3\n2 1 1\n1 2 1 1 1 1\n1 1 1 1 1 1\n1 1 1 1 1 1\n");
 }
 

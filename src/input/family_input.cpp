@@ -1,11 +1,13 @@
-#include "driver/family_input.h"
+#include "input/family_input.h"
+
+#include <algorithm>
 
 #include <algorithm>
 #include <utility>
 
 #include "haplotype/phasing.h"
 
-namespace triotdt::driver {
+namespace triotdt::input {
 
 using haplotype::FamilyData;
 using haplotype::Person;
@@ -93,6 +95,30 @@ FamilyData readFamilyData(io::TextReader& reader) {
     return data;
 }
 
+std::string formatFamilyData(const FamilyData& data) {
+    std::string text = std::to_string(data.familyCount) + "\n" + std::to_string(data.replicateCount) + "\n" +
+                       std::to_string(data.lociCount) + "\n";
+    const std::size_t columns = 2 * static_cast<std::size_t>(std::max(data.lociCount, 0));
+    const std::size_t families = static_cast<std::size_t>(std::max(data.familyCount, 0));
+    // Reserved whole: a large input is written without growing the text.
+    text.reserve(text.size() + 2 * columns * (1 + 3 * families) + 64);
+    const auto appendLine = [&text](std::size_t count, const auto& valueAt) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i != 0) text += ' ';
+            text += std::to_string(valueAt(i));
+        }
+        text += '\n';
+    };
+    appendLine(data.alleleCount.size(), [&](std::size_t i) { return data.alleleCount[i]; });
+    for (std::size_t f = 0; f < families; ++f) {
+        for (const Person person : {Person::father, Person::mother, Person::child}) {
+            const haplotype::AlleleTable& table = data.allelesOf(person);
+            appendLine(columns, [&](std::size_t i) { return table.asRead(f * columns + i); });
+        }
+    }
+    return text;
+}
+
 void InputProblems::add(std::string problem) {
     if (shown.size() < problemsShown) shown.push_back(std::move(problem));
     ++total;
@@ -151,4 +177,4 @@ std::string describeUnusableInput(const std::string& fileName, const InputProble
     return message;
 }
 
-}  // namespace triotdt::driver
+}  // namespace triotdt::input

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/allocation_watch.h"
-#include "driver/family_input.h"
+#include "input/allocation_watch.h"
+#include "input/family_input.h"
 #include "io/run_error.h"
 #include "window/prepare_window.h"
 
-namespace triotdt::driver {
+namespace triotdt::input {
 namespace {
 
 using haplotype::FamilyData;
@@ -127,6 +127,39 @@ TEST(ReadFamilyData, ALocusOf300AllelesTakesTwoBytesAnAllele) {
 
 // --- Input the analysis cannot use -----------------------------------------------------
 
+// --- Writing ----------------------------------------------------------------------
+
+TEST(FormatFamilyData, WritesWhatReadFamilyDataReadsBack) {
+    EXPECT_EQ(formatFamilyData(readText(example)), example);
+
+    // Missing genotypes and many-digit alleles survive the trip too.
+    FamilyData families;
+    families.familyCount = 3;
+    families.replicateCount = 17;
+    families.lociCount = 2;
+    families.alleleCount = {12, 3};
+    families.fatherAlleles = {12, 1, 0, 0, 3, 4, 1, 2, 10, 11, 3, 3};
+    families.motherAlleles = {1, 1, 2, 3, 0, 0, 3, 3, 9, 12, 1, 2};
+    families.childAlleles = {1, 12, 3, 2, 4, 3, 2, 1, 11, 9, 2, 3};
+    const FamilyData back = readText(formatFamilyData(families));
+    EXPECT_EQ(back.familyCount, families.familyCount);
+    EXPECT_EQ(back.replicateCount, families.replicateCount);
+    EXPECT_EQ(back.lociCount, families.lociCount);
+    EXPECT_EQ(back.alleleCount, families.alleleCount);
+    EXPECT_EQ(back.fatherAlleles, families.fatherAlleles);
+    EXPECT_EQ(back.motherAlleles, families.motherAlleles);
+    EXPECT_EQ(back.childAlleles, families.childAlleles);
+}
+
+TEST(FormatFamilyData, NoFamiliesWritesOnlyTheCounts) {
+    FamilyData none;
+    none.replicateCount = 5;
+    none.lociCount = 2;
+    none.alleleCount = {2, 4};
+    EXPECT_EQ(formatFamilyData(none), "0\n5\n2\n2 4\n");
+    EXPECT_EQ(readText(formatFamilyData(none)).alleleCount, none.alleleCount);
+}
+
 std::string problemsOf(const std::string& text) {
     return describeUnusableInput("tdtinput.dat", findUnusableInput(readText(text)));
 }
@@ -228,4 +261,4 @@ TEST(UnusableInput, OneProblemIsSingular) {
 }
 
 }  // namespace
-}  // namespace triotdt::driver
+}  // namespace triotdt::input

@@ -1,4 +1,4 @@
-#include "driver/allocation_watch.h"
+#include "input/allocation_watch.h"
 
 #include <atomic>
 #include <cstdlib>

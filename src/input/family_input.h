@@ -6,7 +6,7 @@
 #include "haplotype/family_data.h"
 #include "io/text_reader.h"
 
-namespace triotdt::driver {
+namespace triotdt::input {
 
 // Reads the whole input: the family count, the replicate count, the locus
 // count, the allele counts, then each family's father, mother and child
@@ -14,6 +14,11 @@ namespace triotdt::driver {
 // Tables grow as records arrive, so a count larger than the file can hold
 // fails at the end of the file instead of reserving room first.
 haplotype::FamilyData readFamilyData(io::TextReader& reader);
+
+// The text readFamilyData reads back: the three counts on lines of their own,
+// the allele counts on one line, then each family's father, mother and child
+// records, one line each, numbers separated by one space.
+std::string formatFamilyData(const haplotype::FamilyData& data);
 
 // What in the data the analysis cannot use: impossible counts, missing
 // genotypes (allele 0), alleles outside their locus's range and trios in which
@@ -32,4 +37,4 @@ InputProblems findUnusableInput(const haplotype::FamilyData& data);
 // The message for the problems: the places shown, then how many more.
 std::string describeUnusableInput(const std::string& fileName, const InputProblems& problems);
 
-}  // namespace triotdt::driver
+}  // namespace triotdt::input
