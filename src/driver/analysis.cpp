@@ -27,6 +27,7 @@ using haplotype::Window;
 using window::WindowResult;
 
 using io::inputFileName;
+using input::countMissingGenotypes;
 using input::describeUnusableInput;
 using input::findUnusableInput;
 using input::InputProblems;
@@ -74,6 +75,7 @@ void writeWindow(const WindowResult& result, Units& units, WindowOutcome& outcom
     for (io::OutputUnit* unit : {&units.results, &units.console}) {
         report::writeStatisticLine(*unit, result.observed);
     }
+    outcome.families = result.families;
     outcome.familiesOfKnownPhase = result.familiesOfKnownPhase;
     outcome.distinctHaplotypes = result.distinctHaplotypes;
     outcome.statistics = result.observed;
@@ -169,6 +171,8 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
     const InputProblems problems = findUnusableInput(data);
     if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
 
+    const std::int64_t missingGenotypes = countMissingGenotypes(data);
+    if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
     try {
         analyseAllWindows(data, chooseThreads(options.threads), units, observer);
     } catch (const RunInterrupted& stopped) {

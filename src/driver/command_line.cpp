@@ -23,7 +23,9 @@ constexpr const char* explanation = R"(INPUT
   resampling replicates, the number of marker loci (in map order), the number
   of alleles at each locus, then for every trio the father's, the mother's and
   the child's genotypes, two allele numbers (1 to the locus's allele count) per
-  locus. Missing genotypes and Mendelian inconsistencies are refused.
+  locus. Allele 0 marks a missing genotype: a trio takes part only in the
+  windows where father, mother and child are genotyped at every locus.
+  Mendelian inconsistencies are refused.
   tdtloci.tsv beside it, when present (the import writes it), gives each
   locus's chromosome, position and marker name for the table and the figure;
   its loci must lie on one chromosome.

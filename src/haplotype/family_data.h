@@ -13,6 +13,7 @@ enum class Person { father, mother, child };
 // table holds, family after family, 2 × lociCount allele numbers: columns
 // 2l and 2l + 1 (0-based) are the genotype at locus l, in input order, in
 // one or two bytes an allele (AlleleTable).
+// Allele 0 marks a missing genotype: a genotype with either allele 0 is missing.
 struct FamilyData {
     std::int32_t familyCount = 0;
     std::int32_t replicateCount = 0;
@@ -32,6 +33,14 @@ struct FamilyData {
     // The same allele as the input gave it, also a value no locus can have.
     std::int32_t alleleAsRead(Person person, std::int32_t f, std::int32_t l, int which) const {
         return allelesOf(person).asRead(column(f, l, which));
+    }
+
+    bool genotyped(Person person, std::int32_t f, std::int32_t l) const {
+        return allele(person, f, l, 0) != 0 && allele(person, f, l, 1) != 0;
+    }
+    // Father, mother and child all have a genotype at locus l.
+    bool trioGenotyped(std::int32_t f, std::int32_t l) const {
+        return genotyped(Person::father, f, l) && genotyped(Person::mother, f, l) && genotyped(Person::child, f, l);
     }
 
 private:

@@ -31,6 +31,8 @@ IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount)
     collectCodes(phases.exchanged, indexed.codes);
     std::sort(indexed.codes.begin(), indexed.codes.end());
     indexed.codes.erase(std::unique(indexed.codes.begin(), indexed.codes.end()), indexed.codes.end());
+    indexed.inputFamilyCount = phases.inputFamilyCount;
+    indexed.inputFamily = phases.inputFamily;
     indexed.phaseCount = phases.phaseCount;
     indexed.firstCombination = phases.firstCombination;
     indexed.combinations.reserve(2 * phases.combinations.size());

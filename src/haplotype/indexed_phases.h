@@ -16,6 +16,8 @@ namespace triotdt::haplotype {
 // walking the haplotypes in code order.
 struct IndexedPhases {
     std::int32_t haplotypeCount = 0;            // of the window
+    std::int32_t inputFamilyCount = 0;          // families in the input
+    std::vector<std::int32_t> inputFamily;      // per family taking part: its place in the input
     std::vector<std::int32_t> codes;            // the code of each index, ascending
     std::vector<std::int32_t> phaseCount;       // per family
     std::vector<std::size_t> firstCombination;  // per family, and one past the last family
@@ -26,6 +28,8 @@ struct IndexedPhases {
     std::vector<Combination> combinations;
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
+    // Every family of the input takes part, so family f is input family f.
+    bool everyFamilyTakesPart() const { return familyCount() == inputFamilyCount; }
     std::size_t indexCount() const { return codes.size(); }
     std::size_t combinationCount() const { return combinations.size() / 2; }
     std::size_t versionOffset(bool exchanged) const { return static_cast<std::size_t>(exchanged) * combinationCount(); }

@@ -34,20 +34,42 @@ Combination encodeCombination(const Window& window, const std::array<std::vector
 
 }  // namespace
 
+std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size) {
+    std::vector<std::int32_t> taking;
+    if (families.familyCount <= 0) return taking;
+    taking.reserve(static_cast<std::size_t>(families.familyCount));
+    const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
+    const auto width = 2 * static_cast<std::size_t>(size);
+    // The trio's alleles at the window's loci lie side by side in each person's table.
+    std::size_t first = 2 * static_cast<std::size_t>(start - 1);
+    for (std::int32_t f = 0; f < families.familyCount; ++f, first += columns) {
+        bool genotyped = true;
+        for (std::size_t j = first; j < first + width; ++j) {
+            genotyped &= (families.fatherAlleles[j] != 0) & (families.motherAlleles[j] != 0) &
+                         (families.childAlleles[j] != 0);
+        }
+        if (genotyped) taking.push_back(f);
+    }
+    return taking;
+}
+
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
-    const std::int32_t familyCount = families.familyCount;
     const std::size_t size = static_cast<std::size_t>(window.size);
     PhaseTable table;
     table.windowSize = window.size;
-    table.phaseCount.resize(static_cast<std::size_t>(familyCount));
-    table.firstCombination.resize(static_cast<std::size_t>(familyCount) + 1);
-    table.phaseChoices.resize(static_cast<std::size_t>(familyCount) * size);
+    table.inputFamilyCount = families.familyCount;
+    table.inputFamily = window.families;
+    const std::size_t familyCount = table.inputFamily.size();
+    table.phaseCount.resize(familyCount);
+    table.firstCombination.resize(familyCount + 1);
+    table.phaseChoices.resize(familyCount * size);
 
     std::vector<LocusPhase> loci(size);
     std::array<std::vector<std::int32_t>, 4> haplotypes;
     for (auto& h : haplotypes) h.resize(size);
 
-    for (std::int32_t f = 0; f < familyCount; ++f) {
+    for (std::size_t i = 0; i < familyCount; ++i) {
+        const std::int32_t f = table.inputFamily[i];
         std::int32_t phaseCount = 1;
         for (std::size_t k = 0; k < size; ++k) {
             const std::int32_t l = window.start - 1 + static_cast<std::int32_t>(k);
@@ -55,11 +77,11 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
                                           families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
                                           families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1));
             loci[k] = phase.value_or(LocusPhase{});
-            table.phaseChoices[static_cast<std::size_t>(f) * size + k] = loci[k].ambiguous ? 2 : 1;
+            table.phaseChoices[i * size + k] = loci[k].ambiguous ? 2 : 1;
             if (loci[k].ambiguous) phaseCount *= 2;
         }
-        table.phaseCount[static_cast<std::size_t>(f)] = phaseCount;
-        table.firstCombination[static_cast<std::size_t>(f)] = table.combinations.size();
+        table.phaseCount[i] = phaseCount;
+        table.firstCombination[i] = table.combinations.size();
 
         // Combination p: bit j of p (counting from the last ambiguous locus)
         // picks choice 2 at that locus, so the first ambiguous locus changes slowest.
@@ -87,7 +109,7 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
             table.exchanged.push_back(encodeCombination(window, haplotypes));
         }
     }
-    table.firstCombination[static_cast<std::size_t>(familyCount)] = table.combinations.size();
+    table.firstCombination[familyCount] = table.combinations.size();
     return table;
 }
 

@@ -49,8 +49,14 @@ struct Combination {
 // parents' transmitted and untransmitted alleles traded at every locus where
 // the family's phase is resolved: what a resampling replicate puts in place of
 // the observed combination when it exchanges the family.
+//
+// Only the families whose father, mother and child are genotyped at every
+// locus of the window take part; `inputFamily` gives each one's place in the
+// input (0-based), which is where its resampling draws are.
 struct PhaseTable {
     std::int32_t windowSize = 0;
+    std::int32_t inputFamilyCount = 0;           // families in the input
+    std::vector<std::int32_t> inputFamily;       // per family taking part
     std::vector<std::int32_t> phaseCount;        // per family
     std::vector<std::size_t> firstCombination;   // per family, and one past the last family
     std::vector<std::uint8_t> phaseChoices;      // family × windowSize: 1 resolved, 2 ambiguous
@@ -69,8 +75,13 @@ struct PhaseTable {
     }
 };
 
-// Phases every family in the window. Every trio must fit a phasing rule at
-// every locus (the input check guarantees it).
+// The families (0-based, in input order) whose father, mother and child are
+// genotyped at every locus of the `size` loci from locus `start` (1-based).
+std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size);
+
+// Phases the families that take part in the window (`window.families`). Every
+// such trio must fit a phasing rule at every locus of the window (the input
+// check guarantees it).
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window);
 
 }  // namespace triotdt::haplotype

@@ -17,6 +17,11 @@ struct Window {
     // Too many haplotypes to number with 32-bit codes: the window is reported
     // as skipped and not analysed.
     bool skipped = false;
+    // The families taking part, by their places in the input (0-based, in
+    // input order): those whose father, mother and child are genotyped at
+    // every locus of the window. The window is analysed as if the input held
+    // only these.
+    std::vector<std::int32_t> families;
 
     std::int32_t lastLocus() const { return start + size - 1; }
     // The haplotype count as the range of the codes; only for windows not skipped.

@@ -15,6 +15,9 @@ using haplotype::Person;
 namespace {
 
 constexpr std::size_t problemsShown = 20;
+constexpr const char* mendelianRemedy =
+    "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves "
+    "only the windows that hold that locus.\n";
 
 const char* personName(Person person) {
     return person == Person::father ? "father" : person == Person::mother ? "mother" : "child";
@@ -22,21 +25,16 @@ const char* personName(Person person) {
 
 std::string genotypeText(std::int32_t a, std::int32_t b) { return std::to_string(a) + "/" + std::to_string(b); }
 
+// Allele 0 marks a missing genotype; any other allele must lie in its locus's range.
 std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person, std::int32_t l) {
     const std::int32_t a = data.alleleAsRead(person, f, l, 0);
     const std::int32_t b = data.alleleAsRead(person, f, l, 1);
     const std::int32_t count = data.alleleCount[static_cast<std::size_t>(l)];
-    const bool aBad = a < 1 || a > count;
-    const bool bBad = b < 1 || b > count;
-    if (!aBad && !bBad) return {};
-    std::string where = "family " + std::to_string(f + 1) + ", " + personName(person) + ", locus " +
-                        std::to_string(l + 1) + ": genotype " + genotypeText(a, b) + ": ";
-    if ((aBad && a == 0) || (bBad && b == 0)) {
-        return where + "allele 0 stands for a missing genotype, and missing genotypes are not supported";
-    }
-    const std::int32_t bad = aBad ? a : b;
-    return where + "allele " + std::to_string(bad) + " is outside 1.." + std::to_string(count) +
-           ", the alleles of locus " + std::to_string(l + 1);
+    const auto bad = [count](std::int32_t allele) { return allele != 0 && (allele < 1 || allele > count); };
+    if (!bad(a) && !bad(b)) return {};
+    return "family " + std::to_string(f + 1) + ", " + personName(person) + ", locus " + std::to_string(l + 1) +
+           ": genotype " + genotypeText(a, b) + ": allele " + std::to_string(bad(a) ? a : b) + " is outside 1.." +
+           std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
 }
 
 bool countsFitTables(const FamilyData& data) {
@@ -124,6 +122,18 @@ void InputProblems::add(std::string problem) {
     ++total;
 }
 
+std::int64_t countMissingGenotypes(const FamilyData& data) {
+    std::int64_t missing = 0;
+    for (std::int32_t f = 0; f < data.familyCount; ++f) {
+        for (std::int32_t l = 0; l < data.lociCount; ++l) {
+            for (const Person person : {Person::father, Person::mother, Person::child}) {
+                missing += data.genotyped(person, f, l) ? 0 : 1;
+            }
+        }
+    }
+    return missing;
+}
+
 InputProblems findUnusableInput(const FamilyData& data) {
     InputProblems problems;
     if (data.familyCount < 0) {
@@ -153,11 +163,12 @@ InputProblems findUnusableInput(const FamilyData& data) {
                 allelesUsable = false;
                 problems.add(std::move(problem));
             }
-            if (!allelesUsable) continue;
+            if (!allelesUsable || !data.trioGenotyped(f, l)) continue;
             const std::int32_t f1 = data.allele(Person::father, f, l, 0), f2 = data.allele(Person::father, f, l, 1);
             const std::int32_t m1 = data.allele(Person::mother, f, l, 0), m2 = data.allele(Person::mother, f, l, 1);
             const std::int32_t c1 = data.allele(Person::child, f, l, 0), c2 = data.allele(Person::child, f, l, 1);
             if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
+            problems.mendelian = true;
             problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) +
                                ": genotype " + genotypeText(c1, c2) + " cannot have one allele from the father (" +
                                genotypeText(f1, f2) + ") and the other from the mother (" + genotypeText(m1, m2) +
@@ -174,6 +185,7 @@ std::string describeUnusableInput(const std::string& fileName, const InputProble
     if (problems.total > problems.shown.size()) {
         message += "  ... and " + std::to_string(problems.total - problems.shown.size()) + " more\n";
     }
+    if (problems.mendelian) message += mendelianRemedy;
     return message;
 }
 

@@ -20,13 +20,15 @@ haplotype::FamilyData readFamilyData(io::TextReader& reader);
 // records, one line each, numbers separated by one space.
 std::string formatFamilyData(const haplotype::FamilyData& data);
 
-// What in the data the analysis cannot use: impossible counts, missing
-// genotypes (allele 0), alleles outside their locus's range and trios in which
-// the child's genotype cannot come from the parents. The first 20 places are
-// described, one line each; the rest are only counted.
+// What in the data the analysis cannot use: impossible counts, alleles
+// outside their locus's range (0 is not one: it marks a missing genotype) and
+// trios genotyped at a locus in which the child's genotype cannot come from
+// the parents. The first 20 places are described, one line each; the rest are
+// only counted.
 struct InputProblems {
     std::vector<std::string> shown;
     std::size_t total = 0;
+    bool mendelian = false;  // a child's genotype cannot come from the parents somewhere
 
     bool empty() const { return total == 0; }
     void add(std::string problem);
@@ -34,7 +36,12 @@ struct InputProblems {
 
 InputProblems findUnusableInput(const haplotype::FamilyData& data);
 
-// The message for the problems: the places shown, then how many more.
+// The genotypes (person and locus) with an allele 0. Only for input that
+// passed the check.
+std::int64_t countMissingGenotypes(const haplotype::FamilyData& data);
+
+// The message for the problems: the places shown, then how many more, then,
+// for a Mendelian inconsistency, how to mend it.
 std::string describeUnusableInput(const std::string& fileName, const InputProblems& problems);
 
 }  // namespace triotdt::input

@@ -57,7 +57,7 @@ std::string tableReal(double value) {
 void appendTableHeader(std::string& out) {
     Row row{out};
     for (const char* name : {"window_size", "first_locus", "last_locus", "chromosome", "first_marker",
-                             "first_position", "last_marker", "last_position", "families_known_phase",
+                             "first_position", "last_marker", "last_position", "families", "families_known_phase",
                              "distinct_haplotypes", "possible_haplotypes"}) {
         row.field(name);
     }
@@ -82,7 +82,9 @@ void appendTableRow(std::string& out, const report::WindowOutcome& window, const
     if (window.skipped) {
         row.field("");
         row.field("");
+        row.field("");
     } else {
+        row.number(window.families);
         row.number(window.familiesOfKnownPhase);
         row.number(window.distinctHaplotypes);
     }

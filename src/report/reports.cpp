@@ -53,6 +53,13 @@ void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, st
 
 void writeEmWarning(io::OutputUnit& unit) { write(unit, emWarning, {}); }
 
+void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotypes) {
+    unit.text() += "Missing genotypes: " + std::to_string(missingGenotypes) +
+                   " (allele 0); a family takes part only in the windows where father, mother and child are "
+                   "genotyped at every locus.";
+    unit.text() += unit.lineEnd();
+}
+
 void writeStopLine(io::OutputUnit& unit) {
     unit.text() += "Stop - Program terminated.";
     unit.text() += unit.lineEnd();

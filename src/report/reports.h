@@ -18,6 +18,8 @@ void writeHaplotypeLimitMessage(io::OutputUnit& unit, std::int64_t haplotypeCoun
 void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
                                std::int64_t haplotypeCount);
 void writeEmWarning(io::OutputUnit& unit);
+// Before the first heading, when the input has missing genotypes: their number and what they do.
+void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotypes);
 void writeStopLine(io::OutputUnit& unit);
 
 // The five values of a result line, in the order of statistics::Statistic.

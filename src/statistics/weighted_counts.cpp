@@ -76,10 +76,14 @@ void WeightedCounts::resize(std::size_t indexCount) {
     untransmitCount.resize(indexCount);
 }
 
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
-                                WeightedCounts& counts) {
-    std::fill(counts.transmitCount.begin(), counts.transmitCount.end(), FourValues{});
-    std::fill(counts.untransmitCount.begin(), counts.untransmitCount.end(), FourValues{});
+namespace {
+
+// `bitOf(f)` is where family f's exchange decision lies among the bits of the
+// input's families. Passed as a type so that a window every family takes part
+// in runs the loop without looking the position up.
+template <typename BitOf>
+void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
+                       WeightedCounts& counts, BitOf bitOf) {
     FourValues* const transmit = counts.transmitCount.data();
     FourValues* const untransmit = counts.untransmitCount.data();
     const Combination* const combinations = phases.combinations.data();
@@ -90,7 +94,7 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
         // Half the families are exchanged, at random: a branch here would be
         // mispredicted every other time.
-        const std::size_t start = first + versions.exchanged(static_cast<std::size_t>(f)) * exchangedOffset;
+        const std::size_t start = first + versions.exchanged(bitOf(f)) * exchangedOffset;
         for (std::size_t k = start; k < start + count; ++k) {
             const Combination c = combinations[k];
             // A copy, so that the compiler knows the share cannot change under the adds.
@@ -100,6 +104,21 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
             addShares(untransmit[c.fatherUntransmit], share);
             addShares(untransmit[c.motherUntransmit], share);
         }
+    }
+}
+
+}  // namespace
+
+void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
+                                WeightedCounts& counts) {
+    std::fill(counts.transmitCount.begin(), counts.transmitCount.end(), FourValues{});
+    std::fill(counts.untransmitCount.begin(), counts.untransmitCount.end(), FourValues{});
+    if (phases.everyFamilyTakesPart()) {
+        addWeightedCounts(phases, shares, versions, counts, [](std::int32_t f) { return static_cast<std::size_t>(f); });
+    } else {
+        const std::int32_t* const inputFamily = phases.inputFamily.data();
+        addWeightedCounts(phases, shares, versions, counts,
+                          [inputFamily](std::int32_t f) { return static_cast<std::size_t>(inputFamily[f]); });
     }
 }
 
@@ -125,7 +144,9 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
         for (std::size_t s = 0; s < weightedSetCount; ++s) difference[s] = exchangedShare[s] - observedShare[s];
         for (const auto& [transmitted, untransmitted] :
              {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
-            if (transmitted == untransmitted) homozygotes.changes.push_back({f, transmitted, difference});
+            if (transmitted == untransmitted) {
+                homozygotes.changes.push_back({phases.inputFamily[static_cast<std::size_t>(f)], transmitted, difference});
+            }
         }
     }
     return homozygotes;

@@ -28,8 +28,10 @@ struct PhaseShares {
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
-// Which version of each family a data set takes, one bit per family, 64 to a
-// word: family f is exchanged where bit f is set, observed elsewhere.
+// Which version of each family a data set takes, one bit per family of the
+// input, 64 to a word: input family f is exchanged where bit f is set,
+// observed elsewhere. A window's families find their bits through their
+// places in the input.
 class Versions {
 public:
     Versions() = default;
@@ -71,7 +73,7 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
 // those few families are kept aside and applied per data set.
 struct HomozygoteCounts {
     struct Change {
-        std::int32_t family = 0;
+        std::int32_t family = 0;  // its place in the input, where its exchange decision is
         std::int32_t haplotype = 0;
         FourValues difference{};  // exchanged minus observed
     };

@@ -28,7 +28,7 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
             ++change[static_cast<std::size_t>(transmitted)];
             --change[static_cast<std::size_t>(untransmitted)];
         }
-        model.knownPhaseFamilies.push_back(f);
+        model.knownPhaseFamilies.push_back(phases.inputFamily[static_cast<std::size_t>(f)]);
         for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {
             std::int32_t& delta = change[static_cast<std::size_t>(h)];
             if (delta == 0) continue;
@@ -99,7 +99,7 @@ FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions) {
 }
 
 FiveStatistics observedStatistics(const WindowModel& model) {
-    const std::size_t words = versionWords(static_cast<std::size_t>(model.phases->familyCount()));
+    const std::size_t words = versionWords(static_cast<std::size_t>(model.phases->inputFamilyCount));
     const std::vector<std::uint64_t> observed(std::max<std::size_t>(words, 1), 0);
     return dataSetStatistics(model, Versions(observed.data()));
 }

@@ -29,7 +29,8 @@ struct WindowModel {
         std::int32_t haplotype = 0;
         std::int32_t change = 0;  // what exchanging the family adds to the difference
     };
-    // The family whose exchange bit decides each entry of `firstDifference`.
+    // The family whose exchange bit decides each entry of `firstDifference`:
+    // its place in the input, where its decisions are.
     std::vector<std::int32_t> knownPhaseFamilies;
     std::vector<std::size_t> firstDifference;       // per known family, and one past the last
     std::vector<Difference> differences;
@@ -59,7 +60,8 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> ve
 // Pg, Pe, Pc and Pem of one data set.
 FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch);
 
-// The five statistics of one data set.
+// The five statistics of one data set: a family exchanged where the bit of
+// its place in the input is set, observed elsewhere.
 FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions);
 
 // The five statistics with every family observed.

@@ -20,6 +20,7 @@ WindowResult takeResult(PreparedWindow& prepared, const statistics::FiveStatisti
     result.window = prepared.window;
     if (prepared.skipped()) return result;
     result.emConverged = prepared.frequencies.emConverged;
+    result.families = prepared.phases.familyCount();
     result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
     result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
     result.codes = std::move(prepared.phases.codes);

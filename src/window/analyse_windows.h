@@ -22,6 +22,7 @@ struct WindowResult {
     std::vector<std::int32_t> codes;  // of the haplotypes that occur, ascending
     frequency::CountTables counts;    // by index of `codes`
     std::vector<double> haplotypeFreq;
+    std::int32_t families = 0;  // taking part in the window
     std::int32_t familiesOfKnownPhase = 0;
     std::int32_t distinctHaplotypes = 0;
     statistics::FiveStatistics observed{};

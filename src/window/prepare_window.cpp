@@ -13,6 +13,7 @@ haplotype::Window makeWindow(const haplotype::FamilyData& data, std::int32_t siz
     window.alleleCount.assign(data.alleleCount.begin() + (start - 1), data.alleleCount.begin() + (start - 1 + size));
     window.haplotypeCount = haplotype::countHaplotypes(window.alleleCount);
     window.skipped = window.haplotypeCount > std::numeric_limits<std::int32_t>::max();
+    if (!window.skipped) window.families = haplotype::familiesTakingPart(data, start, size);
     return window;
 }
 

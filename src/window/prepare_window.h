@@ -31,7 +31,8 @@ struct PreparedWindow {
 };
 
 // The window of `size` loci from locus `start` (1-based): its allele counts,
-// its true haplotype count and whether it is skipped.
+// its true haplotype count, whether it is skipped and, if not, the families
+// taking part.
 haplotype::Window makeWindow(const haplotype::FamilyData& data, std::int32_t size, std::int32_t start);
 
 // Phases the families, indexes the haplotypes that occur, estimates the

@@ -50,10 +50,9 @@ const Refused refusedSeeds[] = {
      "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype 2147483647/1: allele 2147483647 is outside 1..2, the alleles of locus 1\n"},
     {"allele-out-of-range",
      "tdtinput.dat: the input cannot be analysed (2 problems):\n  family 1, father, locus 1: genotype 1/3: allele 3 is outside 1..2, the alleles of locus 1\n  family 1, mother, locus 2: genotype 1/4: allele 4 is outside 1..3, the alleles of locus 2\n"},
-    {"allele-zero",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 2: genotype 0/0: allele 0 stands for a missing genotype, and missing genotypes are not supported\n"},
     {"child-from-one-parent",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 1/2 cannot have one allele from the father (1/2) and the other from the mother (3/3)\n"},
+     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 1/2 cannot have one allele from the father (1/2) and the other from the mother (3/3)\n"
+     "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
     {"cr-line-ends",
      "\nrun-time error 2001: READ of file 'tdtinput.dat' (the replicate count)\nend of file: the statement needs 1 value and the file ended after 0 (line 1)\n"},
     {"empty",
@@ -85,7 +84,8 @@ const Refused refusedSeeds[] = {
     {"int-min-allele",
      "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype -2147483648/2: allele -2147483648 is outside 1..2, the alleles of locus 1\n"},
     {"mendelian-error",
-     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 3/1 cannot have one allele from the father (1/2) and the other from the mother (1/2)\n"},
+     "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, child, locus 1: genotype 3/1 cannot have one allele from the father (1/2) and the other from the mother (1/2)\n"
+     "To keep such a family, write the child's genotype at that locus as 0 0 (missing): the family then leaves only the windows that hold that locus.\n"},
     {"million-digit-number",
      "\nrun-time error 2002: READ of file 'tdtinput.dat' (the replicate count)\ninvalid number '111111111111111111111111...' on line 2, value 1 of 1: outside the range of 32-bit integers\n"},
     {"negative-allele-count",
@@ -127,8 +127,7 @@ TEST(RefusedInput, ShowsTwentyProblemsAndCountsTheRest) {
     std::string expected = "tdtinput.dat: the input cannot be analysed (30 problems):\n";
     for (int f = 1; f <= 20; ++f) {
         expected += "  family " + std::to_string(f) +
-                    ", father, locus 1: genotype 0/0: allele 0 stands for a missing genotype, and missing "
-                    "genotypes are not supported\n";
+                    ", father, locus 1: genotype 3/3: allele 3 is outside 1..2, the alleles of locus 1\n";
     }
     expected += "  ... and 10 more\n";
     EXPECT_EQ(run.status, 1);
@@ -147,10 +146,10 @@ TEST_P(OddButValidInput, RunsToTheEnd) {
 
 // A line of a million characters after a record, a record line of a million
 // values, NUL bytes in a comment, no families, no loci, a negative locus
-// count, signs, leading zeros, commas, tabs and CR LF.
+// count, signs, leading zeros, commas, tabs and CR LF, a missing genotype.
 INSTANTIATE_TEST_SUITE_P(Corpus, OddButValidInput,
                          testing::Values("million-character-comment", "million-values-line", "nul-in-comment",
-                                         "no-families", "no-loci", "negative-loci", "valid-layouts"),
+                                         "no-families", "no-loci", "negative-loci", "valid-layouts", "allele-zero"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              std::erase(name, '-');

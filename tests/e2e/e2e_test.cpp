@@ -115,9 +115,10 @@ const GoldenCase goldenCases[] = {
     // invalid-number: a value that is not a whole number: the message names
     // the line, the record, the value and its locus; both reports stay empty.
     {"invalid-number", {}, 1, bothReports},
-    // refused: four problems (a missing genotype, two children that cannot
-    // come from their parents, an allele beyond its locus's count), all listed
-    // with the family, the person, the locus and the genotypes; both reports
+    // refused: four problems (a negative allele beside a missing one, two
+    // children that cannot come from their parents, an allele beyond its
+    // locus's count), all listed with the family, the person, the locus and
+    // the genotypes, then how to mend a Mendelian inconsistency; both reports
     // stay empty.
     {"refused", {}, 1, bothReports},
 };

@@ -64,7 +64,7 @@ TEST(OpenFiles, NoneLeftAfterAFailedRead) {
 
 TEST(OpenFiles, NoneLeftAfterRefusedInput) {
     ScratchFolder folder;
-    folder.writeInput("1\n10\n1\n2\n1 2\n1 2\n0 0\n");
+    folder.writeInput("1\n10\n1\n2\n1 2\n1 2\n3 3\n");
     EXPECT_THROW(runAnalysisIn(folder.path()), io::InputRefused);
     EXPECT_EQ(openFilesIn(folder.path()), std::vector<std::string>{});
 }

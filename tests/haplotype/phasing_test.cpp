@@ -122,6 +122,7 @@ Window windowOf(const FamilyData& data, std::int32_t start, std::int32_t size) {
     window.size = size;
     window.alleleCount.assign(data.alleleCount.begin() + (start - 1), data.alleleCount.begin() + (start - 1 + size));
     window.haplotypeCount = static_cast<std::int32_t>(countHaplotypes(window.alleleCount));
+    window.families = familiesTakingPart(data, start, size);
     return window;
 }
 
@@ -139,6 +140,30 @@ TEST(PhaseFamilies, WorkedExampleOfTwoLoci) {
     EXPECT_FALSE(table.resolvedAt(0, 0));
     EXPECT_TRUE(table.resolvedAt(0, 1));
     EXPECT_EQ(combinationsOf(table, 0), (std::vector<Combination>{{1, 6, 5, 2}, {4, 3, 2, 5}}));
+}
+
+// A family takes part only where father, mother and child are all genotyped
+// (no allele 0) at every locus of the window; it is phased as if the others
+// were not there, and keeps its place in the input.
+TEST(PhaseFamilies, OnlyFamiliesGenotypedAtEveryLocusOfTheWindowTakePart) {
+    const Trio complete{{1, 2, 1, 1, 1, 2}, {1, 2, 2, 2, 1, 2}, {1, 2, 1, 2, 1, 2}};
+    Trio halfMissing = complete, motherMissing = complete;
+    halfMissing.child[3] = 0;                    // locus 2
+    motherMissing.mother[4] = motherMissing.mother[5] = 0;  // locus 3
+    const FamilyData data = familiesOf({2, 2, 2}, {halfMissing, complete, motherMissing});
+    EXPECT_EQ(familiesTakingPart(data, 1, 1), (std::vector<std::int32_t>{0, 1, 2}));
+    EXPECT_EQ(familiesTakingPart(data, 2, 1), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(familiesTakingPart(data, 1, 3), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(familiesTakingPart(data, 3, 1), (std::vector<std::int32_t>{0, 1}));
+
+    const PhaseTable table = phaseFamilies(data, windowOf(data, 2, 2));
+    const FamilyData alone = familiesOf({2, 2, 2}, {complete});
+    const PhaseTable expected = phaseFamilies(alone, windowOf(alone, 2, 2));
+    EXPECT_EQ(table.inputFamily, (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(table.inputFamilyCount, 3);
+    EXPECT_EQ(table.phaseCount, expected.phaseCount);
+    EXPECT_EQ(table.combinations, expected.combinations);
+    EXPECT_EQ(table.exchanged, expected.exchanged);
 }
 
 TEST(PhaseFamilies, TwoAmbiguousLociCountWithTheLastChangingFastest) {

@@ -2,7 +2,9 @@
 // every format, then the analysis of what it wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "import/vcf_files.h"
@@ -330,28 +332,37 @@ std::pair<double, double> transmissions(const std::vector<Trio>& trios) {
     return {b, c};
 }
 
-TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
-    constexpr int markers = 5, trios = 60;
-    const auto byMarker = generateTrios(markers, trios);
+// generated.vcf and generated.fam of the trios, marker by marker; an allele
+// below 0 is a missing call.
+void writeTrioFiles(const fs::path& folder, const std::vector<std::vector<Trio>>& byMarker) {
+    const std::size_t trios = byMarker.empty() ? 0 : byMarker[0].size();
     std::string vcf = "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
                       "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
     std::string pedigree;
-    for (int t = 0; t < trios; ++t) {
+    for (std::size_t t = 0; t < trios; ++t) {
         const std::string family = "T" + std::to_string(t);
         vcf += "\t" + family + "F\t" + family + "M\t" + family + "C";
         pedigree += family + " " + family + "F 0 0 1 1\n" + family + " " + family + "M 0 0 2 1\n" + family + " " +
                     family + "C " + family + "F " + family + "M 1 2\n";
     }
     vcf += "\n";
-    for (int m = 0; m < markers; ++m) {
+    for (std::size_t m = 0; m < byMarker.size(); ++m) {
         vcf += "7\t" + std::to_string(100 * (m + 1)) + "\tm" + std::to_string(m) + "\tA\tC\t.\t.\t.\tGT";
-        for (const Trio& trio : byMarker[static_cast<std::size_t>(m)]) {
-            for (const auto& person : trio.person) vcf += "\t" + std::to_string(person[0]) + "/" + std::to_string(person[1]);
+        for (const Trio& trio : byMarker[m]) {
+            for (const auto& person : trio.person) {
+                vcf += person[0] < 0 ? "\t./." : "\t" + std::to_string(person[0]) + "/" + std::to_string(person[1]);
+            }
         }
         vcf += "\n";
     }
     writeFile(folder / "generated.vcf", vcf);
     writeFile(folder / "generated.fam", pedigree);
+}
+
+TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
+    constexpr int markers = 5, trios = 60;
+    const auto byMarker = generateTrios(markers, trios);
+    writeTrioFiles(folder, byMarker);
     const RunResult imported =
         import({"import", "--vcf", "generated.vcf", "--pedigree", "generated.fam", "--replicates", "1"});
     ASSERT_EQ(imported.status, 0) << imported.err;
@@ -372,6 +383,78 @@ TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
         ++m;
     }
     EXPECT_EQ(m, markers);
+}
+
+bool consistent(const Trio& trio) {
+    const auto& [father, mother, child] = trio.person;
+    for (const int f : father) {
+        for (const int m : mother) {
+            if ((child[0] == f && child[1] == m) || (child[0] == m && child[1] == f)) return true;
+        }
+    }
+    return false;
+}
+
+// Real calls: about 1% of them missing and a few children miscalled. The
+// default import keeps every trio, and each one-marker window analyses the
+// trios complete and consistent at its marker: Pe is twice their
+// transmission/disequilibrium chi-square, and `families` their number.
+TEST_F(ImportProgram, EveryTrioKeptAndEachMarkerAnalysedOverItsUsableTrios) {
+    constexpr int markers = 6, trios = 300;
+    auto byMarker = generateTrios(markers, trios);
+    std::uint64_t state = 99;
+    const auto draw = [&state](int n) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<int>((state >> 33) % static_cast<std::uint64_t>(n));
+    };
+    std::vector<std::vector<Trio>> usable(markers);
+    for (std::size_t m = 0; m < byMarker.size(); ++m) {
+        for (Trio& trio : byMarker[m]) {
+            // A child homozygous for the allele its homozygous father lacks.
+            const int fatherAllele = trio.person[0][0];
+            if (fatherAllele == trio.person[0][1] && draw(100) < 3) trio.person[2] = {1 - fatherAllele, 1 - fatherAllele};
+            bool complete = true;
+            for (auto& person : trio.person) {
+                if (draw(1000) < 10) person = {-1, -1};
+                complete = complete && person[0] >= 0;
+            }
+            if (complete && consistent(trio)) usable[m].push_back(trio);
+        }
+    }
+    writeTrioFiles(folder, byMarker);
+    const RunResult imported =
+        import({"import", "--vcf", "generated.vcf", "--pedigree", "generated.fam", "--replicates", "1"});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(inputValues(folder / "tdtinput.dat").at(0), trios);
+    const RunResult analysed = runProgram(folder, {"--table", "t.tsv"});
+    ASSERT_EQ(analysed.status, 0) << analysed.err;
+    EXPECT_TRUE(analysed.out.starts_with("Missing genotypes: ")) << analysed.out.substr(0, 200);
+
+    std::istringstream table(readFile(folder / "t.tsv"));
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(table, line);) {
+        rows.emplace_back(1);
+        for (const char c : line) {
+            if (c == '\t') rows.back().emplace_back();
+            else rows.back().back() += c;
+        }
+    }
+    const auto column = [&rows](const std::string& name) {
+        return static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin());
+    };
+    int checked = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (rows[r].at(column("window_size")) != "1") continue;
+        const auto m = static_cast<std::size_t>(std::stoi(rows[r].at(column("first_locus"))) - 1);
+        const auto [b, c] = transmissions(usable.at(m));
+        ASSERT_GT(b + c, 0);
+        const double pe = std::strtod(rows[r].at(column("stat_Pe")).c_str(), nullptr);
+        EXPECT_NEAR(pe, 2 * (b - c) * (b - c) / (b + c), 1e-9) << "marker " << m << ": b = " << b << ", c = " << c;
+        EXPECT_EQ(rows[r].at(column("families")), std::to_string(usable[m].size())) << "marker " << m;
+        EXPECT_LT(usable[m].size(), std::size_t{trios}) << "marker " << m;
+        ++checked;
+    }
+    EXPECT_EQ(checked, markers);
 }
 
 }  // namespace

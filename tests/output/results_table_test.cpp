@@ -28,6 +28,7 @@ report::WindowOutcome analysedWindow() {
     w.start = 2;
     w.size = 2;
     w.haplotypeCount = 6;
+    w.families = 19;
     w.familiesOfKnownPhase = 17;
     w.distinctHaplotypes = 5;
     w.replicateCount = 1000;
@@ -47,9 +48,11 @@ TEST(ResultsTable, RealsReadBackAsTheSameDouble) {
 
 TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
     const std::vector<std::string> header = fields(only(appendTableHeader).substr(0, only(appendTableHeader).size() - 1));
-    ASSERT_EQ(header.size(), 23u);
-    EXPECT_EQ(header[11], "stat_Punamb");
-    EXPECT_EQ(header[20], "p_Pem");
+    ASSERT_EQ(header.size(), 24u);
+    EXPECT_EQ(header[8], "families");
+    EXPECT_EQ(header[9], "families_known_phase");
+    EXPECT_EQ(header[12], "stat_Punamb");
+    EXPECT_EQ(header[21], "p_Pem");
     EXPECT_EQ(header.back(), "skipped_reason");
 
     const std::vector<LocusRow> loci = {{1, "7", 100, "m1", {"A", "G"}},
@@ -64,14 +67,14 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
     const std::vector<std::string> plain = fields(out.substr(newline + 1, out.size() - newline - 2));
     ASSERT_EQ(named.size(), header.size());
     ASSERT_EQ(plain.size(), header.size());
-    EXPECT_EQ(std::vector<std::string>(named.begin(), named.begin() + 11),
-              (std::vector<std::string>{"2", "2", "3", "7", "rs'2", "250", "m3", "400", "17", "5", "6"}));
+    EXPECT_EQ(std::vector<std::string>(named.begin(), named.begin() + 12),
+              (std::vector<std::string>{"2", "2", "3", "7", "rs'2", "250", "m3", "400", "19", "17", "5", "6"}));
     EXPECT_EQ(std::vector<std::string>(plain.begin() + 3, plain.begin() + 8), std::vector<std::string>(5, ""));
-    EXPECT_EQ(named[12], "0.33333333333333331");
-    EXPECT_EQ(named[16], "0.00050000000000000001");
-    EXPECT_EQ(named[19], "0");
-    EXPECT_EQ(named[21], "1000");
-    EXPECT_EQ(named[22], "");
+    EXPECT_EQ(named[13], "0.33333333333333331");
+    EXPECT_EQ(named[17], "0.00050000000000000001");
+    EXPECT_EQ(named[20], "0");
+    EXPECT_EQ(named[22], "1000");
+    EXPECT_EQ(named[23], "");
 }
 
 TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
@@ -81,9 +84,9 @@ TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
     std::string out;
     appendTableRow(out, w, {});
     const std::vector<std::string> row = fields(out.substr(0, out.size() - 1));
-    ASSERT_EQ(row.size(), 23u);
-    for (std::size_t column = 3; column < 22; ++column) EXPECT_EQ(row[column], "") << "column " << column;
-    EXPECT_EQ(row[22], "more haplotypes than 32-bit codes can number");
+    ASSERT_EQ(row.size(), 24u);
+    for (std::size_t column = 3; column < 23; ++column) EXPECT_EQ(row[column], "") << "column " << column;
+    EXPECT_EQ(row[23], "more haplotypes than 32-bit codes can number");
 }
 
 }  // namespace
