@@ -49,11 +49,11 @@ const haplotype::FamilyData& classic() {  // as in workload W1
 void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     const auto w = window::prepareWindow(data, static_cast<std::int32_t>(state.range(0)), 1);
     const statistics::WindowModel& model = *w->model;
-    resampling::ExchangeDraws draws(w->phases.familyCount(), 256, 1 << 20);
-    resampling::WorkerPool pool(1);
     const statistics::FiveStatistics observed{};
+    std::int64_t window = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(resampling::resampleWindow(model, observed, draws, pool));
+        const resampling::StreamPlace place{w->phases.familyCount(), 256, window++};
+        benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, place, 0, 256));
     }
     state.SetItemsProcessed(state.iterations() * 256);
     state.counters["combinations"] = static_cast<double>(w->phases.combinationCount());

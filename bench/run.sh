@@ -8,7 +8,7 @@
 #   --compare-first  also builds the first complete version of the program
 #                    (commit aba1068) and runs it alternately with the
 #                    current one on W1 and W2, printing the ratios
-#   --scaling        runs W1 and W3 alternately with 1 and 2 threads
+#   --scaling        runs W1, W3 and W5s alternately with 1 and 2 threads
 #   --compare REF    also builds the program at git commit REF and runs it
 #                    alternately with the current one on W5s (and the --only
 #                    list, if given), printing the ratios
@@ -177,7 +177,7 @@ for w in ${only//,/ }; do
     commands[first-complete]="$first"
     labels=(first-complete "${labels[@]}")
   fi
-  if [ "$scaling" = 1 ] && { [ "$w" = W1 ] || [ "$w" = W3 ]; }; then
+  if [ "$scaling" = 1 ] && { [ "$w" = W1 ] || [ "$w" = W3 ] || [ "$w" = W5s ]; }; then
     commands["current, 1 thread"]="$program --threads 1"
     commands["current, 2 threads"]="$program --threads 2"
     labels+=("current, 1 thread" "current, 2 threads")

@@ -64,8 +64,8 @@ ReadResult readWith(triotdt::io::TextReader& reader) {
 
 bool sameData(const FamilyData& a, const FamilyData& b) {
     return a.familyCount == b.familyCount && a.replicateCount == b.replicateCount && a.lociCount == b.lociCount &&
-           a.alleleCount == b.alleleCount && a.fatherAlleles == b.fatherAlleles && a.motherAlleles == b.motherAlleles &&
-           a.childAlleles == b.childAlleles;
+           a.alleleCount == b.alleleCount && a.fatherAlleles.values() == b.fatherAlleles.values() &&
+           a.motherAlleles.values() == b.motherAlleles.values() && a.childAlleles.values() == b.childAlleles.values();
 }
 
 void writeInputFile(const std::uint8_t* bytes, std::size_t size) {

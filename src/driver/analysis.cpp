@@ -2,39 +2,31 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <future>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
+#include <vector>
 
 #include "driver/interruption.h"
-#include "frequency/frequency_sets.h"
-#include "haplotype/indexed_phases.h"
-#include "haplotype/phasing.h"
 #include "haplotype/window.h"
 #include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
+#include "parallel/task_pool.h"
 #include "report/reports.h"
 #include "report/transmission_block.h"
-#include "resampling/exchange_draws.h"
-#include "resampling/resample.h"
-#include "resampling/worker_pool.h"
-#include "window/prepare_window.h"
+#include "window/analyse_windows.h"
 
 namespace triotdt::driver {
 namespace {
 
 using haplotype::FamilyData;
 using haplotype::Window;
-using window::PreparedWindow;
-using window::prepareWindow;
+using window::WindowResult;
 
 using input::countMissingGenotypes;
 using input::describeUnusableInput;
@@ -63,53 +55,33 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
     if (turn && turn->after) turn->after(lineOpen);
 }
 
-// Resamples a prepared window and writes all its lines, in their order.
-// Returns false, with the result lines unwritten, when a signal stopped the
-// resampling.
-bool finishWindow(const PreparedWindow& prepared, resampling::ExchangeDraws& draws, resampling::WorkerPool& pool,
-                  const SizeUnits& units, WindowOutcome& outcome) {
-    const Window& window = prepared.window;
+// Writes all lines of a window, in their order.
+void writeWindow(const WindowResult& result, const SizeUnits& units, WindowOutcome& outcome) {
+    const Window& window = result.window;
     outcome.start = window.start;
     outcome.size = window.size;
     outcome.haplotypeCount = window.haplotypeCount;
     if (window.haplotypeCount >= haplotypeLimit) {
         report::writeHaplotypeLimitMessage(*units.console, window.haplotypeCount);
     }
-    if (prepared.skipped()) {
+    if (window.skipped) {
         report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
-        resampling::skipWindowDraws(draws);
         outcome.skipped = true;
-        return true;
+        return;
     }
-    const frequency::WindowFrequencies& frequencies = prepared.frequencies;
-    if (!frequencies.emConverged) report::writeEmWarning(*units.console);
-    report::writeTransmissionBlock(*units.transmission, window, prepared.phases, frequencies.counts,
-                                   frequencies.sets.haplotypeFreq);
-
-    const statistics::FiveStatistics pValues =
-        resampling::resampleWindow(*prepared.model, prepared.observed, draws, pool, &interruptionFlag());
-    if (interruptingSignal() != 0) return false;
+    if (!result.emConverged) report::writeEmWarning(*units.console);
+    report::writeTransmissionBlock(*units.transmission, window, result.codes, result.counts, result.haplotypeFreq);
     for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writePValueLine(*unit, window.start, window.lastLocus(), pValues);
+        report::writePValueLine(*unit, window.start, window.lastLocus(), result.pValues);
     }
     for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writeStatisticLine(*unit, prepared.observed);
+        report::writeStatisticLine(*unit, result.observed);
     }
-    outcome.families = prepared.phases.familyCount();
-    outcome.familiesOfKnownPhase = frequencies.unambiguousFamilyCount;
-    outcome.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
-    outcome.statistics = prepared.observed;
-    outcome.pValues = pValues;
-    return true;
-}
-
-// A window of `size` loci from `start` (a locus of the input) prepared from
-// `data`, which holds the input's loci from `firstLocusHeld` on.
-std::unique_ptr<PreparedWindow> prepareWindowOf(const FamilyData& data, std::int32_t firstLocusHeld, std::int32_t size,
-                                                std::int32_t start) {
-    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, size, start - firstLocusHeld + 1);
-    prepared->window.start = start;
-    return prepared;
+    outcome.families = result.families;
+    outcome.familiesOfKnownPhase = result.familiesOfKnownPhase;
+    outcome.distinctHaplotypes = result.distinctHaplotypes;
+    outcome.statistics = result.observed;
+    outcome.pValues = result.pValues;
 }
 
 // Where a run stands, for the message when a signal stops it.
@@ -122,41 +94,14 @@ struct RunProgress {
     }
 };
 
-// The windows of one size and span, in order, from the stream position of the
-// first; each is prepared while the one before it resamples when there are
-// threads to spare.
-void analyseSpan(const FamilyData& data, const WindowSelection& selection, const shard::WindowSpan& span,
-                 resampling::WorkerPool& pool, unsigned threads, const SizeUnits& units, const WindowObserver& observer,
-                 RunProgress& progress) {
-    resampling::ExchangeDraws draws(data.familyCount, data.replicateCount, span.windowCount(),
-                                    shard::windowIndex(selection.lociCount, span.size, span.firstStart));
-    const auto prepare = [&](std::int32_t start) {
-        return prepareWindowOf(data, selection.firstLocusHeld, span.size, start);
-    };
-    std::unique_ptr<PreparedWindow> current = prepare(span.firstStart);
-    for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
-        progress.stopIfAsked();
-        const bool more = start < span.lastStart;
-        std::future<std::unique_ptr<PreparedWindow>> ahead;
-        if (more && threads > 1) {
-            try {
-                ahead = std::async(std::launch::async, prepare, start + 1);
-            } catch (const std::system_error&) {
-                // No thread to spare after all: the window is prepared in turn.
-            }
-        }
-        WindowOutcome outcome;
-        outcome.replicateCount = data.replicateCount;
-        if (!finishWindow(*current, draws, pool, units, outcome)) progress.stopIfAsked();
-        flushConsole(*units.console, units.turn);
-        progress.state.lastStart = start;
-        progress.state.lastSize = span.size;
-        ++progress.state.windowsDone;
-        if (observer) observer(outcome);
-        units.results->flushIfLarge();
-        units.transmission->flushIfLarge();
-        if (more) current = ahead.valid() ? ahead.get() : prepare(start + 1);
+std::vector<window::WindowRun> runsOf(const WindowSelection& selection) {
+    std::vector<window::WindowRun> runs;
+    for (const shard::WindowSpan& span : selection.spans) {
+        if (span.windowCount() == 0) continue;
+        runs.push_back({span.size, span.firstStart, span.lastStart,
+                        shard::windowIndex(selection.lociCount, span.size, span.firstStart)});
     }
+    return runs;
 }
 
 // The windows finished stay in the reports, and a last line says that they
@@ -190,19 +135,37 @@ std::int64_t countWindows(std::int32_t lociCount) {
 void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
                     const UnitsOfSize& unitsOf, const WindowObserver& observer) {
     RunProgress progress;
-    for (const shard::WindowSpan& span : selection.spans) progress.state.windowCount += span.windowCount();
+    const std::vector<window::WindowRun> runs = runsOf(selection);
+    for (const window::WindowRun& run : runs) progress.state.windowCount += run.windowCount();
     progress.stopIfAsked();
     if (progress.state.windowCount == 0) return;
     threads = chooseThreads(threads);
-    resampling::WorkerPool pool(threads);
+    parallel::TaskPool pool(threads);
     if (pool.shortfall() > 0) {
         std::cerr << "Only " << pool.size() << " of " << threads << " threads could be started; the run goes on with "
                   << pool.size() << ".\n";
     }
-    for (const shard::WindowSpan& span : selection.spans) {
-        if (span.windowCount() == 0) continue;
-        analyseSpan(data, selection, span, pool, threads, unitsOf(span.size), observer, progress);
-    }
+    std::int32_t sizeWritten = 0;
+    SizeUnits units{};
+    const auto writeInOrder = [&](const WindowResult& result) {
+        // A window whose replicates a signal cut short is not written.
+        progress.stopIfAsked();
+        if (result.window.size != sizeWritten) {
+            sizeWritten = result.window.size;
+            units = unitsOf(sizeWritten);
+        }
+        WindowOutcome outcome;
+        outcome.replicateCount = data.replicateCount;
+        writeWindow(result, units, outcome);
+        flushConsole(*units.console, units.turn);
+        progress.state.lastStart = result.window.start;
+        progress.state.lastSize = result.window.size;
+        ++progress.state.windowsDone;
+        if (observer) observer(outcome);
+        units.results->flushIfLarge();
+        units.transmission->flushIfLarge();
+    };
+    window::analyseWindows(data, selection.firstLocusHeld, runs, pool, writeInOrder, &interruptionFlag());
 }
 
 InputRead readInput() {

@@ -156,7 +156,9 @@ void addMergeCommand(CLI::App& app, CommandLine& line) {
 }
 
 void addAnalysisOptions(CLI::App& app, CommandLine& line) {
-    app.add_option("--threads", line.run.threads, "Threads for the replicates; 0, the default, means one per core")
+    app.add_option(
+           "--threads", line.run.threads,
+           "Threads for the analysis (windows side by side, replicates of large windows shared out); 0, the default, means one per core")
         ->type_name("N")
         ->check(threadCount);
     app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table ('-': standard output)")

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <span>
 
 #include "driver/analysis.h"
 #include "driver/interruption.h"
@@ -29,6 +30,12 @@ using shard::LocusRange;
 using input::findUnusableInput;
 using io::inputFileName;
 
+// An empty table as wide as the loci of `data` need.
+haplotype::AlleleTable largestAlleleTable(const FamilyData& data) {
+    const auto largest = std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    return haplotype::AlleleTable(largest == data.alleleCount.end() ? 1 : *largest);
+}
+
 // Reads every family's records after the head, keeping only the loci of
 // `keep`: `data` becomes the family data of those loci, numbered from 1.
 // Every value of the file is still read and checked as readFamilyData does.
@@ -46,10 +53,13 @@ std::int64_t readRecordsOfLoci(io::TextReader& reader, FamilyData& data, LocusRa
     const auto describeAllele = [](std::int64_t i) {
         return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
     };
+    for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        *table = largestAlleleTable(data);
+    }
     std::vector<std::int32_t> record;
-    const auto keepLoci = [&](std::vector<std::int32_t>& table) {
-        table.insert(table.end(), record.begin() + 2 * (keep.first - 1),
-                     record.begin() + 2 * (keep.first - 1 + data.lociCount));
+    const auto keepLoci = [&](haplotype::AlleleTable& table) {
+        table.append(std::span(record).subspan(2 * static_cast<std::size_t>(keep.first - 1),
+                                               2 * static_cast<std::size_t>(data.lociCount)));
     };
     for (std::int32_t f = 0; f < data.familyCount; ++f) {
         const std::string family = "family " + std::to_string(f + 1);
@@ -93,6 +103,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const LocusRange range =
         shard::planShards(workOf(head), options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
     const LocusRange held = shard::lociRead(range, lociCount);
+    if (!input::countsFitTables(head)) refuseAsWholeRun();
     const std::int64_t missingGenotypes = readRecordsOfLoci(reader, data, held);
     if (!findUnusableInput(data).empty()) refuseAsWholeRun();
 
@@ -153,7 +164,7 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
         const shard::LocusRange held = shard::lociRead(range, lociCount);
         const double alleles =
             6.0 * static_cast<double>(families) * static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
-        const double bytes = alleles * sizeof(decltype(head.fatherAlleles)::value_type) + 8.0 * lociCount;
+        const double bytes = alleles * largestAlleleTable(head).bytesPerAllele() + 8.0 * lociCount;
         const auto megabytes = static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
         out << ++k << '\t' << range.first << '\t' << range.last << '\t' << windows << '\t'
             << static_cast<std::int64_t>(shardWork) << '\t' << megabytes << '\n';

@@ -82,16 +82,14 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
     const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
     const auto width = 2 * static_cast<std::size_t>(size);
     // The trio's alleles at the window's loci lie side by side in each person's table.
-    const std::int32_t* father = families.fatherAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
-    const std::int32_t* mother = families.motherAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
-    const std::int32_t* child = families.childAlleles.data() + 2 * static_cast<std::size_t>(start - 1);
-    for (std::int32_t f = 0; f < families.familyCount; ++f) {
+    std::size_t first = 2 * static_cast<std::size_t>(start - 1);
+    for (std::int32_t f = 0; f < families.familyCount; ++f, first += columns) {
         bool genotyped = true;
-        for (std::size_t j = 0; j < width; ++j) genotyped &= (father[j] != 0) & (mother[j] != 0) & (child[j] != 0);
+        for (std::size_t j = first; j < first + width; ++j) {
+            genotyped &=
+                (families.fatherAlleles[j] != 0) & (families.motherAlleles[j] != 0) & (families.childAlleles[j] != 0);
+        }
         if (genotyped) taking.push_back(f);
-        father += columns;
-        mother += columns;
-        child += columns;
     }
     return taking;
 }

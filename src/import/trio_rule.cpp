@@ -139,12 +139,17 @@ haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vect
         data.alleleCount.push_back(*std::max_element(numbers.begin(), numbers.end()));
     }
     const std::size_t size = 2 * outcome.keptLoci.size() * outcome.keptTrios.size();
+    const std::int32_t largest =
+        data.alleleCount.empty() ? 0 : *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    for (haplotype::AlleleTable* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        *alleles = haplotype::AlleleTable(largest);
+    }
     data.fatherAlleles.reserve(size);
     data.motherAlleles.reserve(size);
     data.childAlleles.reserve(size);
     for (const std::int32_t t : outcome.keptTrios) {
         const Trio& trio = trios[static_cast<std::size_t>(t)];
-        const auto append = [&](std::int32_t person, std::vector<std::int32_t>& alleles) {
+        const auto append = [&](std::int32_t person, haplotype::AlleleTable& alleles) {
             for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
                 const Genotype g = writtenGenotype(table, outcome, trios, t, outcome.keptLoci[k], person);
                 const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];

@@ -1,6 +1,7 @@
 #include "input/family_input.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "haplotype/phasing.h"
 
@@ -24,8 +25,8 @@ std::string genotypeText(std::int32_t a, std::int32_t b) { return std::to_string
 
 // Allele 0 marks a missing genotype; any other allele must lie in its locus's range.
 std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person, std::int32_t l) {
-    const std::int32_t a = data.allele(person, f, l, 0);
-    const std::int32_t b = data.allele(person, f, l, 1);
+    const std::int32_t a = data.alleleAsRead(person, f, l, 0);
+    const std::int32_t b = data.alleleAsRead(person, f, l, 1);
     const std::int32_t count = data.alleleCount[static_cast<std::size_t>(l)];
     const auto bad = [count](std::int32_t allele) { return allele != 0 && (allele < 1 || allele > count); };
     if (!bad(a) && !bad(b)) return {};
@@ -34,7 +35,23 @@ std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person,
            std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
 }
 
+// Room for all records at once when the file is large enough to hold them
+// (two bytes a value at least), so that the tables are not copied as they
+// grow; a file too short for its counts fails at its end instead.
+void reserveTables(FamilyData& data, std::int64_t columns, std::int64_t fileSize) {
+    const std::int64_t perTable = std::int64_t{data.familyCount} * columns;
+    if (perTable > (fileSize + 1) / 2 / 3) return;
+    for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        table->reserve(static_cast<std::size_t>(perTable));
+    }
+}
+
 }  // namespace
+
+bool countsFitTables(const FamilyData& data) {
+    return std::all_of(data.alleleCount.begin(), data.alleleCount.end(),
+                       [](std::int32_t count) { return count <= haplotype::AlleleTable::maxAlleles; });
+}
 
 FamilyData readFamilyHead(io::TextReader& reader) {
     FamilyData data;
@@ -51,18 +68,30 @@ FamilyData readFamilyHead(io::TextReader& reader) {
 FamilyData readFamilyData(io::TextReader& reader) {
     FamilyData data = readFamilyHead(reader);
     // Without loci there is nothing to analyse and the records are not read;
-    // without families there are no records.
-    if (data.lociCount <= 0 || data.familyCount <= 0) return data;
+    // without families there are no records; alleles beyond what the tables
+    // hold are refused before the records.
+    if (data.lociCount <= 0 || data.familyCount <= 0 || !countsFitTables(data)) return data;
+    const std::int32_t largest = *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        *table = haplotype::AlleleTable(largest);
+    }
 
     const std::int64_t columns = 2 * std::int64_t{data.lociCount};
     const auto describeAllele = [](std::int64_t i) {
         return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
     };
+    reserveTables(data, columns, reader.knownSize());
+    // One record at a time in full width, then into the compact tables.
+    std::vector<std::int32_t> record;
     for (std::int32_t f = 0; f < data.familyCount; ++f) {
         const std::string family = "family " + std::to_string(f + 1);
-        reader.readIntegers(columns, family + ", father's record", data.fatherAlleles, describeAllele);
-        reader.readIntegers(columns, family + ", mother's record", data.motherAlleles, describeAllele);
-        reader.readIntegers(columns, family + ", child's record", data.childAlleles, describeAllele);
+        for (const auto& [name, table] :
+             {std::pair{", father's record", &data.fatherAlleles}, std::pair{", mother's record", &data.motherAlleles},
+              std::pair{", child's record", &data.childAlleles}}) {
+            record.clear();
+            reader.readIntegers(columns, family + name, record, describeAllele);
+            table->append(record);
+        }
     }
     return data;
 }
@@ -74,17 +103,18 @@ std::string formatFamilyData(const FamilyData& data) {
     const std::size_t families = static_cast<std::size_t>(std::max(data.familyCount, 0));
     // Reserved whole: a large input is written without growing the text.
     text.reserve(text.size() + 2 * columns * (1 + 3 * families) + 64);
-    const auto appendLine = [&text](const std::int32_t* first, std::size_t count) {
+    const auto appendLine = [&text](std::size_t count, const auto& valueAt) {
         for (std::size_t i = 0; i < count; ++i) {
             if (i != 0) text += ' ';
-            text += std::to_string(first[i]);
+            text += std::to_string(valueAt(i));
         }
         text += '\n';
     };
-    appendLine(data.alleleCount.data(), data.alleleCount.size());
+    appendLine(data.alleleCount.size(), [&](std::size_t i) { return data.alleleCount[i]; });
     for (std::size_t f = 0; f < families; ++f) {
         for (const Person person : {Person::father, Person::mother, Person::child}) {
-            appendLine(data.allelesOf(person).data() + f * columns, columns);
+            const haplotype::AlleleTable& table = data.allelesOf(person);
+            appendLine(columns, [&](std::size_t i) { return table.asRead(f * columns + i); });
         }
     }
     return text;
@@ -117,10 +147,13 @@ InputProblems findUnusableInput(const FamilyData& data) {
     }
     bool countsUsable = true;
     for (std::size_t l = 0; l < data.alleleCount.size(); ++l) {
-        if (data.alleleCount[l] >= 1) continue;
+        const std::int32_t count = data.alleleCount[l];
+        if (count >= 1 && count <= haplotype::AlleleTable::maxAlleles) continue;
         countsUsable = false;
-        problems.add("locus " + std::to_string(l + 1) + ": the allele count is " + std::to_string(data.alleleCount[l]) +
-                     "; it must be 1 or more");
+        problems.add("locus " + std::to_string(l + 1) + ": the allele count is " + std::to_string(count) +
+                     (count < 1 ? "; it must be 1 or more"
+                                : "; at most " + std::to_string(haplotype::AlleleTable::maxAlleles) +
+                                      " alleles per locus are supported"));
     }
     if (!countsUsable || data.lociCount <= 0 || data.familyCount <= 0) return problems;
 

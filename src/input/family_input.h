@@ -19,6 +19,9 @@ haplotype::FamilyData readFamilyData(io::TextReader& reader);
 // allele counts, with the records left unread.
 haplotype::FamilyData readFamilyHead(io::TextReader& reader);
 
+// Whether every locus has few enough alleles for the family tables.
+bool countsFitTables(const haplotype::FamilyData& data);
+
 // The text readFamilyData reads back: the three counts on lines of their own,
 // the allele counts on one line, then each family's father, mother and child
 // records, one line each, numbers separated by one space.

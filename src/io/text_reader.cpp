@@ -1,5 +1,6 @@
 #include "io/text_reader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -170,6 +171,13 @@ void TextReader::readIntegers(std::int64_t count, std::string_view statement, st
         const std::int32_t value = parser.value();
         out.push_back(value);
     }
+}
+
+std::int64_t TextReader::knownSize() const {
+    if (file_.get() < 0) return static_cast<std::int64_t>(chunk_.size());
+    struct stat status {};
+    if (::fstat(file_.get(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    return static_cast<std::int64_t>(status.st_size);
 }
 
 std::int32_t TextReader::readInteger(std::string_view statement) {

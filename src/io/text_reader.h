@@ -43,6 +43,10 @@ public:
 
     std::int32_t readInteger(std::string_view statement);
 
+    // The size of the whole text in bytes when it is known (a regular file or
+    // text in memory), otherwise 0: a bound on how many values it can hold.
+    std::int64_t knownSize() const;
+
 private:
     TextReader(std::string fileName, std::string text);
 

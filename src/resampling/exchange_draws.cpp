@@ -32,6 +32,16 @@ WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, 
       replicatesLeft_(std::max(replicateCount, 0)),
       generator_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex))) {}
 
+WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex,
+                         std::int32_t firstReplicate, std::int32_t replicates)
+    : familyCount_(familyCount),
+      replicateCount_(replicateCount),
+      blockReplicates_(chooseBlockReplicates(familyCount, replicateCount)),
+      replicatesLeft_(std::max(replicates, 0)),
+      generator_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex) +
+                                static_cast<std::uint64_t>(std::max(firstReplicate, 0)) *
+                                    static_cast<std::uint64_t>(std::max(familyCount, 0)))) {}
+
 bool WindowDraws::drawBlock(DrawBlock& block) {
     if (replicatesLeft_ == 0) return false;
     const std::int32_t replicates = std::min(blockReplicates_, replicatesLeft_);

@@ -35,6 +35,11 @@ std::uint64_t firstDrawOfWindow(std::int32_t familyCount, std::int32_t replicate
 class WindowDraws {
 public:
     WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex);
+    // Only replicates [firstReplicate, firstReplicate + replicates) of the
+    // window, drawn from their own place: any split of a window's replicates
+    // gives the same decisions.
+    WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex,
+                std::int32_t firstReplicate, std::int32_t replicates);
 
     std::int32_t replicateCount() const { return replicateCount_; }
     std::int32_t blockReplicates() const { return blockReplicates_; }

@@ -1,24 +1,18 @@
 #include "resampling/resample.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 namespace triotdt::resampling {
 namespace {
 
-// Below this much work (replicates × (combinations + haplotypes)) a block is
-// not worth starting threads for.
-constexpr std::size_t threadWorthyWork = 200000;
+// Below this much work (replicates × (combinations + haplotypes)) a share of
+// a window's replicates is not worth a task of its own.
+constexpr std::size_t taskWorthyWork = 200000;
 
 using statistics::lanes;
-// Threads take the replicates of a block this many at a time (a multiple of `lanes`).
-constexpr std::int32_t chunkReplicates = 4 * static_cast<std::int32_t>(lanes);
-
-// Each thread's score sums, on a cache line of their own.
-struct alignas(64) ThreadScores {
-    statistics::FiveStatistics scores{};
-};
+// A request to stop is looked at after this many replicates (a multiple of `lanes`).
+constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes);
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
 void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
@@ -53,61 +47,34 @@ double exceedanceScore(double replicate, double observed) {
     return replicate > observed ? 1.0 : 0.0;
 }
 
-statistics::FiveStatistics resampleWindow(const statistics::WindowModel& model,
-                                          const statistics::FiveStatistics& observed, ExchangeDraws& draws,
-                                          WorkerPool& pool, const std::atomic<int>* stop) {
+statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
+                                           const statistics::FiveStatistics& observed, StreamPlace place,
+                                           std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
-    const unsigned threads = pool.size();
-    std::vector<statistics::StatisticsScratch> scratch;
-    scratch.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) scratch.emplace_back(model);
-    std::vector<ThreadScores> scores(threads);
-    const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
-
-    for (std::int32_t done = 0; done < draws.replicateCount();) {
-        if (stopped()) return {};
-        DrawBlock block = draws.take();
-        if (threads == 1 || static_cast<std::size_t>(block.replicates) * workPerReplicate < threadWorthyWork) {
-            for (std::int32_t first = 0; first < block.replicates && !stopped(); first += chunkReplicates) {
-                const std::int32_t last = std::min(first + chunkReplicates, block.replicates);
-                scoreReplicates(model, observed, block, first, last, scratch[0], scores[0].scores);
-            }
-        } else {
-            // One thread first draws the next block, then all take small
-            // chunks of this one as they come free, so that none waits long
-            // for the others.
-            std::atomic<std::int32_t> next{0};
-            std::atomic_flag drawing = ATOMIC_FLAG_INIT;
-            pool.runOnAll([&](unsigned worker) {
-                if (!drawing.test_and_set()) draws.drawAhead();
-                while (!stopped()) {
-                    const std::int32_t first = next.fetch_add(chunkReplicates);
-                    if (first >= block.replicates) return;
-                    const std::int32_t last = std::min(first + chunkReplicates, block.replicates);
-                    scoreReplicates(model, observed, block, first, last, scratch[worker], scores[worker].scores);
-                }
-            });
+    statistics::StatisticsScratch scratch(model);
+    WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
+    DrawBlock block;
+    statistics::FiveStatistics scores{};
+    while (!stopped() && draws.drawBlock(block)) {
+        for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
+            const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
+            scoreReplicates(model, observed, block, from, to, scratch, scores);
         }
-        done += block.replicates;
-        draws.recycle(std::move(block));
     }
-    // Scores are multiples of one half far below 2^53, so their sum is exact
-    // in any order: the p-values do not depend on which thread scored what.
+    return scores;
+}
+
+statistics::FiveStatistics pValuesOf(const statistics::FiveStatistics& scoreSums, std::int32_t replicateCount) {
     statistics::FiveStatistics pValues{};
-    for (std::size_t s = 0; s < pValues.size(); ++s) {
-        double count = 0.0;
-        for (const ThreadScores& part : scores) count += part.scores[s];
-        pValues[s] = count / draws.replicateCount();
-    }
+    for (std::size_t s = 0; s < pValues.size(); ++s) pValues[s] = scoreSums[s] / replicateCount;
     return pValues;
 }
 
-void skipWindowDraws(ExchangeDraws& draws) {
-    for (std::int32_t done = 0; done < draws.replicateCount();) {
-        DrawBlock block = draws.take();
-        done += block.replicates;
-        draws.recycle(std::move(block));
-    }
+std::int32_t replicatesPerTask(const statistics::WindowModel& model) {
+    const std::size_t workPerReplicate = model.phases->combinationCount() + model.phases->indexCount() + 1;
+    const std::size_t replicates = (taskWorthyWork + workPerReplicate - 1) / workPerReplicate;
+    const std::size_t rounded = (replicates + lanes - 1) / lanes * lanes;
+    return static_cast<std::int32_t>(std::min<std::size_t>(rounded, std::size_t{1} << 30));
 }
 
 }  // namespace triotdt::resampling

@@ -8,7 +8,6 @@
 
 #include "haplotype/indexed_phases.h"
 #include "resampling/exchange_draws.h"
-#include "resampling/worker_pool.h"
 #include "statistics/window_model.h"
 
 namespace triotdt::resampling {
@@ -21,19 +20,33 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// Resamples the window with the next replicateCount × familyCount decisions of
-// `draws`: in each replicate, the families drawn for it have both parents'
-// transmitted and untransmitted alleles exchanged at every locus where their
-// phase is resolved; the frequency sets stay those of the observed data. The
-// replicates are shared out among the threads of `pool`; the result does not
-// depend on how many there are. Returns the p-values of the five statistics.
-// When `stop` is given and becomes non-zero, the replicates end within a few
-// dozen and the values returned mean nothing: the run is being given up.
-statistics::FiveStatistics resampleWindow(const statistics::WindowModel& model,
-                                          const statistics::FiveStatistics& observed, ExchangeDraws& draws,
-                                          WorkerPool& pool, const std::atomic<int>* stop = nullptr);
+// Where a window's replicates take their decisions: one draw per family of
+// the input and replicate, from the window's own place in the run's stream.
+struct StreamPlace {
+    std::int32_t familyCount = 0;
+    std::int32_t replicateCount = 0;
+    std::int64_t windowIndex = 0;  // in report order, from 0
+};
 
-// Uses up the decisions of a window that is not analysed.
-void skipWindowDraws(ExchangeDraws& draws);
+// Replicates [first, last) of a window: in each replicate, the families drawn
+// for it have both parents' transmitted and untransmitted alleles exchanged
+// at every locus where their phase is resolved; the frequency sets stay those
+// of the observed data. Returns the sums of their exceedance scores, which are
+// multiples of one half far below 2^53: added up in any order, the scores of
+// any split of a window's replicates give the same p-values. When `stop` is
+// given and becomes non-zero, the replicates end within a few dozen and the
+// sums mean nothing: the run is being given up.
+statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
+                                           const statistics::FiveStatistics& observed, StreamPlace place,
+                                           std::int32_t first, std::int32_t last,
+                                           const std::atomic<int>* stop = nullptr);
+
+// The p-values from the score sums of all replicates.
+statistics::FiveStatistics pValuesOf(const statistics::FiveStatistics& scoreSums, std::int32_t replicateCount);
+
+// How many replicates of the window are worth one task of their own: a few
+// hundred microseconds of work, and a multiple of the replicates scored side
+// by side.
+std::int32_t replicatesPerTask(const statistics::WindowModel& model);
 
 }  // namespace triotdt::resampling

@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/format.h"
@@ -152,23 +154,47 @@ TEST(CommandLineRun, TableAndPlotLeaveTheReportsAndConsoleAsThePlainRun) {
     }
 }
 
-// The replicates of a window are spread over the threads, and the exchange
-// decisions drawn beforehand in stream order: the number of threads changes
-// nothing. The input is large enough for every window of three loci or more
-// to be shared out.
+// Many small windows: 40 families of 60 biallelic loci, 24 replicates (399
+// windows, each scored whole by one thread, several at once).
+std::string manySmallWindows() {
+    std::string text = "40\n24\n60\n";
+    for (int l = 0; l < 60; ++l) text += "2 ";
+    text += "\n";
+    std::uint32_t state = 12345;
+    const auto allele = [&] { return (state = state * 1103515245u + 12345u) >> 16 & 1u ? '2' : '1'; };
+    for (int f = 0; f < 40; ++f) {
+        std::string father, mother, child;
+        for (int l = 0; l < 60; ++l) {
+            const char f1 = allele(), f2 = allele(), m1 = allele(), m2 = allele();
+            father += {f1, ' ', f2, ' '};
+            mother += {m1, ' ', m2, ' '};
+            child += {allele() == '1' ? f1 : f2, ' ', allele() == '1' ? m1 : m2, ' '};
+        }
+        text += father + "\n" + mother + "\n" + child + "\n";
+    }
+    return text;
+}
+
+// Windows run side by side, and the replicates of a large window are shared
+// out among the threads; every window draws from its own place in the stream:
+// the number of threads changes nothing. threads-input.dat has a few windows
+// large enough for their replicates to be shared out.
 TEST(CommandLineRun, AnyNumberOfThreadsWritesTheSameReports) {
     const test::ScratchFolder scratch;
-    const std::string input = readFile(fs::path(TRIOTDT_SOURCE_DIR) / "tests" / "e2e" / "threads-input.dat");
-    const fs::path one = folderWith(scratch, "one", input);
-    const test::RunResult reference = runWith({"--threads", "1"}, one);
-    ASSERT_EQ(reference.status, 0) << reference.err;
-    for (const char* threads : {"2", "3", "8"}) {
-        const fs::path folder = folderWith(scratch, std::string("threads") + threads, input);
-        const test::RunResult run = runWith({"--threads", threads}, folder);
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.out, reference.out) << threads << " threads";
-        for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
-            EXPECT_EQ(readFile(folder / report), readFile(one / report)) << report << ", " << threads << " threads";
+    const std::string fewLarge = readFile(fs::path(TRIOTDT_SOURCE_DIR) / "tests" / "e2e" / "threads-input.dat");
+    for (const auto& [name, input] : {std::pair{"few-large", fewLarge}, std::pair{"many-small", manySmallWindows()}}) {
+        const fs::path one = folderWith(scratch, std::string(name) + "-one", input);
+        const test::RunResult reference = runWith({"--threads", "1"}, one);
+        ASSERT_EQ(reference.status, 0) << reference.err;
+        for (const char* threads : {"2", "3", "8"}) {
+            const fs::path folder = folderWith(scratch, std::string(name) + "-threads" + threads, input);
+            const test::RunResult run = runWith({"--threads", threads}, folder);
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.out, reference.out) << name << ", " << threads << " threads";
+            for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
+                EXPECT_EQ(readFile(folder / report), readFile(one / report))
+                    << name << ", " << report << ", " << threads;
+            }
         }
     }
 }

@@ -110,9 +110,9 @@ FamilyData familiesOf(std::vector<std::int32_t> alleleCount, const std::vector<T
     data.lociCount = static_cast<std::int32_t>(alleleCount.size());
     data.alleleCount = std::move(alleleCount);
     for (const Trio& trio : trios) {
-        data.fatherAlleles.insert(data.fatherAlleles.end(), trio.father.begin(), trio.father.end());
-        data.motherAlleles.insert(data.motherAlleles.end(), trio.mother.begin(), trio.mother.end());
-        data.childAlleles.insert(data.childAlleles.end(), trio.child.begin(), trio.child.end());
+        data.fatherAlleles.append(trio.father);
+        data.motherAlleles.append(trio.mother);
+        data.childAlleles.append(trio.child);
     }
     return data;
 }

@@ -7,6 +7,7 @@
 #include "input/allocation_watch.h"
 #include "input/family_input.h"
 #include "io/run_error.h"
+#include "window/prepare_window.h"
 
 namespace triotdt::input {
 namespace {
@@ -43,9 +44,9 @@ TEST(ReadFamilyData, ReadsTheCountsThenEachFamilysFatherMotherAndChild) {
     EXPECT_EQ(data.replicateCount, 1000);
     EXPECT_EQ(data.lociCount, 3);
     EXPECT_EQ(data.alleleCount, (Values{2, 3, 4}));
-    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 3, 1, 4, 4, 2, 1, 2, 2, 3, 3}));
-    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 2, 1, 3, 1, 1, 1, 2, 1, 4}));
-    EXPECT_EQ(data.childAlleles, (Values{2, 1, 1, 3, 4, 1, 1, 1, 2, 2, 3, 4}));
+    EXPECT_EQ(data.fatherAlleles.values(), (Values{1, 2, 3, 1, 4, 4, 2, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(data.motherAlleles.values(), (Values{2, 2, 1, 2, 1, 3, 1, 1, 1, 2, 1, 4}));
+    EXPECT_EQ(data.childAlleles.values(), (Values{2, 1, 1, 3, 4, 1, 1, 1, 2, 2, 3, 4}));
     EXPECT_TRUE(findUnusableInput(data).empty());
 }
 
@@ -53,9 +54,9 @@ TEST(ReadFamilyData, EachRecordStartsOnANewLine) {
     // A father record with one value too many loses it; the mother's record
     // is read from the next line.
     const FamilyData data = readText("1\n5\n2\n2 2\n1 2 1 2 2\n2 2 1 1\n1 2 1 1\n");
-    EXPECT_EQ(data.fatherAlleles, (Values{1, 2, 1, 2}));
-    EXPECT_EQ(data.motherAlleles, (Values{2, 2, 1, 1}));
-    EXPECT_EQ(data.childAlleles, (Values{1, 2, 1, 1}));
+    EXPECT_EQ(data.fatherAlleles.values(), (Values{1, 2, 1, 2}));
+    EXPECT_EQ(data.motherAlleles.values(), (Values{2, 2, 1, 1}));
+    EXPECT_EQ(data.childAlleles.values(), (Values{1, 2, 1, 1}));
 }
 
 TEST(ReadFamilyData, AFamilyCountOf0ReadsNoRecords) {
@@ -102,6 +103,26 @@ TEST(ReadFamilyData, HugeCountsInAShortFileFailAtTheEndWithoutReservingRoom) {
         EXPECT_EQ(error.code, io::ErrorCode::endOfFile) << text;
         EXPECT_LT(largest, std::size_t{1} << 20) << text;
     }
+}
+
+// Locus 1 has 300 alleles: the tables take two bytes an allele and keep
+// alleles above 255 as they are, through phasing and counting.
+TEST(ReadFamilyData, ALocusOf300AllelesTakesTwoBytesAnAllele) {
+    const FamilyData wide = readText(
+        "2\n10\n2\n300 2\n300 256 1 2\n1 299 2 2\n300 1 1 2\n"
+        "256 256 1 1\n300 300 1 2\n256 300 1 1\n");
+    EXPECT_EQ(wide.fatherAlleles.bytesPerAllele(), 2);
+    EXPECT_EQ(wide.fatherAlleles.values(), (Values{300, 256, 1, 2, 256, 256, 1, 1}));
+    EXPECT_EQ(wide.childAlleles.values(), (Values{300, 1, 1, 2, 256, 300, 1, 1}));
+    ASSERT_TRUE(findUnusableInput(wide).empty());
+    const auto one = window::prepareWindow(wide, 1, 1);
+    // Transmitted: 300 and 1 by family 1, 256 and 300 by family 2; kept back: 256, 299, 256, 300.
+    EXPECT_EQ(one->phases.codes, (Values{1, 256, 299, 300}));
+    EXPECT_EQ(one->frequencies.counts.transmitCount, (std::vector<double>{1, 1, 0, 2}));
+    EXPECT_EQ(one->frequencies.counts.untransmitCount, (std::vector<double>{0, 2, 1, 1}));
+
+    EXPECT_EQ(readText(example).fatherAlleles.bytesPerAllele(), 1);
+    EXPECT_EQ(readText("1\n10\n1\n255\n255 1\n2 2\n255 2\n").fatherAlleles.bytesPerAllele(), 1);
 }
 
 // --- Input the analysis cannot use -----------------------------------------------------
@@ -176,6 +197,16 @@ TEST(UnusableInput, AllelesOutsideTheirLocussRange) {
                   "family 2, child, locus 2: genotype 3/4: allele 4 is outside 1..3, the alleles of locus 2");
     expectRefused("1\n10\n1\n2\n-1 2\n2 2\n2 2\n",
                   "family 1, father, locus 1: genotype -1/2: allele -1 is outside 1..2, the alleles of locus 1");
+}
+
+TEST(UnusableInput, AllelesTheTablesCannotHoldAreShownAsRead) {
+    // One byte an allele: 256 and -7 cannot be stored, yet are described as given.
+    expectRefused("1\n10\n1\n2\n1 2\n2 256\n1 2\n",
+                  "family 1, mother, locus 1: genotype 2/256: allele 256 is outside 1..2, the alleles of locus 1");
+    expectRefused("1\n10\n2\n2 300\n1 1 1 1\n1 1 1 1\n1 1 -7 70000\n",
+                  "family 1, child, locus 2: genotype -7/70000: allele -7 is outside 1..300, the alleles of locus 2");
+    expectRefused("1\n10\n2\n2 65536\nnot read\n",
+                  "locus 2: the allele count is 65536; at most 65535 alleles per locus are supported");
 }
 
 TEST(UnusableInput, AChildWhoseAllelesCannotComeOneFromEachParent) {

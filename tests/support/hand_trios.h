@@ -21,9 +21,9 @@ inline haplotype::FamilyData trios(std::vector<std::int32_t> alleleCount,
     data.replicateCount = 1;
     const std::size_t columns = 2 * data.alleleCount.size();
     for (const auto& family : families) {
-        data.fatherAlleles.insert(data.fatherAlleles.end(), family.begin(), family.begin() + columns);
-        data.motherAlleles.insert(data.motherAlleles.end(), family.begin() + columns, family.begin() + 2 * columns);
-        data.childAlleles.insert(data.childAlleles.end(), family.begin() + 2 * columns, family.end());
+        data.fatherAlleles.append(std::vector<std::int32_t>(family.begin(), family.begin() + columns));
+        data.motherAlleles.append(std::vector<std::int32_t>(family.begin() + columns, family.begin() + 2 * columns));
+        data.childAlleles.append(std::vector<std::int32_t>(family.begin() + 2 * columns, family.end()));
         ++data.familyCount;
     }
     return data;

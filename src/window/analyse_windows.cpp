@@ -1,0 +1,141 @@
+#include "window/analyse_windows.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <utility>
+
+#include "parallel/in_order.h"
+#include "resampling/resample.h"
+#include "window/prepare_window.h"
+
+namespace triotdt::window {
+namespace {
+
+// Takes what the reports need out of a prepared window, which is then spent.
+WindowResult takeResult(PreparedWindow& prepared, const statistics::FiveStatistics& pValues) {
+    WindowResult result;
+    result.window = prepared.window;
+    if (prepared.skipped()) return result;
+    result.emConverged = prepared.frequencies.emConverged;
+    result.families = prepared.phases.familyCount();
+    result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
+    result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
+    result.codes = std::move(prepared.phases.codes);
+    result.counts = std::move(prepared.frequencies.counts);
+    result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
+    result.observed = prepared.observed;
+    result.pValues = pValues;
+    return result;
+}
+
+using FinishWindow = std::function<void(WindowResult)>;
+
+// A window whose replicates are shared out among tasks: the task that scores
+// the last share finishes the window.
+struct SharedWindow {
+    std::unique_ptr<PreparedWindow> prepared;
+    resampling::StreamPlace place;
+    std::int32_t replicatesPerTask = 0;
+    std::vector<statistics::FiveStatistics> scores;  // per share
+    std::atomic<std::size_t> sharesLeft{0};
+    FinishWindow finish;
+    const std::atomic<int>* stop = nullptr;
+};
+
+void scoreShare(SharedWindow& shared, std::size_t share) {
+    const std::int32_t first = static_cast<std::int32_t>(share) * shared.replicatesPerTask;
+    const std::int32_t last = std::min(first + shared.replicatesPerTask, shared.place.replicateCount);
+    shared.scores[share] = resampling::scoreReplicates(*shared.prepared->model, shared.prepared->observed, shared.place,
+                                                       first, last, shared.stop);
+    if (shared.sharesLeft.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    statistics::FiveStatistics sums{};
+    for (const statistics::FiveStatistics& part : shared.scores) {
+        for (std::size_t s = 0; s < sums.size(); ++s) sums[s] += part[s];
+    }
+    WindowResult result = takeResult(*shared.prepared, resampling::pValuesOf(sums, shared.place.replicateCount));
+    shared.prepared.reset();
+    shared.finish(std::move(result));
+}
+
+// The window of `size` loci from input locus `start`, the `index`-th of a
+// whole run.
+struct WindowTask {
+    std::int32_t size = 1;
+    std::int32_t start = 1;
+    std::int64_t index = 0;
+};
+
+void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, WindowTask task,
+                   parallel::TaskPool& pool, const FinishWindow& finish, const std::atomic<int>* stop) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
+    std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
+    prepared->window.start = task.start;
+    if (prepared->skipped()) return finish(takeResult(*prepared, {}));
+    const resampling::StreamPlace stream{data.familyCount, data.replicateCount, task.index};
+    const std::int32_t replicates = data.replicateCount;
+    const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
+    if (perTask >= replicates) {
+        const statistics::FiveStatistics sums =
+            resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates, stop);
+        return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
+    }
+    auto shared = std::make_shared<SharedWindow>();
+    const auto shares = static_cast<std::size_t>((replicates + perTask - 1) / perTask);
+    shared->prepared = std::move(prepared);
+    shared->place = stream;
+    shared->replicatesPerTask = perTask;
+    shared->scores.resize(shares);
+    shared->sharesLeft.store(shares, std::memory_order_relaxed);
+    shared->finish = finish;
+    shared->stop = stop;
+    for (std::size_t share = shares; share-- > 1;) {
+        pool.submit([shared, share](unsigned) { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
+    }
+    scoreShare(*shared, 0);
+}
+
+// The windows of `runs` as tasks, numbered in their order.
+class WindowTasks {
+public:
+    explicit WindowTasks(std::span<const WindowRun> runs) : runs_(runs) {}
+
+    std::int64_t count() const {
+        std::int64_t total = 0;
+        for (const WindowRun& run : runs_) total += run.windowCount();
+        return total;
+    }
+
+    // Tasks are asked for in order, so the run and offset only move forwards.
+    WindowTask task(std::int64_t number) {
+        while (number - passed_ >= runs_[run_].windowCount()) passed_ += runs_[run_++].windowCount();
+        const std::int64_t offset = number - passed_;
+        const WindowRun& run = runs_[run_];
+        return {run.size, static_cast<std::int32_t>(run.firstStart + offset), run.firstIndex + offset};
+    }
+
+private:
+    std::span<const WindowRun> runs_;
+    std::size_t run_ = 0;
+    std::int64_t passed_ = 0;
+};
+
+}  // namespace
+
+void analyseWindows(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, std::span<const WindowRun> runs,
+                    parallel::TaskPool& pool, const WriteWindow& write, const std::atomic<int>* stop) {
+    WindowTasks tasks(runs);
+    // Enough windows under way for every thread to find one while the
+    // calling thread writes.
+    const std::size_t windowsUnderWay = 4 * std::size_t{pool.size()} + 2;
+    parallel::runInOrder<WindowResult>(
+        pool, tasks.count(), windowsUnderWay,
+        [&](std::int64_t i, FinishWindow finish) {
+            pool.submit([&data, firstLocusHeld, &pool, task = tasks.task(i), finish = std::move(finish),
+                         stop](unsigned) { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },
+                        parallel::TaskPool::Place::back);
+        },
+        [&](std::int64_t, const WindowResult& result) { write(result); });
+}
+
+}  // namespace triotdt::window
