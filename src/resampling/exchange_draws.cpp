@@ -30,7 +30,7 @@ WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, 
       replicateCount_(replicateCount),
       blockReplicates_(chooseBlockReplicates(familyCount, replicateCount)),
       replicatesLeft_(std::max(replicateCount, 0)),
-      generator_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex))) {}
+      batches_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex))) {}
 
 WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowIndex,
                          std::int32_t firstReplicate, std::int32_t replicates)
@@ -38,9 +38,9 @@ WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, 
       replicateCount_(replicateCount),
       blockReplicates_(chooseBlockReplicates(familyCount, replicateCount)),
       replicatesLeft_(std::max(replicates, 0)),
-      generator_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex) +
-                                static_cast<std::uint64_t>(std::max(firstReplicate, 0)) *
-                                    static_cast<std::uint64_t>(std::max(familyCount, 0)))) {}
+      batches_(generatorAfter(firstDrawOfWindow(familyCount, replicateCount, windowIndex) +
+                              static_cast<std::uint64_t>(std::max(firstReplicate, 0)) *
+                                  static_cast<std::uint64_t>(std::max(familyCount, 0)))) {}
 
 bool WindowDraws::drawBlock(DrawBlock& block) {
     if (replicatesLeft_ == 0) return false;
@@ -51,43 +51,11 @@ bool WindowDraws::drawBlock(DrawBlock& block) {
     block.wordsPerReplicate = statistics::ExchangeBits::wordsFor(families);
     block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
     for (std::int32_t r = 0; r < replicates; ++r) {
-        drawExchangeDecisions(
-            generator_, seed_,
-            std::span(block.exchanged)
-                .subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate, block.wordsPerReplicate),
-            families);
+        batches_.draw(std::span(block.exchanged)
+                          .subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate, block.wordsPerReplicate),
+                      families);
     }
     return true;
 }
-
-void WindowDraws::continueWithNextWindow() { replicatesLeft_ = std::max(replicateCount_, 0); }
-
-ExchangeDraws::ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount,
-                             std::int64_t firstWindow)
-    : window_(familyCount, replicateCount, firstWindow), windowsLeft_(windowCount) {}
-
-void ExchangeDraws::drawAhead() {
-    if (!ready_.empty() || windowsLeft_ <= 0) return;
-    if (window_.replicatesLeft() == 0) {
-        if (windowsLeft_ == 1) return;
-        --windowsLeft_;
-        window_.continueWithNextWindow();
-    }
-    DrawBlock block;
-    if (!spare_.empty()) {
-        block = std::move(spare_.back());
-        spare_.pop_back();
-    }
-    if (window_.drawBlock(block)) ready_.push_back(std::move(block));
-}
-
-DrawBlock ExchangeDraws::take() {
-    drawAhead();
-    DrawBlock block = std::move(ready_.front());
-    ready_.pop_front();
-    return block;
-}
-
-void ExchangeDraws::recycle(DrawBlock&& block) { spare_.push_back(std::move(block)); }
 
 }  // namespace triotdt::resampling

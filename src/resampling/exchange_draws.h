@@ -1,10 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
-#include "resampling/uniform_random.h"
+#include "resampling/decision_batches.h"
 
 namespace triotdt::resampling {
 
@@ -51,46 +50,12 @@ public:
     // drawn out.
     bool drawBlock(DrawBlock& block);
 
-    // Goes on to the next window, whose draws follow on in the stream, so
-    // that no jump is needed. Only once the current window is drawn out.
-    void continueWithNextWindow();
-
 private:
     std::int32_t familyCount_;
     std::int32_t replicateCount_;
     std::int32_t blockReplicates_;
     std::int32_t replicatesLeft_;
-    UniformRandom generator_;
-    std::int32_t seed_ = 1;  // the generator is ready: the seed is no longer used
-};
-
-// The decisions of a run of consecutive windows, from `firstWindow` on, in
-// stream order: the whole run by default, or a shard of it.
-//
-// The next block can be drawn ahead (`drawAhead`) by one thread while the
-// replicates of the current block run on others; the values are the same
-// either way. Not safe for two threads at once: drawAhead and take must not
-// overlap.
-class ExchangeDraws {
-public:
-    ExchangeDraws(std::int32_t familyCount, std::int32_t replicateCount, std::int64_t windowCount,
-                  std::int64_t firstWindow = 0);
-
-    std::int32_t replicateCount() const { return window_.replicateCount(); }
-
-    // The next block in stream order. Give it back with `recycle` when done.
-    DrawBlock take();
-    void recycle(DrawBlock&& block);
-
-    // Draws the block after those already drawn, if the run has one more and
-    // none is waiting yet.
-    void drawAhead();
-
-private:
-    WindowDraws window_;
-    std::int64_t windowsLeft_;  // counting the current one
-    std::deque<DrawBlock> ready_;
-    std::vector<DrawBlock> spare_;
+    DecisionBatches batches_;
 };
 
 }  // namespace triotdt::resampling

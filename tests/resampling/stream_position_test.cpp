@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "resampling/exchange_draws.h"
@@ -135,21 +136,19 @@ TEST(WindowDraws, EachWindowFromItsOwnPlaceGivesTheDecisionsOfTheWholeRunsStream
     for (const std::int64_t w : {4001, 0, 4000, 1, 2777}) EXPECT_EQ(expectWindowMatches(narrowReference, narrow, w), 1);
 }
 
-TEST(ExchangeDraws, TheWholeRunAndAShardFollowTheStreamAcrossWindows) {
+TEST(WindowDraws, AnyShareOfAWindowsReplicatesGivesTheWholeRunsDecisions) {
     const Shape shape{300, 5000};  // 3,495 replicates a block: two blocks a window
     const std::vector<bool> reference = decisionsFromTheStart(4 * 300 * 5000);
-    for (const std::int64_t first : {0, 2}) {
-        ExchangeDraws draws(shape.families, shape.replicates, 4 - first, first);
-        for (std::int64_t w = first; w < 4; ++w) {
-            for (std::int32_t done = 0; done < shape.replicates;) {
-                DrawBlock block = draws.take();
-                // Drawn ahead, into the next window too, or on demand: the same values.
-                if (w % 2 == 1) draws.drawAhead();
-                expectBlockMatches(reference, shape, w, done, block);
-                done += block.replicates;
-                draws.recycle(std::move(block));
-            }
+    for (const auto& [w, first, count] : {std::tuple{0, 0, 5000}, std::tuple{3, 0, 5000}, std::tuple{2, 17, 4000},
+                                          std::tuple{1, 4999, 1}, std::tuple{3, 1200, 3800}}) {
+        WindowDraws draws(shape.families, shape.replicates, w, first, count);
+        DrawBlock block;
+        std::int32_t done = 0;
+        while (draws.drawBlock(block)) {
+            expectBlockMatches(reference, shape, w, first + done, block);
+            done += block.replicates;
         }
+        EXPECT_EQ(done, count) << "window " << w << " from replicate " << first;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "resampling/decision_batches.h"
 #include "resampling/lcg_step.h"
 #include "resampling/resample.h"
 #include "resampling/uniform_random.h"
@@ -163,6 +164,22 @@ TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
     }
 }
 
+// A step of 32 at once, in doubles, against 32 single steps, for every state
+// of every generator; and the slot each state of generator 3 picks.
+TEST(FastDraws, BatchStepsAndSlotsEqualSingleSteps) {
+    for (const auto& [step, g, m] : {std::tuple{&stepBatch1, lcg1, modulus1}, std::tuple{&stepBatch2, lcg2, modulus2},
+                                     std::tuple{&stepBatch3, lcg3, modulus3}}) {
+        for (std::int32_t state = 0; state < m; ++state) {
+            std::uint32_t single = static_cast<std::uint32_t>(state);
+            for (std::size_t i = 0; i < DecisionBatches::batch; ++i) single = lcgStep(g, single);
+            ASSERT_EQ(step(state), static_cast<double>(single)) << "modulus " << m << ", state " << state;
+        }
+    }
+    for (std::int32_t state = 0; state < modulus3; ++state) {
+        ASSERT_EQ(slotOfState3(state), static_cast<double>(shuffleSlot(static_cast<std::uint64_t>(state)) - 1));
+    }
+}
+
 // Drawing many decisions at once gives the decisions of one call per draw,
 // and leaves the generator where those calls leave it.
 TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
@@ -179,6 +196,23 @@ TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
     }
     EXPECT_EQ(bulkSeed, singleSeed);
     EXPECT_EQ(uniformRandom(bulk, bulkSeed), uniformRandom(single, singleSeed));
+}
+
+// Batches handed out in pieces that cross batches and words give the values
+// of one call per draw.
+TEST(FastDraws, BatchedDecisionsEqualOneCallPerDraw) {
+    UniformRandom single = initialisedGenerator(0);
+    std::int32_t seed = 1;
+    DecisionBatches batches(single);
+    for (const std::size_t length : {std::size_t{1}, std::size_t{31}, std::size_t{97}, std::size_t{0}, std::size_t{64},
+                                     std::size_t{5000}, std::size_t{33}}) {
+        std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
+        batches.draw(bits, length);
+        for (std::size_t i = 0; i < bits.size() * 64; ++i) {
+            const bool expected = i < length && uniformRandom(single, seed) <= 0.5;
+            ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u) << "length " << length << ", draw " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "resampling/uniform_random.h"
+
+namespace triotdt::resampling {
+
+// The exchange decisions of the stream, worked out a batch of 32 draws at a
+// time: the same values as drawExchangeDecisions.
+//
+// Drawing one value at a time waits on the multiplications of three
+// generators each draw. Here 32 chains per generator step 32 draws at once,
+// x → (A·x + C) mod m with A = a^32 and C = c·(a^31 + … + 1), all mod m, in
+// doubles that hold every product exactly (below 2^41), so the compiler can
+// keep them in vector registers; only the shuffle table, whose slots depend
+// on each other, is then visited draw by draw.
+class DecisionBatches {
+public:
+    static constexpr std::size_t batch = 32;
+
+    // From a generator ready to draw whose states are non-negative (every
+    // generator the stream position gives).
+    explicit DecisionBatches(const UniformRandom& generator);
+
+    // Sets bit i of `bits` (i < count) when the i-th next value of the stream
+    // is 0.5 or less, clears it otherwise; the bits of the last word beyond
+    // `count` are cleared.
+    void draw(std::span<std::uint64_t> bits, std::size_t count);
+
+private:
+    void drawBatch();
+
+    alignas(64) double state1_[batch];
+    alignas(64) double state2_[batch];
+    alignas(64) double state3_[batch];
+    double table_[97];
+    std::uint32_t decisions_ = 0;  // of the batch drawn, bit j for draw j
+    std::size_t used_ = batch;     // decisions of that batch handed out
+};
+
+// One step of 32 for generator 1, 2 or 3 (exposed for the tests): the state
+// 32 single steps after `state`.
+double stepBatch1(double state);
+double stepBatch2(double state);
+double stepBatch3(double state);
+// The shuffle slot (0..96) that generator 3's state picks.
+double slotOfState3(double state);
+
+}  // namespace triotdt::resampling
