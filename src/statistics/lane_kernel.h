@@ -24,15 +24,29 @@ struct LaneHomozygoteChange {
     double difference[4];
 };
 
+// One parent's part of a combination: its transmitted and untransmitted
+// haplotypes get the four shares of combination `share`, in the lanes of
+// `lanes`. A parent whose part is the same in both versions (homozygous at
+// the loci exchanged, say) adds once, in every lane; otherwise it adds its
+// observed part where its family is not exchanged, then its exchanged part
+// where it is.
+struct LaneAdd {
+    enum Lanes : std::int32_t { every = 0, observed = 1, exchanged = 2 };
+
+    std::int32_t transmitted;
+    std::int32_t untransmitted;
+    std::int32_t share;
+    std::int32_t lanes;
+};
+
 struct LaneKernelInput {
     std::size_t familyCount;
     std::size_t indexCount;
-    std::size_t exchangedOffset;          // combination k's exchanged version is at k + exchangedOffset
-    const std::size_t* firstCombination;  // per family, and one past the last
-    const std::int32_t* inputFamily;      // per family: its place in the input, where its exchange bit is
-    const std::int32_t* combinations;     // FT, FU, MT, MU per combination, both versions
-    const double* shares;                 // four sets per combination, both versions
-    const double* observedHomozygotes;    // four sets per haplotype
+    const std::int32_t* inputFamily;    // per family: its place in the input, where its exchange bit is
+    const double* shares;               // four sets per combination, both versions
+    const LaneAdd* adds;                // per family, in order
+    const std::size_t* firstAdd;        // per family, and one past the last
+    const double* observedHomozygotes;  // four sets per haplotype
     const LaneHomozygoteChange* changes;
     std::size_t changeCount;
 };

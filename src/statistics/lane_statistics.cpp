@@ -1,12 +1,44 @@
 #include "statistics/lane_statistics.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace triotdt::statistics {
+namespace {
+
+// Every family's parent parts, combination by combination, the father's
+// before the mother's: each lane meets the additions of its own version in
+// the order one data set at a time has them.
+void listLaneAdds(const haplotype::IndexedPhases& phases, const PhaseShares& shares, LaneModel& model) {
+    const std::size_t offset = phases.versionOffset(true);
+    model.firstAdd.assign(1, 0);
+    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        for (std::size_t k = phases.firstCombination[i]; k < phases.firstCombination[i + 1]; ++k) {
+            const haplotype::Combination& observed = phases.combinations[k];
+            const haplotype::Combination& exchanged = phases.combinations[k + offset];
+            const bool sameShares = shares.shares[k] == shares.shares[k + offset];
+            const auto shareOf = [](std::size_t c) { return static_cast<std::int32_t>(c); };
+            for (const auto& [o, e] : {std::pair{std::pair{observed.fatherTransmit, observed.fatherUntransmit},
+                                                 std::pair{exchanged.fatherTransmit, exchanged.fatherUntransmit}},
+                                       std::pair{std::pair{observed.motherTransmit, observed.motherUntransmit},
+                                                 std::pair{exchanged.motherTransmit, exchanged.motherUntransmit}}}) {
+                if (sameShares && o == e) {
+                    model.adds.push_back({o.first, o.second, shareOf(k), LaneAdd::every});
+                    continue;
+                }
+                model.adds.push_back({o.first, o.second, shareOf(k), LaneAdd::observed});
+                model.adds.push_back({e.first, e.second, shareOf(k + offset), LaneAdd::exchanged});
+            }
+        }
+        model.firstAdd.push_back(model.adds.size());
+    }
+}
+
+}  // namespace
 
 LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
                            const HomozygoteCounts& homozygotes) {
-    static_assert(sizeof(haplotype::Combination) == 4 * sizeof(std::int32_t));
     static_assert(sizeof(FourValues) == 4 * sizeof(double));
     LaneModel model;
     for (const HomozygoteCounts::Change& change : homozygotes.changes) {
@@ -17,16 +49,16 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     }
     model.input.familyCount = static_cast<std::size_t>(phases.familyCount());
     model.input.indexCount = phases.indexCount();
-    model.input.exchangedOffset = phases.versionOffset(true);
-    model.input.firstCombination = phases.firstCombination.data();
     model.input.inputFamily = phases.inputFamily.data();
     // A window without families has no combinations: no element is touched
     // to take these addresses.
-    model.input.combinations = reinterpret_cast<const std::int32_t*>(phases.combinations.data());
     model.input.shares = reinterpret_cast<const double*>(shares.shares.data());
     model.input.observedHomozygotes = reinterpret_cast<const double*>(homozygotes.observed.data());
     model.input.changes = model.changes.data();
     model.input.changeCount = model.changes.size();
+    listLaneAdds(phases, shares, model);
+    model.input.adds = model.adds.data();
+    model.input.firstAdd = model.firstAdd.data();
     return model;
 }
 

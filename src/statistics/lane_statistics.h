@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -18,6 +19,8 @@ namespace triotdt::statistics {
 struct LaneModel {
     LaneKernelInput input{};
     std::vector<LaneHomozygoteChange> changes;
+    std::vector<LaneAdd> adds;
+    std::vector<std::size_t> firstAdd;
 };
 
 LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
