@@ -215,8 +215,9 @@ void addUnusableGenotypes(InputProblems& problems, const FamilyData& head, std::
                           const TrioRecords& trio) {
     if (!recordsChecked(head)) return;
     addFamilyProblems(problems, head, family, [&trio](Person person, std::int32_t l, int which) {
-        const std::vector<std::int32_t>& record =
-            person == Person::father ? trio.father : person == Person::mother ? trio.mother : trio.child;
+        const std::vector<std::int32_t>& record = person == Person::father   ? trio.father
+                                                  : person == Person::mother ? trio.mother
+                                                                             : trio.child;
         return record[2 * static_cast<std::size_t>(l) + static_cast<std::size_t>(which)];
     });
 }
