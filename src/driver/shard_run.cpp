@@ -50,14 +50,16 @@ struct InputSurvey {
 // refuses the input, with the whole run's message, when a whole run would.
 InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head) {
     InputSurvey survey{input::findUnusableCounts(head), 0, shard::WindowFamilies(head.lociCount)};
+    std::vector<std::uint8_t> genotyped(static_cast<std::size_t>(std::max(head.lociCount, 0)));
     input::readEachTrio(reader, head, [&](std::int32_t family, const input::TrioRecords& trio) {
         input::addUnusableGenotypes(survey.problems, head, family, trio);
         survey.missingGenotypes += input::countMissingGenotypes(trio);
-        survey.families.addFamily([&trio](std::int32_t l) {
-            const std::size_t a = 2 * static_cast<std::size_t>(l), b = a + 1;
-            return trio.father[a] != 0 && trio.father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
-                   trio.child[a] != 0 && trio.child[b] != 0;
-        });
+        for (std::size_t l = 0; l < genotyped.size(); ++l) {
+            const std::size_t a = 2 * l, b = a + 1;
+            genotyped[l] = trio.father[a] != 0 && trio.father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
+                           trio.child[a] != 0 && trio.child[b] != 0;
+        }
+        survey.families.addFamily(genotyped);
     });
     if (!survey.problems.empty()) {
         throw io::InputRefused(input::describeUnusableInput(inputFileName, survey.problems));

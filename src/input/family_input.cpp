@@ -24,13 +24,13 @@ const char* personName(Person person) {
 std::string genotypeText(std::int32_t a, std::int32_t b) { return std::to_string(a) + "/" + std::to_string(b); }
 
 // Allele 0 marks a missing genotype; any other allele must lie in its locus's range.
+bool outsideRange(std::int32_t allele, std::int32_t count) { return allele != 0 && (allele < 1 || allele > count); }
+
 std::string alleleProblem(std::int32_t a, std::int32_t b, std::int32_t count, std::int32_t f, Person person,
                           std::int32_t l) {
-    const auto bad = [count](std::int32_t allele) { return allele != 0 && (allele < 1 || allele > count); };
-    if (!bad(a) && !bad(b)) return {};
     return "family " + std::to_string(f + 1) + ", " + personName(person) + ", locus " + std::to_string(l + 1) +
-           ": genotype " + genotypeText(a, b) + ": allele " + std::to_string(bad(a) ? a : b) + " is outside 1.." +
-           std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
+           ": genotype " + genotypeText(a, b) + ": allele " + std::to_string(outsideRange(a, count) ? a : b) +
+           " is outside 1.." + std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
 }
 
 // Records follow the head only when there are loci and families, and when
@@ -56,13 +56,13 @@ void addFamilyProblems(InputProblems& problems, const FamilyData& head, std::int
     for (std::int32_t l = 0; l < head.lociCount; ++l) {
         bool allelesUsable = true;
         bool genotyped = true;
+        const std::int32_t count = head.alleleCount[static_cast<std::size_t>(l)];
         for (const Person person : {Person::father, Person::mother, Person::child}) {
             const std::int32_t a = alleleAt(person, l, 0), b = alleleAt(person, l, 1);
             genotyped = genotyped && a != 0 && b != 0;
-            std::string problem = alleleProblem(a, b, head.alleleCount[static_cast<std::size_t>(l)], f, person, l);
-            if (problem.empty()) continue;
+            if (!outsideRange(a, count) && !outsideRange(b, count)) continue;
             allelesUsable = false;
-            problems.add(std::move(problem));
+            problems.add(alleleProblem(a, b, count, f, person, l));
         }
         if (!allelesUsable || !genotyped) continue;
         const std::int32_t f1 = alleleAt(Person::father, l, 0), f2 = alleleAt(Person::father, l, 1);

@@ -43,12 +43,12 @@ WindowFamilies::WindowFamilies(std::int32_t lociCount)
       largest_(largestWindowSize(lociCount)),
       runs_(static_cast<std::size_t>(lociCount_) * static_cast<std::size_t>(largest_), 0) {}
 
-void WindowFamilies::addFamily(const std::function<bool(std::int32_t locus)>& trioGenotyped) {
+void WindowFamilies::addFamily(std::span<const std::uint8_t> trioGenotyped) {
     // Backwards, so that the run from a locus is the run from the next one
     // plus one.
     std::int32_t run = 0;
     for (std::int32_t l = lociCount_ - 1; l >= 0; --l) {
-        run = trioGenotyped(l) ? std::min(run + 1, largest_) : 0;
+        run = trioGenotyped[static_cast<std::size_t>(l)] != 0 ? std::min(run + 1, largest_) : 0;
         if (run > 0) ++runs_[static_cast<std::size_t>(l) * static_cast<std::size_t>(largest_) + (run - 1)];
     }
 }

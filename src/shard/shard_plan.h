@@ -65,9 +65,9 @@ class WindowFamilies {
 public:
     explicit WindowFamilies(std::int32_t lociCount);
 
-    // Adds a family; `trioGenotyped(l)` says whether its trio is genotyped at
-    // locus l (0-based).
-    void addFamily(const std::function<bool(std::int32_t locus)>& trioGenotyped);
+    // Adds a family; `trioGenotyped[l]` is nonzero where its trio is
+    // genotyped at locus l (0-based), one entry per locus.
+    void addFamily(std::span<const std::uint8_t> trioGenotyped);
     std::int64_t families(std::int32_t size, std::int32_t start) const;
 
 private:
