@@ -67,11 +67,22 @@ InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head) {
     return survey;
 }
 
+// The input changed between two readings of the same shard.
+[[noreturn]] void refuseChangedInput() {
+    throw io::InputRefused(std::string(inputFileName) +
+                           ": the file changed while the shard read it; run the shard again\n");
+}
+
 // The family data of the loci of `keep` only, numbered from 1, read from the
-// input again (which the survey found usable).
-FamilyData readLociOfInput(LocusRange keep) {
+// input again, which the first reading found to have the head `surveyed` and
+// to be usable.
+FamilyData readLociOfInput(const FamilyData& surveyed, LocusRange keep) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);
+    if (head.familyCount != surveyed.familyCount || head.replicateCount != surveyed.replicateCount ||
+        head.lociCount != surveyed.lociCount || head.alleleCount != surveyed.alleleCount) {
+        refuseChangedInput();
+    }
     FamilyData data = head;
     data.lociCount = keep.empty() ? 0 : keep.last - keep.first + 1;
     data.alleleCount.assign(head.alleleCount.begin() + (keep.first - 1),
@@ -112,7 +123,8 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const LocusRange range = shard::planShards(workOf(head, survey.families),
                                                options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
     const LocusRange held = shard::lociRead(range, lociCount);
-    const FamilyData data = readLociOfInput(held);
+    const FamilyData data = readLociOfInput(head, held);
+    if (!input::findUnusableInput(data).empty()) refuseChangedInput();
     const std::int64_t missingGenotypes = survey.missingGenotypes;
 
     // The table's rows name the markers when tdtloci.tsv lies beside the input.
