@@ -163,6 +163,20 @@ void compareWithFileReader(const FamilyData& fromMemory) {
     }
 }
 
+// The check one family at a time, as a shard makes it while reading, must
+// find what the check of the whole data finds.
+void compareFamilyByFamilyCheck(const std::string& text, const triotdt::input::InputProblems& whole) {
+    auto reader = triotdt::io::TextReader::fromText(text, "tdtinput.dat");
+    const FamilyData head = triotdt::input::readFamilyHead(reader);
+    triotdt::input::InputProblems problems = triotdt::input::findUnusableCounts(head);
+    triotdt::input::readEachTrio(reader, head, [&](std::int32_t family, const triotdt::input::TrioRecords& trio) {
+        triotdt::input::addUnusableGenotypes(problems, head, family, trio);
+    });
+    if (problems.shown != whole.shown || problems.total != whole.total || problems.mendelian != whole.mendelian) {
+        fail("the check family by family disagrees with the check of the whole data");
+    }
+}
+
 std::string scratchFolder;
 
 // Whether a file of the scratch folder is still open. (Only those count: the
@@ -211,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::string expectedFailure = fromMemory.error;
     if (fromMemory.ok) {
         const auto problems = triotdt::input::findUnusableInput(fromMemory.data);
+        compareFamilyByFamilyCheck(text, problems);
         if (!problems.empty()) {
             if (problems.shown.empty()) fail("refused input without a described problem");
             expectedFailure = triotdt::input::describeUnusableInput("tdtinput.dat", problems);

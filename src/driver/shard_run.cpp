@@ -27,7 +27,6 @@ namespace {
 using haplotype::FamilyData;
 using shard::LocusRange;
 
-using input::findUnusableInput;
 using io::inputFileName;
 
 // An empty table as wide as the loci of `data` need.
@@ -36,59 +35,80 @@ haplotype::AlleleTable largestAlleleTable(const FamilyData& data) {
     return haplotype::AlleleTable(largest == data.alleleCount.end() ? 1 : *largest);
 }
 
-// Reads every family's records after the head, keeping only the loci of
-// `keep`: `data` becomes the family data of those loci, numbered from 1.
-// Every value of the file is still read and checked as readFamilyData does.
-// Returns the missing genotypes (an allele 0) of the whole input, which the
-// console of a whole run counts before its first heading.
-std::int64_t readRecordsOfLoci(io::TextReader& reader, FamilyData& data, LocusRange keep) {
-    const std::int32_t inputLoci = data.lociCount;
-    data.lociCount = keep.empty() ? 0 : keep.last - keep.first + 1;
-    std::int64_t missing = 0;
-    if (inputLoci <= 0 || data.familyCount <= 0) return missing;
-    data.alleleCount.assign(data.alleleCount.begin() + (keep.first - 1),
-                            data.alleleCount.begin() + (keep.first - 1 + data.lociCount));
+// What one pass over every record finds before a shard knows its loci: the
+// problems a whole run would find, the missing genotypes (an allele 0) its
+// console counts before the first heading, and the families taking part in
+// each window, which the shards are balanced by. Nothing of the records is
+// kept but these counts.
+struct InputSurvey {
+    input::InputProblems problems;
+    std::int64_t missingGenotypes = 0;
+    shard::WindowFamilies families;
+};
 
-    const std::int64_t columns = 2 * std::int64_t{inputLoci};
-    const auto describeAllele = [](std::int64_t i) {
-        return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
-    };
+// Reads every record after `head` (where readFamilyHead left `reader`), and
+// refuses the input, with the whole run's message, when a whole run would.
+InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head) {
+    InputSurvey survey{input::findUnusableCounts(head), 0, shard::WindowFamilies(head.lociCount)};
+    std::vector<std::uint8_t> genotyped(static_cast<std::size_t>(std::max(head.lociCount, 0)));
+    input::readEachTrio(reader, head, [&](std::int32_t family, const input::TrioRecords& trio) {
+        input::addUnusableGenotypes(survey.problems, head, family, trio);
+        survey.missingGenotypes += input::countMissingGenotypes(trio);
+        for (std::size_t l = 0; l < genotyped.size(); ++l) {
+            const std::size_t a = 2 * l, b = a + 1;
+            genotyped[l] = trio.father[a] != 0 && trio.father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
+                           trio.child[a] != 0 && trio.child[b] != 0;
+        }
+        survey.families.addFamily(genotyped);
+    });
+    if (!survey.problems.empty()) {
+        throw io::InputRefused(input::describeUnusableInput(inputFileName, survey.problems));
+    }
+    return survey;
+}
+
+// The input changed between two readings of the same shard.
+[[noreturn]] void refuseChangedInput() {
+    throw io::InputRefused(std::string(inputFileName) +
+                           ": the file changed while the shard read it; run the shard again\n");
+}
+
+// The family data of the loci of `keep` only, numbered from 1, read from the
+// input again, which the first reading found to have the head `surveyed` and
+// to be usable.
+FamilyData readLociOfInput(const FamilyData& surveyed, LocusRange keep) {
+    io::TextReader reader(io::openExisting(inputFileName), inputFileName);
+    const FamilyData head = input::readFamilyHead(reader);
+    if (head.familyCount != surveyed.familyCount || head.replicateCount != surveyed.replicateCount ||
+        head.lociCount != surveyed.lociCount || head.alleleCount != surveyed.alleleCount) {
+        refuseChangedInput();
+    }
+    FamilyData data = head;
+    data.lociCount = keep.empty() ? 0 : keep.last - keep.first + 1;
+    data.alleleCount.assign(head.alleleCount.begin() + (keep.first - 1),
+                            head.alleleCount.begin() + (keep.first - 1 + data.lociCount));
+    if (keep.empty() || data.familyCount <= 0) return data;
     for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
         *table = largestAlleleTable(data);
     }
-    std::vector<std::int32_t> record;
-    const auto keepLoci = [&](haplotype::AlleleTable& table) {
+    const auto keepLoci = [&](const std::vector<std::int32_t>& record, haplotype::AlleleTable& table) {
         table.append(std::span(record).subspan(2 * static_cast<std::size_t>(keep.first - 1),
                                                2 * static_cast<std::size_t>(data.lociCount)));
     };
-    for (std::int32_t f = 0; f < data.familyCount; ++f) {
-        const std::string family = "family " + std::to_string(f + 1);
-        for (const auto& [who, table] :
-             {std::pair{", father's record", &data.fatherAlleles}, std::pair{", mother's record", &data.motherAlleles},
-              std::pair{", child's record", &data.childAlleles}}) {
-            record.clear();
-            reader.readIntegers(columns, family + who, record, describeAllele);
-            for (std::size_t l = 0; l + 1 < record.size(); l += 2) missing += record[l] == 0 || record[l + 1] == 0;
-            keepLoci(*table);
-        }
-    }
-    return missing;
+    input::readEachTrio(reader, head, [&](std::int32_t, const input::TrioRecords& trio) {
+        keepLoci(trio.father, data.fatherAlleles);
+        keepLoci(trio.mother, data.motherAlleles);
+        keepLoci(trio.child, data.childAlleles);
+    });
+    return data;
 }
 
 // The work of the windows beginning at each locus of the input whose head is
-// `head`: every family takes part in every window.
-std::vector<double> workOf(const FamilyData& head) {
-    const std::int64_t families = std::max(head.familyCount, 0);
-    return shard::workByFirstLocus(std::max(head.lociCount, 0), head.replicateCount,
-                                   [families](std::int32_t, std::int32_t) { return families; });
-}
-
-// A shard's data fails the checks of a whole run: the whole input is checked
-// instead, so that the message names every place as a whole run would.
-[[noreturn]] void refuseAsWholeRun() {
-    io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const input::InputProblems problems = findUnusableInput(input::readFamilyData(reader));
-    throw io::InputRefused(input::describeUnusableInput(inputFileName, problems));
+// `head`, by the families taking part in each.
+std::vector<double> workOf(const FamilyData& head, const shard::WindowFamilies& families) {
+    return shard::workByFirstLocus(
+        std::max(head.lociCount, 0), head.replicateCount,
+        [&families](std::int32_t size, std::int32_t start) { return families.families(size, start); });
 }
 
 }  // namespace
@@ -97,15 +117,15 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     catchInterruptions();
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    FamilyData data = input::readFamilyHead(reader);
-    const FamilyData head = data;
+    const FamilyData head = input::readFamilyHead(reader);
+    const InputSurvey survey = surveyRecords(reader, head);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
-    const LocusRange range =
-        shard::planShards(workOf(head), options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
+    const LocusRange range = shard::planShards(workOf(head, survey.families),
+                                               options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
     const LocusRange held = shard::lociRead(range, lociCount);
-    if (!input::countsFitTables(head)) refuseAsWholeRun();
-    const std::int64_t missingGenotypes = readRecordsOfLoci(reader, data, held);
-    if (!findUnusableInput(data).empty()) refuseAsWholeRun();
+    const FamilyData data = readLociOfInput(head, held);
+    if (!input::findUnusableInput(data).empty()) refuseChangedInput();
+    const std::int64_t missingGenotypes = survey.missingGenotypes;
 
     // The table's rows name the markers when tdtloci.tsv lies beside the input.
     std::vector<output::LocusRow> loci;
@@ -149,9 +169,9 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 void printShardPlan(std::int32_t shardCount, std::ostream& out) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);
+    const std::vector<double> work = workOf(head, surveyRecords(reader, head).families);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const std::int64_t families = std::max(head.familyCount, 0);
-    const std::vector<double> work = workOf(head);
     out << "shard\tfirst_locus\tlast_locus\twindows\twork\tmem_mb\n";
     std::int32_t k = 0;
     for (const LocusRange& range : shard::planShards(work, shardCount)) {
@@ -159,12 +179,14 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
         for (std::int32_t l = range.first; l <= range.last; ++l) shardWork += work[static_cast<std::size_t>(l - 1)];
         std::int64_t windows = 0;
         for (const shard::WindowSpan& span : shard::windowsOfRange(range, lociCount)) windows += span.windowCount();
-        // The family tables of the loci read, one record of the whole input
-        // while reading, and room for the program and a window's tables.
+        // The family tables of the loci read; per locus of the whole input a
+        // family's three records while reading (24 bytes), the families
+        // taking part in its windows (28) and its work (8); and room for the
+        // program and a window's tables.
         const shard::LocusRange held = shard::lociRead(range, lociCount);
         const double alleles =
             6.0 * static_cast<double>(families) * static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
-        const double bytes = alleles * largestAlleleTable(head).bytesPerAllele() + 8.0 * lociCount;
+        const double bytes = alleles * largestAlleleTable(head).bytesPerAllele() + 60.0 * lociCount;
         const auto megabytes = static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
         out << ++k << '\t' << range.first << '\t' << range.last << '\t' << windows << '\t'
             << static_cast<std::int64_t>(shardWork) << '\t' << megabytes << '\n';

@@ -24,15 +24,56 @@ const char* personName(Person person) {
 std::string genotypeText(std::int32_t a, std::int32_t b) { return std::to_string(a) + "/" + std::to_string(b); }
 
 // Allele 0 marks a missing genotype; any other allele must lie in its locus's range.
-std::string alleleProblem(const FamilyData& data, std::int32_t f, Person person, std::int32_t l) {
-    const std::int32_t a = data.alleleAsRead(person, f, l, 0);
-    const std::int32_t b = data.alleleAsRead(person, f, l, 1);
-    const std::int32_t count = data.alleleCount[static_cast<std::size_t>(l)];
-    const auto bad = [count](std::int32_t allele) { return allele != 0 && (allele < 1 || allele > count); };
-    if (!bad(a) && !bad(b)) return {};
+bool outsideRange(std::int32_t allele, std::int32_t count) { return allele != 0 && (allele < 1 || allele > count); }
+
+std::string alleleProblem(std::int32_t a, std::int32_t b, std::int32_t count, std::int32_t f, Person person,
+                          std::int32_t l) {
     return "family " + std::to_string(f + 1) + ", " + personName(person) + ", locus " + std::to_string(l + 1) +
-           ": genotype " + genotypeText(a, b) + ": allele " + std::to_string(bad(a) ? a : b) + " is outside 1.." +
-           std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
+           ": genotype " + genotypeText(a, b) + ": allele " + std::to_string(outsideRange(a, count) ? a : b) +
+           " is outside 1.." + std::to_string(count) + ", the alleles of locus " + std::to_string(l + 1);
+}
+
+// Records follow the head only when there are loci and families, and when
+// the tables can hold every locus's alleles (otherwise the input is refused
+// on its counts before the records).
+bool recordsFollow(const FamilyData& head) {
+    return head.lociCount > 0 && head.familyCount > 0 && countsFitTables(head);
+}
+
+// The records are checked only when every allele count is usable.
+bool recordsChecked(const FamilyData& head) {
+    const bool countsUsable = std::all_of(head.alleleCount.begin(), head.alleleCount.end(), [](std::int32_t count) {
+        return count >= 1 && count <= haplotype::AlleleTable::maxAlleles;
+    });
+    return countsUsable && head.lociCount > 0 && head.familyCount > 0;
+}
+
+// The problems of family f, locus by locus, whose alleles as read
+// `alleleAt(person, l, which)` gives: alleles out of range, then a child's
+// genotype that cannot come from its genotyped parents.
+template <typename AlleleAt>
+void addFamilyProblems(InputProblems& problems, const FamilyData& head, std::int32_t f, const AlleleAt& alleleAt) {
+    for (std::int32_t l = 0; l < head.lociCount; ++l) {
+        bool allelesUsable = true;
+        bool genotyped = true;
+        const std::int32_t count = head.alleleCount[static_cast<std::size_t>(l)];
+        for (const Person person : {Person::father, Person::mother, Person::child}) {
+            const std::int32_t a = alleleAt(person, l, 0), b = alleleAt(person, l, 1);
+            genotyped = genotyped && a != 0 && b != 0;
+            if (!outsideRange(a, count) && !outsideRange(b, count)) continue;
+            allelesUsable = false;
+            problems.add(alleleProblem(a, b, count, f, person, l));
+        }
+        if (!allelesUsable || !genotyped) continue;
+        const std::int32_t f1 = alleleAt(Person::father, l, 0), f2 = alleleAt(Person::father, l, 1);
+        const std::int32_t m1 = alleleAt(Person::mother, l, 0), m2 = alleleAt(Person::mother, l, 1);
+        const std::int32_t c1 = alleleAt(Person::child, l, 0), c2 = alleleAt(Person::child, l, 1);
+        if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
+        problems.mendelian = true;
+        problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) + ": genotype " +
+                     genotypeText(c1, c2) + " cannot have one allele from the father (" + genotypeText(f1, f2) +
+                     ") and the other from the mother (" + genotypeText(m1, m2) + ")");
+    }
 }
 
 // Room for all records at once when the file is large enough to hold them
@@ -65,34 +106,40 @@ FamilyData readFamilyHead(io::TextReader& reader) {
     return data;
 }
 
+void readEachTrio(io::TextReader& reader, const FamilyData& head,
+                  const std::function<void(std::int32_t family, const TrioRecords& trio)>& use) {
+    if (!recordsFollow(head)) return;
+    const std::int64_t columns = 2 * std::int64_t{head.lociCount};
+    const auto describeAllele = [](std::int64_t i) {
+        return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
+    };
+    TrioRecords trio;
+    for (std::int32_t f = 0; f < head.familyCount; ++f) {
+        const std::string family = "family " + std::to_string(f + 1);
+        for (const auto& [name, record] :
+             {std::pair{", father's record", &trio.father}, std::pair{", mother's record", &trio.mother},
+              std::pair{", child's record", &trio.child}}) {
+            record->clear();
+            reader.readIntegers(columns, family + name, *record, describeAllele);
+        }
+        use(f, trio);
+    }
+}
+
 FamilyData readFamilyData(io::TextReader& reader) {
     FamilyData data = readFamilyHead(reader);
-    // Without loci there is nothing to analyse and the records are not read;
-    // without families there are no records; alleles beyond what the tables
-    // hold are refused before the records.
-    if (data.lociCount <= 0 || data.familyCount <= 0 || !countsFitTables(data)) return data;
+    if (!recordsFollow(data)) return data;
     const std::int32_t largest = *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
     for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
         *table = haplotype::AlleleTable(largest);
     }
-
-    const std::int64_t columns = 2 * std::int64_t{data.lociCount};
-    const auto describeAllele = [](std::int64_t i) {
-        return "locus " + std::to_string(i / 2 + 1) + (i % 2 == 0 ? ", first allele" : ", second allele");
-    };
-    reserveTables(data, columns, reader.knownSize());
-    // One record at a time in full width, then into the compact tables.
-    std::vector<std::int32_t> record;
-    for (std::int32_t f = 0; f < data.familyCount; ++f) {
-        const std::string family = "family " + std::to_string(f + 1);
-        for (const auto& [name, table] :
-             {std::pair{", father's record", &data.fatherAlleles}, std::pair{", mother's record", &data.motherAlleles},
-              std::pair{", child's record", &data.childAlleles}}) {
-            record.clear();
-            reader.readIntegers(columns, family + name, record, describeAllele);
-            table->append(record);
-        }
-    }
+    reserveTables(data, 2 * std::int64_t{data.lociCount}, reader.knownSize());
+    // One family at a time in full width, then into the compact tables.
+    readEachTrio(reader, data, [&data](std::int32_t, const TrioRecords& trio) {
+        data.fatherAlleles.append(trio.father);
+        data.motherAlleles.append(trio.mother);
+        data.childAlleles.append(trio.child);
+    });
     return data;
 }
 
@@ -137,45 +184,51 @@ std::int64_t countMissingGenotypes(const FamilyData& data) {
     return missing;
 }
 
-InputProblems findUnusableInput(const FamilyData& data) {
+std::int64_t countMissingGenotypes(const TrioRecords& trio) {
+    std::int64_t missing = 0;
+    for (const std::vector<std::int32_t>* record : {&trio.father, &trio.mother, &trio.child}) {
+        for (std::size_t i = 0; i + 1 < record->size(); i += 2) missing += (*record)[i] == 0 || (*record)[i + 1] == 0;
+    }
+    return missing;
+}
+
+InputProblems findUnusableCounts(const FamilyData& head) {
     InputProblems problems;
-    if (data.familyCount < 0) {
-        problems.add("the family count is " + std::to_string(data.familyCount) + "; it must be 0 or more");
+    if (head.familyCount < 0) {
+        problems.add("the family count is " + std::to_string(head.familyCount) + "; it must be 0 or more");
     }
-    if (data.replicateCount < 1) {
-        problems.add("the replicate count is " + std::to_string(data.replicateCount) + "; it must be 1 or more");
+    if (head.replicateCount < 1) {
+        problems.add("the replicate count is " + std::to_string(head.replicateCount) + "; it must be 1 or more");
     }
-    bool countsUsable = true;
-    for (std::size_t l = 0; l < data.alleleCount.size(); ++l) {
-        const std::int32_t count = data.alleleCount[l];
+    for (std::size_t l = 0; l < head.alleleCount.size(); ++l) {
+        const std::int32_t count = head.alleleCount[l];
         if (count >= 1 && count <= haplotype::AlleleTable::maxAlleles) continue;
-        countsUsable = false;
         problems.add("locus " + std::to_string(l + 1) + ": the allele count is " + std::to_string(count) +
                      (count < 1 ? "; it must be 1 or more"
                                 : "; at most " + std::to_string(haplotype::AlleleTable::maxAlleles) +
                                       " alleles per locus are supported"));
     }
-    if (!countsUsable || data.lociCount <= 0 || data.familyCount <= 0) return problems;
+    return problems;
+}
 
+void addUnusableGenotypes(InputProblems& problems, const FamilyData& head, std::int32_t family,
+                          const TrioRecords& trio) {
+    if (!recordsChecked(head)) return;
+    addFamilyProblems(problems, head, family, [&trio](Person person, std::int32_t l, int which) {
+        const std::vector<std::int32_t>& record = person == Person::father   ? trio.father
+                                                  : person == Person::mother ? trio.mother
+                                                                             : trio.child;
+        return record[2 * static_cast<std::size_t>(l) + static_cast<std::size_t>(which)];
+    });
+}
+
+InputProblems findUnusableInput(const FamilyData& data) {
+    InputProblems problems = findUnusableCounts(data);
+    if (!recordsChecked(data)) return problems;
     for (std::int32_t f = 0; f < data.familyCount; ++f) {
-        for (std::int32_t l = 0; l < data.lociCount; ++l) {
-            bool allelesUsable = true;
-            for (const Person person : {Person::father, Person::mother, Person::child}) {
-                std::string problem = alleleProblem(data, f, person, l);
-                if (problem.empty()) continue;
-                allelesUsable = false;
-                problems.add(std::move(problem));
-            }
-            if (!allelesUsable || !data.trioGenotyped(f, l)) continue;
-            const std::int32_t f1 = data.allele(Person::father, f, l, 0), f2 = data.allele(Person::father, f, l, 1);
-            const std::int32_t m1 = data.allele(Person::mother, f, l, 0), m2 = data.allele(Person::mother, f, l, 1);
-            const std::int32_t c1 = data.allele(Person::child, f, l, 0), c2 = data.allele(Person::child, f, l, 1);
-            if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
-            problems.mendelian = true;
-            problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) + ": genotype " +
-                         genotypeText(c1, c2) + " cannot have one allele from the father (" + genotypeText(f1, f2) +
-                         ") and the other from the mother (" + genotypeText(m1, m2) + ")");
-        }
+        addFamilyProblems(problems, data, f, [&data, f](Person person, std::int32_t l, int which) {
+            return data.alleleAsRead(person, f, l, which);
+        });
     }
     return problems;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ haplotype::FamilyData readFamilyHead(io::TextReader& reader);
 // Whether every locus has few enough alleles for the family tables.
 bool countsFitTables(const haplotype::FamilyData& data);
 
+// One family's records as the input gives them: the father's, the mother's
+// and the child's, 2 × lociCount allele numbers each.
+struct TrioRecords {
+    std::vector<std::int32_t> father, mother, child;
+};
+
+// Reads every family's records after `head` (as readFamilyHead left the
+// reader), handing each family (0-based) to `use` in input order. Reads
+// nothing when the head announces no loci, no families, or more alleles than
+// the tables hold: readFamilyData reads the records this way.
+void readEachTrio(io::TextReader& reader, const haplotype::FamilyData& head,
+                  const std::function<void(std::int32_t family, const TrioRecords& trio)>& use);
+
 // The text readFamilyData reads back: the three counts on lines of their own,
 // the allele counts on one line, then each family's father, mother and child
 // records, one line each, numbers separated by one space.
@@ -43,9 +57,17 @@ struct InputProblems {
 
 InputProblems findUnusableInput(const haplotype::FamilyData& data);
 
+// The same check one family at a time, as the records are read: the problems
+// of the head's counts, then, for each family in input order, those of its
+// records. Together they find exactly what findUnusableInput finds.
+InputProblems findUnusableCounts(const haplotype::FamilyData& head);
+void addUnusableGenotypes(InputProblems& problems, const haplotype::FamilyData& head, std::int32_t family,
+                          const TrioRecords& trio);
+
 // The genotypes (person and locus) with an allele 0. Only for input that
 // passed the check.
 std::int64_t countMissingGenotypes(const haplotype::FamilyData& data);
+std::int64_t countMissingGenotypes(const TrioRecords& trio);
 
 // The message for the problems: the places shown, then how many more, then,
 // for a Mendelian inconsistency, how to mend it.

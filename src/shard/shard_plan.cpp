@@ -38,6 +38,28 @@ double windowWork(std::int64_t familiesTakingPart, std::int32_t replicateCount) 
     return (static_cast<double>(familiesTakingPart) + 1.0) * static_cast<double>(replicateCount);
 }
 
+WindowFamilies::WindowFamilies(std::int32_t lociCount)
+    : lociCount_(std::max(lociCount, 0)),
+      largest_(largestWindowSize(lociCount)),
+      runs_(static_cast<std::size_t>(lociCount_) * static_cast<std::size_t>(largest_), 0) {}
+
+void WindowFamilies::addFamily(std::span<const std::uint8_t> trioGenotyped) {
+    // Backwards, so that the run from a locus is the run from the next one
+    // plus one.
+    std::int32_t run = 0;
+    for (std::int32_t l = lociCount_ - 1; l >= 0; --l) {
+        run = trioGenotyped[static_cast<std::size_t>(l)] != 0 ? std::min(run + 1, largest_) : 0;
+        if (run > 0) ++runs_[static_cast<std::size_t>(l) * static_cast<std::size_t>(largest_) + (run - 1)];
+    }
+}
+
+std::int64_t WindowFamilies::families(std::int32_t size, std::int32_t start) const {
+    std::int64_t count = 0;
+    const std::size_t first = static_cast<std::size_t>(start - 1) * static_cast<std::size_t>(largest_);
+    for (std::int32_t run = size; run <= largest_; ++run) count += runs_[first + static_cast<std::size_t>(run - 1)];
+    return count;
+}
+
 std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
                                      const FamiliesOfWindow& families) {
     std::vector<double> work(static_cast<std::size_t>(std::max(lociCount, 0)), 0.0);

@@ -56,6 +56,28 @@ double windowWork(std::int64_t familiesTakingPart, std::int32_t replicateCount);
 // How many families take part in the window of `size` loci from `start`.
 using FamiliesOfWindow = std::function<std::int64_t(std::int32_t size, std::int32_t start)>;
 
+// How many families take part in each window (their father, mother and
+// child genotyped at every locus of it), counted one family at a time as the
+// records are read, so that the genotypes themselves are not kept: per locus,
+// how many families are genotyped from it onwards for 1, 2, ... up to the
+// largest window's loci.
+class WindowFamilies {
+public:
+    explicit WindowFamilies(std::int32_t lociCount);
+
+    // Adds a family; `trioGenotyped[l]` is nonzero where its trio is
+    // genotyped at locus l (0-based), one entry per locus.
+    void addFamily(std::span<const std::uint8_t> trioGenotyped);
+    std::int64_t families(std::int32_t size, std::int32_t start) const;
+
+private:
+    std::int32_t lociCount_ = 0;
+    std::int32_t largest_ = 0;
+    // [(start - 1) × largest_ + run - 1]: the families genotyped at exactly
+    // `run` loci from `start` on, or at `largest_` or more.
+    std::vector<std::int32_t> runs_;
+};
+
 // Per locus l (index l - 1), the work of every window that begins at l.
 std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
                                      const FamiliesOfWindow& families);

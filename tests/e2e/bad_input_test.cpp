@@ -20,9 +20,9 @@ namespace {
 const std::filesystem::path corpus = TRIOTDT_CORPUS;
 const std::string stopLine = "Stop - Program terminated.\n";
 
-RunResult runOn(const ScratchFolder& folder, const std::string& seed) {
+RunResult runOn(const ScratchFolder& folder, const std::string& seed, const std::vector<std::string>& args = {}) {
     std::filesystem::copy_file(corpus / (seed + ".dat"), folder.path() / "tdtinput.dat");
-    return runProgram(folder.path());
+    return runProgram(folder.path(), args);
 }
 
 struct Refused {
@@ -43,6 +43,20 @@ TEST_P(RefusedInput, EndsWithItsMessageAndEmptyReports) {
     EXPECT_TRUE(folder.has("tdttran.txt") && folder.has("tdtout.txt"));
     EXPECT_EQ(folder.read("tdttran.txt"), "");
     EXPECT_EQ(folder.read("tdtout.txt"), "");
+}
+
+// Every shard refuses it with the same message, whether or not it holds the
+// bad loci, and leaves no parts to merge; so does the plan of the shards.
+TEST_P(RefusedInput, EveryShardAndThePlanRefuseItAsAWholeRun) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--shard", "1/3"}, {"--shard", "2/3"}, {"--shard", "3/3"}, {"--shard-plan", "3"}}) {
+        ScratchFolder folder;
+        const RunResult run = runOn(folder, GetParam().seed, args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_EQ(run.err, GetParam().errors) << args[1];
+        EXPECT_EQ(run.out, "") << args[1];
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << args[1];
+    }
 }
 
 const Refused
@@ -134,6 +148,10 @@ TEST(RefusedInput, ShowsTwentyProblemsAndCountsTheRest) {
     expected += "  ... and 10 more\n";
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, expected);
+    ScratchFolder shardFolder;
+    const RunResult shard = runOn(shardFolder, "many-problems", {"--shard", "2/2"});
+    EXPECT_EQ(shard.status, 1);
+    EXPECT_EQ(shard.err, expected);
 }
 
 class OddButValidInput : public testing::TestWithParam<const char*> {};

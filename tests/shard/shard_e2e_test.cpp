@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,20 @@ using test::ScratchFolder;
 const fs::path cases = TRIOTDT_E2E_CASES;
 
 std::string inputText(const haplotype::FamilyData& data) { return input::formatFamilyData(data); }
+
+// Gives `person` of family f the genotype a/b at locus l (all 1-based).
+void setGenotype(haplotype::FamilyData& data, haplotype::Person person, int f, int l, int a, int b) {
+    haplotype::AlleleTable& table = person == haplotype::Person::father   ? data.fatherAlleles
+                                    : person == haplotype::Person::mother ? data.motherAlleles
+                                                                          : data.childAlleles;
+    std::vector<std::int32_t> values = table.values();
+    const std::size_t at = 2 * (static_cast<std::size_t>(f - 1) * static_cast<std::size_t>(data.lociCount) +
+                                static_cast<std::size_t>(l - 1));
+    values[at] = a;
+    values[at + 1] = b;
+    table = haplotype::AlleleTable(*std::max_element(data.alleleCount.begin(), data.alleleCount.end()));
+    table.append(values);
+}
 
 std::string shardFolder(int k, int n) { return "shard-" + std::to_string(k) + "-of-" + std::to_string(n); }
 
@@ -98,6 +114,66 @@ TEST(ShardsMerged, WindowsSkippedForTooManyHaplotypes) {
     haplotype::FamilyData data = test::randomTrios(5, 6, {46341, 46341, 1, 1, 1, 1, 1, 1, 2, 3, 2, 2, 2, 2});
     data.replicateCount = 30;
     expectShardsMergeToWholeRun(inputText(data));
+}
+
+// Families missing genotypes leave the windows holding those loci: the merge
+// still gives a whole run, and the shards share the work of the families
+// taking part, so that a first half of loci where most families are missing
+// holds more loci than the second.
+TEST(ShardsMerged, InputWithMissingGenotypes) {
+    haplotype::FamilyData data = test::randomTrios(13, 12, std::vector<std::int32_t>(25, 3));
+    data.replicateCount = 30;
+    const std::string complete = inputText(data);
+    for (int f = 1; f <= 10; ++f) {
+        for (int l = 1; l <= 12; ++l)
+            setGenotype(data, f % 2 ? haplotype::Person::mother : haplotype::Person::child, f, l, 0, 0);
+    }
+    expectShardsMergeToWholeRun(inputText(data));
+
+    // The last locus of shard 1 of 2, from the plan's second line.
+    const auto firstShardEnd = [](const std::string& input) {
+        ScratchFolder folder;
+        folder.writeInput(input);
+        const test::RunResult plan = test::runProgram(folder.path(), {"--shard-plan", "2"});
+        EXPECT_EQ(plan.status, 0) << plan.err;
+        std::istringstream lines(plan.out.substr(plan.out.find('\n') + 1));
+        int shard = 0, first = 0, last = 0;
+        lines >> shard >> first >> last;
+        return last;
+    };
+    EXPECT_EQ(firstShardEnd(complete), 11);
+    EXPECT_EQ(firstShardEnd(inputText(data)), 16);
+}
+
+// Input a whole run refuses at loci far from a shard's own is refused by the
+// shard too, with the whole run's message, and no manifest is left.
+TEST(ShardOfBadInput, RefusesWhatAWholeRunRefuses) {
+    using haplotype::Person;
+    struct Fault {
+        const char* what;
+        Person person;
+        int family, locus, a, b;
+    };
+    for (const Fault& fault : {Fault{"a Mendelian error", Person::child, 9, 25, 3, 3},
+                               Fault{"an allele out of range", Person::father, 4, 22, 1, 4}}) {
+        SCOPED_TRACE(fault.what);
+        haplotype::FamilyData data = test::randomTrios(17, 12, std::vector<std::int32_t>(25, 3));
+        setGenotype(data, Person::father, 9, 25, 1, 1);
+        setGenotype(data, Person::mother, 9, 25, 1, 2);
+        setGenotype(data, fault.person, fault.family, fault.locus, fault.a, fault.b);
+        ScratchFolder folder;
+        folder.writeInput(inputText(data));
+        const test::RunResult whole = test::runProgram(folder.path());
+        ASSERT_EQ(whole.status, 1);
+        ASSERT_NE(whole.err.find("locus " + std::to_string(fault.locus)), std::string::npos) << whole.err;
+        for (const char* shard : {"1/7", "1/2"}) {
+            const test::RunResult run = test::runProgram(folder.path(), {"--shard", shard});
+            EXPECT_EQ(run.status, 1) << shard;
+            EXPECT_EQ(run.err, whole.err) << shard;
+            EXPECT_EQ(run.out, "");
+        }
+        EXPECT_FALSE(folder.has(shardFolder(1, 7)) || folder.has(shardFolder(1, 2)));
+    }
 }
 
 class MergeRefuses : public testing::Test {

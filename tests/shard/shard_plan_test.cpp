@@ -85,6 +85,30 @@ TEST(ShardPlan, WorkFollowsTheWindowsAndFamilies) {
     EXPECT_EQ(lociRead(LocusRange{2, 3}, 5), (LocusRange{2, 5}));
 }
 
+// The families counted one at a time, from their genotyped loci only, are
+// those a window takes: genotyped at every one of its loci.
+TEST(ShardPlan, WindowFamiliesAreThoseGenotypedAtEveryLocusOfTheWindow) {
+    test::SmallRandom random{11};
+    for (const std::int32_t loci : {1, 3, 7, 15}) {
+        std::vector<std::vector<std::uint8_t>> genotyped(30);
+        WindowFamilies families(loci);
+        for (std::vector<std::uint8_t>& family : genotyped) {
+            for (std::int32_t l = 0; l < loci; ++l) family.push_back(random.below(5) != 0 ? 1 : 0);
+            families.addFamily(family);
+        }
+        for (std::int32_t size = 1; size <= largestWindowSize(loci); ++size) {
+            for (std::int32_t start = 1; start + size - 1 <= loci; ++start) {
+                const auto takesPart = [&](const std::vector<std::uint8_t>& family) {
+                    return std::all_of(family.begin() + start - 1, family.begin() + start - 1 + size,
+                                       [](std::uint8_t g) { return g != 0; });
+                };
+                EXPECT_EQ(families.families(size, start), std::count_if(genotyped.begin(), genotyped.end(), takesPart))
+                    << loci << " loci, size " << size << " from " << start;
+            }
+        }
+    }
+}
+
 Manifest sampleManifest() {
     Manifest m;
     m.version = "0.1.0";
