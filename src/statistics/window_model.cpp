@@ -53,7 +53,7 @@ StatisticsScratch::StatisticsScratch(const WindowModel& model)
 void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
                           std::span<double> statistics) {
     // Whole lanes at a time: lanes without a data set repeat the first one.
-    using IntegerLanes = std::int32_t __attribute__((vector_size(4 * lanes), aligned(4), may_alias));
+    using IntegerLanes = std::int32_t __attribute__((vector_size(4 * lanes), may_alias));
     using RealLanes = double __attribute__((vector_size(8 * lanes)));
     const std::size_t sets = versions.size();
     const std::size_t size = model.carriedOnce.size();

@@ -49,7 +49,11 @@ inline constexpr std::size_t lanes = laneCount;
 struct StatisticsScratch {
     WeightedCounts weighted;
     std::vector<FourValues> homozygotes;
-    std::vector<std::array<std::int32_t, lanes>> differences;
+    // Aligned as a whole vector register of lanes, which is how they are used.
+    struct alignas(4 * lanes) DifferenceLanes {
+        std::int32_t value[lanes];
+    };
+    std::vector<DifferenceLanes> differences;
     LaneScratch laneTables;
 
     explicit StatisticsScratch(const WindowModel& model);
