@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -15,7 +16,6 @@
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
@@ -28,9 +28,12 @@ using io::inputFileName;
 using io::lociFileName;
 constexpr const char* logName = "tdtimport.log";
 
+// A file of the import: its text, or what writes it piece by piece (the
+// large tdtinput.dat, never held as text).
 struct NewFile {
     std::string path;
     std::string text;
+    std::function<void(io::OutputUnit&)> write;
 };
 
 // Creates every folder and file new, writes each file whole and closes it;
@@ -55,7 +58,11 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
             createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
-            units[i].text() = std::move(files[i].text);
+            if (files[i].write) {
+                files[i].write(units[i]);
+            } else {
+                units[i].text() = std::move(files[i].text);
+            }
             units[i].finish();
         }
     } catch (...) {
@@ -99,11 +106,25 @@ std::string bfilePrefix(const std::string& bfile, std::vector<std::string>& note
     return prefix;
 }
 
-GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection) {
-    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype);
+// Every person of some trio, marked.
+std::vector<bool> trioMembers(const std::vector<Person>& people, ChildChoice children) {
+    std::vector<bool> members(people.size());
+    for (const Trio& trio : findTrios(people, children).trios) {
+        for (const std::int32_t person : {trio.father, trio.mother, trio.child})
+            members[static_cast<std::size_t>(person)] = true;
+    }
+    return members;
+}
+
+// Holds the genotypes of the trios' members only: no one else's are written
+// or counted.
+GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection, ChildChoice children) {
+    const HeldPeople held = [children](const std::vector<Person>& people) { return trioMembers(people, children); };
+    if (!options.ped.empty())
+        return readPlinkText(options.ped, options.map, selection, options.missingGenotype, held);
     std::vector<std::string> notes;
-    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection)
-                                               : readVcf(options.vcf, options.pedigree, selection);
+    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection, held)
+                                               : readVcf(options.vcf, options.pedigree, selection, held);
     data.warnings.insert(data.warnings.begin(), notes.begin(), notes.end());
     return data;
 }
@@ -149,10 +170,9 @@ void splitChromosomes(ImportRun& run) {
             !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
         if (!sameAsLast) {
             parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
-            parts.back().table.personCount = table.personCount;
+            parts.back().table.holdPeopleOf(table);
         }
-        const auto first = table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount);
-        std::copy_n(first, table.personCount, parts.back().table.addLocus(std::move(locus)));
+        parts.back().table.addLocusOf(table, l, std::move(locus));
     }
     if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
         throw ImportError("--chromosome " + run.chromosome +
@@ -193,7 +213,7 @@ ImportRun importGenotypes(const ImportOptions& options) {
     checkOutputsAbsent();
 
     const MarkerSelection selection = selectMarkers(run.region, options.markers);
-    run.data = readGenotypes(options, selection);
+    run.data = readGenotypes(options, selection, run.children);
     arrangeLoci(run.data.table, selection);
     run.markersSelected = static_cast<std::int64_t>(run.data.table.loci.size());
     run.search = findTrios(run.data.people, run.children);
@@ -209,15 +229,16 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
+        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit) {
+                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount);
+                         }});
         files.push_back(
-            {part.path(inputFileName),
-             input::formatFamilyData(keptFamilyData(part.table, run.search.trios, part.outcome, run.replicateCount))});
-        files.push_back({part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
+            {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
-        files.push_back({part.path(logName), formatChromosomeLog(run, part)});
+        files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});
     }
-    files.push_back({logName, formatLog(run)});
+    files.push_back({logName, formatLog(run), {}});
     return files;
 }
 

@@ -8,6 +8,7 @@
 #include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
+#include "io/output_unit.h"
 #include "output/loci_table.h"
 
 namespace triotdt::import {
@@ -74,6 +75,12 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
 // alleles renumbered to those carried, a missing genotype as 0 0.
 haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
                                      const RuleOutcome& outcome, std::int32_t replicateCount);
+
+// Writes to `unit` the text input::formatFamilyData gives for keptFamilyData,
+// family by family, without holding either: a chromosome of a large study is
+// never held twice, nor as text.
+void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
+                    const RuleOutcome& outcome, std::int32_t replicateCount);
 
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
 // input, with the labels of the carried alleles.

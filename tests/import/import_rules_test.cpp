@@ -75,10 +75,10 @@ TEST(ParseRegion, TakesChromosomeAndBothEnds) {
 // three loci, each genotype written as two allele numbers, 0 for missing.
 GenotypeTable familyTable(const std::vector<std::array<Genotype, 4>>& loci) {
     GenotypeTable table;
-    table.personCount = 4;
+    table.holdEveryone(4);
     for (const auto& genotypes : loci) {
-        Genotype* row = table.addLocus(Locus{"1", 1, "m", {"A", "C", "G"}, ""});
-        std::copy(genotypes.begin(), genotypes.end(), row);
+        LocusGenotypes row = table.addLocus(Locus{"1", 1, "m", {"A", "C", "G"}, ""});
+        for (std::size_t p = 0; p < genotypes.size(); ++p) row.set(p, genotypes[p]);
     }
     return table;
 }
@@ -126,9 +126,9 @@ TEST(ApplyRule, DropMarkersLeavesOutEveryMarkerWithAProblemAndKeepsTheTrios) {
 
 TEST(ArrangeLoci, KeepsPositionOrderWhateverTheListAndRefusesNamesNotRead) {
     GenotypeTable table;
-    table.personCount = 1;
-    table.addLocus(Locus{"1", 20, "b", {"A", "G"}, "f, line 1"})[0] = {2, 2};
-    table.addLocus(Locus{"1", 10, "a", {"A"}, "f, line 2"})[0] = {1, 1};
+    table.holdEveryone(1);
+    table.addLocus(Locus{"1", 20, "b", {"A", "G"}, "f, line 1"}).set(0, {2, 2});
+    table.addLocus(Locus{"1", 10, "a", {"A"}, "f, line 2"}).set(0, {1, 1});
     MarkerSelection selection;
     selection.listPath = "list";
     selection.list = std::vector<ListedMarker>{{"b", 1}, {"a", 2}};  // the file's order, not the map's
