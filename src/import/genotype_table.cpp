@@ -45,7 +45,7 @@ Genotype GenotypeTable::at(std::size_t locus, std::int32_t person) const {
     const std::int32_t row = rowOf_[static_cast<std::size_t>(person)];
     if (row < 0) return {};
     const Place& place = places_[locus];
-    const std::uint8_t* bytes = blocks_[place.block].data() + place.offset;
+    const std::uint8_t* bytes = blocks_[place.block]->data() + place.offset;
     if (!place.wide) return {bytes[2 * row], bytes[2 * row + 1]};
     std::uint16_t alleles[2];
     std::memcpy(alleles, bytes + 4 * static_cast<std::size_t>(row), sizeof alleles);
@@ -54,10 +54,13 @@ Genotype GenotypeTable::at(std::size_t locus, std::int32_t person) const {
 
 std::uint8_t* GenotypeTable::reserveRow(bool wide) {
     const std::size_t size = rowBytes(wide);
-    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < size) {
-        blocks_.emplace_back().reserve(std::max(blockBytes, size));
+    if (blocks_.empty() || blocks_.back().use_count() != 1 ||
+        blocks_.back()->capacity() - blocks_.back()->size() < size) {
+        blocks_.push_back(std::make_shared<std::vector<std::uint8_t>>());
+        blocks_.back()->reserve(std::max(blockBytes, size));
     }
-    std::vector<std::uint8_t>& block = blocks_.back();
+    // Within the capacity: the rows already written stay where they are.
+    std::vector<std::uint8_t>& block = *blocks_.back();
     places_.push_back({blocks_.size() - 1, block.size(), wide});
     block.resize(block.size() + size);  // zero: missing
     return block.data() + places_.back().offset;
@@ -72,9 +75,10 @@ LocusGenotypes GenotypeTable::addLocus(Locus locus) {
 void GenotypeTable::addLocusOf(const GenotypeTable& other, std::size_t l, Locus locus) {
     assert(rowCount_ == other.rowCount_);
     const Place& from = other.places_[l];
+    const std::shared_ptr<std::vector<std::uint8_t>>& block = other.blocks_[from.block];
+    if (blocks_.empty() || blocks_.back() != block) blocks_.push_back(block);
     loci.push_back(std::move(locus));
-    std::uint8_t* row = reserveRow(from.wide);
-    std::memcpy(row, other.blocks_[from.block].data() + from.offset, rowBytes(from.wide));
+    places_.push_back({blocks_.size() - 1, from.offset, from.wide});
 }
 
 }  // namespace triotdt::import

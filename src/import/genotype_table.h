@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,9 @@ using HeldPeople = std::function<std::vector<bool>(const std::vector<Person>&)>;
 // (a person who is not genotyped stays missing; one who is not held reads as
 // missing). A whole chromosome of a large study is held, so an allele number
 // takes one byte at a locus of at most 255 alleles and two bytes at the rare
-// locus of more, and the loci are stored in blocks rather than one array that
-// would be copied as it grows.
+// locus of more. The loci are stored in blocks rather than one array that
+// would be copied as it grows, and tables share blocks: reordering the loci
+// or splitting them by chromosome copies no genotype.
 class GenotypeTable {
 public:
     std::vector<Locus> loci;
@@ -83,7 +85,7 @@ public:
     // missing, and returns them for filling.
     LocusGenotypes addLocus(Locus locus);
     // Appends `locus` with the genotypes of locus `l` of `other`, which holds
-    // the same people.
+    // the same people; they are shared, not copied.
     void addLocusOf(const GenotypeTable& other, std::size_t l, Locus locus);
 
 private:
@@ -99,7 +101,8 @@ private:
     std::vector<std::int32_t> rowOf_;  // per person, the row held, or -1
     std::size_t rowCount_ = 0;
     std::vector<Place> places_;  // per locus
-    std::vector<std::vector<std::uint8_t>> blocks_;
+    // Filled once written; the last one grows only while no other table shares it.
+    std::vector<std::shared_ptr<std::vector<std::uint8_t>>> blocks_;
 };
 
 // What a genotype reader gives: the people (with the columns of those who are
