@@ -61,8 +61,33 @@ std::int32_t alleleNumber(Locus& locus, std::string_view label, std::string_view
     return static_cast<std::int32_t>(locus.alleles.size());
 }
 
+// The genotypes of a .ped as read, person after person, in one byte an
+// allele; the rare genotype with an allele number above 254 is kept aside.
+class PersonMajorGenotypes {
+public:
+    void push_back(Genotype g) {
+        if (g.first >= wideMark || g.second >= wideMark) {
+            wide_.push_back({bytes_.size() / 2, g});
+            g = {wideMark, wideMark};
+        }
+        bytes_.push_back(static_cast<std::uint8_t>(g.first));
+        bytes_.push_back(static_cast<std::uint8_t>(g.second));
+    }
+    Genotype operator[](std::size_t i) const {
+        if (bytes_[2 * i] != wideMark) return {bytes_[2 * i], bytes_[2 * i + 1]};
+        return std::lower_bound(wide_.begin(), wide_.end(), i, [](const auto& w, std::size_t at) {
+                   return w.first < at;
+               })->second;
+    }
+
+private:
+    static constexpr std::int32_t wideMark = 255;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::pair<std::size_t, Genotype>> wide_;  // in place order
+};
+
 // Turns the person-major genotypes of `loci` into the locus-major table.
-void fillTable(GenotypeTable& table, std::vector<Locus> loci, const std::vector<Genotype>& byPerson,
+void fillTable(GenotypeTable& table, std::vector<Locus> loci, const PersonMajorGenotypes& byPerson,
                std::size_t personCount) {
     const std::size_t lociCount = loci.size();
     for (std::size_t l = 0; l < lociCount; ++l) {
@@ -97,7 +122,7 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
     checkRegionMatched(selection, data);
 
     const std::size_t expected = 6 + 2 * static_cast<std::size_t>(data.markersRead);
-    std::vector<Genotype> byPerson;
+    PersonMajorGenotypes byPerson;
     LineReader ped(pedPath);
     while (ped.next()) {
         const auto& fields = ped.fields();
