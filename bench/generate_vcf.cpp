@@ -73,10 +73,11 @@ Bfile openBfile(const char* prefix, int trios) {
 void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile bfile) {
     std::FILE* out = std::fopen(path, "w");
     if (out == nullptr) usage();
-    std::fputs("##fileformat=VCFv4.2\n##contig=<ID=1>\n"
-               "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-               "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT",
-               out);
+    std::fputs(
+        "##fileformat=VCFv4.2\n##contig=<ID=1>\n"
+        "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+        "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT",
+        out);
     for (int t = 1; t <= trios; ++t) std::fprintf(out, "\tF%dP\tF%dM\tF%dC", t, t, t);
     std::fputc('\n', out);
     std::string line;

@@ -120,8 +120,7 @@ std::vector<bool> trioMembers(const std::vector<Person>& people, ChildChoice chi
 // or counted.
 GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection, ChildChoice children) {
     const HeldPeople held = [children](const std::vector<Person>& people) { return trioMembers(people, children); };
-    if (!options.ped.empty())
-        return readPlinkText(options.ped, options.map, selection, options.missingGenotype, held);
+    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype, held);
     std::vector<std::string> notes;
     GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection, held)
                                                : readVcf(options.vcf, options.pedigree, selection, held);

@@ -75,9 +75,9 @@ public:
     }
     Genotype operator[](std::size_t i) const {
         if (bytes_[2 * i] != wideMark) return {bytes_[2 * i], bytes_[2 * i + 1]};
-        return std::lower_bound(wide_.begin(), wide_.end(), i, [](const auto& w, std::size_t at) {
-                   return w.first < at;
-               })->second;
+        return std::lower_bound(wide_.begin(), wide_.end(), i,
+                                [](const auto& w, std::size_t at) { return w.first < at; })
+            ->second;
     }
 
 private:

@@ -23,7 +23,6 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
 // the .bim is allele 1 of the import, its allele 2 the next; an allele "0"
 // (a marker with one allele) gets no number. Only the genotypes of the people
 // `held` chooses are kept.
-GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& selection,
-                             const HeldPeople& held = {});
+GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& selection, const HeldPeople& held = {});
 
 }  // namespace triotdt::import

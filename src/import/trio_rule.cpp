@@ -195,9 +195,9 @@ haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vect
 void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
                     const RuleOutcome& outcome, std::int32_t replicateCount) {
     std::string& text = unit.text();
-    for (const std::int64_t count : {static_cast<std::int64_t>(outcome.keptTrios.size()),
-                                     static_cast<std::int64_t>(replicateCount),
-                                     static_cast<std::int64_t>(outcome.keptLoci.size())}) {
+    for (const std::int64_t count :
+         {static_cast<std::int64_t>(outcome.keptTrios.size()), static_cast<std::int64_t>(replicateCount),
+          static_cast<std::int64_t>(outcome.keptLoci.size())}) {
         appendNumber(text, count);
         text += '\n';
     }
@@ -213,7 +213,8 @@ void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std:
         std::span<const TrioProblem> blanked;
         if (outcome.blanksMendelianErrors) {
             const auto first = std::lower_bound(outcome.problems.begin(), outcome.problems.end(), t, byTrio);
-            const auto last = std::find_if(first, outcome.problems.end(), [t](const TrioProblem& p) { return p.trio != t; });
+            const auto last =
+                std::find_if(first, outcome.problems.end(), [t](const TrioProblem& p) { return p.trio != t; });
             blanked = {first, last};
         }
         appendRecord(text, table, outcome, trio.father, {});

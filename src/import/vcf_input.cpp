@@ -285,8 +285,8 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
             if (s < 0) continue;
             // Read even when not held: its problems and haploid calls count all the same.
             bool haploid = false;
-            const Genotype genotype =
-                readGenotype(values + s * perSample, perSample, record.get(), added.origin, header->samples[s], haploid);
+            const Genotype genotype = readGenotype(values + s * perSample, perSample, record.get(), added.origin,
+                                                   header->samples[s], haploid);
             added.haploidCalls += haploid;
             const std::int32_t row = data.table.rowOf(static_cast<std::int32_t>(p));
             if (row >= 0) genotypes.set(static_cast<std::size_t>(row), genotype);

@@ -247,8 +247,9 @@ TEST_F(ImportChoices, AllelesBeyondTheTwoHundredFiftyFifthKeepTheirLabels) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\tm\tA," + label(43) + "," +
                                        label(255) + "," + label(299) + "\n2\t1\t200\tn\tA,G\n");
-    EXPECT_EQ(read("tdtinput.dat"), "3\n10\n2\n4 2\n1 4 1 2\n1 1 1 1\n4 1 2 1\n3 2 1 1\n1 1 1 1\n2 1 1 1\n1 1 1 1\n1 1 1 "
-                                    "1\n1 1 1 1\n");
+    EXPECT_EQ(read("tdtinput.dat"),
+              "3\n10\n2\n4 2\n1 4 1 2\n1 1 1 1\n4 1 2 1\n3 2 1 1\n1 1 1 1\n2 1 1 1\n1 1 1 1\n1 1 1 "
+              "1\n1 1 1 1\n");
 }
 
 // ---- Missing genotypes and Mendelian errors ----------------------------
