@@ -1,5 +1,7 @@
 #include "import/import_command.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -29,18 +31,59 @@ using io::lociFileName;
 constexpr const char* logName = "tdtimport.log";
 
 // A file of the import: its text, or what writes it piece by piece (the
-// large tdtinput.dat, never held as text).
+// large tdtinput.dat, never held as text), calling `pieceDone` after each piece.
 struct NewFile {
+    using PieceDone = std::function<void()>;
     std::string path;
     std::string text;
-    std::function<void(io::OutputUnit&)> write;
+    std::function<void(io::OutputUnit&, const PieceDone& pieceDone)> write;
+};
+
+// While the files are written, SIGINT and SIGTERM, when they would end the
+// import, are held back and looked for between pieces: one that arrives stops
+// the writing, and once the files created are removed, it ends the import as
+// it would have at once. A signal the import ignores or blocks already is
+// left alone.
+class HeldInterruptions {
+public:
+    HeldInterruptions() {
+        pthread_sigmask(SIG_BLOCK, nullptr, &before_);
+        sigemptyset(&held_);
+        for (const int signal : {SIGINT, SIGTERM}) {
+            struct sigaction action {};
+            sigaction(signal, nullptr, &action);
+            const bool byDefault = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
+            if (byDefault && sigismember(&before_, signal) == 0) sigaddset(&held_, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &held_, nullptr);
+    }
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+    // A signal held back is delivered here.
+    ~HeldInterruptions() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+
+    void stopIfArrived() const {
+        sigset_t pending;
+        sigpending(&pending);
+        for (const int signal : {SIGINT, SIGTERM}) {
+            if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1) {
+                throw ImportError(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                                  " arrived while the files were written; none is left");
+            }
+        }
+    }
+
+private:
+    sigset_t before_;
+    sigset_t held_;
 };
 
 // Creates every folder and file new, writes each file whole and closes it;
-// when anything fails, removes what it created, so that nothing is left
-// looking complete.
+// when anything fails or a signal interrupts, removes what it created, so
+// that nothing is left looking complete.
 void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
     std::vector<std::string> createdFiles, createdFolders;
+    const HeldInterruptions interruptions;
     try {
         for (const std::string& folder : folders) {
             std::error_code error;
@@ -59,11 +102,12 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (files[i].write) {
-                files[i].write(units[i]);
+                files[i].write(units[i], [&] { interruptions.stopIfArrived(); });
             } else {
                 units[i].text() = std::move(files[i].text);
             }
             units[i].finish();
+            interruptions.stopIfArrived();
         }
     } catch (...) {
         for (const std::string& name : createdFiles) std::remove(name.c_str());
@@ -228,8 +272,9 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
-        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit) {
-                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount);
+        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit, const auto& pieceDone) {
+                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount,
+                                            pieceDone);
                          }});
         files.push_back(
             {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});

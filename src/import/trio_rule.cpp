@@ -193,7 +193,7 @@ haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vect
 }
 
 void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
-                    const RuleOutcome& outcome, std::int32_t replicateCount) {
+                    const RuleOutcome& outcome, std::int32_t replicateCount, const std::function<void()>& familyDone) {
     std::string& text = unit.text();
     for (const std::int64_t count :
          {static_cast<std::int64_t>(outcome.keptTrios.size()), static_cast<std::int64_t>(replicateCount),
@@ -221,6 +221,7 @@ void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std:
         appendRecord(text, table, outcome, trio.mother, {});
         appendRecord(text, table, outcome, trio.child, blanked);
         unit.flushIfLarge();
+        if (familyDone) familyDone();
     }
 }
 
