@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,7 @@ struct Locus {
 };
 
 // Two allele numbers, each 1..alleles.size() of its locus; 0 marks a missing
-// genotype (both are 0 then). Four bytes: a whole genome's genotypes are held.
+// genotype (both are 0 then).
 struct Genotype {
     // The most alleles a locus can have (a BCF record has no more either).
     static constexpr std::int32_t maxAllele = 65535;
@@ -34,24 +36,73 @@ struct Genotype {
         : first(static_cast<std::uint16_t>(a)), second(static_cast<std::uint16_t>(b)) {}
 
     bool missing() const { return first == 0; }
+    friend bool operator==(const Genotype&, const Genotype&) = default;
 };
 
-// The genotypes of the selected loci, locus after locus, one per person of
-// the pedigree (a person who is not genotyped stays missing).
-struct GenotypeTable {
-    std::vector<Locus> loci;
-    std::size_t personCount = 0;
-    std::vector<Genotype> genotypes;
+// The genotypes of one locus of a table, one per held person, for the reader
+// that fills them.
+class LocusGenotypes {
+public:
+    LocusGenotypes(std::uint8_t* bytes, bool wide) : bytes_(bytes), wide_(wide) {}
 
-    Genotype at(std::size_t locus, std::int32_t person) const {
-        return genotypes[locus * personCount + static_cast<std::size_t>(person)];
+    // `genotype` must fit the locus: allele numbers up to its allele count.
+    void set(std::size_t row, Genotype genotype);
+
+private:
+    std::uint8_t* bytes_;
+    bool wide_;
+};
+
+// Which people a table holds genotypes of: by default everyone.
+using HeldPeople = std::function<std::vector<bool>(const std::vector<Person>&)>;
+
+// The genotypes of the selected loci, locus after locus, one per held person
+// (a person who is not genotyped stays missing; one who is not held reads as
+// missing). A whole chromosome of a large study is held, so an allele number
+// takes one byte at a locus of at most 255 alleles and two bytes at the rare
+// locus of more. The loci are stored in blocks rather than one array that
+// would be copied as it grows, and tables share blocks: reordering the loci
+// or splitting them by chromosome copies no genotype.
+class GenotypeTable {
+public:
+    std::vector<Locus> loci;
+
+    // Holds the genotypes of `count` people, or of those `held` marks; only
+    // before the first locus is added.
+    void holdEveryone(std::size_t count);
+    void holdPeople(const std::vector<bool>& held);
+    // Holds those `held` chooses among `people`; everyone when it is empty.
+    void holdPeople(const std::vector<Person>& people, const HeldPeople& held) {
+        held ? holdPeople(held(people)) : holdEveryone(people.size());
     }
-    // Appends a locus whose genotypes are all missing and returns its first genotype.
-    Genotype* addLocus(Locus locus) {
-        loci.push_back(std::move(locus));
-        genotypes.resize(genotypes.size() + personCount);
-        return genotypes.data() + (loci.size() - 1) * personCount;
-    }
+    // The same people as `other` holds, without its loci.
+    void holdPeopleOf(const GenotypeTable& other);
+
+    // The row of `person`'s genotypes at every locus, or -1 when they are not held.
+    std::int32_t rowOf(std::int32_t person) const { return rowOf_[static_cast<std::size_t>(person)]; }
+    Genotype at(std::size_t locus, std::int32_t person) const;
+    // Appends a locus (its alleles already listed) whose genotypes are all
+    // missing, and returns them for filling.
+    LocusGenotypes addLocus(Locus locus);
+    // Appends `locus` with the genotypes of locus `l` of `other`, which holds
+    // the same people; they are shared, not copied.
+    void addLocusOf(const GenotypeTable& other, std::size_t l, Locus locus);
+
+private:
+    struct Place {
+        std::size_t block = 0;
+        std::size_t offset = 0;
+        bool wide = false;
+    };
+
+    std::size_t rowBytes(bool wide) const { return rowCount_ * (wide ? 4 : 2); }
+    std::uint8_t* reserveRow(bool wide);
+
+    std::vector<std::int32_t> rowOf_;  // per person, the row held, or -1
+    std::size_t rowCount_ = 0;
+    std::vector<Place> places_;  // per locus
+    // Filled once written; the last one grows only while no other table shares it.
+    std::vector<std::shared_ptr<std::vector<std::uint8_t>>> blocks_;
 };
 
 // What a genotype reader gives: the people (with the columns of those who are

@@ -1,8 +1,11 @@
 #include "import/import_command.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -15,7 +18,6 @@
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
@@ -28,16 +30,60 @@ using io::inputFileName;
 using io::lociFileName;
 constexpr const char* logName = "tdtimport.log";
 
+// A file of the import: its text, or what writes it piece by piece (the
+// large tdtinput.dat, never held as text), calling `pieceDone` after each piece.
 struct NewFile {
+    using PieceDone = std::function<void()>;
     std::string path;
     std::string text;
+    std::function<void(io::OutputUnit&, const PieceDone& pieceDone)> write;
+};
+
+// While the files are written, SIGINT and SIGTERM, when they would end the
+// import, are held back and looked for between pieces: one that arrives stops
+// the writing, and once the files created are removed, it ends the import as
+// it would have at once. A signal the import ignores or blocks already is
+// left alone.
+class HeldInterruptions {
+public:
+    HeldInterruptions() {
+        pthread_sigmask(SIG_BLOCK, nullptr, &before_);
+        sigemptyset(&held_);
+        for (const int signal : {SIGINT, SIGTERM}) {
+            struct sigaction action {};
+            sigaction(signal, nullptr, &action);
+            const bool byDefault = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
+            if (byDefault && sigismember(&before_, signal) == 0) sigaddset(&held_, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &held_, nullptr);
+    }
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+    // A signal held back is delivered here.
+    ~HeldInterruptions() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+
+    void stopIfArrived() const {
+        sigset_t pending;
+        sigpending(&pending);
+        for (const int signal : {SIGINT, SIGTERM}) {
+            if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1) {
+                throw ImportError(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                                  " arrived while the files were written; none is left");
+            }
+        }
+    }
+
+private:
+    sigset_t before_;
+    sigset_t held_;
 };
 
 // Creates every folder and file new, writes each file whole and closes it;
-// when anything fails, removes what it created, so that nothing is left
-// looking complete.
+// when anything fails or a signal interrupts, removes what it created, so
+// that nothing is left looking complete.
 void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
     std::vector<std::string> createdFiles, createdFolders;
+    const HeldInterruptions interruptions;
     try {
         for (const std::string& folder : folders) {
             std::error_code error;
@@ -55,8 +101,13 @@ void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile>
             createdFiles.push_back(file.path);
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
-            units[i].text() = std::move(files[i].text);
+            if (files[i].write) {
+                files[i].write(units[i], [&] { interruptions.stopIfArrived(); });
+            } else {
+                units[i].text() = std::move(files[i].text);
+            }
             units[i].finish();
+            interruptions.stopIfArrived();
         }
     } catch (...) {
         for (const std::string& name : createdFiles) std::remove(name.c_str());
@@ -99,11 +150,24 @@ std::string bfilePrefix(const std::string& bfile, std::vector<std::string>& note
     return prefix;
 }
 
-GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection) {
-    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype);
+// Every person of some trio, marked.
+std::vector<bool> trioMembers(const std::vector<Person>& people, ChildChoice children) {
+    std::vector<bool> members(people.size());
+    for (const Trio& trio : findTrios(people, children).trios) {
+        for (const std::int32_t person : {trio.father, trio.mother, trio.child})
+            members[static_cast<std::size_t>(person)] = true;
+    }
+    return members;
+}
+
+// Holds the genotypes of the trios' members only: no one else's are written
+// or counted.
+GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& selection, ChildChoice children) {
+    const HeldPeople held = [children](const std::vector<Person>& people) { return trioMembers(people, children); };
+    if (!options.ped.empty()) return readPlinkText(options.ped, options.map, selection, options.missingGenotype, held);
     std::vector<std::string> notes;
-    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection)
-                                               : readVcf(options.vcf, options.pedigree, selection);
+    GenotypeData data = !options.bfile.empty() ? readPlinkBinary(bfilePrefix(options.bfile, notes), selection, held)
+                                               : readVcf(options.vcf, options.pedigree, selection, held);
     data.warnings.insert(data.warnings.begin(), notes.begin(), notes.end());
     return data;
 }
@@ -149,10 +213,9 @@ void splitChromosomes(ImportRun& run) {
             !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
         if (!sameAsLast) {
             parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
-            parts.back().table.personCount = table.personCount;
+            parts.back().table.holdPeopleOf(table);
         }
-        const auto first = table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount);
-        std::copy_n(first, table.personCount, parts.back().table.addLocus(std::move(locus)));
+        parts.back().table.addLocusOf(table, l, std::move(locus));
     }
     if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
         throw ImportError("--chromosome " + run.chromosome +
@@ -193,7 +256,7 @@ ImportRun importGenotypes(const ImportOptions& options) {
     checkOutputsAbsent();
 
     const MarkerSelection selection = selectMarkers(run.region, options.markers);
-    run.data = readGenotypes(options, selection);
+    run.data = readGenotypes(options, selection, run.children);
     arrangeLoci(run.data.table, selection);
     run.markersSelected = static_cast<std::int64_t>(run.data.table.loci.size());
     run.search = findTrios(run.data.people, run.children);
@@ -209,15 +272,17 @@ std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>&
     std::vector<NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
+        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit, const auto& pieceDone) {
+                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount,
+                                            pieceDone);
+                         }});
         files.push_back(
-            {part.path(inputFileName),
-             input::formatFamilyData(keptFamilyData(part.table, run.search.trios, part.outcome, run.replicateCount))});
-        files.push_back({part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome))});
+            {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
-        files.push_back({part.path(logName), formatChromosomeLog(run, part)});
+        files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});
     }
-    files.push_back({logName, formatLog(run)});
+    files.push_back({logName, formatLog(run), {}});
     return files;
 }
 

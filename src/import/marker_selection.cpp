@@ -76,12 +76,8 @@ namespace {
 // The loci of `order`, in that order, with their genotypes.
 GenotypeTable reorder(GenotypeTable& table, const std::vector<std::size_t>& order) {
     GenotypeTable arranged;
-    arranged.personCount = table.personCount;
-    for (const std::size_t l : order) {
-        Genotype* genotypes = arranged.addLocus(std::move(table.loci[l]));
-        std::copy_n(table.genotypes.begin() + static_cast<std::ptrdiff_t>(l * table.personCount), table.personCount,
-                    genotypes);
-    }
+    arranged.holdPeopleOf(table);
+    for (const std::size_t l : order) arranged.addLocusOf(table, l, std::move(table.loci[l]));
     return arranged;
 }
 

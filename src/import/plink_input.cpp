@@ -61,13 +61,41 @@ std::int32_t alleleNumber(Locus& locus, std::string_view label, std::string_view
     return static_cast<std::int32_t>(locus.alleles.size());
 }
 
-// Turns person-major genotypes into the locus-major table.
-void fillTable(GenotypeTable& table, const std::vector<Genotype>& byPerson) {
-    const std::size_t lociCount = table.loci.size();
-    table.genotypes.resize(lociCount * table.personCount);
-    for (std::size_t p = 0; p < table.personCount; ++p) {
-        for (std::size_t l = 0; l < lociCount; ++l)
-            table.genotypes[l * table.personCount + p] = byPerson[p * lociCount + l];
+// The genotypes of a .ped as read, person after person, in one byte an
+// allele; the rare genotype with an allele number above 254 is kept aside.
+class PersonMajorGenotypes {
+public:
+    void push_back(Genotype g) {
+        if (g.first >= wideMark || g.second >= wideMark) {
+            wide_.push_back({bytes_.size() / 2, g});
+            g = {wideMark, wideMark};
+        }
+        bytes_.push_back(static_cast<std::uint8_t>(g.first));
+        bytes_.push_back(static_cast<std::uint8_t>(g.second));
+    }
+    Genotype operator[](std::size_t i) const {
+        if (bytes_[2 * i] != wideMark) return {bytes_[2 * i], bytes_[2 * i + 1]};
+        return std::lower_bound(wide_.begin(), wide_.end(), i,
+                                [](const auto& w, std::size_t at) { return w.first < at; })
+            ->second;
+    }
+
+private:
+    static constexpr std::int32_t wideMark = 255;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::pair<std::size_t, Genotype>> wide_;  // in place order
+};
+
+// Turns the person-major genotypes of `loci` into the locus-major table.
+void fillTable(GenotypeTable& table, std::vector<Locus> loci, const PersonMajorGenotypes& byPerson,
+               std::size_t personCount) {
+    const std::size_t lociCount = loci.size();
+    for (std::size_t l = 0; l < lociCount; ++l) {
+        LocusGenotypes genotypes = table.addLocus(std::move(loci[l]));
+        for (std::size_t p = 0; p < personCount; ++p) {
+            const std::int32_t row = table.rowOf(static_cast<std::int32_t>(p));
+            if (row >= 0) genotypes.set(static_cast<std::size_t>(row), byPerson[p * lociCount + l]);
+        }
     }
 }
 
@@ -76,11 +104,12 @@ std::string byteCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " b
 }  // namespace
 
 GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPath, const MarkerSelection& selection,
-                           std::string_view missingCode) {
+                           std::string_view missingCode, const HeldPeople& held) {
     GenotypeData data;
     data.files = pedPath + " and " + mapPath;
     data.genotypeFile = mapPath;
     std::vector<std::size_t> selected;  // .map line index of each selected locus
+    std::vector<Locus> loci;
     LineReader map(mapPath);
     for (; map.next(); ++data.markersRead) {
         Locus locus = readMapLine(map);
@@ -88,12 +117,12 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
                         !selection.region || selection.region->contains(locus.chromosome, locus.position));
         if (!selection.includes(locus.chromosome, locus.position, locus.name)) continue;
         selected.push_back(static_cast<std::size_t>(data.markersRead));
-        data.table.loci.push_back(std::move(locus));
+        loci.push_back(std::move(locus));
     }
     checkRegionMatched(selection, data);
 
     const std::size_t expected = 6 + 2 * static_cast<std::size_t>(data.markersRead);
-    std::vector<Genotype> byPerson;
+    PersonMajorGenotypes byPerson;
     LineReader ped(pedPath);
     while (ped.next()) {
         const auto& fields = ped.fields();
@@ -106,7 +135,7 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
         person.column = static_cast<std::int32_t>(data.people.size());
         data.people.push_back(std::move(person));
         for (std::size_t s = 0; s < selected.size(); ++s) {
-            Locus& locus = data.table.loci[s];
+            Locus& locus = loci[s];
             const std::int32_t a = alleleNumber(locus, fields[6 + 2 * selected[s]], missingCode);
             const std::int32_t b = alleleNumber(locus, fields[7 + 2 * selected[s]], missingCode);
             byPerson.push_back(a == 0 || b == 0 ? Genotype{} : Genotype{a, b});
@@ -114,24 +143,25 @@ GenotypeData readPlinkText(const std::string& pedPath, const std::string& mapPat
     }
     checkUniquePeople(data.people, pedPath);
     checkNoAncestryLoop(data.people, pedPath);
-    data.table.personCount = data.people.size();
-    fillTable(data.table, byPerson);
+    data.table.holdPeople(data.people, held);
+    fillTable(data.table, std::move(loci), byPerson, data.people.size());
     return data;
 }
 
-GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& selection) {
+GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& selection, const HeldPeople& held) {
     const std::string bedPath = prefix + ".bed", bimPath = prefix + ".bim", famPath = prefix + ".fam";
     GenotypeData data;
     data.files = bedPath + ", " + bimPath + " and " + famPath;
     data.genotypeFile = bimPath;
     data.people = readPedigreeFile(famPath);
     for (std::size_t p = 0; p < data.people.size(); ++p) data.people[p].column = static_cast<std::int32_t>(p);
-    data.table.personCount = data.people.size();
+    data.table.holdPeople(data.people, held);
 
     std::vector<std::int64_t> selected;  // .bim line index of each selected locus
     // The numbers of the .bim's allele 1 and allele 2 for each selected locus;
     // 0 for an allele "0".
     std::vector<std::array<std::int32_t, 2>> numbers;
+    std::vector<Locus> loci;
     LineReader bim(bimPath);
     for (; bim.next(); ++data.markersRead) {
         Locus locus = readBimLine(bim);
@@ -149,7 +179,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
         }
         numbers.push_back(number);
         selected.push_back(data.markersRead);
-        data.table.loci.push_back(std::move(locus));
+        loci.push_back(std::move(locus));
     }
     checkRegionMatched(selection, data);
 
@@ -178,9 +208,9 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
     }
 
     std::string block(static_cast<std::size_t>(blockSize), '\0');
-    data.table.genotypes.resize(data.table.loci.size() * data.table.personCount);
     for (std::size_t s = 0; s < selected.size(); ++s) {
-        const Locus& locus = data.table.loci[s];
+        LocusGenotypes genotypes = data.table.addLocus(std::move(loci[s]));
+        const Locus& locus = data.table.loci.back();
         bed.seekg(3 + selected[s] * blockSize);
         bed.read(block.data(), blockSize);
         if (!bed) throw ImportError(bedPath + ": cannot be read at marker " + locus.name);
@@ -188,6 +218,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
         // of allele 1, 10 one of each, 11 two copies of allele 2, 01 missing.
         const auto [first, second] = numbers[s];
         for (std::int64_t p = 0; p < people; ++p) {
+            const std::int32_t row = data.table.rowOf(static_cast<std::int32_t>(p));
             const int code = (static_cast<unsigned char>(block[static_cast<std::size_t>(p / 4)]) >> (2 * (p % 4))) & 3;
             if (code == 1) continue;
             const Genotype genotype = code == 0   ? Genotype{first, first}
@@ -199,7 +230,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
                                   person.family + ": the genotype carries an allele that " + locus.origin +
                                   " gives as \"0\" (no allele)");
             }
-            data.table.genotypes[s * data.table.personCount + static_cast<std::size_t>(p)] = genotype;
+            if (row >= 0) genotypes.set(static_cast<std::size_t>(row), genotype);
         }
     }
     return data;

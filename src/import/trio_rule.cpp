@@ -1,6 +1,8 @@
 #include "import/trio_rule.h"
 
 #include <algorithm>
+#include <charconv>
+#include <span>
 
 #include "haplotype/phasing.h"
 
@@ -65,6 +67,32 @@ std::vector<std::int32_t> numberCarriedAlleles(const GenotypeTable& table, const
     std::int32_t next = 0;
     for (std::int32_t& number : numbers) number = number != 0 ? ++next : 0;
     return numbers;
+}
+
+void appendNumber(std::string& text, std::int64_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    text.append(digits, end);
+}
+
+// One record of tdtinput.dat: `person`'s genotypes at the kept loci, renumbered;
+// `blanked` (sorted by locus) holds the trio's problems, of which the
+// Mendelian errors are written missing when the child's record is written.
+void appendRecord(std::string& text, const GenotypeTable& table, const RuleOutcome& outcome, std::int32_t person,
+                  std::span<const TrioProblem> blanked) {
+    auto problem = blanked.begin();
+    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+        const std::int32_t l = outcome.keptLoci[k];
+        Genotype g = table.at(static_cast<std::size_t>(l), person);
+        while (problem != blanked.end() && problem->locus < l) ++problem;
+        if (problem != blanked.end() && problem->locus == l && problem->problem == Problem::mendelianError) g = {};
+        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
+        if (k != 0) text += ' ';
+        appendNumber(text, g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)]);
+        text += ' ';
+        appendNumber(text, g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)]);
+    }
+    text += '\n';
 }
 
 }  // namespace
@@ -162,6 +190,39 @@ haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vect
         append(trio.child, data.childAlleles);
     }
     return data;
+}
+
+void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
+                    const RuleOutcome& outcome, std::int32_t replicateCount, const std::function<void()>& familyDone) {
+    std::string& text = unit.text();
+    for (const std::int64_t count :
+         {static_cast<std::int64_t>(outcome.keptTrios.size()), static_cast<std::int64_t>(replicateCount),
+          static_cast<std::int64_t>(outcome.keptLoci.size())}) {
+        appendNumber(text, count);
+        text += '\n';
+    }
+    for (std::size_t k = 0; k < outcome.alleleNumbers.size(); ++k) {
+        if (k != 0) text += ' ';
+        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
+        appendNumber(text, *std::max_element(numbers.begin(), numbers.end()));
+    }
+    text += '\n';
+    const auto byTrio = [](const TrioProblem& p, std::int32_t trio) { return p.trio < trio; };
+    for (const std::int32_t t : outcome.keptTrios) {
+        const Trio& trio = trios[static_cast<std::size_t>(t)];
+        std::span<const TrioProblem> blanked;
+        if (outcome.blanksMendelianErrors) {
+            const auto first = std::lower_bound(outcome.problems.begin(), outcome.problems.end(), t, byTrio);
+            const auto last =
+                std::find_if(first, outcome.problems.end(), [t](const TrioProblem& p) { return p.trio != t; });
+            blanked = {first, last};
+        }
+        appendRecord(text, table, outcome, trio.father, {});
+        appendRecord(text, table, outcome, trio.mother, {});
+        appendRecord(text, table, outcome, trio.child, blanked);
+        unit.flushIfLarge();
+        if (familyDone) familyDone();
+    }
 }
 
 std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {

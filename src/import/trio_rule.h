@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
+#include "io/output_unit.h"
 #include "output/loci_table.h"
 
 namespace triotdt::import {
@@ -74,6 +76,14 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
 // alleles renumbered to those carried, a missing genotype as 0 0.
 haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
                                      const RuleOutcome& outcome, std::int32_t replicateCount);
+
+// Writes to `unit` the text input::formatFamilyData gives for keptFamilyData,
+// family by family, without holding either: a chromosome of a large study is
+// never held twice, nor as text. `familyDone`, when given, is called after
+// each family's records.
+void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
+                    const RuleOutcome& outcome, std::int32_t replicateCount,
+                    const std::function<void()>& familyDone = {});
 
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
 // input, with the labels of the carried alleles.

@@ -228,13 +228,13 @@ Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* 
 
 }  // namespace
 
-GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath, const MarkerSelection& selection) {
+GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath, const MarkerSelection& selection,
+                     const HeldPeople& held) {
     GenotypeData data;
     data.files = vcfPath + " and " + pedigreePath;
     data.genotypeFile = vcfPath;
     data.separatePedigree = true;
     data.people = readPedigreeFile(pedigreePath);
-    data.table.personCount = data.people.size();
     checkReadable(vcfPath);
     // The import checks for itself what htslib would warn about (a missing
     // end-of-file block, an undeclared GT), and says it in its own words.
@@ -245,6 +245,7 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
     if (sampleCount == 0) throw ImportError(vcfPath + ": has no samples, so no genotypes");
     declareGenotypeField(header, data, vcfPath);
     matchSamples(header, pedigreePath, data);
+    data.table.holdPeople(data.people, held);
     data.chromosomes = records.indexedChromosomes();
 
     const std::unique_ptr<bcf1_t, void (*)(bcf1_t*)> record(bcf_init(), bcf_destroy);
@@ -275,17 +276,20 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         Locus locus{chromosome, position, name, {}, vcfPath + ", " + last};
         for (int a = 0; a < record->n_allele; ++a) locus.alleles.emplace_back(record->d.allele[a]);
         const int valueCount = bcf_get_genotypes(header, record.get(), &values, &capacity);
-        Genotype* genotypes = data.table.addLocus(std::move(locus));
+        LocusGenotypes genotypes = data.table.addLocus(std::move(locus));
         if (valueCount <= 0) continue;  // no GT at this record: every genotype is missing
         const int perSample = valueCount / sampleCount;
         Locus& added = data.table.loci.back();
         for (std::size_t p = 0; p < data.people.size(); ++p) {
             const std::int32_t s = data.people[p].column;
             if (s < 0) continue;
+            // Read even when not held: its problems and haploid calls count all the same.
             bool haploid = false;
-            genotypes[p] = readGenotype(values + s * perSample, perSample, record.get(), added.origin,
-                                        header->samples[s], haploid);
+            const Genotype genotype = readGenotype(values + s * perSample, perSample, record.get(), added.origin,
+                                                   header->samples[s], haploid);
             added.haploidCalls += haploid;
+            const std::int32_t row = data.table.rowOf(static_cast<std::int32_t>(p));
+            if (row >= 0) genotypes.set(static_cast<std::size_t>(row), genotype);
         }
     }
     checkRegionMatched(selection, data);

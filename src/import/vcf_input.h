@@ -12,7 +12,9 @@ namespace triotdt::import {
 // the order of the REF and ALT lists (REF is allele 1), all of them kept.
 // A marker without an ID is named CHR:POS. With a region, an index beside the
 // file (.tbi or .csi) is used when there is one; without, the whole file is
-// read and the records outside the region are passed over.
-GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath, const MarkerSelection& selection);
+// read and the records outside the region are passed over. Only the
+// genotypes of the people `held` chooses are kept.
+GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath, const MarkerSelection& selection,
+                     const HeldPeople& held = {});
 
 }  // namespace triotdt::import

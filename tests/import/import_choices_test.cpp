@@ -232,6 +232,26 @@ TEST_F(ImportChoices, OnlyCarriedAllelesAreNumberedInFileOrder) {
         has("tdtimport.log", "Alleles carried by no one imported, left out of the numbering (1):\n  m (1:100): C,T\n"));
 }
 
+TEST_F(ImportChoices, AllelesBeyondTheTwoHundredFiftyFifthKeepTheirLabels) {
+    // 299 ALT alleles; the trios carry REF and ALT 43, 255 and 299, which are
+    // alleles 1, 44, 256 and 300 of the file.
+    std::string alt;
+    for (int a = 1; a <= 299; ++a) {
+        std::string label = "C";
+        for (int digit = 0, rest = a; digit < 5; ++digit, rest /= 4) label += "ACGT"[rest % 4];
+        alt += (a == 1 ? "" : ",") + label;
+    }
+    const auto label = [&](int a) { return alt.substr(static_cast<std::size_t>(a - 1) * 7, 6); };
+    const RunResult run = importVcf({{"1", 100, "m", "A", alt, "0/299 0/0 299/0 255/43 0/0 43/0 0/0 0/0 0/0"},
+                                     {"1", 200, "n", "A", "G", "0/1 0/0 1/0 0/0 0/0 0/0 0/0 0/0 0/0"}});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\tm\tA," + label(43) + "," +
+                                       label(255) + "," + label(299) + "\n2\t1\t200\tn\tA,G\n");
+    EXPECT_EQ(read("tdtinput.dat"),
+              "3\n10\n2\n4 2\n1 4 1 2\n1 1 1 1\n4 1 2 1\n3 2 1 1\n1 1 1 1\n2 1 1 1\n1 1 1 1\n1 1 1 "
+              "1\n1 1 1 1\n");
+}
+
 // ---- Missing genotypes and Mendelian errors ----------------------------
 
 // Trio B's father is missing at m1; trio A's child cannot come from its

@@ -392,6 +392,48 @@ void writeTrioFiles(const fs::path& folder, const std::vector<std::vector<Trio>>
     writeFile(folder / "generated.fam", pedigree);
 }
 
+// 300 trios x 20,000 markers, 18 million genotypes, in 128 MiB: the import
+// holds a few bytes a genotype, neither a copy of the kept families nor the
+// text of tdtinput.dat (which alone is 72 MB).
+TEST_F(ImportProgram, AChromosomeOfGenotypesFitsInAFewBytesEach) {
+    constexpr int trios = 300, markers = 20000, people = 3 * trios;
+    std::string fam, bim, bed = "\x6c\x1b\x01";
+    for (int t = 1; t <= trios; ++t) {
+        const std::string f = "F" + std::to_string(t);
+        fam +=
+            f + " " + f + "P 0 0 1 1\n" + f + " " + f + "M 0 0 2 1\n" + f + " " + f + "C " + f + "P " + f + "M 1 2\n";
+    }
+    for (int m = 0; m < markers; ++m) {
+        bim += "1\tm" + std::to_string(m) + "\t0\t" + std::to_string(100 + m) + "\tA\tG\n";
+        // Homozygous parents of opposite alleles and a heterozygous child,
+        // turned round at every other marker: no Mendelian error.
+        std::string block((people + 3) / 4, '\0');
+        for (int p = 0; p < people; ++p) {
+            const int code = p % 3 == 2 ? 2 : (p % 3 == 0) == (m % 2 == 0) ? 0 : 3;
+            block[static_cast<std::size_t>(p / 4)] =
+                static_cast<char>(block[static_cast<std::size_t>(p / 4)] | code << (2 * (p % 4)));
+        }
+        bed += block;
+    }
+    writeFile(folder / "big.fam", fam);
+    writeFile(folder / "big.bim", bim);
+    writeFile(folder / "big.bed", bed);
+    const RunResult run = runProgram(folder, {"import", "--bfile", "big"}, withMemoryLimit(rlim_t{128} << 20));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string input = readFile(folder / "tdtinput.dat");
+    std::string alleleCounts, father, child;
+    for (int m = 0; m < markers; ++m) {
+        alleleCounts += m == 0 ? "2" : " 2";
+        father += m == 0 ? "1 1" : m % 2 == 0 ? " 1 1" : " 2 2";
+        child += m == 0 ? "1 2" : " 1 2";
+    }
+    const std::string head = "300\n1000\n20000\n" + alleleCounts + "\n" + father + "\n";
+    EXPECT_EQ(input.substr(0, head.size()), head);
+    EXPECT_EQ(input.substr(input.size() - child.size() - 1), child + "\n");
+    // Every record is 20,000 one-digit pairs.
+    EXPECT_EQ(input.size(), head.size() + (3 * trios - 1) * (father.size() + 1));
+}
+
 TEST_F(ImportProgram, SingleMarkerPeIsTwiceTheTransmissionChiSquare) {
     constexpr int markers = 5, trios = 60;
     const auto byMarker = generateTrios(markers, trios);

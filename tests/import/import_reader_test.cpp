@@ -164,6 +164,24 @@ TEST_F(ImportReaders, PlinkThreeColumnMapAndOtherMissingCodes) {
         << missingLog;
 }
 
+TEST_F(ImportReaders, PlinkTextLocusOfMoreThan255AllelesKeepsThemApart) {
+    // 128 people outside any trio bring alleles a0 to a255 (numbers 1 to 256);
+    // the trio's x1, x2 and x3 are alleles 257 to 259 of the locus.
+    std::string ped;
+    for (int p = 0; p < 128; ++p) {
+        ped += "U U" + std::to_string(p) + " 0 0 1 1 a" + std::to_string(2 * p) + " a" + std::to_string(2 * p + 1) +
+               " A A\n";
+    }
+    ped += "T D 0 0 1 1 x1 x2 A A\nT M 0 0 2 1 x3 a0 A G\nT C D M 1 2 x1 x3 A G\n";
+    writeFile(folder / "wide.ped", ped);
+    writeFile(folder / "wide.map", "1 m 0 100\n1 n 0 200\n");
+    const RunResult run = runProgram(folder, {"import", "--ped", "wide.ped", "--map", "wide.map", "--replicates", "5"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(folder / "tdtloci.tsv"),
+              "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\tm\ta0,x1,x2,x3\n2\t1\t200\tn\tA,G\n");
+    EXPECT_EQ(takeOutput(run), "1\n5\n2\n4 2\n2 3 1 1\n4 1 1 2\n2 4 1 2\n");
+}
+
 TEST_F(ImportReaders, VcfWithoutGenotypeFieldInTheHeaderIsReadWithAWarning) {
     writeFile(folder / "plain.vcf", vcf);
     const std::string plain = takeOutput(importVcf("plain.vcf"));

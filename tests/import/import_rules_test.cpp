@@ -7,6 +7,7 @@
 #include "import/pedigree.h"
 #include "import/trio_rule.h"
 #include "input/family_input.h"
+#include "support/test_support.h"
 
 namespace triotdt::import {
 namespace {
@@ -75,10 +76,10 @@ TEST(ParseRegion, TakesChromosomeAndBothEnds) {
 // three loci, each genotype written as two allele numbers, 0 for missing.
 GenotypeTable familyTable(const std::vector<std::array<Genotype, 4>>& loci) {
     GenotypeTable table;
-    table.personCount = 4;
+    table.holdEveryone(4);
     for (const auto& genotypes : loci) {
-        Genotype* row = table.addLocus(Locus{"1", 1, "m", {"A", "C", "G"}, ""});
-        std::copy(genotypes.begin(), genotypes.end(), row);
+        LocusGenotypes row = table.addLocus(Locus{"1", 1, "m", {"A", "C", "G"}, ""});
+        for (std::size_t p = 0; p < genotypes.size(); ++p) row.set(p, genotypes[p]);
     }
     return table;
 }
@@ -124,11 +125,40 @@ TEST(ApplyRule, DropMarkersLeavesOutEveryMarkerWithAProblemAndKeepsTheTrios) {
     EXPECT_EQ(rows[0].locus, 1);  // renumbered from the kept loci
 }
 
+// The streamed tdtinput.dat is the text of the kept family data under every
+// rule, with a Mendelian error, missing genotypes and a locus of 300 alleles
+// (allele numbers that do not fit one byte).
+TEST(WriteKeptInput, WritesTheTextOfTheKeptFamilyDataUnderEveryRule) {
+    GenotypeTable table = familyTable({
+        {{{1, 2}, {1, 1}, {1, 1}, {3, 3}}},  // child 3 cannot come from these parents
+        {{{1, 2}, {1, 3}, {2, 3}, {1, 1}}},
+        {{{0, 0}, {1, 1}, {1, 2}, {1, 1}}},
+    });
+    Locus wide{"1", 2, "w", {}, ""};
+    for (int a = 0; a < 300; ++a) wide.alleles.push_back("a" + std::to_string(a));
+    LocusGenotypes row = table.addLocus(wide);
+    for (const auto& [p, genotype] : std::vector<std::pair<std::size_t, Genotype>>{
+             {0, {300, 256}}, {1, {1, 257}}, {2, {300, 1}}, {3, {256, 257}}}) {
+        row.set(p, genotype);
+    }
+    ASSERT_EQ(table.at(3, 0), (Genotype{300, 256}));
+    const test::ScratchFolder scratch;
+    for (const DropRule rule : {DropRule::genotype, DropRule::trios, DropRule::markers}) {
+        const RuleOutcome outcome = applyRule(table, siblings, {rule, std::nullopt});
+        const std::string path = (scratch.path() / ("rule" + std::to_string(static_cast<int>(rule)))).string();
+        io::OutputUnit unit = io::OutputUnit::createNew(path, "\n");
+        writeKeptInput(unit, table, siblings, outcome, 9);
+        unit.finish();
+        EXPECT_EQ(test::readFile(path), input::formatFamilyData(keptFamilyData(table, siblings, outcome, 9)))
+            << static_cast<int>(rule);
+    }
+}
+
 TEST(ArrangeLoci, KeepsPositionOrderWhateverTheListAndRefusesNamesNotRead) {
     GenotypeTable table;
-    table.personCount = 1;
-    table.addLocus(Locus{"1", 20, "b", {"A", "G"}, "f, line 1"})[0] = {2, 2};
-    table.addLocus(Locus{"1", 10, "a", {"A"}, "f, line 2"})[0] = {1, 1};
+    table.holdEveryone(1);
+    table.addLocus(Locus{"1", 20, "b", {"A", "G"}, "f, line 1"}).set(0, {2, 2});
+    table.addLocus(Locus{"1", 10, "a", {"A"}, "f, line 2"}).set(0, {1, 1});
     MarkerSelection selection;
     selection.listPath = "list";
     selection.list = std::vector<ListedMarker>{{"b", 1}, {"a", 2}};  // the file's order, not the map's
