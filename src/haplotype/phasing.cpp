@@ -84,12 +84,14 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
     // The trio's alleles at the window's loci lie side by side in each person's table.
     std::size_t first = 2 * static_cast<std::size_t>(start - 1);
     for (std::int32_t f = 0; f < families.familyCount; ++f, first += columns) {
-        bool genotyped = true;
+        // Without a branch per allele: any 0 among them leaves the family out.
+        int genotyped = 1;
         for (std::size_t j = first; j < first + width; ++j) {
-            genotyped &=
-                (families.fatherAlleles[j] != 0) & (families.motherAlleles[j] != 0) & (families.childAlleles[j] != 0);
+            genotyped &= static_cast<int>(families.fatherAlleles[j] != 0) &
+                         static_cast<int>(families.motherAlleles[j] != 0) &
+                         static_cast<int>(families.childAlleles[j] != 0);
         }
-        if (genotyped) taking.push_back(f);
+        if (genotyped != 0) taking.push_back(f);
     }
     return taking;
 }
