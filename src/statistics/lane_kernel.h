@@ -11,6 +11,7 @@ namespace triotdt::statistics {
 
 // Data sets scored side by side, one lane each.
 inline constexpr std::size_t laneCount = 8;
+static_assert(laneCount <= 8, "a family's lanes are one byte");
 
 struct alignas(64) LaneBlock {
     double value[laneCount];
@@ -51,11 +52,13 @@ struct LaneKernelInput {
     std::size_t changeCount;
 };
 
-// Working tables of one thread: four sets of lanes per haplotype each.
+// Working tables of one thread: four sets of lanes per haplotype each, and
+// per family a byte whose bit j says whether data set j exchanges it.
 struct LaneTables {
     LaneBlock* transmit;
     LaneBlock* untransmit;
     LaneBlock* homozygotes;
+    std::uint8_t* exchangedIn;
 };
 
 // `versionWords[j]`: the exchange bits of data set j. `statistics` receives

@@ -62,10 +62,11 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     return model;
 }
 
-LaneScratch::LaneScratch(std::size_t indexCount)
+LaneScratch::LaneScratch(std::size_t indexCount, std::size_t familyCount)
     : transmit(indexCount * weightedSetCount),
       untransmit(indexCount * weightedSetCount),
-      homozygotes(indexCount * weightedSetCount) {}
+      homozygotes(indexCount * weightedSetCount),
+      exchangedIn(familyCount) {}
 
 std::vector<NamedLaneKernel> runnableLaneKernels() {
     std::vector<NamedLaneKernel> kernels{{"baseline", laneKernelBaseline}};
@@ -91,7 +92,9 @@ void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions>
     for (std::size_t j = 0; j < laneCount; ++j) words[j] = versions[j < versions.size() ? j : 0].words();
     double values[laneCount * weightedSetCount];
     kernel(model.input, words,
-           LaneTables{scratch.transmit.data(), scratch.untransmit.data(), scratch.homozygotes.data()}, values);
+           LaneTables{scratch.transmit.data(), scratch.untransmit.data(), scratch.homozygotes.data(),
+                      scratch.exchangedIn.data()},
+           values);
     for (std::size_t j = 0; j < versions.size(); ++j) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) statistics[j][s] = values[j * weightedSetCount + s];
     }

@@ -31,8 +31,9 @@ struct LaneScratch {
     std::vector<LaneBlock> transmit;
     std::vector<LaneBlock> untransmit;
     std::vector<LaneBlock> homozygotes;
+    std::vector<std::uint8_t> exchangedIn;
 
-    explicit LaneScratch(std::size_t indexCount);
+    LaneScratch(std::size_t indexCount, std::size_t familyCount);
 };
 
 // The widest kernel this processor runs; all give the same bits.

@@ -44,7 +44,8 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
 }  // namespace
 
 StatisticsScratch::StatisticsScratch(const WindowModel& model)
-    : differences(model.carriedOnce.size()), laneTables(model.carriedOnce.size()) {
+    : differences(model.carriedOnce.size()),
+      laneTables(model.carriedOnce.size(), static_cast<std::size_t>(model.phases->familyCount())) {
     weighted.resize(model.carriedOnce.size());
 }
 

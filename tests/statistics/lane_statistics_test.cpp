@@ -53,7 +53,7 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
                 homozygotes.changes.push_back({f, c.fatherTransmit, {-1.0, 0.0, -0.25, -1.0}});
             }
             const LaneModel model = describeForLanes(phases, shares, homozygotes);
-            LaneScratch scratch(phases.indexCount());
+            LaneScratch scratch(phases.indexCount(), static_cast<std::size_t>(phases.familyCount()));
             const WindowModel windowModel = buildWindowModel(phases, frequencies.sets);
             StatisticsScratch windowScratch(windowModel);
 
