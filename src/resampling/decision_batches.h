@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "resampling/decision_kernel.h"
 #include "resampling/uniform_random.h"
 
 namespace triotdt::resampling {
@@ -19,11 +20,11 @@ namespace triotdt::resampling {
 // on each other, is then visited draw by draw.
 class DecisionBatches {
 public:
-    static constexpr std::size_t batch = 32;
+    static constexpr std::size_t batch = DecisionChains::batch;
 
     // From a generator ready to draw whose states are non-negative (every
     // generator the stream position gives).
-    explicit DecisionBatches(const UniformRandom& generator);
+    explicit DecisionBatches(const UniformRandom& generator, DecisionKernel kernel = bestDecisionKernel());
 
     // Sets bit i of `bits` (i < count) when the i-th next value of the stream
     // is 0.5 or less, clears it otherwise; the bits of the last word beyond
@@ -31,22 +32,10 @@ public:
     void draw(std::span<std::uint64_t> bits, std::size_t count);
 
 private:
-    void drawBatch();
-
-    alignas(64) double state1_[batch];
-    alignas(64) double state2_[batch];
-    alignas(64) double state3_[batch];
-    double table_[97];
+    DecisionKernel kernel_;
+    DecisionChains chains_;
     std::uint32_t decisions_ = 0;  // of the batch drawn, bit j for draw j
     std::size_t used_ = batch;     // decisions of that batch handed out
 };
-
-// One step of 32 for generator 1, 2 or 3 (exposed for the tests): the state
-// 32 single steps after `state`.
-double stepBatch1(double state);
-double stepBatch2(double state);
-double stepBatch3(double state);
-// The shuffle slot (0..96) that generator 3's state picks.
-double slotOfState3(double state);
 
 }  // namespace triotdt::resampling

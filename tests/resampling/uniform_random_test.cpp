@@ -164,15 +164,31 @@ TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
     }
 }
 
-// A step of 32 at once, in doubles, against 32 single steps, for every state
-// of every generator; and the slot each state of generator 3 picks.
-TEST(FastDraws, BatchStepsAndSlotsEqualSingleSteps) {
-    for (const auto& [step, g, m] : {std::tuple{&stepBatch1, lcg1, modulus1}, std::tuple{&stepBatch2, lcg2, modulus2},
-                                     std::tuple{&stepBatch3, lcg3, modulus3}}) {
-        for (std::int32_t state = 0; state < m; ++state) {
-            std::uint32_t single = static_cast<std::uint32_t>(state);
-            for (std::size_t i = 0; i < DecisionBatches::batch; ++i) single = lcgStep(g, single);
-            ASSERT_EQ(step(state), static_cast<double>(single)) << "modulus " << m << ", state " << state;
+// Every kernel steps 32 at once, in doubles, as 32 single steps do, for
+// every state of every generator; and picks the slot of each state of
+// generator 3 as the remainders do.
+TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
+    const auto after32 = [](const LcgConstants& g, std::int32_t state) {
+        std::uint32_t single = static_cast<std::uint32_t>(state);
+        for (std::size_t i = 0; i < DecisionChains::batch; ++i) single = lcgStep(g, single);
+        return static_cast<double>(single);
+    };
+    for (const NamedDecisionKernel& named : runnableDecisionKernels()) {
+        DecisionChains chains{};
+        for (std::int32_t first = 0; first < modulus1; first += DecisionChains::batch) {
+            for (std::size_t j = 0; j < DecisionChains::batch; ++j) {
+                const auto state = first + static_cast<std::int32_t>(j);
+                chains.state1[j] = state % modulus1;
+                chains.state2[j] = state % modulus2;
+                chains.state3[j] = state % modulus3;
+            }
+            named.kernel(chains);
+            for (std::size_t j = 0; j < DecisionChains::batch; ++j) {
+                const auto state = first + static_cast<std::int32_t>(j);
+                ASSERT_EQ(chains.state1[j], after32(lcg1, state % modulus1)) << named.name << ", state " << state;
+                ASSERT_EQ(chains.state2[j], after32(lcg2, state % modulus2)) << named.name << ", state " << state;
+                ASSERT_EQ(chains.state3[j], after32(lcg3, state % modulus3)) << named.name << ", state " << state;
+            }
         }
     }
     for (std::int32_t state = 0; state < modulus3; ++state) {
@@ -201,16 +217,19 @@ TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
 // Batches handed out in pieces that cross batches and words give the values
 // of one call per draw.
 TEST(FastDraws, BatchedDecisionsEqualOneCallPerDraw) {
-    UniformRandom single = initialisedGenerator(0);
-    std::int32_t seed = 1;
-    DecisionBatches batches(single);
-    for (const std::size_t length : {std::size_t{1}, std::size_t{31}, std::size_t{97}, std::size_t{0}, std::size_t{64},
-                                     std::size_t{5000}, std::size_t{33}}) {
-        std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
-        batches.draw(bits, length);
-        for (std::size_t i = 0; i < bits.size() * 64; ++i) {
-            const bool expected = i < length && uniformRandom(single, seed) <= 0.5;
-            ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u) << "length " << length << ", draw " << i;
+    for (const NamedDecisionKernel& named : runnableDecisionKernels()) {
+        UniformRandom single = initialisedGenerator(0);
+        std::int32_t seed = 1;
+        DecisionBatches batches(single, named.kernel);
+        for (const std::size_t length : {std::size_t{1}, std::size_t{31}, std::size_t{97}, std::size_t{0},
+                                         std::size_t{64}, std::size_t{5000}, std::size_t{33}}) {
+            std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
+            batches.draw(bits, length);
+            for (std::size_t i = 0; i < bits.size() * 64; ++i) {
+                const bool expected = i < length && uniformRandom(single, seed) <= 0.5;
+                ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u)
+                    << named.name << ", length " << length << ", draw " << i;
+            }
         }
     }
 }

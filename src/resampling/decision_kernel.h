@@ -1,0 +1,45 @@
+#pragma once
+
+// What the decision kernels see: plain arrays only, so that the kernels,
+// compiled for wider vector units in their own files, instantiate no inline
+// code that the rest of the program could end up sharing.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace triotdt::resampling {
+
+// The stream 32 draws ahead: chain j of each generator holds its state at
+// draw j of the next batch; `table` is the shuffle table.
+struct alignas(64) DecisionChains {
+    static constexpr std::size_t batch = 32;
+
+    double state1[batch];
+    double state2[batch];
+    double state3[batch];
+    double table[97];
+};
+
+// Draws the batch: returns its decisions (bit j set when draw j is 0.5 or
+// less), refills the table as the draws do, and steps every chain 32 draws on.
+using DecisionKernel = std::uint32_t (*)(DecisionChains& chains);
+
+std::uint32_t decisionKernelBaseline(DecisionChains& chains);
+std::uint32_t decisionKernelAvx2(DecisionChains& chains);
+std::uint32_t decisionKernelAvx512(DecisionChains& chains);
+
+struct NamedDecisionKernel {
+    const char* name;
+    DecisionKernel kernel;
+};
+// Every kernel this processor can run, the plainest first.
+std::vector<NamedDecisionKernel> runnableDecisionKernels();
+// The widest of them.
+DecisionKernel bestDecisionKernel();
+
+// The shuffle slot (0..96) that generator 3's state picks, as the kernels
+// work it out (for the tests).
+double slotOfState3(double state);
+
+}  // namespace triotdt::resampling
