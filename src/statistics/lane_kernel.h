@@ -25,38 +25,45 @@ struct LaneHomozygoteChange {
     double difference[4];
 };
 
-// One parent's part of a combination: its transmitted and untransmitted
-// haplotypes get the four shares of combination `share`, in the lanes of
-// `lanes`. A parent whose part is the same in both versions (homozygous at
-// the loci exchanged, say) adds once, in every lane; otherwise it adds its
-// observed part where its family is not exchanged, then its exchanged part
-// where it is.
+// One addition to a haplotype's transmitted or untransmitted count: the four
+// shares of combination `share`, from family `family` (its place among the
+// families taking part), in the lanes (family's exchange bits ^ flip) | all.
+// A parent's part is added to the haplotype it transmits and to the one it
+// does not; a part the same in both versions (a parent homozygous at the loci
+// exchanged, say) adds once, in every lane (all = 0xff); otherwise the
+// observed part adds where the family is not exchanged (flip = 0xff), then the
+// exchanged part where it is (both 0).
 struct LaneAdd {
-    enum Lanes : std::int32_t { every = 0, observed = 1, exchanged = 2 };
-
-    std::int32_t transmitted;
-    std::int32_t untransmitted;
+    std::int32_t family;
     std::int32_t share;
-    std::int32_t lanes;
+    std::uint32_t flip;
+    std::uint32_t all;
+
+    static LaneAdd inEveryLane(std::int32_t family, std::int32_t share) { return {family, share, 0, 0xff}; }
+    static LaneAdd whereObserved(std::int32_t family, std::int32_t share) { return {family, share, 0xff, 0}; }
+    static LaneAdd whereExchanged(std::int32_t family, std::int32_t share) { return {family, share, 0, 0}; }
 };
 
 struct LaneKernelInput {
     std::size_t familyCount;
     std::size_t indexCount;
-    const std::int32_t* inputFamily;    // per family: its place in the input, where its exchange bit is
-    const double* shares;               // four sets per combination, both versions
-    const LaneAdd* adds;                // per family, in order
-    const std::size_t* firstAdd;        // per family, and one past the last
+    const std::int32_t* inputFamily;  // per family: its place in the input, where its exchange bit is
+    const double* shares;             // four sets per combination, both versions
+    // Per haplotype, its additions in the order one data set at a time
+    // makes them (family by family, combination by combination, the father
+    // before the mother): to the transmitted count, and to the untransmitted.
+    const LaneAdd* transmitAdds;
+    const std::size_t* firstTransmitAdd;  // per haplotype, and one past the last
+    const LaneAdd* untransmitAdds;
+    const std::size_t* firstUntransmitAdd;
     const double* observedHomozygotes;  // four sets per haplotype
     const LaneHomozygoteChange* changes;
     std::size_t changeCount;
 };
 
-// Working tables of one thread: four sets of lanes per haplotype each, and
-// per family a byte whose bit j says whether data set j exchanges it.
+// Working tables of one thread: four sets of lanes per haplotype, and per
+// family a byte whose bit j says whether data set j exchanges it.
 struct LaneTables {
-    LaneBlock* transmit;
-    LaneBlock* untransmit;
     LaneBlock* homozygotes;
     std::uint8_t* exchangedIn;
 };

@@ -6,33 +6,56 @@
 namespace triotdt::statistics {
 namespace {
 
+// A parent's part: what it adds to the haplotype it transmits and the one it
+// does not.
+struct ParentPart {
+    std::int32_t transmitted;
+    std::int32_t untransmitted;
+    LaneAdd add;
+};
+
 // Every family's parent parts, combination by combination, the father's
-// before the mother's: each lane meets the additions of its own version in
-// the order one data set at a time has them.
-void listLaneAdds(const haplotype::IndexedPhases& phases, const PhaseShares& shares, LaneModel& model) {
+// before the mother's: the order one data set at a time adds them in.
+std::vector<ParentPart> listParentParts(const haplotype::IndexedPhases& phases, const PhaseShares& shares) {
     const std::size_t offset = phases.versionOffset(true);
-    model.firstAdd.assign(1, 0);
+    std::vector<ParentPart> parts;
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const auto i = static_cast<std::size_t>(f);
         for (std::size_t k = phases.firstCombination[i]; k < phases.firstCombination[i + 1]; ++k) {
             const haplotype::Combination& observed = phases.combinations[k];
             const haplotype::Combination& exchanged = phases.combinations[k + offset];
             const bool sameShares = shares.shares[k] == shares.shares[k + offset];
-            const auto shareOf = [](std::size_t c) { return static_cast<std::int32_t>(c); };
+            const auto share = [](std::size_t c) { return static_cast<std::int32_t>(c); };
             for (const auto& [o, e] : {std::pair{std::pair{observed.fatherTransmit, observed.fatherUntransmit},
                                                  std::pair{exchanged.fatherTransmit, exchanged.fatherUntransmit}},
                                        std::pair{std::pair{observed.motherTransmit, observed.motherUntransmit},
                                                  std::pair{exchanged.motherTransmit, exchanged.motherUntransmit}}}) {
                 if (sameShares && o == e) {
-                    model.adds.push_back({o.first, o.second, shareOf(k), LaneAdd::every});
+                    parts.push_back({o.first, o.second, LaneAdd::inEveryLane(f, share(k))});
                     continue;
                 }
-                model.adds.push_back({o.first, o.second, shareOf(k), LaneAdd::observed});
-                model.adds.push_back({e.first, e.second, shareOf(k + offset), LaneAdd::exchanged});
+                parts.push_back({o.first, o.second, LaneAdd::whereObserved(f, share(k))});
+                parts.push_back({e.first, e.second, LaneAdd::whereExchanged(f, share(k + offset))});
             }
         }
-        model.firstAdd.push_back(model.adds.size());
     }
+    return parts;
+}
+
+// The parts' additions sorted by haplotype, keeping their order within each:
+// every count then receives its additions in the order one data set at a
+// time gives them.
+void listByHaplotype(const std::vector<ParentPart>& parts, std::size_t indexCount, bool transmitted,
+                     std::vector<LaneAdd>& adds, std::vector<std::size_t>& first) {
+    const auto haplotypeOf = [transmitted](const ParentPart& part) {
+        return static_cast<std::size_t>(transmitted ? part.transmitted : part.untransmitted);
+    };
+    first.assign(indexCount + 1, 0);
+    for (const ParentPart& part : parts) ++first[haplotypeOf(part) + 1];
+    for (std::size_t h = 0; h < indexCount; ++h) first[h + 1] += first[h];
+    adds.resize(parts.size());
+    std::vector<std::size_t> next(first.begin(), first.end() - 1);
+    for (const ParentPart& part : parts) adds[next[haplotypeOf(part)]++] = part.add;
 }
 
 }  // namespace
@@ -56,17 +79,18 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     model.input.observedHomozygotes = reinterpret_cast<const double*>(homozygotes.observed.data());
     model.input.changes = model.changes.data();
     model.input.changeCount = model.changes.size();
-    listLaneAdds(phases, shares, model);
-    model.input.adds = model.adds.data();
-    model.input.firstAdd = model.firstAdd.data();
+    const std::vector<ParentPart> parts = listParentParts(phases, shares);
+    listByHaplotype(parts, phases.indexCount(), true, model.transmitAdds, model.firstTransmitAdd);
+    listByHaplotype(parts, phases.indexCount(), false, model.untransmitAdds, model.firstUntransmitAdd);
+    model.input.transmitAdds = model.transmitAdds.data();
+    model.input.firstTransmitAdd = model.firstTransmitAdd.data();
+    model.input.untransmitAdds = model.untransmitAdds.data();
+    model.input.firstUntransmitAdd = model.firstUntransmitAdd.data();
     return model;
 }
 
 LaneScratch::LaneScratch(std::size_t indexCount, std::size_t familyCount)
-    : transmit(indexCount * weightedSetCount),
-      untransmit(indexCount * weightedSetCount),
-      homozygotes(indexCount * weightedSetCount),
-      exchangedIn(familyCount) {}
+    : homozygotes(indexCount * weightedSetCount), exchangedIn(familyCount) {}
 
 std::vector<NamedLaneKernel> runnableLaneKernels() {
     std::vector<NamedLaneKernel> kernels{{"baseline", laneKernelBaseline}};
@@ -91,10 +115,7 @@ void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions>
     const std::uint64_t* words[laneCount];
     for (std::size_t j = 0; j < laneCount; ++j) words[j] = versions[j < versions.size() ? j : 0].words();
     double values[laneCount * weightedSetCount];
-    kernel(model.input, words,
-           LaneTables{scratch.transmit.data(), scratch.untransmit.data(), scratch.homozygotes.data(),
-                      scratch.exchangedIn.data()},
-           values);
+    kernel(model.input, words, LaneTables{scratch.homozygotes.data(), scratch.exchangedIn.data()}, values);
     for (std::size_t j = 0; j < versions.size(); ++j) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) statistics[j][s] = values[j * weightedSetCount + s];
     }

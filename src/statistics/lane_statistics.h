@@ -19,8 +19,10 @@ namespace triotdt::statistics {
 struct LaneModel {
     LaneKernelInput input{};
     std::vector<LaneHomozygoteChange> changes;
-    std::vector<LaneAdd> adds;
-    std::vector<std::size_t> firstAdd;
+    std::vector<LaneAdd> transmitAdds;
+    std::vector<std::size_t> firstTransmitAdd;
+    std::vector<LaneAdd> untransmitAdds;
+    std::vector<std::size_t> firstUntransmitAdd;
 };
 
 LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
@@ -28,8 +30,6 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
 
 // One thread's working tables for a window.
 struct LaneScratch {
-    std::vector<LaneBlock> transmit;
-    std::vector<LaneBlock> untransmit;
     std::vector<LaneBlock> homozygotes;
     std::vector<std::uint8_t> exchangedIn;
 
