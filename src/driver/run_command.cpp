@@ -89,16 +89,9 @@ struct ExtraOutputs {
         }
         if (plot) windows.push_back(window);
     }
-    // Both are written in full before either takes its name.
     void publish() {
         writeTableHeader();
-        if (table) table->unit().finish();
-        if (plot) {
-            plot->unit().text() = output::drawResultsPlot(windows, loci);
-            plot->unit().finish();
-        }
-        if (table) table->publish();
-        if (plot) plot->publish();
+        output::completeTableAndFigure(table, plot, windows, loci);
     }
 };
 

@@ -319,4 +319,15 @@ std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, cons
     return f.svg;
 }
 
+void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
+                            std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci) {
+    if (table) table->unit().finish();
+    if (figure) {
+        figure->unit().text() = drawResultsPlot(windows, loci);
+        figure->unit().finish();
+    }
+    if (table) table->publish();
+    if (figure) figure->publish();
+}
+
 }  // namespace triotdt::output

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "io/staged_output.h"
 #include "output/loci_table.h"
 #include "report/window_outcome.h"
 
@@ -19,5 +21,11 @@ namespace triotdt::output {
 // -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
 // p-value the replicates can resolve. Skipped windows are left out.
 std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci);
+
+// Writes the table's last bytes and the figure of `windows`, both in full,
+// and only then gives each its name, so that neither can pass for complete
+// while the other failed.
+void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
+                            std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci);
 
 }  // namespace triotdt::output

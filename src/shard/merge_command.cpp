@@ -218,13 +218,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     }
     transmission.finish();
     results.finish();
-    if (table) table->unit().finish();
-    if (plot) {
-        plot->unit().text() = output::drawResultsPlot(windows, loci);
-        plot->unit().finish();
-    }
-    if (table) table->publish();
-    if (plot) plot->publish();
+    output::completeTableAndFigure(table, plot, windows, loci);
     report::writeStopLine(console);
     console.flush();
 }
