@@ -99,13 +99,11 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
     const std::size_t size = static_cast<std::size_t>(window.size);
     PhaseTable table;
-    table.windowSize = window.size;
     table.inputFamilyCount = families.familyCount;
     table.inputFamily = window.families;
     const std::size_t familyCount = table.inputFamily.size();
     table.phaseCount.resize(familyCount);
     table.firstCombination.resize(familyCount + 1);
-    table.phaseChoices.resize(familyCount * size);
     table.combinations.reserve(familyCount * 2);
     table.exchanged.reserve(familyCount * 2);
 
@@ -123,7 +121,6 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
                            families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
                            families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1))
                     .value_or(LocusPhase{});
-            table.phaseChoices[i * size + k] = locus.ambiguous ? 2 : 1;
             if (!locus.ambiguous) {
                 addDigits(digits.resolved, locus, placeValue[k]);
                 continue;

@@ -54,12 +54,10 @@ struct Combination {
 // locus of the window take part; `inputFamily` gives each one's place in the
 // input (0-based), which is where its resampling draws are.
 struct PhaseTable {
-    std::int32_t windowSize = 0;
     std::int32_t inputFamilyCount = 0;          // families in the input
     std::vector<std::int32_t> inputFamily;      // per family taking part
     std::vector<std::int32_t> phaseCount;       // per family
     std::vector<std::size_t> firstCombination;  // per family, and one past the last family
-    std::vector<std::uint8_t> phaseChoices;     // family × windowSize: 1 resolved, 2 ambiguous
     std::vector<Combination> combinations;
     std::vector<Combination> exchanged;
 

@@ -48,7 +48,8 @@ std::size_t at(std::int32_t code) { return static_cast<std::size_t>(code - 1); }
 
 // The families' combinations as a replicate sees them: exchanged families
 // decoded, traded at their resolved loci, encoded again.
-std::vector<std::vector<Combination>> replicateCombinations(const haplotype::Window& window,
+std::vector<std::vector<Combination>> replicateCombinations(const haplotype::FamilyData& data,
+                                                            const haplotype::Window& window,
                                                             const haplotype::PhaseTable& phases,
                                                             const std::vector<std::uint8_t>& exchanged) {
     std::vector<std::vector<Combination>> result;
@@ -63,7 +64,9 @@ std::vector<std::vector<Combination>> replicateCombinations(const haplotype::Win
                 test::decodeHaplotype(window, k.motherTransmit, c);
                 test::decodeHaplotype(window, k.motherUntransmit, d);
                 for (std::size_t j = 0; j < n; ++j) {
-                    if (!test::resolvedAt(phases, f, static_cast<std::int32_t>(j))) continue;
+                    if (!test::resolvedAt(data, window, phases.inputFamily[static_cast<std::size_t>(f)],
+                                          static_cast<std::int32_t>(j)))
+                        continue;
                     std::swap(a[j], b[j]);
                     std::swap(c[j], d[j]);
                 }
@@ -215,7 +218,7 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                 const std::vector<std::uint8_t> versions =
                     replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
                                    : randomVersions(random, data.familyCount);
-                const auto families = replicateCombinations(window, table, versions);
+                const auto families = replicateCombinations(data, window, table, versions);
                 const std::vector<std::uint64_t> bits = test::packVersions(versions);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, statistics::Versions(bits.data()));

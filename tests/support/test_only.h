@@ -30,9 +30,17 @@ inline std::vector<haplotype::Combination> combinationsOf(const haplotype::Phase
             table.combinations.begin() + static_cast<std::ptrdiff_t>(table.firstCombination[i + 1])};
 }
 
-inline bool resolvedAt(const haplotype::PhaseTable& table, std::int32_t f, std::int32_t k) {
-    return table.phaseChoices[static_cast<std::size_t>(f) * static_cast<std::size_t>(table.windowSize) +
-                              static_cast<std::size_t>(k)] == 1;
+// Whether input family f's phase is resolved at locus k (0-based) of
+// `window`, as phasing decides it.
+inline bool resolvedAt(const haplotype::FamilyData& data, const haplotype::Window& window, std::int32_t f,
+                       std::int32_t k) {
+    using haplotype::Person;
+    const std::int32_t l = window.start - 1 + k;
+    const auto allele = [&](Person person, int which) { return data.allele(person, f, l, which); };
+    return !haplotype::phaseLocus(allele(Person::father, 0), allele(Person::father, 1), allele(Person::mother, 0),
+                                  allele(Person::mother, 1), allele(Person::child, 0), allele(Person::child, 1))
+                .value_or(haplotype::LocusPhase{})
+                .ambiguous;
 }
 
 // The exchange bits of one flag per family (non-zero: exchanged).
