@@ -22,9 +22,8 @@ TaskPool::~TaskPool() { stopHelpers(); }
 unsigned TaskPool::startHelpers(unsigned count) {
     try {
         helpers_.reserve(count);
-        // Helpers are numbered without gaps: after the first thread that
-        // cannot be started, no later one is tried.
-        for (unsigned worker = 1; worker <= count; ++worker) helpers_.emplace_back([this, worker] { serve(worker); });
+        // After the first thread that cannot be started, no later one is tried.
+        for (unsigned helper = 1; helper <= count; ++helper) helpers_.emplace_back([this] { serve(); });
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
@@ -68,14 +67,14 @@ void TaskPool::stop() {
     changed_.wait(lock, [&] { return running_ == 0; });
 }
 
-void TaskPool::runTask(std::unique_lock<std::mutex>& lock, unsigned worker) {
+void TaskPool::runTask(std::unique_lock<std::mutex>& lock) {
     Task task = std::move(queue_.front());
     queue_.pop_front();
     ++running_;
     lock.unlock();
     std::exception_ptr failure;
     try {
-        task(worker);
+        task();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -89,12 +88,12 @@ void TaskPool::runTask(std::unique_lock<std::mutex>& lock, unsigned worker) {
     if (failure || stopped_) changed_.notify_all();
 }
 
-void TaskPool::serve(unsigned worker) {
+void TaskPool::serve() {
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return closing_ || !queue_.empty(); });
         if (closing_) return;
-        runTask(lock, worker);
+        runTask(lock);
         // The calling thread may be waiting for what this task finished.
         changed_.notify_all();
     }
@@ -106,7 +105,7 @@ void TaskPool::workUntil(const std::function<bool()>& done) {
         if (failure_) std::rethrow_exception(failure_);
         if (done()) return;
         if (!queue_.empty()) {
-            runTask(lock, 0);
+            runTask(lock);
         } else {
             changed_.wait(lock);
         }

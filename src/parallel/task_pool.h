@@ -24,7 +24,7 @@ namespace triotdt::parallel {
 //     to start is not an error: the pool lets half of the helpers it started go
 //     again (the system is near a limit, and the run needs room besides),
 //     keeps the rest, and `shortfall()` tells how many are missing. The owner
-//     always counts as worker 0, so size() >= 1 and every task runs.
+//     always counts as one of the threads, so size() >= 1 and every task runs.
 //   - Work is a queue. submit(task, front) puts the rest of something already
 //     begun (the replicates of a window) before everything else; submit(task,
 //     back) queues new work (the next window in report order). Helpers take
@@ -61,7 +61,7 @@ namespace triotdt::parallel {
 //     the helpers; no task runs after it.
 class TaskPool {
 public:
-    using Task = std::function<void(unsigned worker)>;
+    using Task = std::function<void()>;
     enum class Place { front, back };
 
     explicit TaskPool(unsigned threads);
@@ -69,7 +69,7 @@ public:
     TaskPool(const TaskPool&) = delete;
     TaskPool& operator=(const TaskPool&) = delete;
 
-    // The number of threads, worker numbers 0 to size() − 1.
+    // The number of threads, the owner included.
     unsigned size() const { return static_cast<unsigned>(helpers_.size()) + 1; }
     // Threads asked for that the system would not start.
     unsigned shortfall() const { return shortfall_; }
@@ -82,9 +82,9 @@ public:
 private:
     unsigned startHelpers(unsigned count);
     void stopHelpers();
-    void serve(unsigned worker);
+    void serve();
     // Runs one task outside the lock, which `lock` holds on entry and on return.
-    void runTask(std::unique_lock<std::mutex>& lock, unsigned worker);
+    void runTask(std::unique_lock<std::mutex>& lock);
 
     std::mutex mutex_;
     std::condition_variable changed_;

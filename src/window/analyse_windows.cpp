@@ -90,7 +90,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     shared->finish = finish;
     shared->stop = stop;
     for (std::size_t share = shares; share-- > 1;) {
-        pool.submit([shared, share](unsigned) { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
+        pool.submit([shared, share]() { scoreShare(*shared, share); }, parallel::TaskPool::Place::front);
     }
     scoreShare(*shared, 0);
 }
@@ -132,7 +132,7 @@ void analyseWindows(const haplotype::FamilyData& data, std::int32_t firstLocusHe
         pool, tasks.count(), windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
             pool.submit([&data, firstLocusHeld, &pool, task = tasks.task(i), finish = std::move(finish),
-                         stop](unsigned) { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },
+                         stop]() { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },
                         parallel::TaskPool::Place::back);
         },
         [&](std::int64_t, const WindowResult& result) { write(result); });

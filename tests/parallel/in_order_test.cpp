@@ -49,7 +49,7 @@ TEST(RunInOrder, DeliversInOrderAndKeepsAtMostCapacityUnderWay) {
             ++started;
             mostUnderWay = std::max(mostUnderWay, started - delivered);
             pool.submit(
-                [&, index, finish](unsigned) {
+                [&, index, finish]() {
                     parked.push_back([finish, index] { finish(100 + index); });
                     if (static_cast<std::int64_t>(parked.size()) < std::min<std::int64_t>(capacity, jobs - delivered))
                         return;
@@ -79,7 +79,7 @@ TEST(RunInOrder, AFailingTaskStopsTheRunAndReachesTheCaller) {
                          pool, 50, 4,
                          [&](std::int64_t index, std::function<void(int)> finish) {
                              pool.submit(
-                                 [index, finish](unsigned) {
+                                 [index, finish]() {
                                      if (index == 5) throw std::runtime_error("window 5");
                                      finish(0);
                                  },
