@@ -7,13 +7,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "exchange/exchange_draws.h"
+#include "exchange/stream_position.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
 #include "input/family_input.h"
 #include "io/text_reader.h"
-#include "resampling/exchange_draws.h"
 #include "resampling/resample.h"
-#include "resampling/stream_position.h"
 #include "statistics/weighted_counts.h"
 #include "window/prepare_window.h"
 
@@ -66,12 +66,12 @@ BENCHMARK(BM_ReplicatesLargeStudy)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMil
 BENCHMARK(BM_ReplicatesClassic)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
 
 void BM_Draws(benchmark::State& state) {
-    resampling::UniformRandom generator;
+    exchange::UniformRandom generator;
     std::int32_t seed = 0;
     constexpr std::size_t count = 1 << 20;
     std::vector<std::uint64_t> decisions(count / 64);
     for (auto _ : state) {
-        resampling::drawExchangeDecisions(generator, seed, decisions, count);
+        exchange::drawExchangeDecisions(generator, seed, decisions, count);
         benchmark::DoNotOptimize(decisions.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
@@ -83,7 +83,7 @@ void BM_GeneratorAfter(benchmark::State& state) {
     std::uint64_t random = 0;
     for (auto _ : state) {
         random = random * 6364136223846793005ULL + 1442695040888963407ULL;
-        benchmark::DoNotOptimize(resampling::generatorAfter(random >> 2));
+        benchmark::DoNotOptimize(exchange::generatorAfter(random >> 2));
     }
 }
 BENCHMARK(BM_GeneratorAfter)->Unit(benchmark::kMicrosecond);

@@ -16,7 +16,7 @@ constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
 void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
-                     const DrawBlock& block, std::int32_t first, std::int32_t last,
+                     const exchange::DrawBlock& block, std::int32_t first, std::int32_t last,
                      statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
     statistics::Versions versions[lanes];
     double punamb[lanes];
@@ -52,8 +52,8 @@ statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
                                            std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     statistics::StatisticsScratch scratch(model);
-    WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
-    DrawBlock block;
+    exchange::WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
+    exchange::DrawBlock block;
     statistics::FiveStatistics scores{};
     while (!stopped() && draws.drawBlock(block)) {
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {

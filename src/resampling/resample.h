@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "exchange/exchange_draws.h"
 #include "haplotype/indexed_phases.h"
-#include "resampling/exchange_draws.h"
 #include "statistics/window_model.h"
 
 namespace triotdt::resampling {

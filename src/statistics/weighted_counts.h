@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "exchange/exchange_bits.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
-#include "statistics/exchange_bits.h"
 
 namespace triotdt::statistics {
 
@@ -38,7 +38,7 @@ public:
     Versions() = default;
     explicit Versions(const std::uint64_t* words) : words_(words) {}
 
-    std::uint32_t exchanged(std::size_t f) const { return ExchangeBits::read(words_, f); }
+    std::uint32_t exchanged(std::size_t f) const { return exchange::ExchangeBits::read(words_, f); }
     const std::uint64_t* words() const { return words_; }
 
 private:

@@ -117,7 +117,8 @@ FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions) {
 }
 
 FiveStatistics observedStatistics(const WindowModel& model) {
-    const std::size_t words = ExchangeBits::wordsFor(static_cast<std::size_t>(model.phases->inputFamilyCount));
+    const std::size_t words =
+        exchange::ExchangeBits::wordsFor(static_cast<std::size_t>(model.phases->inputFamilyCount));
     const std::vector<std::uint64_t> observed(std::max<std::size_t>(words, 1), 0);
     return dataSetStatistics(model, Versions(observed.data()));
 }

@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
+#include "exchange/exchange_bits.h"
 #include "haplotype/phasing.h"
 #include "haplotype/window.h"
-#include "statistics/exchange_bits.h"
 
 namespace triotdt::test {
 
@@ -45,7 +45,7 @@ inline bool resolvedAt(const haplotype::FamilyData& data, const haplotype::Windo
 
 // The exchange bits of one flag per family (non-zero: exchanged).
 inline std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged) {
-    using statistics::ExchangeBits;
+    using exchange::ExchangeBits;
     std::vector<std::uint64_t> words(ExchangeBits::wordsFor(exchanged.size()), 0);
     for (std::size_t f = 0; f < exchanged.size(); ++f) ExchangeBits::set(words.data(), f, exchanged[f] != 0);
     return words;

@@ -1,4 +1,4 @@
 // The decision kernel for any x86-64 processor or other.
 #define DECISION_KERNEL_NAME decisionKernelBaseline
 #define DECISION_KERNEL_SLOTS
-#include "resampling/decision_kernel.inc"
+#include "exchange/decision_kernel.inc"

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "resampling/decision_batches.h"
+#include "exchange/decision_batches.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 // The exchange decisions of some consecutive replicates of one window, one
 // bit per family (set: exchanged, its draw was 0.5 or less); replicate r's
@@ -58,4 +58,4 @@ private:
     DecisionBatches batches_;
 };
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "resampling/uniform_random.h"
+#include "exchange/uniform_random.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 // The run's generator (seeded with 0) as it stands after `drawCount` draws,
 // worked out without drawing, in a few microseconds for any count below
@@ -17,4 +17,4 @@ namespace triotdt::resampling {
 // generator 3 backwards from the end finds all 97 slots within 1,127 steps.
 UniformRandom generatorAfter(std::uint64_t drawCount);
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

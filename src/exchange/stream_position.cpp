@@ -1,10 +1,10 @@
-#include "resampling/stream_position.h"
+#include "exchange/stream_position.h"
 
 #include <array>
 
-#include "resampling/lcg_step.h"
+#include "exchange/lcg_step.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 namespace {
 
 // x → (multiplier × x + increment) mod modulus. With a modulus below 2^20
@@ -83,4 +83,4 @@ UniformRandom generatorAfter(std::uint64_t drawCount) {
     return generator;
 }
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -1,11 +1,11 @@
-#include "resampling/decision_batches.h"
+#include "exchange/decision_batches.h"
 
 #include <algorithm>
 
-#include "resampling/lcg_step.h"
-#include "statistics/exchange_bits.h"
+#include "exchange/exchange_bits.h"
+#include "exchange/lcg_step.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 std::vector<NamedDecisionKernel> runnableDecisionKernels() {
     std::vector<NamedDecisionKernel> kernels{{"baseline", decisionKernelBaseline}};
@@ -38,7 +38,6 @@ DecisionBatches::DecisionBatches(const UniformRandom& generator, DecisionKernel 
 }
 
 void DecisionBatches::draw(std::span<std::uint64_t> bits, std::size_t count) {
-    using statistics::ExchangeBits;
     std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>(ExchangeBits::wordsFor(count)), 0);
     for (std::size_t i = 0; i < count;) {
         if (used_ == batch) {
@@ -55,4 +54,4 @@ void DecisionBatches::draw(std::span<std::uint64_t> bits, std::size_t count) {
     }
 }
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -1,13 +1,13 @@
-#include "resampling/uniform_random.h"
+#include "exchange/uniform_random.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 
-#include "resampling/lcg_step.h"
-#include "statistics/exchange_bits.h"
+#include "exchange/exchange_bits.h"
+#include "exchange/lcg_step.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 namespace {
 
 void advance(UniformRandom& g) {
@@ -63,7 +63,6 @@ double uniformRandom(UniformRandom& generator, std::int32_t& seed) {
 
 void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint64_t> bits,
                            std::size_t count) {
-    using statistics::ExchangeBits;
     std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>(ExchangeBits::wordsFor(count)), 0);
     const auto set = [&](std::size_t i, bool exchanged) { ExchangeBits::set(bits.data(), i, exchanged); };
     std::size_t i = 0;
@@ -95,4 +94,4 @@ void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::sp
     generator.lcgState3 = static_cast<std::int32_t>(state3);
 }
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

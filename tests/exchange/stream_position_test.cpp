@@ -9,12 +9,12 @@
 #include <tuple>
 #include <vector>
 
-#include "resampling/exchange_draws.h"
-#include "resampling/lcg_step.h"
-#include "resampling/stream_position.h"
-#include "resampling/uniform_random.h"
+#include "exchange/exchange_draws.h"
+#include "exchange/lcg_step.h"
+#include "exchange/stream_position.h"
+#include "exchange/uniform_random.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 namespace {
 
 testing::AssertionResult sameState(const UniformRandom& expected, const UniformRandom& actual) {
@@ -153,4 +153,4 @@ TEST(WindowDraws, AnyShareOfAWindowsReplicatesGivesTheWholeRunsDecisions) {
 }
 
 }  // namespace
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

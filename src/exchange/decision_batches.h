@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <span>
 
-#include "resampling/decision_kernel.h"
-#include "resampling/uniform_random.h"
+#include "exchange/decision_kernel.h"
+#include "exchange/uniform_random.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 // The exchange decisions of the stream, worked out a batch of 32 draws at a
 // time: the same values as drawExchangeDecisions.
@@ -38,4 +38,4 @@ private:
     std::size_t used_ = batch;     // decisions of that batch handed out
 };
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

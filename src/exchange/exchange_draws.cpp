@@ -1,12 +1,12 @@
-#include "resampling/exchange_draws.h"
+#include "exchange/exchange_draws.h"
 
 #include <algorithm>
 #include <span>
 
-#include "resampling/stream_position.h"
-#include "statistics/exchange_bits.h"
+#include "exchange/exchange_bits.h"
+#include "exchange/stream_position.h"
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 namespace {
 
 // About a million decisions (128 KiB) a block: small enough to stay in the
@@ -48,7 +48,7 @@ bool WindowDraws::drawBlock(DrawBlock& block) {
     replicatesLeft_ -= replicates;
     const auto families = static_cast<std::size_t>(std::max(familyCount_, 0));
     block.replicates = replicates;
-    block.wordsPerReplicate = statistics::ExchangeBits::wordsFor(families);
+    block.wordsPerReplicate = ExchangeBits::wordsFor(families);
     block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
     for (std::int32_t r = 0; r < replicates; ++r) {
         batches_.draw(std::span(block.exchanged)
@@ -58,4 +58,4 @@ bool WindowDraws::drawBlock(DrawBlock& block) {
     return true;
 }
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace triotdt::statistics {
+namespace triotdt::exchange {
 
 // How the exchange decisions of one data set are laid out, wherever they are
 // drawn, stored or read: one bit per family of the input, 64 families to a
@@ -23,4 +23,4 @@ struct ExchangeBits {
     }
 };
 
-}  // namespace triotdt::statistics
+}  // namespace triotdt::exchange

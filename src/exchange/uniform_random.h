@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 // A combined generator: two linear congruential generators build each value,
 // a third picks which of 97 stored values is handed out next, and that slot is
@@ -34,4 +34,4 @@ UniformRandom initialisedGenerator(std::int32_t seed);
 void drawExchangeDecisions(UniformRandom& generator, std::int32_t& seed, std::span<std::uint64_t> bits,
                            std::size_t count);
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 // The stream 32 draws ahead: chain j of each generator holds its state at
 // draw j of the next batch; `table` is the shuffle table.
@@ -42,4 +42,4 @@ DecisionKernel bestDecisionKernel();
 // work it out (for the tests).
 double slotOfState3(double state);
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace triotdt::resampling {
+namespace triotdt::exchange {
 
 constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 150889;
 constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
@@ -55,4 +55,4 @@ inline std::uint32_t shuffleSlot(std::uint64_t state3) {
     return 1 + static_cast<std::uint32_t>((state3 * (97 * reciprocalOf(modulus3))) >> reciprocalShift);
 }
 
-}  // namespace triotdt::resampling
+}  // namespace triotdt::exchange

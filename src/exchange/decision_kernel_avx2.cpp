@@ -1,3 +1,3 @@
 // The decision kernel for processors with AVX2.
 #define DECISION_KERNEL_NAME decisionKernelAvx2
-#include "resampling/decision_kernel.inc"
+#include "exchange/decision_kernel.inc"
