@@ -7,17 +7,8 @@
 
 namespace triotdt::exchange {
 
-std::vector<NamedDecisionKernel> runnableDecisionKernels() {
-    std::vector<NamedDecisionKernel> kernels{{"baseline", decisionKernelBaseline}};
-#if defined(TRIOTDT_DECISION_KERNELS_X86)
-    if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", decisionKernelAvx2});
-    if (__builtin_cpu_supports("avx512f")) kernels.push_back({"avx512", decisionKernelAvx512});
-#endif
-    return kernels;
-}
-
 DecisionKernel bestDecisionKernel() {
-    static const DecisionKernel best = runnableDecisionKernels().back().kernel;
+    static const DecisionKernel best = decisionKernels.best();
     return best;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "dispatch/kernel_dispatch.h"
 #include "exchange/decision_kernel.h"
 #include "exchange/uniform_random.h"
 
@@ -18,6 +19,12 @@ namespace triotdt::exchange {
 // doubles that hold every product exactly (below 2^41), so the compiler can
 // keep them in vector registers; only the shuffle table, whose slots depend
 // on each other, is then visited draw by draw.
+inline constexpr dispatch::KernelVariants<DecisionKernel> decisionKernels{
+    {decisionKernelBaseline, decisionKernelAvx2, decisionKernelAvx512}};
+
+// The widest variant this processor runs; all give the same bits.
+DecisionKernel bestDecisionKernel();
+
 class DecisionBatches {
 public:
     static constexpr std::size_t batch = DecisionChains::batch;

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace triotdt::exchange {
 
@@ -25,21 +24,9 @@ struct alignas(64) DecisionChains {
 // less), refills the table as the draws do, and steps every chain 32 draws on.
 using DecisionKernel = std::uint32_t (*)(DecisionChains& chains);
 
+// The variants of the kernel (dispatch/kernel_dispatch.h).
 std::uint32_t decisionKernelBaseline(DecisionChains& chains);
 std::uint32_t decisionKernelAvx2(DecisionChains& chains);
 std::uint32_t decisionKernelAvx512(DecisionChains& chains);
-
-struct NamedDecisionKernel {
-    const char* name;
-    DecisionKernel kernel;
-};
-// Every kernel this processor can run, the plainest first.
-std::vector<NamedDecisionKernel> runnableDecisionKernels();
-// The widest of them.
-DecisionKernel bestDecisionKernel();
-
-// The shuffle slot (0..96) that generator 3's state picks, as the kernels
-// work it out (for the tests).
-double slotOfState3(double state);
 
 }  // namespace triotdt::exchange

@@ -73,6 +73,7 @@ struct LaneTables {
 using LaneKernel = void (*)(const LaneKernelInput& input, const std::uint64_t* const* versionWords,
                             const LaneTables& tables, double* statistics);
 
+// The variants of the kernel (dispatch/kernel_dispatch.h).
 void laneKernelBaseline(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);
 void laneKernelAvx2(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);
 void laneKernelAvx512(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);

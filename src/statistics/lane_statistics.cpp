@@ -92,17 +92,8 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
 LaneScratch::LaneScratch(std::size_t indexCount, std::size_t familyCount)
     : homozygotes(indexCount * weightedSetCount), exchangedIn(familyCount) {}
 
-std::vector<NamedLaneKernel> runnableLaneKernels() {
-    std::vector<NamedLaneKernel> kernels{{"baseline", laneKernelBaseline}};
-#if defined(TRIOTDT_LANE_KERNELS_X86)
-    if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", laneKernelAvx2});
-    if (__builtin_cpu_supports("avx512f")) kernels.push_back({"avx512", laneKernelAvx512});
-#endif
-    return kernels;
-}
-
 LaneKernel bestLaneKernel() {
-    static const LaneKernel best = runnableLaneKernels().back().kernel;
+    static const LaneKernel best = laneKernels.best();
     return best;
 }
 

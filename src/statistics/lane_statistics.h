@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "dispatch/kernel_dispatch.h"
 #include "haplotype/indexed_phases.h"
 #include "statistics/lane_kernel.h"
 #include "statistics/weighted_counts.h"
@@ -36,15 +37,11 @@ struct LaneScratch {
     LaneScratch(std::size_t indexCount, std::size_t familyCount);
 };
 
-// The widest kernel this processor runs; all give the same bits.
-LaneKernel bestLaneKernel();
+inline constexpr dispatch::KernelVariants<LaneKernel> laneKernels{
+    {laneKernelBaseline, laneKernelAvx2, laneKernelAvx512}};
 
-struct NamedLaneKernel {
-    const char* name;
-    LaneKernel kernel;
-};
-// Every kernel this processor can run, the plainest first.
-std::vector<NamedLaneKernel> runnableLaneKernels();
+// The widest variant this processor runs; all give the same bits.
+LaneKernel bestLaneKernel();
 
 // Pg, Pe, Pc and Pem of up to laneCount data sets: versions[j] says which
 // families data set j exchanges, statistics[j] receives its values.

@@ -123,15 +123,15 @@ TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
 }
 
 // Every kernel steps 32 at once, in doubles, as 32 single steps do, for
-// every state of every generator; and picks the slot of each state of
-// generator 3 as the remainders do.
+// every state of every generator; and refills the slot that the remainders
+// pick for each state of generator 3.
 TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
     const auto after32 = [](const LcgConstants& g, std::int32_t state) {
         std::uint32_t single = static_cast<std::uint32_t>(state);
         for (std::size_t i = 0; i < DecisionChains::batch; ++i) single = lcgStep(g, single);
         return static_cast<double>(single);
     };
-    for (const NamedDecisionKernel& named : runnableDecisionKernels()) {
+    for (const auto& named : decisionKernels.runnable()) {
         DecisionChains chains{};
         for (std::int32_t first = 0; first < modulus1; first += DecisionChains::batch) {
             for (std::size_t j = 0; j < DecisionChains::batch; ++j) {
@@ -149,8 +149,23 @@ TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
             }
         }
     }
-    for (std::int32_t state = 0; state < modulus3; ++state) {
-        ASSERT_EQ(slotOfState3(state), static_cast<double>(shuffleSlot(static_cast<std::uint64_t>(state)) - 1));
+    // With every chain at one state of generator 3, the batch's draws all
+    // refill one slot of a table that held only a mark.
+    constexpr double mark = 2.0;
+    for (const auto& named : decisionKernels.runnable()) {
+        for (std::int32_t state = 0; state < modulus3; ++state) {
+            DecisionChains chains{};
+            std::fill(std::begin(chains.state1), std::end(chains.state1), 1.0);
+            std::fill(std::begin(chains.state3), std::end(chains.state3), static_cast<double>(state));
+            std::fill(std::begin(chains.table), std::end(chains.table), mark);
+            named.kernel(chains);
+            const auto refilled = std::find_if(std::begin(chains.table), std::end(chains.table),
+                                               [](double value) { return value != mark; });
+            ASSERT_EQ(refilled - std::begin(chains.table),
+                      static_cast<std::ptrdiff_t>(shuffleSlot(static_cast<std::uint64_t>(state))) - 1)
+                << named.name << ", state " << state;
+            ASSERT_EQ(std::count(std::begin(chains.table), std::end(chains.table), mark), 96);
+        }
     }
 }
 
@@ -175,7 +190,7 @@ TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
 // Batches handed out in pieces that cross batches and words give the values
 // of one call per draw.
 TEST(FastDraws, BatchedDecisionsEqualOneCallPerDraw) {
-    for (const NamedDecisionKernel& named : runnableDecisionKernels()) {
+    for (const auto& named : decisionKernels.runnable()) {
         UniformRandom single = initialisedGenerator(0);
         std::int32_t seed = 1;
         DecisionBatches batches(single, named.kernel);

@@ -29,7 +29,7 @@ FourValues oneAtATime(const haplotype::IndexedPhases& phases, const PhaseShares&
 
 void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
     test::SmallRandom random{seed};
-    const std::vector<NamedLaneKernel> kernels = runnableLaneKernels();
+    const auto kernels = laneKernels.runnable();
     for (std::int32_t size = 1; size <= std::min(data.lociCount, 7); ++size) {
         for (std::int32_t start = 1; start + size - 1 <= data.lociCount; ++start) {
             SCOPED_TRACE("window " + std::to_string(start) + "-" + std::to_string(start + size - 1));
@@ -76,7 +76,7 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
                     const double alone = dataSetStatistics(windowModel, versions[j])[indexOf(Statistic::punamb)];
                     EXPECT_EQ(std::memcmp(&punamb[j], &alone, sizeof alone), 0) << "Punamb, data set " << j;
                 }
-                for (const NamedLaneKernel& kernel : kernels) {
+                for (const auto& kernel : kernels) {
                     SCOPED_TRACE(kernel.name);
                     std::vector<FourValues> actual(sets);
                     weightedStatisticsInLanes(model, versions, scratch, actual, kernel.kernel);
