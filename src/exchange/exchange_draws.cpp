@@ -42,16 +42,16 @@ WindowDraws::WindowDraws(std::int32_t familyCount, std::int32_t replicateCount, 
                               static_cast<std::uint64_t>(std::max(firstReplicate, 0)) *
                                   static_cast<std::uint64_t>(std::max(familyCount, 0)))) {}
 
-bool WindowDraws::drawBlock(DrawBlock& block) {
+bool WindowDraws::drawBlock(ExchangeBlock& block) {
     if (replicatesLeft_ == 0) return false;
     const std::int32_t replicates = std::min(blockReplicates_, replicatesLeft_);
     replicatesLeft_ -= replicates;
     const auto families = static_cast<std::size_t>(std::max(familyCount_, 0));
     block.replicates = replicates;
     block.wordsPerReplicate = ExchangeBits::wordsFor(families);
-    block.exchanged.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
+    block.words.resize(static_cast<std::size_t>(replicates) * block.wordsPerReplicate);
     for (std::int32_t r = 0; r < replicates; ++r) {
-        batches_.draw(std::span(block.exchanged)
+        batches_.draw(std::span(block.words)
                           .subspan(static_cast<std::size_t>(r) * block.wordsPerReplicate, block.wordsPerReplicate),
                       families);
     }

@@ -3,22 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "exchange/decision_batches.h"
+#include "exchange/draw_batches.h"
+#include "exchange/exchange_bits.h"
 
 namespace triotdt::exchange {
-
-// The exchange decisions of some consecutive replicates of one window, one
-// bit per family (set: exchanged, its draw was 0.5 or less); replicate r's
-// bits start at word r × wordsPerReplicate.
-struct DrawBlock {
-    std::int32_t replicates = 0;
-    std::size_t wordsPerReplicate = 0;
-    std::vector<std::uint64_t> exchanged;
-
-    const std::uint64_t* replicate(std::int32_t r) const {
-        return exchanged.data() + static_cast<std::size_t>(r) * wordsPerReplicate;
-    }
-};
 
 // Every window draws replicateCount × familyCount values, replicate by
 // replicate and family by family, whether it is analysed or skipped, so
@@ -48,14 +36,14 @@ public:
     // Draws the next block of the current window into `block`, reusing its
     // memory. Returns false, and leaves `block` alone, when the window is
     // drawn out.
-    bool drawBlock(DrawBlock& block);
+    bool drawBlock(ExchangeBlock& block);
 
 private:
     std::int32_t familyCount_;
     std::int32_t replicateCount_;
     std::int32_t blockReplicates_;
     std::int32_t replicatesLeft_;
-    DecisionBatches batches_;
+    DrawBatches batches_;
 };
 
 }  // namespace triotdt::exchange

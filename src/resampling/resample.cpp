@@ -16,19 +16,19 @@ constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes
 
 // Adds the scores of replicates [first, last) of `block` to `scores`.
 void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
-                     const exchange::DrawBlock& block, std::int32_t first, std::int32_t last,
+                     const exchange::ExchangeBlock& block, std::int32_t first, std::int32_t last,
                      statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
-    statistics::Versions versions[lanes];
+    exchange::ExchangeBits exchanges[lanes];
     double punamb[lanes];
     statistics::FourValues weighted[lanes];
     statistics::FiveStatistics sum{};  // kept local, so that threads do not share a cache line
     for (std::int32_t r = first; r < last;) {
         const std::size_t sets = std::min<std::size_t>(lanes, static_cast<std::size_t>(last - r));
         for (std::size_t j = 0; j < sets; ++j) {
-            versions[j] = statistics::Versions(block.replicate(r + static_cast<std::int32_t>(j)));
+            exchanges[j] = block.replicate(r + static_cast<std::int32_t>(j));
         }
-        statistics::knownPhaseStatistics(model, std::span(versions, sets), scratch, std::span(punamb, sets));
-        statistics::weightedStatistics(model, std::span(versions, sets), scratch, std::span(weighted, sets));
+        statistics::knownPhaseStatistics(model, std::span(exchanges, sets), scratch, std::span(punamb, sets));
+        statistics::weightedStatistics(model, std::span(exchanges, sets), scratch, std::span(weighted, sets));
         for (std::size_t j = 0; j < sets; ++j) {
             sum[0] += exceedanceScore(punamb[j], observed[0]);
             for (std::size_t s = 0; s < weighted[j].size(); ++s) {
@@ -53,7 +53,7 @@ statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     statistics::StatisticsScratch scratch(model);
     exchange::WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
-    exchange::DrawBlock block;
+    exchange::ExchangeBlock block;
     statistics::FiveStatistics scores{};
     while (!stopped() && draws.drawBlock(block)) {
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {

@@ -20,7 +20,7 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// Where a window's replicates take their decisions: one draw per family of
+// Where a window's replicates take their exchange bits: one draw per family of
 // the input and replicate, from the window's own place in the run's stream.
 struct StreamPlace {
     std::int32_t familyCount = 0;

@@ -2,10 +2,13 @@
 
 // What the lane kernels see: raw tables and plain types only, so that the
 // kernels, compiled for wider vector units in their own files, instantiate
-// no inline code that the rest of the program could end up sharing.
+// no inline code that the rest of the program could end up sharing (the
+// exchange bits' one reader is always inlined).
 
 #include <cstddef>
 #include <cstdint>
+
+#include "exchange/exchange_bits.h"
 
 namespace triotdt::statistics {
 
@@ -68,14 +71,14 @@ struct LaneTables {
     std::uint8_t* exchangedIn;
 };
 
-// `versionWords[j]`: the exchange bits of data set j. `statistics` receives
-// four values per lane, lane after lane.
-using LaneKernel = void (*)(const LaneKernelInput& input, const std::uint64_t* const* versionWords,
+// `exchanges[j]`: the exchange bits of data set j, one per lane. `statistics`
+// receives four values per lane, lane after lane.
+using LaneKernel = void (*)(const LaneKernelInput& input, const exchange::ExchangeBits* exchanges,
                             const LaneTables& tables, double* statistics);
 
 // The variants of the kernel (dispatch/kernel_dispatch.h).
-void laneKernelBaseline(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);
-void laneKernelAvx2(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);
-void laneKernelAvx512(const LaneKernelInput&, const std::uint64_t* const*, const LaneTables&, double*);
+void laneKernelBaseline(const LaneKernelInput&, const exchange::ExchangeBits*, const LaneTables&, double*);
+void laneKernelAvx2(const LaneKernelInput&, const exchange::ExchangeBits*, const LaneTables&, double*);
+void laneKernelAvx512(const LaneKernelInput&, const exchange::ExchangeBits*, const LaneTables&, double*);
 
 }  // namespace triotdt::statistics

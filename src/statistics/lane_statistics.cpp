@@ -97,17 +97,17 @@ LaneKernel bestLaneKernel() {
     return best;
 }
 
-void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions> versions, LaneScratch& scratch,
-                               std::span<FourValues> statistics, LaneKernel kernel) {
-    if (versions.empty() || versions.size() > laneCount || statistics.size() < versions.size()) {
+void weightedStatisticsInLanes(const LaneModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                               LaneScratch& scratch, std::span<FourValues> statistics, LaneKernel kernel) {
+    if (exchanges.empty() || exchanges.size() > laneCount || statistics.size() < exchanges.size()) {
         throw std::logic_error("lane statistics: between 1 and laneCount data sets");
     }
     // Lanes without a data set of their own repeat the first.
-    const std::uint64_t* words[laneCount];
-    for (std::size_t j = 0; j < laneCount; ++j) words[j] = versions[j < versions.size() ? j : 0].words();
+    exchange::ExchangeBits lanes[laneCount];
+    for (std::size_t j = 0; j < laneCount; ++j) lanes[j] = exchanges[j < exchanges.size() ? j : 0];
     double values[laneCount * weightedSetCount];
-    kernel(model.input, words, LaneTables{scratch.homozygotes.data(), scratch.exchangedIn.data()}, values);
-    for (std::size_t j = 0; j < versions.size(); ++j) {
+    kernel(model.input, lanes, LaneTables{scratch.homozygotes.data(), scratch.exchangedIn.data()}, values);
+    for (std::size_t j = 0; j < exchanges.size(); ++j) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) statistics[j][s] = values[j * weightedSetCount + s];
     }
 }

@@ -43,9 +43,10 @@ inline constexpr dispatch::KernelVariants<LaneKernel> laneKernels{
 // The widest variant this processor runs; all give the same bits.
 LaneKernel bestLaneKernel();
 
-// Pg, Pe, Pc and Pem of up to laneCount data sets: versions[j] says which
+// Pg, Pe, Pc and Pem of up to laneCount data sets: exchanges[j] says which
 // families data set j exchanges, statistics[j] receives its values.
-void weightedStatisticsInLanes(const LaneModel& model, std::span<const Versions> versions, LaneScratch& scratch,
-                               std::span<FourValues> statistics, LaneKernel kernel = bestLaneKernel());
+void weightedStatisticsInLanes(const LaneModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                               LaneScratch& scratch, std::span<FourValues> statistics,
+                               LaneKernel kernel = bestLaneKernel());
 
 }  // namespace triotdt::statistics

@@ -83,12 +83,12 @@ void WeightedCounts::resize(std::size_t indexCount) {
 
 namespace {
 
-// `bitOf(f)` is where family f's exchange decision lies among the bits of the
+// `bitOf(f)` is where family f's exchange bit lies among the bits of the
 // input's families. Passed as a type so that a window every family takes part
 // in runs the loop without looking the position up.
 template <typename BitOf>
-void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
-                       WeightedCounts& counts, BitOf bitOf) {
+void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
+                       exchange::ExchangeBits exchanges, WeightedCounts& counts, BitOf bitOf) {
     FourValues* const transmit = counts.transmitCount.data();
     FourValues* const untransmit = counts.untransmitCount.data();
     const Combination* const combinations = phases.combinations.data();
@@ -99,7 +99,7 @@ void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares
         const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
         // Half the families are exchanged, at random: a branch here would be
         // mispredicted every other time.
-        const std::size_t start = first + versions.exchanged(bitOf(f)) * exchangedOffset;
+        const std::size_t start = first + exchanges.exchanged(bitOf(f)) * exchangedOffset;
         for (std::size_t k = start; k < start + count; ++k) {
             const Combination c = combinations[k];
             // A copy, so that the compiler knows the share cannot change under the adds.
@@ -114,15 +114,16 @@ void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares
 
 }  // namespace
 
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
-                                WeightedCounts& counts) {
+void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
+                                exchange::ExchangeBits exchanges, WeightedCounts& counts) {
     std::fill(counts.transmitCount.begin(), counts.transmitCount.end(), FourValues{});
     std::fill(counts.untransmitCount.begin(), counts.untransmitCount.end(), FourValues{});
     if (phases.everyFamilyTakesPart()) {
-        addWeightedCounts(phases, shares, versions, counts, [](std::int32_t f) { return static_cast<std::size_t>(f); });
+        addWeightedCounts(phases, shares, exchanges, counts,
+                          [](std::int32_t f) { return static_cast<std::size_t>(f); });
     } else {
         const std::int32_t* const inputFamily = phases.inputFamily.data();
-        addWeightedCounts(phases, shares, versions, counts,
+        addWeightedCounts(phases, shares, exchanges, counts,
                           [inputFamily](std::int32_t f) { return static_cast<std::size_t>(inputFamily[f]); });
     }
 }
@@ -158,11 +159,11 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
     return homozygotes;
 }
 
-const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, Versions versions,
+const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges,
                                              std::vector<FourValues>& scratch) {
     bool changed = false;
     for (const HomozygoteCounts::Change& change : homozygotes.changes) {
-        if (!versions.exchanged(static_cast<std::size_t>(change.family))) continue;
+        if (!exchanges.exchanged(static_cast<std::size_t>(change.family))) continue;
         if (!changed) scratch = homozygotes.observed;
         changed = true;
         addShares(scratch[static_cast<std::size_t>(change.haplotype)], change.difference);

@@ -29,22 +29,6 @@ struct PhaseShares {
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
-// Which version of each family a data set takes, one bit per family of the
-// input, 64 to a word: input family f is exchanged where bit f is set,
-// observed elsewhere. A window's families find their bits through their
-// places in the input.
-class Versions {
-public:
-    Versions() = default;
-    explicit Versions(const std::uint64_t* words) : words_(words) {}
-
-    std::uint32_t exchanged(std::size_t f) const { return exchange::ExchangeBits::read(words_, f); }
-    const std::uint64_t* words() const { return words_; }
-
-private:
-    const std::uint64_t* words_ = nullptr;
-};
-
 // The weighted transmitted and untransmitted counts of all four sets, by
 // haplotype index. Each entry receives its additions family by family and
 // combination by combination, as one set at a time would give them, so the
@@ -56,8 +40,8 @@ struct WeightedCounts {
     void resize(std::size_t indexCount);
 };
 
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares, Versions versions,
-                                WeightedCounts& counts);
+void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
+                                exchange::ExchangeBits exchanges, WeightedCounts& counts);
 
 // The weighted homozygote counts. A parent whose two haplotypes are the same
 // belongs to a family of known phase (an ambiguous locus makes both parents
@@ -69,7 +53,7 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
 // those few families are kept aside and applied per data set.
 struct HomozygoteCounts {
     struct Change {
-        std::int32_t family = 0;  // its place in the input, where its exchange decision is
+        std::int32_t family = 0;  // its place in the input, where its exchange bit is
         std::int32_t haplotype = 0;
         FourValues difference{};  // exchanged minus observed
     };
@@ -81,7 +65,7 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
 
 // The homozygote counts of one data set: `observed`, or `scratch` filled with
 // the changes of its exchanged families.
-const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, Versions versions,
+const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges,
                                              std::vector<FourValues>& scratch);
 
 // The statistic of each set's counts, over the haplotypes in index order.

@@ -49,24 +49,24 @@ StatisticsScratch::StatisticsScratch(const WindowModel& model)
     weighted.resize(model.carriedOnce.size());
 }
 
-// Punamb of up to `lanes` data sets: versions[j] says which families data set
+// Punamb of up to `lanes` data sets: exchanges[j] says which families data set
 // j exchanges.
-void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
-                          std::span<double> statistics) {
+void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                          StatisticsScratch& scratch, std::span<double> statistics) {
     // Whole lanes at a time: lanes without a data set repeat the first one.
     using IntegerLanes = std::int32_t __attribute__((vector_size(4 * lanes), may_alias));
     using RealLanes = double __attribute__((vector_size(8 * lanes)));
-    const std::size_t sets = versions.size();
+    const std::size_t sets = exchanges.size();
     const std::size_t size = model.carriedOnce.size();
     auto* const differences = reinterpret_cast<IntegerLanes*>(scratch.differences.data());
     for (std::size_t h = 0; h < size; ++h) differences[h] = IntegerLanes{} + model.observedDifference[h];
-    const std::uint64_t* words[lanes];
-    for (std::size_t j = 0; j < lanes; ++j) words[j] = versions[j < sets ? j : 0].words();
+    exchange::ExchangeBits lane[lanes];
+    for (std::size_t j = 0; j < lanes; ++j) lane[j] = exchanges[j < sets ? j : 0];
     for (std::size_t i = 0; i < model.knownPhaseFamilies.size(); ++i) {
         const auto f = static_cast<std::size_t>(model.knownPhaseFamilies[i]);
         IntegerLanes exchanged;
         for (std::size_t j = 0; j < lanes; ++j) {
-            exchanged[j] = -static_cast<std::int32_t>((words[j][f >> 6] >> (f & 63)) & 1u);
+            exchanged[j] = -static_cast<std::int32_t>(lane[j].exchanged(f));
         }
         for (std::size_t d = model.firstDifference[i]; d < model.firstDifference[i + 1]; ++d) {
             const WindowModel::Difference& difference = model.differences[d];
@@ -86,14 +86,14 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> ve
     static_assert(sizeof(IntegerLanes) == sizeof(scratch.differences[0]));
 }
 
-FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch) {
-    weightedTransmissionCounts(*model.phases, model.shares, versions, scratch.weighted);
-    return weightedStatistics(scratch.weighted, homozygotesOf(model.homozygotes, versions, scratch.homozygotes));
+FourValues weightedStatistics(const WindowModel& model, exchange::ExchangeBits exchanges, StatisticsScratch& scratch) {
+    weightedTransmissionCounts(*model.phases, model.shares, exchanges, scratch.weighted);
+    return weightedStatistics(scratch.weighted, homozygotesOf(model.homozygotes, exchanges, scratch.homozygotes));
 }
 
-void weightedStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
-                        std::span<FourValues> statistics) {
-    weightedStatisticsInLanes(model.laneModel, versions, scratch.laneTables, statistics);
+void weightedStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                        StatisticsScratch& scratch, std::span<FourValues> statistics) {
+    weightedStatisticsInLanes(model.laneModel, exchanges, scratch.laneTables, statistics);
 }
 
 WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::FrequencySets& sets) {
@@ -106,12 +106,12 @@ WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::Frequ
     return model;
 }
 
-FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions) {
+FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBits exchanges) {
     StatisticsScratch scratch(model);
-    const Versions one[1] = {versions};
+    const exchange::ExchangeBits one[1] = {exchanges};
     FiveStatistics result{};
     knownPhaseStatistics(model, one, scratch, std::span(result.data(), 1));
-    const FourValues weighted = weightedStatistics(model, versions, scratch);
+    const FourValues weighted = weightedStatistics(model, exchanges, scratch);
     std::copy(weighted.begin(), weighted.end(), result.begin() + 1);
     return result;
 }
@@ -120,7 +120,7 @@ FiveStatistics observedStatistics(const WindowModel& model) {
     const std::size_t words =
         exchange::ExchangeBits::wordsFor(static_cast<std::size_t>(model.phases->inputFamilyCount));
     const std::vector<std::uint64_t> observed(std::max<std::size_t>(words, 1), 0);
-    return dataSetStatistics(model, Versions(observed.data()));
+    return dataSetStatistics(model, exchange::ExchangeBits(observed.data()));
 }
 
 }  // namespace triotdt::statistics

@@ -32,7 +32,7 @@ struct WindowModel {
         std::int32_t change = 0;  // what exchanging the family adds to the difference
     };
     // The family whose exchange bit decides each entry of `firstDifference`:
-    // its place in the input, where its decisions are.
+    // its place in the input, where its exchange bits are.
     std::vector<std::int32_t> knownPhaseFamilies;
     std::vector<std::size_t> firstDifference;  // per known family, and one past the last
     std::vector<Difference> differences;
@@ -59,22 +59,22 @@ struct StatisticsScratch {
     explicit StatisticsScratch(const WindowModel& model);
 };
 
-// Punamb of up to `lanes` data sets: versions[j] says which families data set
+// Punamb of up to `lanes` data sets: exchanges[j] says which families data set
 // j exchanges; statistics[j] receives its value.
-void knownPhaseStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
-                          std::span<double> statistics);
+void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                          StatisticsScratch& scratch, std::span<double> statistics);
 
 // Pg, Pe, Pc and Pem of up to `lanes` data sets at once, the same to the
 // last bit as one at a time.
-void weightedStatistics(const WindowModel& model, std::span<const Versions> versions, StatisticsScratch& scratch,
-                        std::span<FourValues> statistics);
+void weightedStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
+                        StatisticsScratch& scratch, std::span<FourValues> statistics);
 
 // Pg, Pe, Pc and Pem of one data set.
-FourValues weightedStatistics(const WindowModel& model, Versions versions, StatisticsScratch& scratch);
+FourValues weightedStatistics(const WindowModel& model, exchange::ExchangeBits exchanges, StatisticsScratch& scratch);
 
 // The five statistics of one data set: a family exchanged where the bit of
 // its place in the input is set, observed elsewhere.
-FiveStatistics dataSetStatistics(const WindowModel& model, Versions versions);
+FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBits exchanges);
 
 // The five statistics with every family observed.
 FiveStatistics observedStatistics(const WindowModel& model);

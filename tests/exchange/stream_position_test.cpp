@@ -95,16 +95,16 @@ struct Shape {
 
 // Checks `block`, replicates [firstReplicate, ...) of window w, against `reference`.
 void expectBlockMatches(const std::vector<bool>& reference, Shape shape, std::int64_t w, std::int32_t firstReplicate,
-                        const DrawBlock& block) {
+                        const ExchangeBlock& block) {
     ASSERT_EQ(block.wordsPerReplicate, static_cast<std::size_t>(shape.families + 63) / 64);
     for (std::int32_t r = 0; r < block.replicates; ++r) {
-        const std::uint64_t* bits = block.replicate(r);
+        const ExchangeBits bits = block.replicate(r);
         const std::uint64_t start =
             firstDrawOfWindow(shape.families, shape.replicates, w) +
             static_cast<std::uint64_t>(firstReplicate + r) * static_cast<std::uint64_t>(shape.families);
         for (std::size_t f = 0; f < block.wordsPerReplicate * 64; ++f) {
             const bool expected = f < static_cast<std::size_t>(shape.families) && reference[start + f];
-            ASSERT_EQ((bits[f / 64] >> (f % 64)) & 1, expected ? 1u : 0u)
+            ASSERT_EQ(bits.exchanged(f), expected ? 1u : 0u)
                 << "window " << w << ", replicate " << firstReplicate + r << ", family " << f;
         }
     }
@@ -113,7 +113,7 @@ void expectBlockMatches(const std::vector<bool>& reference, Shape shape, std::in
 // All blocks of window w drawn from its own place; returns how many there were.
 int expectWindowMatches(const std::vector<bool>& reference, Shape shape, std::int64_t w) {
     WindowDraws draws(shape.families, shape.replicates, w);
-    DrawBlock block;
+    ExchangeBlock block;
     int blocks = 0;
     for (std::int32_t done = 0; draws.drawBlock(block); done += block.replicates, ++blocks) {
         EXPECT_LE(block.replicates, draws.blockReplicates());
@@ -142,7 +142,7 @@ TEST(WindowDraws, AnyShareOfAWindowsReplicatesGivesTheWholeRunsDecisions) {
     for (const auto& [w, first, count] : {std::tuple{0, 0, 5000}, std::tuple{3, 0, 5000}, std::tuple{2, 17, 4000},
                                           std::tuple{1, 4999, 1}, std::tuple{3, 1200, 3800}}) {
         WindowDraws draws(shape.families, shape.replicates, w, first, count);
-        DrawBlock block;
+        ExchangeBlock block;
         std::int32_t done = 0;
         while (draws.drawBlock(block)) {
             expectBlockMatches(reference, shape, w, first + done, block);

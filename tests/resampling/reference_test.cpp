@@ -219,9 +219,9 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                     replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
                                    : randomVersions(random, data.familyCount);
                 const auto families = replicateCombinations(data, window, table, versions);
-                const std::vector<std::uint64_t> bits = test::packVersions(versions);
+                const std::vector<std::uint64_t> bits = test::packExchanges(versions);
                 const statistics::FiveStatistics actual =
-                    statistics::dataSetStatistics(model, statistics::Versions(bits.data()));
+                    statistics::dataSetStatistics(model, exchange::ExchangeBits(bits.data()));
                 EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount))
                     << "Punamb, data set " << replicate;
                 for (std::size_t s = 0; s < 4; ++s) {

@@ -19,12 +19,12 @@ namespace triotdt::statistics {
 namespace {
 
 FourValues oneAtATime(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                      const HomozygoteCounts& homozygotes, Versions versions) {
+                      const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges) {
     WeightedCounts counts;
     counts.resize(phases.indexCount());
-    weightedTransmissionCounts(phases, shares, versions, counts);
+    weightedTransmissionCounts(phases, shares, exchanges, counts);
     std::vector<FourValues> scratch;
-    return weightedStatistics(counts, homozygotesOf(homozygotes, versions, scratch));
+    return weightedStatistics(counts, homozygotesOf(homozygotes, exchanges, scratch));
 }
 
 void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
@@ -59,27 +59,27 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
 
             for (const std::size_t sets : {laneCount, std::size_t{3}}) {
                 std::vector<std::vector<std::uint64_t>> bits(sets);
-                std::vector<Versions> versions;
+                std::vector<exchange::ExchangeBits> exchanges;
                 std::vector<FourValues> expected;
                 for (std::size_t j = 0; j < sets; ++j) {
                     std::vector<std::uint8_t> exchanged(static_cast<std::size_t>(data.familyCount));
                     for (auto& e : exchanged) e = static_cast<std::uint8_t>(j == 0 ? 0 : random.below(2));
-                    bits[j] = test::packVersions(exchanged);
+                    bits[j] = test::packExchanges(exchanged);
                     bits[j].push_back(0);  // room for no families
-                    versions.emplace_back(bits[j].data());
-                    expected.push_back(oneAtATime(phases, shares, homozygotes, versions.back()));
+                    exchanges.emplace_back(bits[j].data());
+                    expected.push_back(oneAtATime(phases, shares, homozygotes, exchanges.back()));
                 }
                 // Punamb in lanes, against one data set at a time.
                 std::vector<double> punamb(sets);
-                knownPhaseStatistics(windowModel, versions, windowScratch, punamb);
+                knownPhaseStatistics(windowModel, exchanges, windowScratch, punamb);
                 for (std::size_t j = 0; j < sets; ++j) {
-                    const double alone = dataSetStatistics(windowModel, versions[j])[indexOf(Statistic::punamb)];
+                    const double alone = dataSetStatistics(windowModel, exchanges[j])[indexOf(Statistic::punamb)];
                     EXPECT_EQ(std::memcmp(&punamb[j], &alone, sizeof alone), 0) << "Punamb, data set " << j;
                 }
                 for (const auto& kernel : kernels) {
                     SCOPED_TRACE(kernel.name);
                     std::vector<FourValues> actual(sets);
-                    weightedStatisticsInLanes(model, versions, scratch, actual, kernel.kernel);
+                    weightedStatisticsInLanes(model, exchanges, scratch, actual, kernel.kernel);
                     EXPECT_EQ(std::memcmp(actual.data(), expected.data(), sets * sizeof(FourValues)), 0);
                     EXPECT_EQ(actual, expected);
                 }

@@ -44,7 +44,7 @@ inline bool resolvedAt(const haplotype::FamilyData& data, const haplotype::Windo
 }
 
 // The exchange bits of one flag per family (non-zero: exchanged).
-inline std::vector<std::uint64_t> packVersions(std::span<const std::uint8_t> exchanged) {
+inline std::vector<std::uint64_t> packExchanges(std::span<const std::uint8_t> exchanged) {
     using exchange::ExchangeBits;
     std::vector<std::uint64_t> words(ExchangeBits::wordsFor(exchanged.size()), 0);
     for (std::size_t f = 0; f < exchanged.size(); ++f) ExchangeBits::set(words.data(), f, exchanged[f] != 0);

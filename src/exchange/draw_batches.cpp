@@ -1,4 +1,4 @@
-#include "exchange/decision_batches.h"
+#include "exchange/draw_batches.h"
 
 #include <algorithm>
 
@@ -7,12 +7,12 @@
 
 namespace triotdt::exchange {
 
-DecisionKernel bestDecisionKernel() {
-    static const DecisionKernel best = decisionKernels.best();
+DrawKernel bestDrawKernel() {
+    static const DrawKernel best = drawKernels.best();
     return best;
 }
 
-DecisionBatches::DecisionBatches(const UniformRandom& generator, DecisionKernel kernel) : kernel_(kernel) {
+DrawBatches::DrawBatches(const UniformRandom& generator, DrawKernel kernel) : kernel_(kernel) {
     std::uint32_t s1 = static_cast<std::uint32_t>(generator.lcgState1);
     std::uint32_t s2 = static_cast<std::uint32_t>(generator.lcgState2);
     std::uint32_t s3 = static_cast<std::uint32_t>(generator.lcgState3);
@@ -28,17 +28,17 @@ DecisionBatches::DecisionBatches(const UniformRandom& generator, DecisionKernel 
     std::copy(generator.shuffleTable.begin(), generator.shuffleTable.end(), chains_.table);
 }
 
-void DecisionBatches::draw(std::span<std::uint64_t> bits, std::size_t count) {
+void DrawBatches::draw(std::span<std::uint64_t> bits, std::size_t count) {
     std::fill(bits.begin(), bits.begin() + static_cast<std::ptrdiff_t>(ExchangeBits::wordsFor(count)), 0);
     for (std::size_t i = 0; i < count;) {
         if (used_ == batch) {
-            decisions_ = kernel_(chains_);
+            exchanged_ = kernel_(chains_);
             used_ = 0;
         }
-        // As many decisions of the batch as fit in the word and are wanted.
+        // As many bits of the batch as fit in the word and are wanted.
         const std::size_t bit = i % ExchangeBits::familiesPerWord;
         const std::size_t take = std::min({batch - used_, ExchangeBits::familiesPerWord - bit, count - i});
-        const std::uint64_t taken = (std::uint64_t{decisions_} >> used_) & ((std::uint64_t{1} << take) - 1);
+        const std::uint64_t taken = (std::uint64_t{exchanged_} >> used_) & ((std::uint64_t{1} << take) - 1);
         bits[i / ExchangeBits::familiesPerWord] |= taken << bit;
         used_ += take;
         i += take;

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "exchange/decision_batches.h"
+#include "exchange/draw_batches.h"
 #include "exchange/lcg_step.h"
 #include "exchange/uniform_random.h"
 
@@ -128,20 +128,20 @@ TEST(FastDraws, EveryStepAndSlotEqualsTheRemainders) {
 TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
     const auto after32 = [](const LcgConstants& g, std::int32_t state) {
         std::uint32_t single = static_cast<std::uint32_t>(state);
-        for (std::size_t i = 0; i < DecisionChains::batch; ++i) single = lcgStep(g, single);
+        for (std::size_t i = 0; i < DrawChains::batch; ++i) single = lcgStep(g, single);
         return static_cast<double>(single);
     };
-    for (const auto& named : decisionKernels.runnable()) {
-        DecisionChains chains{};
-        for (std::int32_t first = 0; first < modulus1; first += DecisionChains::batch) {
-            for (std::size_t j = 0; j < DecisionChains::batch; ++j) {
+    for (const auto& named : drawKernels.runnable()) {
+        DrawChains chains{};
+        for (std::int32_t first = 0; first < modulus1; first += DrawChains::batch) {
+            for (std::size_t j = 0; j < DrawChains::batch; ++j) {
                 const auto state = first + static_cast<std::int32_t>(j);
                 chains.state1[j] = state % modulus1;
                 chains.state2[j] = state % modulus2;
                 chains.state3[j] = state % modulus3;
             }
             named.kernel(chains);
-            for (std::size_t j = 0; j < DecisionChains::batch; ++j) {
+            for (std::size_t j = 0; j < DrawChains::batch; ++j) {
                 const auto state = first + static_cast<std::int32_t>(j);
                 ASSERT_EQ(chains.state1[j], after32(lcg1, state % modulus1)) << named.name << ", state " << state;
                 ASSERT_EQ(chains.state2[j], after32(lcg2, state % modulus2)) << named.name << ", state " << state;
@@ -152,9 +152,9 @@ TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
     // With every chain at one state of generator 3, the batch's draws all
     // refill one slot of a table that held only a mark.
     constexpr double mark = 2.0;
-    for (const auto& named : decisionKernels.runnable()) {
+    for (const auto& named : drawKernels.runnable()) {
         for (std::int32_t state = 0; state < modulus3; ++state) {
-            DecisionChains chains{};
+            DrawChains chains{};
             std::fill(std::begin(chains.state1), std::end(chains.state1), 1.0);
             std::fill(std::begin(chains.state3), std::end(chains.state3), static_cast<double>(state));
             std::fill(std::begin(chains.table), std::end(chains.table), mark);
@@ -189,11 +189,11 @@ TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
 
 // Batches handed out in pieces that cross batches and words give the values
 // of one call per draw.
-TEST(FastDraws, BatchedDecisionsEqualOneCallPerDraw) {
-    for (const auto& named : decisionKernels.runnable()) {
+TEST(FastDraws, BatchedExchangeBitsEqualOneCallPerDraw) {
+    for (const auto& named : drawKernels.runnable()) {
         UniformRandom single = initialisedGenerator(0);
         std::int32_t seed = 1;
-        DecisionBatches batches(single, named.kernel);
+        DrawBatches batches(single, named.kernel);
         for (const std::size_t length : {std::size_t{1}, std::size_t{31}, std::size_t{97}, std::size_t{0},
                                          std::size_t{64}, std::size_t{5000}, std::size_t{33}}) {
             std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
