@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "exchange/exchange_draws.h"
 #include "exchange/stream_position.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
@@ -52,7 +51,7 @@ void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     const statistics::FiveStatistics observed{};
     std::int64_t window = 0;
     for (auto _ : state) {
-        const resampling::StreamPlace place{w->phases.familyCount(), 256, window++};
+        const exchange::ExchangePlace place{w->phases.familyCount(), 256, window++};
         benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, place, 0, 256));
     }
     state.SetItemsProcessed(state.iterations() * 256);

@@ -38,6 +38,14 @@ private:
     const std::uint64_t* words_ = nullptr;
 };
 
+// Where a window's exchange bits are: one bit per family of the input and
+// replicate of the window.
+struct ExchangePlace {
+    std::int32_t familyCount = 0;  // of the input, taking part in the window or not
+    std::int32_t replicateCount = 0;
+    std::int64_t windowIndex = 0;  // in report order, from 0
+};
+
 // The exchange bits of some consecutive replicates of one window, replicate
 // after replicate, reused from block to block.
 struct ExchangeBlock {

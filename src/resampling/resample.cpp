@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "exchange/exchange_source.h"
+
 namespace triotdt::resampling {
 namespace {
 
@@ -48,14 +50,17 @@ double exceedanceScore(double replicate, double observed) {
 }
 
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
-                                           const statistics::FiveStatistics& observed, StreamPlace place,
-                                           std::int32_t first, std::int32_t last, const std::atomic<int>* stop) {
+                                           const statistics::FiveStatistics& observed,
+                                           const exchange::ExchangePlace& place, std::int32_t first, std::int32_t last,
+                                           const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     statistics::StatisticsScratch scratch(model);
-    exchange::WindowDraws draws(place.familyCount, place.replicateCount, place.windowIndex, first, last - first);
+    exchange::ExchangeSource source = exchange::exchangeSource(place);
+    const std::int32_t perBlock = exchange::replicatesPerBlock(place);
     exchange::ExchangeBlock block;
     statistics::FiveStatistics scores{};
-    while (!stopped() && draws.drawBlock(block)) {
+    for (std::int32_t next = first; next < last && !stopped(); next += block.replicates) {
+        exchange::fillExchanges(source, next, std::min(perBlock, last - next), block);
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
             const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
             scoreReplicates(model, observed, block, from, to, scratch, scores);

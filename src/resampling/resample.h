@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "exchange/exchange_draws.h"
+#include "exchange/exchange_bits.h"
 #include "haplotype/indexed_phases.h"
 #include "statistics/window_model.h"
 
@@ -20,25 +20,17 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// Where a window's replicates take their exchange bits: one draw per family of
-// the input and replicate, from the window's own place in the run's stream.
-struct StreamPlace {
-    std::int32_t familyCount = 0;
-    std::int32_t replicateCount = 0;
-    std::int64_t windowIndex = 0;  // in report order, from 0
-};
-
-// Replicates [first, last) of a window: in each replicate, the families drawn
-// for it have both parents' transmitted and untransmitted alleles exchanged
-// at every locus where their phase is resolved; the frequency sets stay those
-// of the observed data. Returns the sums of their exceedance scores, which are
+// Replicates [first, last) of the window at `place`: in each replicate, the
+// families its exchange bits name have both parents' transmitted and
+// untransmitted alleles exchanged at every locus where their phase is
+// resolved; the frequency sets stay those of the observed data. Returns the sums of their exceedance scores, which are
 // multiples of one half far below 2^53: added up in any order, the scores of
 // any split of a window's replicates give the same p-values. When `stop` is
 // given and becomes non-zero, the replicates end within a few dozen and the
 // sums mean nothing: the run is being given up.
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
-                                           const statistics::FiveStatistics& observed, StreamPlace place,
-                                           std::int32_t first, std::int32_t last,
+                                           const statistics::FiveStatistics& observed,
+                                           const exchange::ExchangePlace& place, std::int32_t first, std::int32_t last,
                                            const std::atomic<int>* stop = nullptr);
 
 // The p-values from the score sums of all replicates.

@@ -35,7 +35,7 @@ using FinishWindow = std::function<void(WindowResult)>;
 // the last share finishes the window.
 struct SharedWindow {
     std::unique_ptr<PreparedWindow> prepared;
-    resampling::StreamPlace place;
+    exchange::ExchangePlace place;
     std::int32_t replicatesPerTask = 0;
     std::vector<statistics::FiveStatistics> scores;  // per share
     std::atomic<std::size_t> sharesLeft{0};
@@ -72,7 +72,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
     if (prepared->skipped()) return finish(takeResult(*prepared, {}));
-    const resampling::StreamPlace stream{data.familyCount, data.replicateCount, task.index};
+    const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index};
     const std::int32_t replicates = data.replicateCount;
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {

@@ -1,6 +1,5 @@
-// A generator put at a draw number without drawing, and the decisions of a
-// window drawn from its own place in the stream, against one plain call of
-// uniformRandom per draw from the start of the run.
+// A generator put at a draw number without drawing, against one plain call
+// of uniformRandom per draw from the start of the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "exchange/exchange_draws.h"
 #include "exchange/lcg_step.h"
 #include "exchange/stream_position.h"
 #include "exchange/uniform_random.h"
@@ -77,78 +75,6 @@ TEST(GeneratorAfter, FarPositionsAgreeWithThePeriodsAndWithDrawingOn) {
             drawOn(nearly, short_);
             EXPECT_TRUE(sameState(nearly, far)) << position << " less " << short_;
         }
-    }
-}
-
-// One decision per draw, from the start of the run, through uniformRandom.
-std::vector<bool> decisionsFromTheStart(std::uint64_t count) {
-    std::vector<bool> exchanged(count);
-    UniformRandom generator;
-    std::int32_t seed = 0;
-    for (std::uint64_t i = 0; i < count; ++i) exchanged[i] = uniformRandom(generator, seed) <= 0.5;
-    return exchanged;
-}
-
-struct Shape {
-    std::int32_t families, replicates;
-};
-
-// Checks `block`, replicates [firstReplicate, ...) of window w, against `reference`.
-void expectBlockMatches(const std::vector<bool>& reference, Shape shape, std::int64_t w, std::int32_t firstReplicate,
-                        const ExchangeBlock& block) {
-    ASSERT_EQ(block.wordsPerReplicate, static_cast<std::size_t>(shape.families + 63) / 64);
-    for (std::int32_t r = 0; r < block.replicates; ++r) {
-        const ExchangeBits bits = block.replicate(r);
-        const std::uint64_t start =
-            firstDrawOfWindow(shape.families, shape.replicates, w) +
-            static_cast<std::uint64_t>(firstReplicate + r) * static_cast<std::uint64_t>(shape.families);
-        for (std::size_t f = 0; f < block.wordsPerReplicate * 64; ++f) {
-            const bool expected = f < static_cast<std::size_t>(shape.families) && reference[start + f];
-            ASSERT_EQ(bits.exchanged(f), expected ? 1u : 0u)
-                << "window " << w << ", replicate " << firstReplicate + r << ", family " << f;
-        }
-    }
-}
-
-// All blocks of window w drawn from its own place; returns how many there were.
-int expectWindowMatches(const std::vector<bool>& reference, Shape shape, std::int64_t w) {
-    WindowDraws draws(shape.families, shape.replicates, w);
-    ExchangeBlock block;
-    int blocks = 0;
-    for (std::int32_t done = 0; draws.drawBlock(block); done += block.replicates, ++blocks) {
-        EXPECT_LE(block.replicates, draws.blockReplicates());
-        expectBlockMatches(reference, shape, w, done, block);
-        EXPECT_EQ(draws.replicatesLeft(), shape.replicates - done - block.replicates);
-    }
-    EXPECT_EQ(draws.replicatesLeft(), 0);
-    return blocks;
-}
-
-TEST(WindowDraws, EachWindowFromItsOwnPlaceGivesTheDecisionsOfTheWholeRunsStream) {
-    // Many families: a window takes several blocks, the last one shorter.
-    const Shape wide{5000, 500};
-    const std::vector<bool> wideReference = decisionsFromTheStart(3 * 5000 * 500);
-    for (const std::int64_t w : {2, 0, 1}) EXPECT_GT(expectWindowMatches(wideReference, wide, w), 2) << w;
-
-    // Few families: one block a window, and a window far into the stream.
-    const Shape narrow{70, 9};
-    const std::vector<bool> narrowReference = decisionsFromTheStart(4002 * 70 * 9);
-    for (const std::int64_t w : {4001, 0, 4000, 1, 2777}) EXPECT_EQ(expectWindowMatches(narrowReference, narrow, w), 1);
-}
-
-TEST(WindowDraws, AnyShareOfAWindowsReplicatesGivesTheWholeRunsDecisions) {
-    const Shape shape{300, 5000};  // 3,495 replicates a block: two blocks a window
-    const std::vector<bool> reference = decisionsFromTheStart(4 * 300 * 5000);
-    for (const auto& [w, first, count] : {std::tuple{0, 0, 5000}, std::tuple{3, 0, 5000}, std::tuple{2, 17, 4000},
-                                          std::tuple{1, 4999, 1}, std::tuple{3, 1200, 3800}}) {
-        WindowDraws draws(shape.families, shape.replicates, w, first, count);
-        ExchangeBlock block;
-        std::int32_t done = 0;
-        while (draws.drawBlock(block)) {
-            expectBlockMatches(reference, shape, w, first + done, block);
-            done += block.replicates;
-        }
-        EXPECT_EQ(done, count) << "window " << w << " from replicate " << first;
     }
 }
 
