@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "exchange/run_stream.h"
 #include "exchange/stream_position.h"
 #include "frequency/em.h"
 #include "frequency/frequency_sets.h"
@@ -64,16 +65,18 @@ void BM_ReplicatesClassic(benchmark::State& state) { replicates(state, classic()
 BENCHMARK(BM_ReplicatesLargeStudy)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReplicatesClassic)->Arg(1)->Arg(4)->Arg(7)->Unit(benchmark::kMillisecond);
 
+// The exchange bits of a window of 1,024 families and 1,024 replicates, as
+// the replicate loop gets them.
 void BM_Draws(benchmark::State& state) {
-    exchange::UniformRandom generator;
-    std::int32_t seed = 0;
-    constexpr std::size_t count = 1 << 20;
-    std::vector<std::uint64_t> decisions(count / 64);
+    constexpr std::int32_t side = 1024;
+    exchange::ExchangeBlock block;
+    std::int64_t window = 0;
     for (auto _ : state) {
-        exchange::drawExchangeDecisions(generator, seed, decisions, count);
-        benchmark::DoNotOptimize(decisions.data());
+        exchange::RunStream stream({side, side, window++});
+        stream.fill(0, side, block);
+        benchmark::DoNotOptimize(block.words.data());
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
+    state.SetItemsProcessed(state.iterations() * side * side);
 }
 BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "exchange/exchange_bits.h"
-#include "exchange/lcg_step.h"
 
 namespace triotdt::exchange {
 
@@ -12,7 +11,7 @@ DrawKernel bestDrawKernel() {
     return best;
 }
 
-DrawBatches::DrawBatches(const UniformRandom& generator, DrawKernel kernel) : kernel_(kernel) {
+DrawBatches::DrawBatches(const GeneratorState& generator, DrawKernel kernel) : kernel_(kernel) {
     std::uint32_t s1 = static_cast<std::uint32_t>(generator.lcgState1);
     std::uint32_t s2 = static_cast<std::uint32_t>(generator.lcgState2);
     std::uint32_t s3 = static_cast<std::uint32_t>(generator.lcgState3);

@@ -6,9 +6,15 @@
 
 #include "dispatch/kernel_dispatch.h"
 #include "exchange/draw_kernel.h"
-#include "exchange/uniform_random.h"
+#include "exchange/generator.h"
 
 namespace triotdt::exchange {
+
+inline constexpr dispatch::KernelVariants<DrawKernel> drawKernels{
+    {drawKernelBaseline, drawKernelAvx2, drawKernelAvx512}};
+
+// The widest variant this processor runs; all give the same bits.
+DrawKernel bestDrawKernel();
 
 // The exchange bits of the stream (a family is exchanged where its draw is
 // 0.5 or less), worked out a batch of 32 draws at a time: the same bits as
@@ -20,19 +26,13 @@ namespace triotdt::exchange {
 // doubles that hold every product exactly (below 2^41), so the compiler can
 // keep them in vector registers; only the shuffle table, whose slots depend
 // on each other, is then visited draw by draw.
-inline constexpr dispatch::KernelVariants<DrawKernel> drawKernels{
-    {drawKernelBaseline, drawKernelAvx2, drawKernelAvx512}};
-
-// The widest variant this processor runs; all give the same bits.
-DrawKernel bestDrawKernel();
-
 class DrawBatches {
 public:
     static constexpr std::size_t batch = DrawChains::batch;
 
-    // From a generator ready to draw whose states are non-negative (every
-    // generator the stream position gives).
-    explicit DrawBatches(const UniformRandom& generator, DrawKernel kernel = bestDrawKernel());
+    // From a generator whose states are non-negative (every generator the
+    // stream position gives).
+    explicit DrawBatches(const GeneratorState& generator, DrawKernel kernel = bestDrawKernel());
 
     // Sets bit i of `bits` (i < count) when the i-th next value of the stream
     // is 0.5 or less, clears it otherwise; the bits of the last word beyond

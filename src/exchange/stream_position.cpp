@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "exchange/lcg_step.h"
-
 namespace triotdt::exchange {
 namespace {
 
@@ -50,10 +48,31 @@ AffineMap backwardStep(const LcgConstants& g) {
     return {inverse, (g.modulus - inverse * g.increment % g.modulus) % g.modulus, g.modulus};
 }
 
+// The generator seeded with 0, before its first draw. Seeding with s puts
+// generator 1 at (150889 − s) mod 714025, one step from 0 for s = 0; two
+// more steps give generators 2 and 3 their states, and the next 97 values
+// of generators 1 and 2 fill the table.
+GeneratorState seededWithZero() {
+    GeneratorState g;
+    std::uint32_t state1 = lcgStep(lcg1, lcgStep(lcg1, 0));
+    g.lcgState2 = static_cast<std::int32_t>(state1 % modulus2);
+    state1 = lcgStep(lcg1, state1);
+    g.lcgState3 = static_cast<std::int32_t>(state1 % modulus3);
+    std::uint32_t state2 = static_cast<std::uint32_t>(g.lcgState2);
+    for (double& slot : g.shuffleTable) {
+        state1 = lcgStep(lcg1, state1);
+        state2 = lcgStep(lcg2, state2);
+        slot = valueOfStates(state1, state2);
+    }
+    g.lcgState1 = static_cast<std::int32_t>(state1);
+    g.lcgState2 = static_cast<std::int32_t>(state2);
+    return g;
+}
+
 }  // namespace
 
-UniformRandom generatorAfter(std::uint64_t drawCount) {
-    UniformRandom generator = initialisedGenerator(0);
+GeneratorState generatorAfter(std::uint64_t drawCount) {
+    GeneratorState generator = seededWithZero();
     if (drawCount == 0) return generator;
     // Seeded with 0, every state stays non-negative.
     std::uint64_t state1 = power(forwardStep(lcg1), drawCount)(static_cast<std::uint64_t>(generator.lcgState1));

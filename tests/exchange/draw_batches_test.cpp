@@ -2,92 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 #include <tuple>
 #include <vector>
 
 #include "exchange/draw_batches.h"
-#include "exchange/lcg_step.h"
-#include "exchange/uniform_random.h"
+#include "exchange/generator.h"
+#include "support/uniform_random.h"
 
 namespace triotdt::exchange {
 namespace {
 
-// `count` values drawn with the seed variable `seed`, which the generator may change.
-std::vector<double> draw(UniformRandom& generator, std::int32_t& seed, int count) {
-    std::vector<double> values;
-    for (int i = 0; i < count; ++i) values.push_back(uniformRandom(generator, seed));
-    return values;
-}
-
-std::vector<double> freshStream(std::int32_t seed, int count) {
-    UniformRandom generator;
-    return draw(generator, seed, count);
-}
-
-// --- The seed ---------------------------------------------------------------------
-
-TEST(UniformRandom, TheFirstCallInitialisesFromSeed0AndSetsTheSeedTo1) {
-    UniformRandom generator;
-    std::int32_t seed = 0;
-    EXPECT_FALSE(generator.generatorReady);
-    uniformRandom(generator, seed);
-    EXPECT_TRUE(generator.generatorReady);
-    EXPECT_EQ(seed, 1);
-    // The seed selects the stream: another seed gives other values.
-    EXPECT_NE(freshStream(0, 20), freshStream(-7, 20));
-}
-
-TEST(UniformRandom, ALaterPositiveSeedIsNeitherUsedNorChanged) {
-    UniformRandom generator;
-    std::int32_t seed = 0;
-    draw(generator, seed, 5);
-    std::int32_t other = 7;
-    const std::vector<double> rest = draw(generator, other, 50);
-    EXPECT_EQ(other, 7);
-    const std::vector<double> whole = freshStream(0, 55);
-    EXPECT_EQ(std::vector<double>(whole.begin() + 5, whole.end()), rest);
-}
-
-TEST(UniformRandom, ANegativeSeedRestartsTheStream) {
-    UniformRandom generator;
-    std::int32_t seed = 0;
-    draw(generator, seed, 100);
-    std::int32_t restart = -5;
-    const std::vector<double> restarted = draw(generator, restart, 50);
-    EXPECT_EQ(restart, 1);
-    EXPECT_EQ(restarted, freshStream(-5, 50));
-    // Restarting with seed -5 is not the same as the stream of seed 0 or 5.
-    EXPECT_NE(restarted, freshStream(0, 50));
-}
-
-TEST(UniformRandom, TheMostNegativeSeedsRestartWithoutOverflow) {
-    for (const std::int32_t seed : {-2147483647 - 1, -2000000001, -150889}) {
-        const std::vector<double> values = freshStream(seed, 1000);
-        for (const double value : values) {
-            ASSERT_GE(value, 0.0) << seed;
-            ASSERT_LT(value, 1.0001) << seed;
-        }
-    }
-}
-
-TEST(UniformRandom, ASeedThatWouldLeaveTheTableEndsWithAnErrorInsteadOfReadingOutside) {
-    // Seeds above 150889 make the initial states negative, and with them the slot.
-    UniformRandom generator;
-    std::int32_t seed = 151000;
-    EXPECT_THROW(draw(generator, seed, 1000), std::logic_error);
-}
-
 // --- The stream ---------------------------------------------------------------------
 
-TEST(UniformRandom, TwoGeneratorsGiveIdenticalStreams) {
-    const std::vector<double> first = freshStream(0, 10000);
-    const std::vector<double> second = freshStream(0, 10000);
-    EXPECT_EQ(first, second);
-}
-
 TEST(UniformRandom, ValuesLieInRangeAndAboutHalfAreAtMostOneHalf) {
-    const std::vector<double> values = freshStream(0, 200000);
+    test::UniformRandom generator;
+    std::vector<double> values(200000);
+    for (double& value : values) value = generator.next();
     std::size_t atMostHalf = 0;
     double smallest = 1.0, largest = 0.0;
     for (const double value : values) {
@@ -169,37 +99,18 @@ TEST(FastDraws, EveryKernelStepsEveryStateAsSingleStepsDo) {
     }
 }
 
-// Drawing many decisions at once gives the decisions of one call per draw,
-// and leaves the generator where those calls leave it.
-TEST(FastDraws, DecisionsEqualOneCallPerDraw) {
-    UniformRandom bulk, single;
-    std::int32_t bulkSeed = 0, singleSeed = 0;
-    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{97}, std::size_t{100000}}) {
-        // Stale bits beyond the decisions must be cleared.
-        std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
-        drawExchangeDecisions(bulk, bulkSeed, bits, length);
-        for (std::size_t i = 0; i < bits.size() * 64; ++i) {
-            const bool expected = i < length && uniformRandom(single, singleSeed) <= 0.5;
-            ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u) << "draw " << i;
-        }
-    }
-    EXPECT_EQ(bulkSeed, singleSeed);
-    EXPECT_EQ(uniformRandom(bulk, bulkSeed), uniformRandom(single, singleSeed));
-}
-
 // Batches handed out in pieces that cross batches and words give the values
-// of one call per draw.
-TEST(FastDraws, BatchedExchangeBitsEqualOneCallPerDraw) {
+// of one draw at a time.
+TEST(FastDraws, BatchedExchangeBitsEqualOneDrawAtATime) {
     for (const auto& named : drawKernels.runnable()) {
-        UniformRandom single = initialisedGenerator(0);
-        std::int32_t seed = 1;
-        DrawBatches batches(single, named.kernel);
+        test::UniformRandom single;
+        DrawBatches batches(single.state(), named.kernel);
         for (const std::size_t length : {std::size_t{1}, std::size_t{31}, std::size_t{97}, std::size_t{0},
                                          std::size_t{64}, std::size_t{5000}, std::size_t{33}}) {
             std::vector<std::uint64_t> bits((length + 63) / 64, ~std::uint64_t{0});
             batches.draw(bits, length);
             for (std::size_t i = 0; i < bits.size() * 64; ++i) {
-                const bool expected = i < length && uniformRandom(single, seed) <= 0.5;
+                const bool expected = i < length && single.nextExchanged();
                 ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, expected ? 1u : 0u)
                     << named.name << ", length " << length << ", draw " << i;
             }

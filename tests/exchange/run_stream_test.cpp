@@ -1,6 +1,6 @@
 // The exchange bits of a window's replicates, each range drawn from its own
-// place in the stream, against one plain call of uniformRandom per draw from
-// the start of the run.
+// place in the stream, against one draw at a time of the reference generator
+// from the start of the run.
 #include "exchange/run_stream.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "exchange/exchange_source.h"
-#include "exchange/uniform_random.h"
+#include "support/uniform_random.h"
 
 namespace triotdt::exchange {
 namespace {
@@ -19,9 +19,8 @@ namespace {
 // One bit per draw, from the start of the run.
 std::vector<bool> exchangesFromTheStart(std::uint64_t count) {
     std::vector<bool> exchanged(count);
-    UniformRandom generator;
-    std::int32_t seed = 0;
-    for (std::uint64_t i = 0; i < count; ++i) exchanged[i] = uniformRandom(generator, seed) <= 0.5;
+    test::UniformRandom generator;
+    for (std::uint64_t i = 0; i < count; ++i) exchanged[i] = generator.nextExchanged();
     return exchanged;
 }
 
@@ -39,9 +38,9 @@ int expectRangeMatches(const std::vector<bool>& reference, const ExchangePlace& 
         EXPECT_EQ(block.wordsPerReplicate, (families + 63) / 64);
         for (std::int32_t r = 0; r < block.replicates; ++r) {
             // Window w's draws begin at draw w × replicateCount × familyCount.
-            const std::uint64_t start =
-                (static_cast<std::uint64_t>(place.windowIndex * place.replicateCount) + static_cast<std::uint64_t>(next + r)) *
-                families;
+            const std::uint64_t start = (static_cast<std::uint64_t>(place.windowIndex * place.replicateCount) +
+                                         static_cast<std::uint64_t>(next + r)) *
+                                        families;
             for (std::size_t f = 0; f < block.wordsPerReplicate * 64; ++f) {
                 const bool expected = f < families && reference[start + f];
                 if (block.replicate(r).exchanged(f) != (expected ? 1u : 0u)) {

@@ -1,5 +1,5 @@
 // A generator put at a draw number without drawing, against one plain call
-// of uniformRandom per draw from the start of the run.
+// per draw of the reference generator from the start of the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,16 +8,16 @@
 #include <tuple>
 #include <vector>
 
-#include "exchange/lcg_step.h"
+#include "exchange/generator.h"
 #include "exchange/stream_position.h"
-#include "exchange/uniform_random.h"
+#include "support/uniform_random.h"
 
 namespace triotdt::exchange {
 namespace {
 
-testing::AssertionResult sameState(const UniformRandom& expected, const UniformRandom& actual) {
+testing::AssertionResult sameState(const GeneratorState& expected, const GeneratorState& actual) {
     if (expected.lcgState1 != actual.lcgState1 || expected.lcgState2 != actual.lcgState2 ||
-        expected.lcgState3 != actual.lcgState3 || expected.generatorReady != actual.generatorReady) {
+        expected.lcgState3 != actual.lcgState3) {
         return testing::AssertionFailure()
                << "states " << actual.lcgState1 << ' ' << actual.lcgState2 << ' ' << actual.lcgState3 << ", expected "
                << expected.lcgState1 << ' ' << expected.lcgState2 << ' ' << expected.lcgState3;
@@ -31,9 +31,10 @@ testing::AssertionResult sameState(const UniformRandom& expected, const UniformR
     return testing::AssertionSuccess();
 }
 
-void drawOn(UniformRandom& generator, std::uint64_t count) {
-    std::int32_t seed = 1;
-    for (std::uint64_t i = 0; i < count; ++i) uniformRandom(generator, seed);
+GeneratorState drawnOn(const GeneratorState& generator, std::uint64_t count) {
+    test::UniformRandom drawing(generator);
+    for (std::uint64_t i = 0; i < count; ++i) drawing.next();
+    return drawing.state();
 }
 
 TEST(GeneratorAfter, EqualsTheSequentialGeneratorEarlyLateAndPastEachPeriod) {
@@ -47,33 +48,26 @@ TEST(GeneratorAfter, EqualsTheSequentialGeneratorEarlyLateAndPastEachPeriod) {
     for (int i = 0; i < 60; ++i) positions.push_back(random() % last);
     std::sort(positions.begin(), positions.end());
 
-    UniformRandom sequential;
-    std::int32_t seed = 0;
+    test::UniformRandom sequential;
     std::uint64_t drawn = 0;
     for (const std::uint64_t position : positions) {
-        for (; drawn < position; ++drawn) uniformRandom(sequential, seed);
-        if (position == 0) {
-            // Not drawn from yet: the first call fills the table from seed 0.
-            ASSERT_TRUE(sameState(initialisedGenerator(0), generatorAfter(0)));
-            continue;
-        }
-        ASSERT_TRUE(sameState(sequential, generatorAfter(position))) << "after " << position << " draws";
+        for (; drawn < position; ++drawn) sequential.next();
+        ASSERT_TRUE(sameState(sequential.state(), generatorAfter(position))) << "after " << position << " draws";
     }
 }
 
 TEST(GeneratorAfter, FarPositionsAgreeWithThePeriodsAndWithDrawingOn) {
     for (const std::uint64_t position : {std::uint64_t{1} << 62, (std::uint64_t{1} << 62) + 12345,
                                          std::uint64_t{10'000'000'000'000}, (std::uint64_t{1} << 63) - 1}) {
-        const UniformRandom far = generatorAfter(position);
+        const GeneratorState far = generatorAfter(position);
         // Each congruential generator comes back to its state after its period.
         EXPECT_EQ(far.lcgState1, generatorAfter(position % modulus1).lcgState1) << position;
         EXPECT_EQ(far.lcgState2, generatorAfter(position % modulus2).lcgState2) << position;
         EXPECT_EQ(far.lcgState3, generatorAfter(position % modulus3).lcgState3) << position;
         // The table: jump short of the position and draw the rest.
         for (const std::uint64_t short_ : {std::uint64_t{1}, std::uint64_t{3000}}) {
-            UniformRandom nearly = generatorAfter(position - short_);
-            drawOn(nearly, short_);
-            EXPECT_TRUE(sameState(nearly, far)) << position << " less " << short_;
+            EXPECT_TRUE(sameState(drawnOn(generatorAfter(position - short_), short_), far))
+                << position << " less " << short_;
         }
     }
 }

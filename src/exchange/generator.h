@@ -1,11 +1,27 @@
 #pragma once
 
-// The three linear congruential generators behind uniformRandom, and one step
-// of each without a division, for drawing many values fast.
+// The generator of the run's stream: two linear congruential generators build
+// each value, a third picks which of 97 stored values is handed out next, and
+// that slot is refilled. One stream serves the whole run, seeded once with 0,
+// so every run on the same input gives the same p-values.
+//
+// The program never draws one value at a time: it puts the generator at a
+// window's place by jumping (stream_position.h) and draws 32 at a time
+// (draw_batches.h). The one-at-a-time generator, as documented, is the
+// tests' reference (tests/support/uniform_random.h).
 
+#include <array>
 #include <cstdint>
 
 namespace triotdt::exchange {
+
+// The generator between two draws: the three states and the table.
+struct GeneratorState {
+    std::int32_t lcgState1 = 0;
+    std::int32_t lcgState2 = 0;
+    std::int32_t lcgState3 = 0;
+    std::array<double, 97> shuffleTable{};
+};
 
 constexpr std::int32_t modulus1 = 714025, multiplier1 = 1366, increment1 = 150889;
 constexpr std::int32_t modulus2 = 139968, multiplier2 = 3877, increment2 = 29573;
@@ -16,7 +32,8 @@ constexpr std::int32_t modulus3 = 214326, multiplier3 = 3613, increment3 = 45289
 constexpr double scale1 = 1.4005112234372064e-06;
 constexpr double scale2 = 7.144490155042149e-06;
 
-// The value that states of generators 1 and 2 make, when both are non-negative.
+// The value that states of generators 1 and 2 make, when both are
+// non-negative (with seed 0 they always are).
 inline double valueOfStates(std::uint32_t state1, std::uint32_t state2) {
     return (static_cast<double>(state2) * scale2 + state1) * scale1;
 }
