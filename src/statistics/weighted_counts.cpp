@@ -175,8 +175,8 @@ FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<Fo
     FourValues statistics{};
     for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            statistics[s] +=
-                transmissionStatisticTerm(counts.transmitCount[h][s], counts.untransmitCount[h][s], homoCount[h][s]);
+            addTransmissionTerm(statistics[s], counts.transmitCount[h][s], counts.untransmitCount[h][s],
+                                homoCount[h][s]);
         }
     }
     return statistics;

@@ -73,14 +73,12 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::Ex
             differences[static_cast<std::size_t>(difference.haplotype)] += difference.change & exchanged;
         }
     }
-    // (transmitted − untransmitted)² / (parents carrying it once), as from
-    // the counts themselves, haplotype after haplotype in every lane.
+    // The terms as from the counts themselves, haplotype after haplotype in
+    // every lane.
     RealLanes sum{};
     for (std::size_t h = 0; h < size; ++h) {
         const RealLanes difference = __builtin_convertvector(differences[h], RealLanes);
-        const double carriers = model.carriedOnce[h];
-        if (!(carriers > 0)) continue;  // adds 0 to every lane
-        sum += difference * difference / carriers;
+        addTransmissionTerm(sum, difference, RealLanes{} + model.carriedOnce[h]);
     }
     for (std::size_t j = 0; j < sets; ++j) statistics[j] = sum[j];
     static_assert(sizeof(IntegerLanes) == sizeof(scratch.differences[0]));
