@@ -12,8 +12,9 @@
 namespace triotdt::statistics {
 
 // The weighted statistics of several data sets at once, one per vector lane.
-// Each lane gets exactly the sums that weightedTransmissionCounts and
-// weightedStatistics give one data set, to the last bit.
+// Each lane gets exactly the sums that one data set at a time gives (the
+// tests' reference, tests/support/weighted_counts_reference.h), to the last
+// bit, so the observed data and every replicate go through these kernels.
 
 // A window's tables as the lane kernels read them; refers to the tables it
 // was made from, which must outlive it.

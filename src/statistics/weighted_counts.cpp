@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "statistics/transmission_statistic.h"
-
 namespace triotdt::statistics {
 namespace {
 
@@ -29,13 +27,6 @@ void computeFamilyShares(std::span<const Combination> combinations, const freque
             shares[k][s] = total > 0 ? shares[k][s] / total : 0.0;
         }
     }
-}
-
-inline void addShares(FourValues& total, const FourValues share) {
-    total[0] += share[0];
-    total[1] += share[1];
-    total[2] += share[2];
-    total[3] += share[3];
 }
 
 // The shares of the homozygous parents of a family of known phase, observed.
@@ -76,58 +67,6 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
     return shares;
 }
 
-void WeightedCounts::resize(std::size_t indexCount) {
-    transmitCount.resize(indexCount);
-    untransmitCount.resize(indexCount);
-}
-
-namespace {
-
-// `bitOf(f)` is where family f's exchange bit lies among the bits of the
-// input's families. Passed as a type so that a window every family takes part
-// in runs the loop without looking the position up.
-template <typename BitOf>
-void addWeightedCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                       exchange::ExchangeBits exchanges, WeightedCounts& counts, BitOf bitOf) {
-    FourValues* const transmit = counts.transmitCount.data();
-    FourValues* const untransmit = counts.untransmitCount.data();
-    const Combination* const combinations = phases.combinations.data();
-    const FourValues* const allShares = shares.shares.data();
-    const std::size_t exchangedOffset = phases.versionOffset(true);
-    for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
-        const std::size_t first = phases.firstCombination[static_cast<std::size_t>(f)];
-        const std::size_t count = phases.firstCombination[static_cast<std::size_t>(f) + 1] - first;
-        // Half the families are exchanged, at random: a branch here would be
-        // mispredicted every other time.
-        const std::size_t start = first + exchanges.exchanged(bitOf(f)) * exchangedOffset;
-        for (std::size_t k = start; k < start + count; ++k) {
-            const Combination c = combinations[k];
-            // A copy, so that the compiler knows the share cannot change under the adds.
-            const FourValues share = allShares[k];
-            addShares(transmit[c.fatherTransmit], share);
-            addShares(transmit[c.motherTransmit], share);
-            addShares(untransmit[c.fatherUntransmit], share);
-            addShares(untransmit[c.motherUntransmit], share);
-        }
-    }
-}
-
-}  // namespace
-
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                exchange::ExchangeBits exchanges, WeightedCounts& counts) {
-    std::fill(counts.transmitCount.begin(), counts.transmitCount.end(), FourValues{});
-    std::fill(counts.untransmitCount.begin(), counts.untransmitCount.end(), FourValues{});
-    if (phases.everyFamilyTakesPart()) {
-        addWeightedCounts(phases, shares, exchanges, counts,
-                          [](std::int32_t f) { return static_cast<std::size_t>(f); });
-    } else {
-        const std::int32_t* const inputFamily = phases.inputFamily.data();
-        addWeightedCounts(phases, shares, exchanges, counts,
-                          [inputFamily](std::int32_t f) { return static_cast<std::size_t>(inputFamily[f]); });
-    }
-}
-
 HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const PhaseShares& shares) {
     HomozygoteCounts homozygotes;
     homozygotes.observed.assign(phases.indexCount(), FourValues{});
@@ -157,29 +96,6 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
         }
     }
     return homozygotes;
-}
-
-const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges,
-                                             std::vector<FourValues>& scratch) {
-    bool changed = false;
-    for (const HomozygoteCounts::Change& change : homozygotes.changes) {
-        if (!exchanges.exchanged(static_cast<std::size_t>(change.family))) continue;
-        if (!changed) scratch = homozygotes.observed;
-        changed = true;
-        addShares(scratch[static_cast<std::size_t>(change.haplotype)], change.difference);
-    }
-    return changed ? scratch : homozygotes.observed;
-}
-
-FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<FourValues>& homoCount) {
-    FourValues statistics{};
-    for (std::size_t h = 0; h < counts.transmitCount.size(); ++h) {
-        for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            addTransmissionTerm(statistics[s], counts.transmitCount[h][s], counts.untransmitCount[h][s],
-                                homoCount[h][s]);
-        }
-    }
-    return statistics;
 }
 
 }  // namespace triotdt::statistics

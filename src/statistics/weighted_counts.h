@@ -2,10 +2,8 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <vector>
 
-#include "exchange/exchange_bits.h"
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
 
@@ -29,20 +27,6 @@ struct PhaseShares {
 
 PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const frequency::FrequencySets& sets);
 
-// The weighted transmitted and untransmitted counts of all four sets, by
-// haplotype index. Each entry receives its additions family by family and
-// combination by combination, as one set at a time would give them, so the
-// sums are the same to the last bit.
-struct WeightedCounts {
-    std::vector<FourValues> transmitCount;
-    std::vector<FourValues> untransmitCount;
-
-    void resize(std::size_t indexCount);
-};
-
-void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                                exchange::ExchangeBits exchanges, WeightedCounts& counts);
-
 // The weighted homozygote counts. A parent whose two haplotypes are the same
 // belongs to a family of known phase (an ambiguous locus makes both parents
 // heterozygous), and such a family's one combination has share exactly 1
@@ -51,6 +35,8 @@ void weightedTransmissionCounts(const haplotype::IndexedPhases& phases, const Ph
 // versions of a family (exchanging identical haplotypes changes nothing),
 // unless a family's weight is positive in one version and not in the other:
 // those few families are kept aside and applied per data set.
+// (The counting of one data set at a time, which the lane kernels are held
+// to, is the tests' reference: tests/support/weighted_counts_reference.h.)
 struct HomozygoteCounts {
     struct Change {
         std::int32_t family = 0;  // its place in the input, where its exchange bit is
@@ -62,13 +48,5 @@ struct HomozygoteCounts {
 };
 
 HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const PhaseShares& shares);
-
-// The homozygote counts of one data set: `observed`, or `scratch` filled with
-// the changes of its exchanged families.
-const std::vector<FourValues>& homozygotesOf(const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges,
-                                             std::vector<FourValues>& scratch);
-
-// The statistic of each set's counts, over the haplotypes in index order.
-FourValues weightedStatistics(const WeightedCounts& counts, const std::vector<FourValues>& homoCount);
 
 }  // namespace triotdt::statistics

@@ -45,9 +45,7 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
 
 StatisticsScratch::StatisticsScratch(const WindowModel& model)
     : differences(model.carriedOnce.size()),
-      laneTables(model.carriedOnce.size(), static_cast<std::size_t>(model.phases->familyCount())) {
-    weighted.resize(model.carriedOnce.size());
-}
+      laneTables(model.carriedOnce.size(), static_cast<std::size_t>(model.phases->familyCount())) {}
 
 // Punamb of up to `lanes` data sets: exchanges[j] says which families data set
 // j exchanges.
@@ -84,11 +82,6 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::Ex
     static_assert(sizeof(IntegerLanes) == sizeof(scratch.differences[0]));
 }
 
-FourValues weightedStatistics(const WindowModel& model, exchange::ExchangeBits exchanges, StatisticsScratch& scratch) {
-    weightedTransmissionCounts(*model.phases, model.shares, exchanges, scratch.weighted);
-    return weightedStatistics(scratch.weighted, homozygotesOf(model.homozygotes, exchanges, scratch.homozygotes));
-}
-
 void weightedStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
                         StatisticsScratch& scratch, std::span<FourValues> statistics) {
     weightedStatisticsInLanes(model.laneModel, exchanges, scratch.laneTables, statistics);
@@ -107,9 +100,12 @@ WindowModel buildWindowModel(const IndexedPhases& phases, const frequency::Frequ
 FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBits exchanges) {
     StatisticsScratch scratch(model);
     const exchange::ExchangeBits one[1] = {exchanges};
+    double punamb = 0;
+    FourValues weighted{};
+    knownPhaseStatistics(model, one, scratch, std::span(&punamb, 1));
+    weightedStatistics(model, one, scratch, std::span(&weighted, 1));
     FiveStatistics result{};
-    knownPhaseStatistics(model, one, scratch, std::span(result.data(), 1));
-    const FourValues weighted = weightedStatistics(model, exchanges, scratch);
+    result[0] = punamb;
     std::copy(weighted.begin(), weighted.end(), result.begin() + 1);
     return result;
 }

@@ -47,8 +47,6 @@ inline constexpr std::size_t lanes = laneCount;
 // One thread's working tables for the statistics of data sets, sized once per
 // window so that scoring a data set allocates nothing.
 struct StatisticsScratch {
-    WeightedCounts weighted;
-    std::vector<FourValues> homozygotes;
     // Aligned as a whole vector register of lanes, which is how they are used.
     struct alignas(4 * lanes) DifferenceLanes {
         std::int32_t value[lanes];
@@ -69,11 +67,9 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::Ex
 void weightedStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
                         StatisticsScratch& scratch, std::span<FourValues> statistics);
 
-// Pg, Pe, Pc and Pem of one data set.
-FourValues weightedStatistics(const WindowModel& model, exchange::ExchangeBits exchanges, StatisticsScratch& scratch);
-
-// The five statistics of one data set: a family exchanged where the bit of
-// its place in the input is set, observed elsewhere.
+// The five statistics of one data set, by the same code as the replicates':
+// a family exchanged where the bit of its place in the input is set,
+// observed elsewhere.
 FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBits exchanges);
 
 // The five statistics with every family observed.

@@ -14,18 +14,10 @@
 #include "statistics/window_model.h"
 #include "support/random_trios.h"
 #include "support/test_only.h"
+#include "support/weighted_counts_reference.h"
 
 namespace triotdt::statistics {
 namespace {
-
-FourValues oneAtATime(const haplotype::IndexedPhases& phases, const PhaseShares& shares,
-                      const HomozygoteCounts& homozygotes, exchange::ExchangeBits exchanges) {
-    WeightedCounts counts;
-    counts.resize(phases.indexCount());
-    weightedTransmissionCounts(phases, shares, exchanges, counts);
-    std::vector<FourValues> scratch;
-    return weightedStatistics(counts, homozygotesOf(homozygotes, exchanges, scratch));
-}
 
 void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
     test::SmallRandom random{seed};
@@ -67,7 +59,8 @@ void compareKernels(const haplotype::FamilyData& data, std::uint64_t seed) {
                     bits[j] = test::packExchanges(exchanged);
                     bits[j].push_back(0);  // room for no families
                     exchanges.emplace_back(bits[j].data());
-                    expected.push_back(oneAtATime(phases, shares, homozygotes, exchanges.back()));
+                    expected.push_back(
+                        test::weightedStatisticsOneAtATime(phases, shares, homozygotes, exchanges.back()));
                 }
                 // Punamb in lanes, against one data set at a time.
                 std::vector<double> punamb(sets);
