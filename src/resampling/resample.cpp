@@ -32,10 +32,8 @@ void scoreReplicates(const statistics::WindowModel& model, const statistics::Fiv
         statistics::knownPhaseStatistics(model, std::span(exchanges, sets), scratch, std::span(punamb, sets));
         statistics::weightedStatistics(model, std::span(exchanges, sets), scratch, std::span(weighted, sets));
         for (std::size_t j = 0; j < sets; ++j) {
-            sum[0] += exceedanceScore(punamb[j], observed[0]);
-            for (std::size_t s = 0; s < weighted[j].size(); ++s) {
-                sum[s + 1] += exceedanceScore(weighted[j][s], observed[s + 1]);
-            }
+            const statistics::FiveStatistics replicate = statistics::fiveStatistics(punamb[j], weighted[j]);
+            for (std::size_t s = 0; s < sum.size(); ++s) sum[s] += exceedanceScore(replicate[s], observed[s]);
         }
         r += static_cast<std::int32_t>(sets);
     }

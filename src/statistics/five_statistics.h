@@ -22,4 +22,7 @@ using FiveStatistics = std::array<double, statisticCount>;
 
 inline constexpr std::size_t indexOf(Statistic statistic) { return static_cast<std::size_t>(statistic); }
 
+inline constexpr double& at(FiveStatistics& values, Statistic statistic) { return values[indexOf(statistic)]; }
+inline constexpr double at(const FiveStatistics& values, Statistic statistic) { return values[indexOf(statistic)]; }
+
 }  // namespace triotdt::statistics

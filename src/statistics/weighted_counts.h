@@ -6,6 +6,7 @@
 
 #include "frequency/frequency_sets.h"
 #include "haplotype/indexed_phases.h"
+#include "statistics/five_statistics.h"
 
 namespace triotdt::statistics {
 
@@ -14,6 +15,9 @@ namespace triotdt::statistics {
 // frequencies under haplotypeFreq, equalFreq, phaseShareFreq and emFreq.
 constexpr std::size_t weightedSetCount = 4;
 using FourValues = std::array<double, weightedSetCount>;
+// The statistic of each set.
+inline constexpr std::array<Statistic, weightedSetCount> weightedStatistic = {Statistic::pg, Statistic::pe,
+                                                                              Statistic::pc, Statistic::pem};
 
 // Each combination's share of its family's weight under each frequency set,
 // for the observed and for the exchanged version of every family (laid out as

@@ -104,10 +104,7 @@ FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBit
     FourValues weighted{};
     knownPhaseStatistics(model, one, scratch, std::span(&punamb, 1));
     weightedStatistics(model, one, scratch, std::span(&weighted, 1));
-    FiveStatistics result{};
-    result[0] = punamb;
-    std::copy(weighted.begin(), weighted.end(), result.begin() + 1);
-    return result;
+    return fiveStatistics(punamb, weighted);
 }
 
 FiveStatistics observedStatistics(const WindowModel& model) {

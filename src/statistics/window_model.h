@@ -67,6 +67,14 @@ void knownPhaseStatistics(const WindowModel& model, std::span<const exchange::Ex
 void weightedStatistics(const WindowModel& model, std::span<const exchange::ExchangeBits> exchanges,
                         StatisticsScratch& scratch, std::span<FourValues> statistics);
 
+// The five statistics of a data set from its Punamb and its weighted four.
+inline FiveStatistics fiveStatistics(double punamb, const FourValues& weighted) {
+    FiveStatistics five{};
+    at(five, Statistic::punamb) = punamb;
+    for (std::size_t s = 0; s < weightedSetCount; ++s) at(five, weightedStatistic[s]) = weighted[s];
+    return five;
+}
+
 // The five statistics of one data set, by the same code as the replicates':
 // a family exchanged where the bit of its place in the input is set,
 // observed elsewhere.

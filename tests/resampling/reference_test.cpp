@@ -222,10 +222,11 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                 const std::vector<std::uint64_t> bits = test::packExchanges(versions);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, exchange::ExchangeBits(bits.data()));
-                EXPECT_EQ(actual[0], referencePunamb(families, window.haplotypeCount))
+                EXPECT_EQ(at(actual, statistics::Statistic::punamb), referencePunamb(families, window.haplotypeCount))
                     << "Punamb, data set " << replicate;
-                for (std::size_t s = 0; s < 4; ++s) {
-                    EXPECT_EQ(actual[s + 1], referenceWeighted(families, dense[s], window.haplotypeCount))
+                for (std::size_t s = 0; s < statistics::weightedSetCount; ++s) {
+                    EXPECT_EQ(at(actual, statistics::weightedStatistic[s]),
+                              referenceWeighted(families, dense[s], window.haplotypeCount))
                         << "weighted statistic " << s << ", data set " << replicate;
                 }
             }

@@ -6,6 +6,8 @@
 namespace triotdt {
 namespace {
 
+using statistics::Statistic;
+using statistics::statisticCount;
 using test::analyse;
 using test::Analysed;
 using test::trios;
@@ -15,7 +17,7 @@ TEST(Statistics, FourParentsTransmittingOneHaplotypeGivePunambEight) {
     const Analysed a = analyse(trios({2}, {{1, 2, 1, 2, 1, 1}, {2, 1, 1, 2, 1, 1}}));
     EXPECT_EQ(a.frequencies.counts.transmitCount, (std::vector<double>{4, 0}));
     EXPECT_EQ(a.frequencies.counts.untransmitCount, (std::vector<double>{0, 4}));
-    EXPECT_EQ(a.statistics[0], 8.0);  // 16/4 + 16/4
+    EXPECT_EQ(at(a.statistics, Statistic::punamb), 8.0);  // 16/4 + 16/4
 }
 
 TEST(Statistics, WithEveryFamilyOfKnownPhaseAllFiveAgree) {
@@ -24,7 +26,8 @@ TEST(Statistics, WithEveryFamilyOfKnownPhaseAllFiveAgree) {
                                               {2, 2, 1, 2, 1, 2, 3, 3, 2, 1, 1, 3},
                                               {1, 1, 2, 3, 2, 1, 1, 2, 1, 2, 3, 1}}));
     ASSERT_EQ(a.frequencies.unambiguousFamilyCount, 3);
-    for (std::size_t s = 1; s < 5; ++s) EXPECT_EQ(a.statistics[s], a.statistics[0]) << "statistic " << s;
+    for (std::size_t s = 1; s < statisticCount; ++s)
+        EXPECT_EQ(a.statistics[s], at(a.statistics, Statistic::punamb)) << "statistic " << s;
     // The EM's first iteration gives the counted frequencies, the second the same again.
     EXPECT_TRUE(a.frequencies.emConverged);
     EXPECT_EQ(a.frequencies.emIterations, 2);
@@ -38,7 +41,8 @@ TEST(Statistics, AHomozygousParentAddsNothing) {
     // A father 1/1 transmitting and keeping back 1: counted on both sides and as homozygous.
     const Analysed with = analyse(trios({2}, {informative, {1, 1, 2, 2, 1, 2}}));
     EXPECT_EQ(with.frequencies.counts.homoCount, (std::vector<double>{1, 1}));
-    for (std::size_t s = 0; s < 5; ++s) EXPECT_EQ(with.statistics[s], without.statistics[s]) << "statistic " << s;
+    for (std::size_t s = 0; s < statisticCount; ++s)
+        EXPECT_EQ(with.statistics[s], without.statistics[s]) << "statistic " << s;
 }
 
 TEST(Statistics, WithoutFamiliesOfKnownPhaseTheCountedFrequenciesAreZeroAndPgIsZero) {
@@ -46,8 +50,8 @@ TEST(Statistics, WithoutFamiliesOfKnownPhaseTheCountedFrequenciesAreZeroAndPgIsZ
     const Analysed a = analyse(trios({2}, {{1, 2, 2, 1, 1, 2}, {1, 2, 1, 2, 2, 1}}));
     EXPECT_EQ(a.frequencies.unambiguousFamilyCount, 0);
     EXPECT_EQ(a.frequencies.sets.haplotypeFreq, (std::vector<double>{0, 0}));
-    EXPECT_EQ(a.statistics[0], 0.0);
-    EXPECT_EQ(a.statistics[1], 0.0);
+    EXPECT_EQ(at(a.statistics, Statistic::punamb), 0.0);
+    EXPECT_EQ(at(a.statistics, Statistic::pg), 0.0);
 }
 
 TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
@@ -60,10 +64,10 @@ TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
     const Analysed with = analyse(trios({2, 4}, {known1, known2, partly}));
     const Analysed without = analyse(trios({2, 4}, {known1, known2}));
     ASSERT_EQ(with.frequencies.unambiguousFamilyCount, 2);
-    EXPECT_GT(without.statistics[1], 0.0);
-    EXPECT_EQ(with.statistics[1], without.statistics[1]);
+    EXPECT_GT(at(without.statistics, Statistic::pg), 0.0);
+    EXPECT_EQ(at(with.statistics, Statistic::pg), at(without.statistics, Statistic::pg));
     // Under equal weights the family counts, half and half over its two combinations.
-    EXPECT_NE(with.statistics[2], without.statistics[2]);
+    EXPECT_NE(at(with.statistics, Statistic::pe), at(without.statistics, Statistic::pe));
 }
 
 }  // namespace
