@@ -33,8 +33,6 @@ struct IndexedPhases {
     std::vector<std::int32_t> patternFamily;  // per pattern
 
     std::int32_t familyCount() const { return static_cast<std::int32_t>(phaseCount.size()); }
-    // Every family of the input takes part, so family f is input family f.
-    bool everyFamilyTakesPart() const { return familyCount() == inputFamilyCount; }
     std::int32_t patternCount() const { return static_cast<std::int32_t>(patternFamily.size()); }
     std::size_t indexCount() const { return codes.size(); }
     std::size_t combinationCount() const { return combinations.size() / 2; }

@@ -183,10 +183,10 @@ std::vector<double> spread(const std::vector<double>& byIndex, const haplotype::
     return byCode;
 }
 
-std::vector<std::uint8_t> randomVersions(test::SmallRandom& random, std::int32_t familyCount) {
-    std::vector<std::uint8_t> versions(static_cast<std::size_t>(familyCount));
-    for (auto& v : versions) v = static_cast<std::uint8_t>(random.below(2));
-    return versions;
+std::vector<std::uint8_t> randomExchanges(test::SmallRandom& random, std::int32_t familyCount) {
+    std::vector<std::uint8_t> exchanged(static_cast<std::size_t>(familyCount));
+    for (auto& e : exchanged) e = static_cast<std::uint8_t>(random.below(2));
+    return exchanged;
 }
 
 // Compares everything for every window of `data`.
@@ -215,11 +215,11 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
             const statistics::WindowModel model = statistics::buildWindowModel(phases, sets);
             for (int replicate = 0; replicate <= 12; ++replicate) {
                 // Data set 0 is the observed data; the others exchange families at random.
-                const std::vector<std::uint8_t> versions =
+                const std::vector<std::uint8_t> exchanged =
                     replicate == 0 ? std::vector<std::uint8_t>(static_cast<std::size_t>(data.familyCount), 0)
-                                   : randomVersions(random, data.familyCount);
-                const auto families = replicateCombinations(data, window, table, versions);
-                const std::vector<std::uint64_t> bits = test::packExchanges(versions);
+                                   : randomExchanges(random, data.familyCount);
+                const auto families = replicateCombinations(data, window, table, exchanged);
+                const std::vector<std::uint64_t> bits = test::packExchanges(exchanged);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, exchange::ExchangeBits(bits.data()));
                 EXPECT_EQ(at(actual, statistics::Statistic::punamb), referencePunamb(families, window.haplotypeCount))
