@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs workflow/Snakefile with Snakemake on a small input, with each way of
+# giving its settings, and compares what it leaves with a whole run of the
+# same input, byte for byte.
+#   workflow_test.sh TRIOTDT SOURCE_DIR
+set -euo pipefail
+triotdt=$1
+source_dir=$2
+snakemake=$(command -v snakemake) || {
+  echo "SKIPPED: snakemake is not installed (scripts/deps installs it)"
+  exit 77
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+input=$source_dir/tests/e2e/cases/seven-loci-ambiguous/tdtinput.dat
+mkdir "$work/whole"
+cp "$input" "$work/whole/"
+(cd "$work/whole" && "$triotdt" --table results.tsv --plot results.svg >console.txt)
+
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+# Snakemake is started in start/, where "my tools/triotdt" is the program.
+mkdir -p "$work/start/my tools"
+ln -s "$triotdt" "$work/start/my tools/triotdt"
+
+# run_case NAME SHARDS TABLE PLOT SETTING...: runs the workflow in the run
+# folder "run NAME" with the settings, and expects the whole run's reports,
+# console, table (named TABLE, none if empty) and figure (PLOT), and nothing
+# else but the input and the shard plan.
+run_case() {
+  local name=$1 shards=$2 table=$3 plot=$4
+  shift 4
+  local run="$work/run $name"
+  mkdir "$run"
+  cp "$input" "$run/"
+  if ! (cd "$work/start" && "$snakemake" -s "$source_dir/workflow/Snakefile" --cores 2 --directory "$run" \
+    --config shards="$shards" "$@") >"$work/$name.log" 2>&1; then
+    fail "$name: snakemake failed"
+    sed 's/^/    /' "$work/$name.log"
+    return
+  fi
+  local expected=(tdtinput.dat tdttran.txt tdtout.txt tdtconsole.txt "shard-plan-$shards.tsv")
+  cmp "$work/whole/console.txt" "$run/tdtconsole.txt" || fail "$name: console"
+  for f in tdttran.txt tdtout.txt; do cmp "$work/whole/$f" "$run/$f" || fail "$name: $f"; done
+  if [ -n "$table" ]; then
+    cmp "$work/whole/results.tsv" "$run/$table" || fail "$name: table"
+    expected+=("$table")
+  fi
+  if [ -n "$plot" ]; then
+    cmp "$work/whole/results.svg" "$run/$plot" || fail "$name: figure"
+    expected+=("$plot")
+  fi
+  # The shard folders are temporary: the workflow removes them once merged.
+  [ "$(cd "$run" && ls | sort)" = "$(printf '%s\n' "${expected[@]}" | sort)" ] ||
+    fail "$name: the run folder holds $(cd "$run" && ls | tr '\n' ' ')"
+}
+
+run_case defaults 4 results.tsv results.svg "triotdt=$triotdt"
+run_case no-table-or-figure 3 "" "" "triotdt=$triotdt" table= plot=
+# A relative program path is taken from where snakemake was started.
+run_case spaces 2 "my results.tsv" "my figure.svg" "triotdt=my tools/triotdt" \
+  "table=my results.tsv" "plot=my figure.svg"
+
+[ $failures -eq 0 ] && echo "the workflow's reports, console, table and figure match a whole run"
+exit $((failures > 0))
