@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs workflow/Snakefile with Snakemake on a small input, with each way of
 # giving its settings, and compares what it leaves with a whole run of the
-# same input, byte for byte.
+# same input, byte for byte; then checks how it finds the program when no
+# triotdt= is given.
 #   workflow_test.sh TRIOTDT SOURCE_DIR
 set -euo pipefail
 triotdt=$1
@@ -65,5 +66,26 @@ run_case no-table-or-figure 3 "" "" "triotdt=$triotdt" table= plot=
 run_case spaces 2 "my results.tsv" "my figure.svg" "triotdt=my tools/triotdt" \
   "table=my results.tsv" "plot=my figure.svg"
 
-[ $failures -eq 0 ] && echo "the workflow's reports, console, table and figure match a whole run"
+# Without triotdt=, the program on PATH comes first, then the one built
+# beside the workflow (build/triotdt of its checkout). Each case: the PATH,
+# whether the build is there, and what the workflow must say.
+mkdir -p "$work/checkout/workflow" "$work/checkout/build" "$work/on path" "$work/system" "$work/dry"
+cp "$source_dir/workflow/Snakefile" "$work/checkout/workflow/"
+cp "$input" "$work/dry/"
+ln -s "$triotdt" "$work/on path/triotdt"
+ln -s "$(command -v bash)" "$work/system/bash"
+find_case() {
+  local path=$1 build=$2 said=$3
+  rm -f "$work/checkout/build/triotdt"
+  [ "$build" = built ] && ln -s "$triotdt" "$work/checkout/build/triotdt"
+  local out
+  out=$(PATH=$path "$snakemake" -n -s "$work/checkout/workflow/Snakefile" --cores 1 --directory "$work/dry" 2>&1) || true
+  [[ "$out" == *"$said"* ]] || fail "PATH=$path, $build: expected '$said' in:
+$out"
+}
+find_case "$work/on path:$work/system" built "triotdt: running $work/on path/triotdt (found on PATH)"
+find_case "$work/system" built "triotdt: running $work/checkout/build/triotdt (built beside the workflow)"
+find_case "$work/system" none "triotdt: no program to run: none on PATH, and none built beside the workflow ($work/checkout/build/triotdt)"
+
+[ $failures -eq 0 ] && echo "the workflow's reports, console, table and figure match a whole run, and it finds the program"
 exit $((failures > 0))
