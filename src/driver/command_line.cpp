@@ -6,6 +6,8 @@
 #include <charconv>
 #include <ostream>
 
+#include "driver/version.h"
+
 namespace triotdt::driver {
 namespace {
 
@@ -107,7 +109,7 @@ const CLI::Validator threadCount(
 
 void addGeneralOptions(CLI::App& app, CommandLine& line) {
     app.set_help_flag("-h,--help", "Show this help and exit");
-    app.set_version_flag("--version", std::string("triotdt ") + TRIOTDT_VERSION, "Show the version and exit");
+    app.set_version_flag("--version", versionText(), "Show the version and exit");
     app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")->type_name("DIR");
 }
 
