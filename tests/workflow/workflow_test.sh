@@ -28,18 +28,22 @@ fail() {
 mkdir -p "$work/start/my tools"
 ln -s "$triotdt" "$work/start/my tools/triotdt"
 
-# run_case NAME SHARDS TABLE PLOT SETTING...: runs the workflow in the run
-# folder "run NAME" with the settings, and expects the whole run's reports,
-# console, table (named TABLE, none if empty) and figure (PLOT), and nothing
-# else but the input and the shard plan.
+# run_case NAME SHARDS TABLE PLOT ARGUMENT...: runs the workflow in the run
+# folder "run NAME" with the arguments (--options for snakemake, settings for
+# --config), and expects the whole run's reports, console, table (named
+# TABLE, none if empty) and figure (PLOT), and nothing else but the input and
+# the shard plan.
 run_case() {
   local name=$1 shards=$2 table=$3 plot=$4
   shift 4
-  local run="$work/run $name"
+  local run="$work/run $name" options=() settings=()
+  for argument; do
+    case $argument in --*) options+=("$argument") ;; *) settings+=("$argument") ;; esac
+  done
   mkdir "$run"
   cp "$input" "$run/"
   if ! (cd "$work/start" && "$snakemake" -s "$source_dir/workflow/Snakefile" --cores 2 --directory "$run" \
-    --config shards="$shards" "$@") >"$work/$name.log" 2>&1; then
+    "${options[@]}" --config shards="$shards" "${settings[@]}") >"$work/$name.log" 2>&1; then
     fail "$name: snakemake failed"
     sed 's/^/    /' "$work/$name.log"
     return
@@ -65,6 +69,21 @@ run_case no-table-or-figure 3 "" "" "triotdt=$triotdt" table= plot=
 # A relative program path is taken from where snakemake was started.
 run_case spaces 2 "my results.tsv" "my figure.svg" "triotdt=my tools/triotdt" \
   "table=my results.tsv" "plot=my figure.svg"
+
+# A shard that fails is tried again (--restart-times), asking for twice the
+# memory and the time of the plan, as a job stopped at its limit needs.
+cat >"$work/start/fails-once" <<EOF
+#!/bin/sh
+case " \$* " in
+*" --shard 2/3 "*) [ -e "$work/start/failed" ] || { touch "$work/start/failed"; exit 1; } ;;
+esac
+exec "$triotdt" "\$@"
+EOF
+chmod +x "$work/start/fails-once"
+run_case retried 3 results.tsv results.svg --restart-times=1 triotdt=./fails-once
+memory=$(cd "$work/whole" && "$triotdt" --shard-plan 3 | awk '$1 == 2 { print $6 }')
+sed -n '/^Trying to restart/,$p' "$work/retried.log" | grep -q "mem_mb=$((2 * memory)),.* time_min=2$" ||
+  fail "the second attempt of shard 2 did not ask for twice the memory and time: $(cat "$work/retried.log")"
 
 # Without triotdt=, the program on PATH comes first, then the one built
 # beside the workflow (build/triotdt of its checkout). Each case: the PATH,
