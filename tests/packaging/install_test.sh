@@ -9,14 +9,8 @@ set -euo pipefail
 build=$1
 source_dir=$2
 man=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/checks.sh"
 prefix="$work/installed here"
-failures=0
-fail() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 installed=(bin/triotdt share/triotdt/workflow/Snakefile share/triotdt/workflow/profiles/slurm/config.yaml)
@@ -54,5 +48,4 @@ PATH="$work/system" "$snakemake" -n -s "$workflow" --cores 1 --directory "$work/
 grep -qF "triotdt: running $prefix/bin/triotdt (installed beside the workflow)" "$work/dry.log" ||
   fail "with nothing on PATH: $(cat "$work/dry.log")"
 
-[ $failures -eq 0 ] && echo "the installed workflow runs the installed program and gives a whole run's bytes"
-exit $((failures > 0))
+finish "the installed workflow runs the installed program and gives a whole run's bytes"

@@ -7,13 +7,7 @@ set -euo pipefail
 triotdt=$1
 source_dir=$2
 version=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 # version_text FOLDER: the text cmake/version.cmake makes for sources in FOLDER.
 version_text() {
@@ -43,5 +37,4 @@ printf '$Format:%%H$\n' >"$work/copy/cmake/commit.txt"
 [ "$(version_text "$work/copy")" = "triotdt $version (commit unknown)" ] ||
   fail "a copy without git says '$(version_text "$work/copy")'"
 
-[ $failures -eq 0 ] && echo "the version names the commit the program was built from"
-exit $((failures > 0))
+finish "the version names the commit the program was built from"

@@ -11,18 +11,11 @@ snakemake=$(command -v snakemake) || {
   echo "SKIPPED: snakemake is not installed (scripts/deps installs it)"
   exit 77
 }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/checks.sh"
 input=$source_dir/tests/e2e/cases/seven-loci-ambiguous/tdtinput.dat
 mkdir "$work/whole"
 cp "$input" "$work/whole/"
 (cd "$work/whole" && "$triotdt" --table results.tsv --plot results.svg >console.txt)
-
-failures=0
-fail() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
 
 # Snakemake is started in start/, where "my tools/triotdt" is the program.
 mkdir -p "$work/start/my tools"
@@ -106,5 +99,4 @@ find_case "$work/on path:$work/system" built "triotdt: running $work/on path/tri
 find_case "$work/system" built "triotdt: running $work/checkout/build/triotdt (built beside the workflow)"
 find_case "$work/system" none "triotdt: no program to run: none on PATH, and none built beside the workflow ($work/checkout/build/triotdt)"
 
-[ $failures -eq 0 ] && echo "the workflow's reports, console, table and figure match a whole run, and it finds the program"
-exit $((failures > 0))
+finish "the workflow's reports, console, table and figure match a whole run, and it finds the program"
