@@ -16,25 +16,40 @@ version_text() {
   sed -n 's/.*return "\(.*\)";.*/\1/p' "$work/version.cpp"
 }
 
+# expect FOLDER TEXT: the sources in FOLDER make the version text TEXT.
+expect() {
+  local made
+  made=$(version_text "$1")
+  [ "$made" = "$2" ] || fail "$1 makes '$made', not '$2'"
+}
+
+# The program names HEAD of its checkout (whether files changed since the
+# build is checked below, on a checkout of its own).
 if [ "$(git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null)" = "$(cd "$source_dir" && pwd -P)" ]; then
   head=$(git -C "$source_dir" rev-parse HEAD)
-  changes=""
-  [ -z "$(git -C "$source_dir" status --porcelain --untracked-files=no)" ] || changes=", with uncommitted changes"
-  built="triotdt $version (commit ${head:0:12}$changes)"
+  said=$("$triotdt" --version)
+  [[ "$said" == "triotdt $version (commit ${head:0:12}"[,\)]* ]] || fail "the program says '$said', not HEAD ${head:0:12}"
   # A tarball of HEAD, as `git archive` makes it, outside any checkout.
   mkdir "$work/tarball"
   git -C "$source_dir" archive HEAD cmake | tar -x -C "$work/tarball"
-  [ "$(version_text "$work/tarball")" = "triotdt $version (commit ${head:0:12})" ] ||
-    fail "a tarball of HEAD says '$(version_text "$work/tarball")'"
+  expect "$work/tarball" "triotdt $version (commit ${head:0:12})"
 else
-  built=$(version_text "$source_dir")
+  [ "$("$triotdt" --version)" = "$(version_text "$source_dir")" ] || fail "the program says '$("$triotdt" --version)'"
 fi
-[ "$("$triotdt" --version)" = "$built" ] || fail "the program says '$("$triotdt" --version)', not '$built'"
 
 # Sources copied without git and without the archive's commit.
 mkdir -p "$work/copy/cmake"
 printf '$Format:%%H$\n' >"$work/copy/cmake/commit.txt"
-[ "$(version_text "$work/copy")" = "triotdt $version (commit unknown)" ] ||
-  fail "a copy without git says '$(version_text "$work/copy")'"
+expect "$work/copy" "triotdt $version (commit unknown)"
+
+# A checkout of its own: HEAD, then HEAD with a tracked file changed.
+git init -q "$work/checkout"
+cp -r "$work/copy/cmake" "$work/checkout/"
+git -C "$work/checkout" add cmake
+git -C "$work/checkout" -c user.name=test -c user.email=test@localhost commit -q -m sources
+commit=$(git -C "$work/checkout" rev-parse HEAD)
+expect "$work/checkout" "triotdt $version (commit ${commit:0:12})"
+echo changed >"$work/checkout/cmake/commit.txt"
+expect "$work/checkout" "triotdt $version (commit ${commit:0:12}, with uncommitted changes)"
 
 finish "the version names the commit the program was built from"
