@@ -22,7 +22,8 @@ if(GIT_PROGRAM)
   if(NOT failed AND top STREQUAL source)
     execute_process(COMMAND ${GIT_PROGRAM} -C ${SOURCE_DIR} rev-parse HEAD
       OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-    execute_process(COMMAND ${GIT_PROGRAM} -C ${SOURCE_DIR} status --porcelain --untracked-files=no
+    # Without the index lock, so that a build never gets in the way of git.
+    execute_process(COMMAND ${GIT_PROGRAM} --no-optional-locks -C ${SOURCE_DIR} status --porcelain --untracked-files=no
       OUTPUT_VARIABLE changes ERROR_QUIET)
   endif()
 endif()
