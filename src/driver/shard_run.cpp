@@ -12,6 +12,7 @@
 #include "input/family_input.h"
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
+#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
@@ -131,7 +132,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     std::vector<output::LocusRow> loci;
     std::string lociText;
     if (::access(output::lociFileName, F_OK) == 0) {
-        lociText = shard::readFileText(output::lociFileName);
+        lociText = io::readFileText(output::lociFileName);
         loci = output::parseLociTable(lociText, output::lociFileName);
         output::refuseSeveralChromosomes(loci, output::lociFileName);
         checkLociMatchInput(loci, head);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "io/file_text.h"
 #include "io/run_error.h"
 
 namespace triotdt::shard {
@@ -54,7 +55,7 @@ private:
         const std::string_view line = text_.substr(0, end);
         text_.remove_prefix(end + 1);
         ++line_;
-        return splitTabs(line);
+        return io::splitFields(line, '\t');
     }
 
     void expectLine(std::string_view wanted) {
@@ -97,16 +98,6 @@ private:
 };
 
 }  // namespace
-
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const std::size_t tab = line.find('\t');
-        fields.push_back(line.substr(0, tab));
-        if (tab == std::string_view::npos) return fields;
-        line.remove_prefix(tab + 1);
-    }
-}
 
 std::string formatManifest(const Manifest& manifest) {
     std::string text = std::string(firstLine) + '\n';

@@ -10,9 +10,6 @@
 
 namespace triotdt::shard {
 
-// The fields of one line of a tab-separated file, empty ones included.
-std::vector<std::string_view> splitTabs(std::string_view line);
-
 // A part of a shard: a file of its folder, with the bytes it must have.
 struct PartRecord {
     std::string name;

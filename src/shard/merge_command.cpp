@@ -9,6 +9,7 @@
 
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
+#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/staged_output.h"
@@ -53,7 +54,7 @@ Shard readShard(const std::string& folder) {
     if (::access(path.c_str(), F_OK) != 0) {
         refuse("shard folder '" + folder + "' has no " + manifestName + ": that shard did not finish (run it again)");
     }
-    return Shard{folder, parseManifest(readFileText(path), path)};
+    return Shard{folder, parseManifest(io::readFileText(path), path)};
 }
 
 std::string describeInput(const FileSum& input) {
@@ -173,7 +174,7 @@ void refuseExisting(const std::string& path) {
 
 // Appends a part to `unit` in pieces, writing as it goes.
 void appendPart(io::OutputUnit& unit, const std::string& path) {
-    readPieces(path, [&](std::string_view piece) {
+    io::readPieces(path, [&](std::string_view piece) {
         unit.text() += piece;
         unit.flushIfLarge();
     });
@@ -210,7 +211,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             const std::string tablePart = shard.path(partName(PartKind::table, size));
             if (table) appendPart(table->unit(), tablePart);
             if (plot) {
-                const std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
+                const std::vector<report::WindowOutcome> rows = readTableRows(io::readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "io/file_text.h"
 #include "io/run_error.h"
 #include "output/results_table.h"
 #include "shard/manifest.h"
@@ -21,7 +22,7 @@ struct Columns {
         std::string header;
         output::appendTableHeader(header);
         header.pop_back();
-        for (const std::string_view name : splitTabs(header)) names.emplace_back(name);
+        for (const std::string_view name : io::splitFields(header, '\t')) names.emplace_back(name);
     }
     std::size_t operator[](std::string_view name) const {
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -100,7 +101,7 @@ std::vector<report::WindowOutcome> readTableRows(std::string_view rows, const st
         rows.remove_prefix(end == std::string_view::npos ? rows.size() : end + 1);
         ++line;
         const std::string place = where + ", line " + std::to_string(line);
-        windows.push_back(readRow(RowReader(columns, splitTabs(text), place)));
+        windows.push_back(readRow(RowReader(columns, io::splitFields(text, '\t'), place)));
     }
     return windows;
 }
