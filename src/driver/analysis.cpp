@@ -94,16 +94,6 @@ struct RunProgress {
     }
 };
 
-std::vector<window::WindowRun> runsOf(const WindowSelection& selection) {
-    std::vector<window::WindowRun> runs;
-    for (const shard::WindowSpan& span : selection.spans) {
-        if (span.windowCount() == 0) continue;
-        runs.push_back({span.size, span.firstStart, span.lastStart,
-                        shard::windowIndex(selection.lociCount, span.size, span.firstStart)});
-    }
-    return runs;
-}
-
 // The windows finished stay in the reports, and a last line says that they
 // end there: an interrupted report must not pass for a complete one.
 void markInterrupted(Units& units, const RunInterrupted& stopped) {
@@ -126,17 +116,10 @@ unsigned chooseThreads(unsigned requested) {
 
 }  // namespace
 
-std::int64_t countWindows(std::int32_t lociCount) {
-    std::int64_t count = 0;
-    for (std::int32_t size = 1; size <= shard::largestWindowSize(lociCount); ++size) count += lociCount - size + 1;
-    return count;
-}
-
-void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
+void analyseWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
                     const UnitsOfSize& unitsOf, const WindowObserver& observer) {
     RunProgress progress;
-    const std::vector<window::WindowRun> runs = runsOf(selection);
-    for (const window::WindowRun& run : runs) progress.state.windowCount += run.windowCount();
+    progress.state.windowCount = window::countWindows(selection.spans);
     progress.stopIfAsked();
     if (progress.state.windowCount == 0) return;
     threads = chooseThreads(threads);
@@ -165,7 +148,7 @@ void analyseWindows(const FamilyData& data, const WindowSelection& selection, un
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
     };
-    window::analyseWindows(data, selection.firstLocusHeld, runs, pool, writeInOrder, &interruptionFlag());
+    window::analyseWindows(data, selection, pool, writeInOrder, &interruptionFlag());
 }
 
 InputRead readInput() {
@@ -198,8 +181,6 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
 
     const std::int64_t missingGenotypes = countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
-    const std::int32_t lociCount = std::max(data.lociCount, 0);
-    const WindowSelection every{lociCount, shard::windowsOfRange(shard::LocusRange{1, lociCount}, lociCount), 1};
     const auto headings = [&units](std::int32_t size) {
         for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
             report::writeWindowSizeHeading(*unit, size);
@@ -208,7 +189,7 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
         return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
     };
     try {
-        analyseWindows(data, every, options.threads, headings, observer);
+        analyseWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer);
     } catch (const RunInterrupted& stopped) {
         markInterrupted(units, stopped);
         throw;

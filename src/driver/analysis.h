@@ -10,7 +10,7 @@
 #include "haplotype/family_data.h"
 #include "io/output_unit.h"
 #include "report/window_outcome.h"
-#include "shard/shard_plan.h"
+#include "window/window_order.h"
 
 namespace triotdt::driver {
 
@@ -33,10 +33,6 @@ struct ConsoleTurn {
     std::function<void()> before;
     std::function<void(bool lineOpen)> after;
 };
-
-// The number of windows of an input of `lociCount` loci: every run of 1 to 7
-// consecutive loci.
-std::int64_t countWindows(std::int32_t lociCount);
 
 // tdtinput.dat read once, whole, in the working folder; or why it could not
 // be. The failures are kept, not thrown, so that the run reports them at the
@@ -66,13 +62,6 @@ InputRead readInput();
 void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
                  const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
-// Which windows are analysed: all of a whole run, or those of a shard.
-struct WindowSelection {
-    std::int32_t lociCount = 0;            // of the input: it numbers the windows in report order
-    std::vector<shard::WindowSpan> spans;  // per window size, smallest first
-    std::int32_t firstLocusHeld = 1;       // the input's locus that is locus 1 of the family data
-};
-
 // Where the lines of the windows of one size go.
 struct SizeUnits {
     io::OutputUnit* console;
@@ -87,7 +76,7 @@ using UnitsOfSize = std::function<SizeUnits(std::int32_t size)>;
 // place in a whole run, and writes their lines to the units that `unitsOf`
 // gives for their size. `observer`, when given, sees every window in report
 // order. Throws RunInterrupted when a caught signal stops it.
-void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, unsigned threads,
+void analyseWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection, unsigned threads,
                     const UnitsOfSize& unitsOf, const WindowObserver& observer);
 
 }  // namespace triotdt::driver

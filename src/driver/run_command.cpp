@@ -119,7 +119,9 @@ void runAnalysisCommand(const CommandLine& line) {
 
     ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input.data));
     std::optional<ProgressLine> progress;
-    if (terminal) progress.emplace(*terminal, input.data ? countWindows(input.data->lociCount) : 0);
+    if (terminal)
+        progress.emplace(*terminal,
+                         input.data ? window::countWindows(window::everyWindow(input.data->lociCount).spans) : 0);
 
     // The progress line is erased before the figure and the stop line.
     ConsoleTurn turn;

@@ -138,14 +138,18 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         checkLociMatchInput(loci, head);
     }
 
-    shard::Manifest manifest{
-        shard::programVersion(), inputSum, options.shard, lociCount, shard::windowsOfRange(range, lociCount), {}};
+    shard::Manifest manifest{shard::programVersion(),
+                             inputSum,
+                             options.shard,
+                             lociCount,
+                             window::windowsStartingIn(range.first, range.last, lociCount),
+                             {}};
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!lociText.empty()) writer.copyLociTable(lociText);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
 
-    const WindowSelection selection{lociCount, manifest.windows, held.first};
+    const window::WindowSelection selection{lociCount, manifest.windows, held.first};
     std::int64_t windows = 0;
     analyseWindows(
         data, selection, options.threads,
@@ -178,8 +182,8 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
     for (const LocusRange& range : shard::planShards(work, shardCount)) {
         double shardWork = 0.0;
         for (std::int32_t l = range.first; l <= range.last; ++l) shardWork += work[static_cast<std::size_t>(l - 1)];
-        std::int64_t windows = 0;
-        for (const shard::WindowSpan& span : shard::windowsOfRange(range, lociCount)) windows += span.windowCount();
+        const std::int64_t windows =
+            window::countWindows(window::windowsStartingIn(range.first, range.last, lociCount));
         // The family tables of the loci read; per locus of the whole input a
         // family's three records while reading (24 bytes), the families
         // taking part in its windows (28) and its work (8); and room for the

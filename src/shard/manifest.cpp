@@ -26,9 +26,9 @@ public:
         const auto shard = field("shard", 2);
         manifest.shard = ShardNumber{integer(shard[0]), integer(shard[1])};
         manifest.lociCount = integer(field("loci", 1)[0]);
-        for (std::int32_t size = 1; size <= largestWindowSize(manifest.lociCount); ++size) {
+        for (std::int32_t size = 1; size <= window::largestWindowSize(manifest.lociCount); ++size) {
             const auto span = field("windows", 3);
-            manifest.windows.push_back(WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
+            manifest.windows.push_back(window::WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
             if (manifest.windows.back().size != size) fail("the window sizes are out of turn");
         }
         for (;;) {
@@ -105,7 +105,7 @@ std::string formatManifest(const Manifest& manifest) {
     text += "input\ttdtinput.dat\t" + sumFields(manifest.input) + '\n';
     text += "shard\t" + std::to_string(manifest.shard.index) + '\t' + std::to_string(manifest.shard.count) + '\n';
     text += "loci\t" + std::to_string(manifest.lociCount) + '\n';
-    for (const WindowSpan& span : manifest.windows) {
+    for (const window::WindowSpan& span : manifest.windows) {
         text += "windows\t" + std::to_string(span.size) + '\t' + std::to_string(span.firstStart) + '\t' +
                 std::to_string(span.lastStart) + '\n';
     }

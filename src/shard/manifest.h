@@ -24,7 +24,7 @@ struct Manifest {
     FileSum input;        // tdtinput.dat
     ShardNumber shard;
     std::int32_t lociCount = 0;
-    std::vector<WindowSpan> windows;  // per window size, 1 to the largest
+    std::vector<window::WindowSpan> windows;  // per window size, 1 to the largest
     std::vector<PartRecord> parts;
 
     friend bool operator==(const Manifest&, const Manifest&) = default;

@@ -104,10 +104,10 @@ std::vector<Shard> orderShards(std::vector<Shard> shards) {
 // first start to the last without a gap or an overlap.
 void checkCoverage(const std::vector<Shard>& shards) {
     const std::int32_t lociCount = shards.front().manifest.lociCount;
-    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
         std::int32_t next = 1;
         for (const Shard& shard : shards) {
-            const WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
+            const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
             if (span.windowCount() == 0) continue;
             if (span.firstStart != next) {
                 refuse(shard.name() + " begins the windows of " + std::to_string(size) + " loci at locus " +
@@ -126,7 +126,7 @@ void checkCoverage(const std::vector<Shard>& shards) {
 // The parts a shard of `lociCount` loci must list; the loci table is optional.
 std::vector<std::string> requiredParts(std::int32_t lociCount) {
     std::vector<std::string> names{preambleName};
-    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
         for (const PartKind kind : partKinds) names.push_back(partName(kind, size));
     }
     return names;
@@ -201,7 +201,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
 
     appendPart(console, first.path(preambleName));
     std::vector<report::WindowOutcome> windows;
-    for (std::int32_t size = 1; size <= largestWindowSize(first.manifest.lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
         for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
         for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
         for (const Shard& shard : shards) {

@@ -72,7 +72,7 @@ ShardWriter::ShardWriter(std::string folder, Manifest manifest)
     removeIfThere(pathOf(std::string(manifestName) + ".tmp"));
     removeIfThere(pathOf(lociCopyName));
     preamble_ = create(preambleName, "\n");
-    for (std::int32_t size = 1; size <= largestWindowSize(manifest_.lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(manifest_.lociCount); ++size) {
         for (const PartKind kind : partKinds) parts_.push_back(create(partName(kind, size), lineEndOf(kind)));
     }
 }

@@ -95,41 +95,38 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     scoreShare(*shared, 0);
 }
 
-// The windows of `runs` as tasks, numbered in their order.
+// The windows of a selection as tasks, numbered in report order.
 class WindowTasks {
 public:
-    explicit WindowTasks(std::span<const WindowRun> runs) : runs_(runs) {}
+    explicit WindowTasks(const WindowSelection& selection) : selection_(selection) {}
 
-    std::int64_t count() const {
-        std::int64_t total = 0;
-        for (const WindowRun& run : runs_) total += run.windowCount();
-        return total;
-    }
-
-    // Tasks are asked for in order, so the run and offset only move forwards.
+    // Tasks are asked for in order, so the span and offset only move forwards.
     WindowTask task(std::int64_t number) {
-        while (number - passed_ >= runs_[run_].windowCount()) passed_ += runs_[run_++].windowCount();
-        const std::int64_t offset = number - passed_;
-        const WindowRun& run = runs_[run_];
-        return {run.size, static_cast<std::int32_t>(run.firstStart + offset), run.firstIndex + offset};
+        while (number - passed_ >= spans()[span_].windowCount()) passed_ += spans()[span_++].windowCount();
+        const WindowSpan& span = spans()[span_];
+        const auto start = static_cast<std::int32_t>(span.firstStart + (number - passed_));
+        return {span.size, start, windowIndex(selection_.lociCount, span.size, start)};
     }
 
 private:
-    std::span<const WindowRun> runs_;
-    std::size_t run_ = 0;
+    const std::vector<WindowSpan>& spans() const { return selection_.spans; }
+
+    const WindowSelection& selection_;
+    std::size_t span_ = 0;
     std::int64_t passed_ = 0;
 };
 
 }  // namespace
 
-void analyseWindows(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, std::span<const WindowRun> runs,
-                    parallel::TaskPool& pool, const WriteWindow& write, const std::atomic<int>* stop) {
-    WindowTasks tasks(runs);
+void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, parallel::TaskPool& pool,
+                    const WriteWindow& write, const std::atomic<int>* stop) {
+    WindowTasks tasks(selection);
+    const std::int32_t firstLocusHeld = selection.firstLocusHeld;
     // Enough windows under way for every thread to find one while the
     // calling thread writes.
     const std::size_t windowsUnderWay = 4 * std::size_t{pool.size()} + 2;
     parallel::runInOrder<WindowResult>(
-        pool, tasks.count(), windowsUnderWay,
+        pool, countWindows(selection.spans), windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
             pool.submit([&data, firstLocusHeld, &pool, task = tasks.task(i), finish = std::move(finish),
                          stop](unsigned) { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },

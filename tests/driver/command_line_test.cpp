@@ -90,12 +90,5 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
     }
 }
 
-TEST(CommandLine, CountsEveryWindowOfOneToSevenLoci) {
-    EXPECT_EQ(countWindows(0), 0);
-    EXPECT_EQ(countWindows(1), 1);
-    EXPECT_EQ(countWindows(3), 3 + 2 + 1);
-    EXPECT_EQ(countWindows(11), 11 + 10 + 9 + 8 + 7 + 6 + 5);
-}
-
 }  // namespace
 }  // namespace triotdt::driver
