@@ -25,7 +25,6 @@ namespace triotdt::driver {
 namespace {
 
 using haplotype::FamilyData;
-using haplotype::Window;
 using window::WindowResult;
 
 using input::countMissingGenotypes;
@@ -56,32 +55,22 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
 }
 
 // Writes all lines of a window, in their order.
-void writeWindow(const WindowResult& result, const SizeUnits& units, WindowOutcome& outcome) {
-    const Window& window = result.window;
-    outcome.start = window.start;
-    outcome.size = window.size;
-    outcome.haplotypeCount = window.haplotypeCount;
-    if (window.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(*units.console, window.haplotypeCount);
+void writeWindow(const WindowResult& result, const SizeUnits& units) {
+    if (result.haplotypeCount >= haplotypeLimit) {
+        report::writeHaplotypeLimitMessage(*units.console, result.haplotypeCount);
     }
-    if (window.skipped) {
-        report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
-        outcome.skipped = true;
+    if (result.skipped) {
+        report::writeSkippedWindowMessage(*units.console, result.start, result.lastLocus(), result.haplotypeCount);
         return;
     }
     if (!result.emConverged) report::writeEmWarning(*units.console);
-    report::writeTransmissionBlock(*units.transmission, window, result.codes, result.counts, result.haplotypeFreq);
+    report::writeTransmissionBlock(*units.transmission, result);
     for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writePValueLine(*unit, window.start, window.lastLocus(), result.pValues);
+        report::writePValueLine(*unit, result.start, result.lastLocus(), result.pValues);
     }
     for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writeStatisticLine(*unit, result.observed);
+        report::writeStatisticLine(*unit, result.statistics);
     }
-    outcome.families = result.families;
-    outcome.familiesOfKnownPhase = result.familiesOfKnownPhase;
-    outcome.distinctHaplotypes = result.distinctHaplotypes;
-    outcome.statistics = result.observed;
-    outcome.pValues = result.pValues;
 }
 
 // Where a run stands, for the message when a signal stops it.
@@ -133,18 +122,16 @@ void analyseWindows(const FamilyData& data, const window::WindowSelection& selec
     const auto writeInOrder = [&](const WindowResult& result) {
         // A window whose replicates a signal cut short is not written.
         progress.stopIfAsked();
-        if (result.window.size != sizeWritten) {
-            sizeWritten = result.window.size;
+        if (result.size != sizeWritten) {
+            sizeWritten = result.size;
             units = unitsOf(sizeWritten);
         }
-        WindowOutcome outcome;
-        outcome.replicateCount = data.replicateCount;
-        writeWindow(result, units, outcome);
+        writeWindow(result, units);
         flushConsole(*units.console, units.turn);
-        progress.state.lastStart = result.window.start;
-        progress.state.lastSize = result.window.size;
+        progress.state.lastStart = result.start;
+        progress.state.lastSize = result.size;
         ++progress.state.windowsDone;
-        if (observer) observer(outcome);
+        if (observer) observer(result);
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
     };

@@ -9,8 +9,8 @@
 
 #include "haplotype/family_data.h"
 #include "io/output_unit.h"
-#include "report/window_outcome.h"
 #include "window/window_order.h"
+#include "window/window_result.h"
 
 namespace triotdt::driver {
 
@@ -22,9 +22,7 @@ struct RunOptions {
     bool consoleOnStandardError = false;
 };
 
-using report::WindowOutcome;
-
-using WindowObserver = std::function<void(const WindowOutcome&)>;
+using WindowObserver = std::function<void(const window::WindowResult&)>;
 
 // Called on the thread of the run just before and just after each write to
 // standard output, so that a line drawn on the same terminal can step aside.

@@ -74,20 +74,20 @@ struct ExtraOutputs {
     std::optional<io::StagedOutput> table;
     std::optional<io::StagedOutput> plot;
     bool tableHeaderWritten = false;
-    std::vector<WindowOutcome> windows;
+    std::vector<window::WindowResult> windows;  // without their tables
 
     void writeTableHeader() {
         if (!table || tableHeaderWritten) return;
         output::appendTableHeader(table->unit().text());
         tableHeaderWritten = true;
     }
-    void add(const WindowOutcome& window) {
+    void add(const window::WindowResult& window) {
         if (table) {
             writeTableHeader();
             output::appendTableRow(table->unit().text(), window, loci);
             table->unit().flush();
         }
-        if (plot) windows.push_back(window);
+        if (plot) windows.push_back(window::withoutTables(window));
     }
     void publish() {
         writeTableHeader();
@@ -133,7 +133,7 @@ void runAnalysisCommand(const CommandLine& line) {
     };
     runAnalysis(
         input, options,
-        [&](const WindowOutcome& window) {
+        [&](const window::WindowResult& window) {
             if (extras) outputs.add(window);
             if (progress) progress->windowDone(window);
         },

@@ -158,7 +158,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
             return SizeUnits{&writer.part(PartKind::console, size), &writer.part(PartKind::transmission, size),
                              &writer.part(PartKind::results, size)};
         },
-        [&](const WindowOutcome& window) {
+        [&](const window::WindowResult& window) {
             io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
             output::appendTableRow(table.text(), window, loci);
             table.flushIfLarge();

@@ -68,7 +68,7 @@ void appendTableHeader(std::string& out) {
     row.end();
 }
 
-void appendTableRow(std::string& out, const report::WindowOutcome& window, const std::vector<LocusRow>& loci) {
+void appendTableRow(std::string& out, const window::WindowResult& window, const std::vector<LocusRow>& loci) {
     Row row{out};
     const std::int32_t last = window.start + window.size - 1;
     row.number(window.size);

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "output/loci_table.h"
-#include "report/window_outcome.h"
+#include "window/window_result.h"
 
 namespace triotdt::output {
 
@@ -14,7 +14,7 @@ namespace triotdt::output {
 // back the exact double. Marker columns are empty without `loci`; a skipped
 // window has empty values and says why in the last column.
 void appendTableHeader(std::string& out);
-void appendTableRow(std::string& out, const report::WindowOutcome& window, const std::vector<LocusRow>& loci);
+void appendTableRow(std::string& out, const window::WindowResult& window, const std::vector<LocusRow>& loci);
 
 // A real as the table writes it.
 std::string tableReal(double value);

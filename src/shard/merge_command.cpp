@@ -200,7 +200,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     io::OutputUnit results = io::OutputUnit::createNew(resultFileName, "\r\n");
 
     appendPart(console, first.path(preambleName));
-    std::vector<report::WindowOutcome> windows;
+    std::vector<window::WindowResult> windows;
     for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
         for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
         for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
@@ -211,7 +211,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             const std::string tablePart = shard.path(partName(PartKind::table, size));
             if (table) appendPart(table->unit(), tablePart);
             if (plot) {
-                const std::vector<report::WindowOutcome> rows = readTableRows(io::readFileText(tablePart), tablePart);
+                const std::vector<window::WindowResult> rows = readTableRows(io::readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }

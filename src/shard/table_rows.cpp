@@ -73,8 +73,8 @@ private:
     const std::string& where_;
 };
 
-report::WindowOutcome readRow(const RowReader& row) {
-    report::WindowOutcome window;
+window::WindowResult readRow(const RowReader& row) {
+    window::WindowResult window;
     window.size = row.integer<std::int32_t>("window_size");
     window.start = row.integer<std::int32_t>("first_locus");
     window.haplotypeCount = row.integer<std::int64_t>("possible_haplotypes", std::numeric_limits<std::int64_t>::max());
@@ -91,9 +91,9 @@ report::WindowOutcome readRow(const RowReader& row) {
 
 }  // namespace
 
-std::vector<report::WindowOutcome> readTableRows(std::string_view rows, const std::string& where) {
+std::vector<window::WindowResult> readTableRows(std::string_view rows, const std::string& where) {
     static const Columns columns;
-    std::vector<report::WindowOutcome> windows;
+    std::vector<window::WindowResult> windows;
     std::int64_t line = 0;
     while (!rows.empty()) {
         const std::size_t end = rows.find('\n');

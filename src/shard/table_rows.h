@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "report/window_outcome.h"
+#include "window/window_result.h"
 
 namespace triotdt::shard {
 
@@ -12,6 +12,6 @@ namespace triotdt::shard {
 // exactly: the reals have 17 significant digits. Columns are found by the
 // names of the table's header, so it follows the writer. Throws InputRefused
 // naming `where` and the line for a row that is not one of the table.
-std::vector<report::WindowOutcome> readTableRows(std::string_view rows, const std::string& where);
+std::vector<window::WindowResult> readTableRows(std::string_view rows, const std::string& where);
 
 }  // namespace triotdt::shard

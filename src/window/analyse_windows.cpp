@@ -13,19 +13,24 @@ namespace triotdt::window {
 namespace {
 
 // Takes what the reports need out of a prepared window, which is then spent.
-WindowResult takeResult(PreparedWindow& prepared, const statistics::FiveStatistics& pValues) {
+WindowResult takeResult(PreparedWindow& prepared, std::int32_t replicateCount,
+                        const statistics::FiveStatistics& pValues) {
     WindowResult result;
-    result.window = prepared.window;
+    result.start = prepared.window.start;
+    result.size = prepared.window.size;
+    result.haplotypeCount = prepared.window.haplotypeCount;
+    result.skipped = prepared.skipped();
+    result.replicateCount = replicateCount;
     if (prepared.skipped()) return result;
     result.emConverged = prepared.frequencies.emConverged;
     result.families = prepared.phases.familyCount();
     result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
     result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
+    result.statistics = prepared.observed;
+    result.pValues = pValues;
     result.codes = std::move(prepared.phases.codes);
     result.counts = std::move(prepared.frequencies.counts);
     result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
-    result.observed = prepared.observed;
-    result.pValues = pValues;
     return result;
 }
 
@@ -53,7 +58,8 @@ void scoreShare(SharedWindow& shared, std::size_t share) {
     for (const statistics::FiveStatistics& part : shared.scores) {
         for (std::size_t s = 0; s < sums.size(); ++s) sums[s] += part[s];
     }
-    WindowResult result = takeResult(*shared.prepared, resampling::pValuesOf(sums, shared.place.replicateCount));
+    WindowResult result = takeResult(*shared.prepared, shared.place.replicateCount,
+                                     resampling::pValuesOf(sums, shared.place.replicateCount));
     shared.prepared.reset();
     shared.finish(std::move(result));
 }
@@ -71,14 +77,14 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
-    if (prepared->skipped()) return finish(takeResult(*prepared, {}));
+    if (prepared->skipped()) return finish(takeResult(*prepared, data.replicateCount, {}));
     const resampling::StreamPlace stream{data.familyCount, data.replicateCount, task.index};
     const std::int32_t replicates = data.replicateCount;
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {
         const statistics::FiveStatistics sums =
             resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates, stop);
-        return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
+        return finish(takeResult(*prepared, replicates, resampling::pValuesOf(sums, replicates)));
     }
     auto shared = std::make_shared<SharedWindow>();
     const auto shares = static_cast<std::size_t>((replicates + perTask - 1) / perTask);

@@ -1,40 +1,22 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
-#include <vector>
 
-#include "frequency/transmission_counts.h"
 #include "haplotype/family_data.h"
-#include "haplotype/window.h"
 #include "parallel/task_pool.h"
-#include "statistics/five_statistics.h"
 #include "window/window_order.h"
+#include "window/window_result.h"
 
 namespace triotdt::window {
-
-// What the reports need of an analysed window: the dense counts and codes,
-// not the phase table nor any text, so that results waiting for their turn
-// stay small and a large block is written as a stream.
-struct WindowResult {
-    haplotype::Window window;
-    bool emConverged = true;
-    std::vector<std::int32_t> codes;  // of the haplotypes that occur, ascending
-    frequency::CountTables counts;    // by index of `codes`
-    std::vector<double> haplotypeFreq;
-    std::int32_t families = 0;  // taking part in the window
-    std::int32_t familiesOfKnownPhase = 0;
-    std::int32_t distinctHaplotypes = 0;
-    statistics::FiveStatistics observed{};
-    statistics::FiveStatistics pValues{};
-};
 
 using WriteWindow = std::function<void(const WindowResult&)>;
 
 // Analyses the windows of `selection`, in report order, on the threads of
 // `pool` and hands each result to `write` on the calling thread, in that
-// order. `data` holds the input's loci from `selection.firstLocusHeld` on (a
+// order. A result holds the dense counts and codes, not the phase table nor
+// any text, so that results waiting for their turn stay small and a large
+// block of tdttran.txt is written as a stream. `data` holds the input's loci from `selection.firstLocusHeld` on (a
 // shard reads only its own), so window starts are numbered as in the input.
 //
 // Each window takes its exchange decisions from its own place in the run's

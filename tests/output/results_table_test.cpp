@@ -23,8 +23,8 @@ std::string only(void (*append)(std::string&)) {
     return out;
 }
 
-report::WindowOutcome analysedWindow() {
-    report::WindowOutcome w;
+window::WindowResult analysedWindow() {
+    window::WindowResult w;
     w.start = 2;
     w.size = 2;
     w.haplotypeCount = 6;
@@ -78,7 +78,7 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
 }
 
 TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
-    report::WindowOutcome w = analysedWindow();
+    window::WindowResult w = analysedWindow();
     w.skipped = true;
     w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     std::string out;
