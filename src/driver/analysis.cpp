@@ -18,14 +18,12 @@
 #include "io/text_reader.h"
 #include "parallel/task_pool.h"
 #include "report/reports.h"
-#include "report/transmission_block.h"
 #include "window/analyse_windows.h"
 
 namespace triotdt::driver {
 namespace {
 
 using haplotype::FamilyData;
-using window::WindowResult;
 
 using input::countMissingGenotypes;
 using input::describeUnusableInput;
@@ -33,9 +31,6 @@ using input::findUnusableInput;
 using input::InputProblems;
 using input::readFamilyData;
 using io::inputFileName;
-// Windows with this many haplotypes or more get a console message.
-constexpr std::int64_t haplotypeLimit = 500000;
-
 struct Units {
     io::OutputUnit console;
     io::OutputUnit transmission;
@@ -52,25 +47,6 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
     if (turn && turn->before) turn->before();
     console.flush();
     if (turn && turn->after) turn->after(lineOpen);
-}
-
-// Writes all lines of a window, in their order.
-void writeWindow(const WindowResult& result, const SizeUnits& units) {
-    if (result.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(*units.console, result.haplotypeCount);
-    }
-    if (result.skipped) {
-        report::writeSkippedWindowMessage(*units.console, result.start, result.lastLocus(), result.haplotypeCount);
-        return;
-    }
-    if (!result.emConverged) report::writeEmWarning(*units.console);
-    report::writeTransmissionBlock(*units.transmission, result);
-    for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writePValueLine(*unit, result.start, result.lastLocus(), result.pValues);
-    }
-    for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writeStatisticLine(*unit, result.statistics);
-    }
 }
 
 // Where a run stands, for the message when a signal stops it.
@@ -105,8 +81,8 @@ unsigned chooseThreads(unsigned requested) {
 
 }  // namespace
 
-void analyseWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
-                    const UnitsOfSize& unitsOf, const WindowObserver& observer) {
+void writeWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
+                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn) {
     RunProgress progress;
     progress.state.windowCount = window::countWindows(selection.spans);
     progress.stopIfAsked();
@@ -118,16 +94,16 @@ void analyseWindows(const FamilyData& data, const window::WindowSelection& selec
                   << pool.size() << ".\n";
     }
     std::int32_t sizeWritten = 0;
-    SizeUnits units{};
-    const auto writeInOrder = [&](const WindowResult& result) {
+    report::ReportUnits units{};
+    const auto writeInOrder = [&](const window::WindowResult& result) {
         // A window whose replicates a signal cut short is not written.
         progress.stopIfAsked();
         if (result.size != sizeWritten) {
             sizeWritten = result.size;
             units = unitsOf(sizeWritten);
         }
-        writeWindow(result, units);
-        flushConsole(*units.console, units.turn);
+        report::writeWindowLines(units, result);
+        flushConsole(*units.console, turn);
         progress.state.lastStart = result.start;
         progress.state.lastSize = result.size;
         ++progress.state.windowsDone;
@@ -168,15 +144,13 @@ void runAnalysis(const InputRead& input, const RunOptions& options, const Window
 
     const std::int64_t missingGenotypes = countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
-    const auto headings = [&units](std::int32_t size) {
-        for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-            report::writeWindowSizeHeading(*unit, size);
-        }
-        for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
+    const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
+    const auto headings = [&reports](std::int32_t size) {
+        report::writeSizeHeadings(reports, size);
+        return reports;
     };
     try {
-        analyseWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer);
+        writeWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer, &units.turn);
     } catch (const RunInterrupted& stopped) {
         markInterrupted(units, stopped);
         throw;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "haplotype/family_data.h"
-#include "io/output_unit.h"
+#include "report/window_lines.h"
 #include "window/window_order.h"
 #include "window/window_result.h"
 
@@ -60,21 +60,16 @@ InputRead readInput();
 void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
                  const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
-// Where the lines of the windows of one size go.
-struct SizeUnits {
-    io::OutputUnit* console;
-    io::OutputUnit* transmission;
-    io::OutputUnit* results;
-    const ConsoleTurn* turn = nullptr;  // when the console is standard output
-};
-// Called before the first window of each size that has windows to analyse.
-using UnitsOfSize = std::function<SizeUnits(std::int32_t size)>;
+// Where the lines of the windows of one size go; called before the first
+// window of each size that has windows to analyse.
+using UnitsOfSize = std::function<report::ReportUnits(std::int32_t size)>;
 
 // Analyses the windows of `selection`, each with the random draws of its
 // place in a whole run, and writes their lines to the units that `unitsOf`
-// gives for their size. `observer`, when given, sees every window in report
-// order. Throws RunInterrupted when a caught signal stops it.
-void analyseWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection, unsigned threads,
-                    const UnitsOfSize& unitsOf, const WindowObserver& observer);
+// gives for their size; `turn` is given when the console is standard
+// output. `observer`, when given, sees every window in report order. Throws
+// RunInterrupted when a caught signal stops it.
+void writeWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection, unsigned threads,
+                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn = nullptr);
 
 }  // namespace triotdt::driver

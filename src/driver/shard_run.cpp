@@ -151,12 +151,13 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
     std::int64_t windows = 0;
-    analyseWindows(
+    writeWindows(
         data, selection, options.threads,
         [&](std::int32_t size) {
             using shard::PartKind;
-            return SizeUnits{&writer.part(PartKind::console, size), &writer.part(PartKind::transmission, size),
-                             &writer.part(PartKind::results, size)};
+            return report::ReportUnits{&writer.part(PartKind::console, size),
+                                       &writer.part(PartKind::transmission, size),
+                                       &writer.part(PartKind::results, size)};
         },
         [&](const window::WindowResult& window) {
             io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);

@@ -17,6 +17,7 @@
 #include "output/results_plot.h"
 #include "output/results_table.h"
 #include "report/reports.h"
+#include "report/window_lines.h"
 #include "shard/manifest.h"
 #include "shard/shard_parts.h"
 #include "shard/table_rows.h"
@@ -202,8 +203,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     appendPart(console, first.path(preambleName));
     std::vector<window::WindowResult> windows;
     for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
-        for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
-        for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
+        report::writeSizeHeadings({&console, &transmission, &results}, size);
         for (const Shard& shard : shards) {
             appendPart(transmission, shard.path(partName(PartKind::transmission, size)));
             appendPart(results, shard.path(partName(PartKind::results, size)));
