@@ -20,7 +20,6 @@
 #include "report/window_lines.h"
 #include "shard/manifest.h"
 #include "shard/shard_parts.h"
-#include "shard/table_rows.h"
 
 namespace triotdt::shard {
 namespace {
@@ -211,7 +210,8 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             const std::string tablePart = shard.path(partName(PartKind::table, size));
             if (table) appendPart(table->unit(), tablePart);
             if (plot) {
-                const std::vector<window::WindowResult> rows = readTableRows(io::readFileText(tablePart), tablePart);
+                const std::vector<window::WindowResult> rows =
+                    output::readTableRows(io::readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }
