@@ -1,21 +1,14 @@
 #include "driver/analysis.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <iostream>
-#include <limits>
-#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "driver/interruption.h"
-#include "haplotype/window.h"
-#include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
-#include "io/text_reader.h"
 #include "parallel/task_pool.h"
 #include "report/reports.h"
 #include "window/analyse_windows.h"
@@ -25,12 +18,6 @@ namespace {
 
 using haplotype::FamilyData;
 
-using input::countMissingGenotypes;
-using input::describeUnusableInput;
-using input::findUnusableInput;
-using input::InputProblems;
-using input::readFamilyData;
-using io::inputFileName;
 struct Units {
     io::OutputUnit console;
     io::OutputUnit transmission;
@@ -114,35 +101,17 @@ void writeWindows(const FamilyData& data, const window::WindowSelection& selecti
     window::analyseWindows(data, selection, pool, writeInOrder, &interruptionFlag());
 }
 
-InputRead readInput() {
-    InputRead input;
-    std::optional<io::TextReader> reader;
-    try {
-        reader.emplace(io::openExisting(inputFileName), inputFileName);
-    } catch (...) {
-        input.openFailure = std::current_exception();
-        return input;
-    }
-    try {
-        input.data = readFamilyData(*reader);
-    } catch (...) {
-        input.readFailure = std::current_exception();
-    }
-    return input;
-}
-
-void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
+void runAnalysis(const input::InputRead& read, const RunOptions& options, const WindowObserver& observer,
                  const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
-    if (input.openFailure) std::rethrow_exception(input.openFailure);
+    if (read.openFailure) std::rethrow_exception(read.openFailure);
     Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
                 io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
                 io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
-    if (input.readFailure) std::rethrow_exception(input.readFailure);
-    const FamilyData& data = *input.data;
-    const InputProblems problems = findUnusableInput(data);
-    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
+    if (read.readFailure) std::rethrow_exception(read.readFailure);
+    const FamilyData& data = *read.data;
+    input::refuseUnusableInput(input::findUnusableInput(data));
 
-    const std::int64_t missingGenotypes = countMissingGenotypes(data);
+    const std::int64_t missingGenotypes = input::countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
     const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
     const auto headings = [&reports](std::int32_t size) {

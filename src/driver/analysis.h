@@ -1,13 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <optional>
-#include <vector>
 
 #include "haplotype/family_data.h"
+#include "input/family_input.h"
 #include "report/window_lines.h"
 #include "window/window_order.h"
 #include "window/window_result.h"
@@ -32,18 +29,6 @@ struct ConsoleTurn {
     std::function<void(bool lineOpen)> after;
 };
 
-// tdtinput.dat read once, whole, in the working folder; or why it could not
-// be. The failures are kept, not thrown, so that the run reports them at the
-// point where it has always reported them: a failure to open before the
-// reports are created, a failure to read after.
-struct InputRead {
-    std::optional<haplotype::FamilyData> data;
-    std::exception_ptr openFailure;
-    std::exception_ptr readFailure;
-};
-
-InputRead readInput();
-
 // Runs the whole analysis in the working folder on `input`: creates the two
 // new reports, checks the families, analyses every window of 1 to 7
 // consecutive loci and writes the reports and the console lines. Throws
@@ -57,7 +42,7 @@ InputRead readInput();
 // replicates: both reports keep the windows finished and end with a line that
 // says the run was interrupted, the console gets no stop line, and
 // RunInterrupted is thrown.
-void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
+void runAnalysis(const input::InputRead& read, const RunOptions& options = {}, const WindowObserver& observer = {},
                  const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
 // Where the lines of the windows of one size go; called before the first

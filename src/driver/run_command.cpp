@@ -115,13 +115,14 @@ void runAnalysisCommand(const CommandLine& line) {
     const std::optional<ProgressTerminal> terminal = options.consoleOnStandardError ? std::nullopt : progressTerminal();
     // Read once: the same families go to the loci check, the progress line
     // and the analysis.
-    const InputRead input = readInput();
+    const input::InputRead read = input::readInput();
 
-    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(input.data));
+    ExtraOutputs outputs = createExtraOutputs(line, readLociBesideInput(read.data));
     std::optional<ProgressLine> progress;
-    if (terminal)
-        progress.emplace(*terminal,
-                         input.data ? window::countWindows(window::everyWindow(input.data->lociCount).spans) : 0);
+    if (terminal) {
+        const std::int32_t lociCount = read.data ? read.data->lociCount : 0;
+        progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount).spans));
+    }
 
     // The progress line is erased before the figure and the stop line.
     ConsoleTurn turn;
@@ -132,7 +133,7 @@ void runAnalysisCommand(const CommandLine& line) {
         if (progress) progress->comeBack(lineOpen);
     };
     runAnalysis(
-        input, options,
+        read, options,
         [&](const window::WindowResult& window) {
             if (extras) outputs.add(window);
             if (progress) progress->windowDone(window);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
 #include "io/output_unit.h"
@@ -72,15 +71,11 @@ struct RuleOutcome {
 // because of them.
 RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options);
 
-// The analysis input for the kept trios at the kept loci, in kept order:
-// alleles renumbered to those carried, a missing genotype as 0 0.
-haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
-                                     const RuleOutcome& outcome, std::int32_t replicateCount);
-
-// Writes to `unit` the text input::formatFamilyData gives for keptFamilyData,
-// family by family, without holding either: a chromosome of a large study is
-// never held twice, nor as text. `familyDone`, when given, is called after
-// each family's records.
+// Writes to `unit` tdtinput.dat for the kept trios at the kept loci, in kept
+// order: alleles renumbered to those carried, a missing genotype as 0 0.
+// Family by family, so that a chromosome of a large study is never held
+// twice, nor as text. `familyDone`, when given, is called after each
+// family's records.
 void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
                     const RuleOutcome& outcome, std::int32_t replicateCount,
                     const std::function<void()>& familyDone = {});
