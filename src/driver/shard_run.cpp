@@ -144,17 +144,9 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
         for (std::int32_t l = range.first; l <= range.last; ++l) shardWork += work[static_cast<std::size_t>(l - 1)];
         const std::int64_t windows =
             window::countWindows(window::windowsStartingIn(range.first, range.last, lociCount));
-        // The family tables of the loci read; per locus of the whole input a
-        // family's three records while reading (24 bytes), the families
-        // taking part in its windows (28) and its work (8); and room for the
-        // program and a window's tables.
-        const shard::LocusRange held = shard::lociRead(range, lociCount);
-        const double alleles = 6.0 * static_cast<double>(std::max(head.familyCount, 0)) *
-                               static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
-        const double bytes = alleles * bytesPerAllele + 60.0 * lociCount;
-        const auto megabytes = static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
         out << ++k << '\t' << range.first << '\t' << range.last << '\t' << windows << '\t'
-            << static_cast<std::int64_t>(shardWork) << '\t' << megabytes << '\n';
+            << static_cast<std::int64_t>(shardWork) << '\t'
+            << shard::memoryEstimate(head.familyCount, lociCount, range, bytesPerAllele) << '\n';
     }
 }
 

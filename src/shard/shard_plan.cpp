@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace triotdt::shard {
 namespace {
@@ -89,6 +90,18 @@ std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t sh
 LocusRange lociRead(LocusRange range, std::int32_t lociCount) {
     if (range.empty()) return range;
     return LocusRange{range.first, std::min(lociCount, range.last + window::largestWindowSize(lociCount) - 1)};
+}
+
+std::int64_t memoryEstimate(std::int64_t familyCount, std::int32_t lociCount, LocusRange range, int bytesPerAllele) {
+    // The family tables of the loci read; per locus of the whole input a
+    // family's three records while reading (24 bytes), the families taking
+    // part in its windows (28) and its work (8); and room for the program and
+    // a window's tables, with half as much again to spare.
+    const LocusRange held = lociRead(range, lociCount);
+    const double alleles = 6.0 * static_cast<double>(std::max<std::int64_t>(familyCount, 0)) *
+                           static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
+    const double bytes = alleles * bytesPerAllele + 60.0 * lociCount;
+    return static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
 }
 
 }  // namespace triotdt::shard

@@ -76,4 +76,9 @@ std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t sh
 // loci after it that its largest windows reach.
 LocusRange lociRead(LocusRange range, std::int32_t lociCount);
 
+// An estimate of the memory in MB a shard needs for `range` of an input of
+// `familyCount` trios and `lociCount` loci whose tables take
+// `bytesPerAllele`, for a cluster job's resources.
+std::int64_t memoryEstimate(std::int64_t familyCount, std::int32_t lociCount, LocusRange range, int bytesPerAllele);
+
 }  // namespace triotdt::shard
