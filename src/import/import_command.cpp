@@ -1,7 +1,5 @@
 #include "import/import_command.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "driver/interruption.h"
 #include "import/chromosome.h"
 #include "import/import_error.h"
 #include "import/import_report.h"
@@ -21,6 +20,7 @@
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
+#include "io/staged_output.h"
 #include "output/loci_table.h"
 
 namespace triotdt::import {
@@ -30,89 +30,13 @@ using io::inputFileName;
 using io::lociFileName;
 constexpr const char* logName = "tdtimport.log";
 
-// A file of the import: its text, or what writes it piece by piece (the
-// large tdtinput.dat, never held as text), calling `pieceDone` after each piece.
-struct NewFile {
-    using PieceDone = std::function<void()>;
-    std::string path;
-    std::string text;
-    std::function<void(io::OutputUnit&, const PieceDone& pieceDone)> write;
-};
-
-// While the files are written, SIGINT and SIGTERM, when they would end the
-// import, are held back and looked for between pieces: one that arrives stops
-// the writing, and once the files created are removed, it ends the import as
-// it would have at once. A signal the import ignores or blocks already is
-// left alone.
-class HeldInterruptions {
-public:
-    HeldInterruptions() {
-        pthread_sigmask(SIG_BLOCK, nullptr, &before_);
-        sigemptyset(&held_);
-        for (const int signal : {SIGINT, SIGTERM}) {
-            struct sigaction action {};
-            sigaction(signal, nullptr, &action);
-            const bool byDefault = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
-            if (byDefault && sigismember(&before_, signal) == 0) sigaddset(&held_, signal);
+// Nothing is overwritten: a run folder that exists is refused before anything is written.
+void refuseExistingFolders(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
+            throw ImportError(folder + " already exists; move or delete it first (the import never overwrites)");
         }
-        pthread_sigmask(SIG_BLOCK, &held_, nullptr);
-    }
-    HeldInterruptions(const HeldInterruptions&) = delete;
-    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
-    // A signal held back is delivered here.
-    ~HeldInterruptions() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
-
-    void stopIfArrived() const {
-        sigset_t pending;
-        sigpending(&pending);
-        for (const int signal : {SIGINT, SIGTERM}) {
-            if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1) {
-                throw ImportError(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                                  " arrived while the files were written; none is left");
-            }
-        }
-    }
-
-private:
-    sigset_t before_;
-    sigset_t held_;
-};
-
-// Creates every folder and file new, writes each file whole and closes it;
-// when anything fails or a signal interrupts, removes what it created, so
-// that nothing is left looking complete.
-void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
-    std::vector<std::string> createdFiles, createdFolders;
-    const HeldInterruptions interruptions;
-    try {
-        for (const std::string& folder : folders) {
-            std::error_code error;
-            if (!std::filesystem::create_directory(folder, error)) {
-                throw ImportError(folder + (error ? ": cannot be created (" + error.message() + ")"
-                                                  : " already exists; move or delete it first (the import never "
-                                                    "overwrites)"));
-            }
-            createdFolders.push_back(folder);
-        }
-        std::vector<io::OutputUnit> units;
-        units.reserve(files.size());
-        for (const NewFile& file : files) {
-            units.push_back(io::OutputUnit::createNew(file.path, "\n"));
-            createdFiles.push_back(file.path);
-        }
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (files[i].write) {
-                files[i].write(units[i], [&] { interruptions.stopIfArrived(); });
-            } else {
-                units[i].text() = std::move(files[i].text);
-            }
-            units[i].finish();
-            interruptions.stopIfArrived();
-        }
-    } catch (...) {
-        for (const std::string& name : createdFiles) std::remove(name.c_str());
-        for (const std::string& folder : createdFolders) std::filesystem::remove(folder);
-        throw;
     }
 }
 
@@ -268,8 +192,8 @@ ImportRun importGenotypes(const ImportOptions& options) {
 // The files of the import: per chromosome with something to analyse its
 // tdtinput.dat and tdtloci.tsv (and, in a run folder, its log), then the
 // log of the working folder.
-std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>& folders) {
-    std::vector<NewFile> files;
+std::vector<io::NewFile> importFiles(const ImportRun& run, std::vector<std::string>& folders) {
+    std::vector<io::NewFile> files;
     for (const ChromosomeImport& part : run.parts) {
         if (!part.hasOutput()) continue;
         files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit, const auto& pieceDone) {
@@ -380,8 +304,13 @@ int runImport(const ImportOptions& options) {
         const ImportRun run = importGenotypes(options);
         for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
         std::vector<std::string> folders;
-        std::vector<NewFile> files = importFiles(run, folders);
-        writeNewFiles(folders, std::move(files));
+        std::vector<io::NewFile> files = importFiles(run, folders);
+        refuseExistingFolders(folders);
+        {
+            // A signal that arrives while the files are written removes them, then ends the import.
+            const driver::HeldInterruptions interruptions;
+            io::writeNewFiles(folders, std::move(files), [&] { interruptions.stopIfInterrupted(); });
+        }
         std::cout << formatSummary(run) << std::flush;
         if (!run.hasOutput()) {
             std::cerr << "triotdt import: nothing is left to analyse; tdtimport.log says why\n";
@@ -390,6 +319,9 @@ int runImport(const ImportOptions& options) {
         return 0;
     } catch (const ImportError& error) {
         std::cerr << "triotdt import: " << error.what() << "\n";
+    } catch (const driver::WritingInterrupted&) {
+        // Caught so that the files are removed and the hold ends, which lets
+        // the signal end the import: this is never reached.
     } catch (const io::RunError& error) {
         std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
     } catch (const std::bad_alloc&) {
