@@ -1,9 +1,6 @@
 #include "import/import_command.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -13,43 +10,16 @@
 #include "driver/interruption.h"
 #include "import/chromosome.h"
 #include "import/import_error.h"
+#include "import/import_files.h"
 #include "import/import_report.h"
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "io/file_names.h"
-#include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/staged_output.h"
-#include "output/loci_table.h"
 
 namespace triotdt::import {
 namespace {
-
-using io::inputFileName;
-using io::lociFileName;
-constexpr const char* logName = "tdtimport.log";
-
-// Nothing is overwritten: a run folder that exists is refused before anything is written.
-void refuseExistingFolders(const std::vector<std::string>& folders) {
-    for (const std::string& folder : folders) {
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
-            throw ImportError(folder + " already exists; move or delete it first (the import never overwrites)");
-        }
-    }
-}
-
-// Fails early, before a long read, when an output file is there already.
-void checkOutputsAbsent() {
-    for (const char* name : {inputFileName, lociFileName, logName}) {
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
-            throw ImportError(std::string(name) +
-                              " already exists; move or delete it first (the import never overwrites)");
-        }
-    }
-}
 
 // The input the options name; the command line makes sure there is exactly one.
 void checkInputChoice(const ImportOptions& options) {
@@ -96,73 +66,6 @@ GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& 
     return data;
 }
 
-// The chromosome names of the loci, in order, each once.
-std::string chromosomeList(const std::vector<Locus>& loci) {
-    std::string list;
-    for (std::size_t l = 0; l < loci.size(); ++l) {
-        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome)
-            list += (list.empty() ? "" : ", ") + loci[l].chromosome;
-    }
-    return list.empty() ? "none" : list;
-}
-
-// Leaves out the markers of X, Y, XY and MT and, with --chromosome, those of
-// other chromosomes, and splits the rest (in chromosome order) into one
-// analysis per chromosome; one only, in the working folder, when they are
-// all on one chromosome or --chromosome names it.
-void splitChromosomes(ImportRun& run) {
-    GenotypeTable& table = run.data.table;
-    std::vector<ChromosomeImport>& parts = run.parts;
-    const auto keptAlone = [&](const Locus& locus) {
-        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
-               (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
-    };
-    if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
-        // The common case, one chromosome: no copy of the genotypes.
-        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
-        table = GenotypeTable{};
-        return;
-    }
-    for (std::size_t l = 0; l < table.loci.size(); ++l) {
-        Locus& locus = table.loci[l];
-        if (isSexOrMitochondrial(locus.chromosome)) {
-            run.sexLoci.push_back(std::move(locus));
-            continue;
-        }
-        if (!run.chromosome.empty() && !sameChromosome(locus.chromosome, run.chromosome)) {
-            ++run.otherChromosomeLoci;
-            continue;
-        }
-        const bool sameAsLast =
-            !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
-        if (!sameAsLast) {
-            parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
-            parts.back().table.holdPeopleOf(table);
-        }
-        parts.back().table.addLocusOf(table, l, std::move(locus));
-    }
-    if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
-        throw ImportError("--chromosome " + run.chromosome +
-                          (isSexOrMitochondrial(run.chromosome)
-                               ? ": markers of X, Y, XY and MT are not imported (their inheritance is not modelled)"
-                               : ": no selected marker is on it; the selected markers are on chromosomes " +
-                                     chromosomeList(table.loci)));
-    }
-    table = GenotypeTable{};
-    if (parts.empty()) parts.push_back({"", "", {}, {}});
-    if (parts.size() == 1) {
-        parts.front().folder.clear();
-        return;
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (parts[i].folder != parts[j].folder) continue;
-            throw ImportError("chromosomes " + parts[j].chromosome + " and " + parts[i].chromosome +
-                              " would share the run folder " + parts[i].folder + "; import one with --chromosome");
-        }
-    }
-}
-
 ImportRun importGenotypes(const ImportOptions& options) {
     checkInputChoice(options);
     ImportRun run;
@@ -187,27 +90,6 @@ ImportRun importGenotypes(const ImportOptions& options) {
     splitChromosomes(run);
     for (ChromosomeImport& part : run.parts) part.outcome = applyRule(part.table, run.search.trios, run.rules);
     return run;
-}
-
-// The files of the import: per chromosome with something to analyse its
-// tdtinput.dat and tdtloci.tsv (and, in a run folder, its log), then the
-// log of the working folder.
-std::vector<io::NewFile> importFiles(const ImportRun& run, std::vector<std::string>& folders) {
-    std::vector<io::NewFile> files;
-    for (const ChromosomeImport& part : run.parts) {
-        if (!part.hasOutput()) continue;
-        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit, const auto& pieceDone) {
-                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount,
-                                            pieceDone);
-                         }});
-        files.push_back(
-            {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
-        if (part.folder.empty()) continue;
-        folders.push_back(part.folder);
-        files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});
-    }
-    files.push_back({logName, formatLog(run), {}});
-    return files;
 }
 
 std::string checkReplicates(const std::string& text) {

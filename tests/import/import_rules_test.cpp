@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "import/import_error.h"
+#include "import/import_files.h"
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
 #include "import/trio_rule.h"
