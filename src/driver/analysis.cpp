@@ -1,5 +1,7 @@
 #include "driver/analysis.h"
 
+#include <unistd.h>
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "driver/interruption.h"
 #include "io/file_names.h"
+#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "parallel/task_pool.h"
@@ -66,7 +69,35 @@ unsigned chooseThreads(unsigned requested) {
     return cores > 0 ? cores : 1;
 }
 
+// Throws io::InputRefused when the rows of tdtloci.tsv do not match the
+// input's loci and allele counts.
+void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const FamilyData& data) {
+    const std::string prefix =
+        std::string(output::lociFileName) + " does not describe the loci of " + io::inputFileName + ": ";
+    if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
+        throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
+                               std::to_string(data.lociCount) + "\n");
+    }
+    for (std::size_t l = 0; l < loci.size(); ++l) {
+        if (loci[l].alleles.size() != static_cast<std::size_t>(data.alleleCount[l])) {
+            throw io::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
+                                   std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
+                                   std::to_string(data.alleleCount[l]) + " alleles\n");
+        }
+    }
+}
+
 }  // namespace
+
+LociBesideInput readLociBesideInput(const FamilyData* input) {
+    if (::access(output::lociFileName, F_OK) != 0) return {};
+    LociBesideInput loci;
+    loci.text = io::readFileText(output::lociFileName);
+    loci.rows = output::parseLociTable(loci.text, output::lociFileName);
+    output::refuseSeveralChromosomes(loci.rows, output::lociFileName);
+    if (input) checkLociMatchInput(loci.rows, *input);
+    return loci;
+}
 
 void writeWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
                   const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn) {

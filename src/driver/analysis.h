@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "haplotype/family_data.h"
 #include "input/family_input.h"
+#include "output/loci_table.h"
 #include "report/window_lines.h"
 #include "window/window_order.h"
 #include "window/window_result.h"
@@ -20,6 +23,18 @@ struct RunOptions {
 };
 
 using WindowObserver = std::function<void(const window::WindowResult&)>;
+
+// tdtloci.tsv beside the input, when it is there, for the marker columns of
+// the table and the figure: its text and its rows; empty otherwise. Windows
+// must not join chromosomes, so loci of several are refused even when
+// neither is asked for, and so are rows that do not describe the loci of
+// `input`, when it could be read (io::InputRefused).
+struct LociBesideInput {
+    std::string text;
+    std::vector<output::LocusRow> rows;
+};
+
+LociBesideInput readLociBesideInput(const haplotype::FamilyData* input);
 
 // Called on the thread of the run just before and just after each write to
 // standard output, so that a line drawn on the same terminal can step aside.

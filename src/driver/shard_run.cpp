@@ -1,22 +1,16 @@
 #include "driver/shard_run.h"
 
-#include <unistd.h>
 #include <algorithm>
-#include <cmath>
 #include <ostream>
 #include <span>
 
 #include "driver/analysis.h"
 #include "driver/interruption.h"
-#include "driver/run_command.h"
 #include "input/family_input.h"
-#include "io/file_descriptor.h"
 #include "io/file_names.h"
-#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
-#include "output/loci_table.h"
 #include "output/results_table.h"
 #include "report/reports.h"
 #include "shard/checksum.h"
@@ -88,14 +82,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const std::int64_t missingGenotypes = survey.missingGenotypes;
 
     // The table's rows name the markers when tdtloci.tsv lies beside the input.
-    std::vector<output::LocusRow> loci;
-    std::string lociText;
-    if (::access(output::lociFileName, F_OK) == 0) {
-        lociText = io::readFileText(output::lociFileName);
-        loci = output::parseLociTable(lociText, output::lociFileName);
-        output::refuseSeveralChromosomes(loci, output::lociFileName);
-        checkLociMatchInput(loci, head);
-    }
+    const LociBesideInput loci = readLociBesideInput(&head);
 
     shard::Manifest manifest{shard::programVersion(),
                              inputSum,
@@ -105,7 +92,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
                              {}};
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
-    if (!lociText.empty()) writer.copyLociTable(lociText);
+    if (!loci.text.empty()) writer.copyLociTable(loci.text);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
@@ -120,7 +107,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         },
         [&](const window::WindowResult& window) {
             io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
-            output::appendTableRow(table.text(), window, loci);
+            output::appendTableRow(table.text(), window, loci.rows);
             table.flushIfLarge();
             ++windows;
         });

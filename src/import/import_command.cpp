@@ -107,6 +107,7 @@ std::string checkMissingCode(const std::string& text) {
 }  // namespace
 
 void addImportOptions(CLI::App& command, ImportOptions& options) {
+    command.description("Write tdtinput.dat and tdtloci.tsv from PLINK files, or from a VCF or BCF with a pedigree");
     command.footer(
         "General options stand before 'import': triotdt -C DIR import --vcf FILE --pedigree FILE ...\n"
         "Exit status: 0 when tdtinput.dat is written, 1 after a file error or when nothing is left to analyse, "

@@ -29,8 +29,8 @@ struct ImportOptions {
     bool allChildren = false;          // unaffected children form trios too
 };
 
-// Registers the options, with their help texts and the rules of which go
-// together, on a CLI11 command.
+// Registers the description, the options with their help texts and the
+// rules of which go together, and the usage on the import's CLI11 command.
 void addImportOptions(CLI::App& command, ImportOptions& options);
 
 // Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -328,6 +329,12 @@ void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optiona
     }
     if (table) table->publish();
     if (figure) figure->publish();
+}
+
+std::string figurePathProblem(const std::string& path) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return lower.size() > 4 && lower.ends_with(".svg") ? std::string() : "the figure is SVG: FILE must end in .svg";
 }
 
 }  // namespace triotdt::output

@@ -22,6 +22,10 @@ namespace triotdt::output {
 // p-value the replicates can resolve. Skipped windows are left out.
 std::string drawResultsPlot(std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci);
 
+// Why `path` cannot name the figure, which is SVG: it must end in .svg, in
+// any case; empty when it can.
+std::string figurePathProblem(const std::string& path);
+
 // Writes the table's last bytes and the figure of `windows`, both in full,
 // and only then gives each its name, so that neither can pass for complete
 // while the other failed.

@@ -1,6 +1,8 @@
 #include "shard/merge_command.h"
 
 #include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -225,6 +227,18 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
 }
 
 }  // namespace
+
+void addMergeOptions(CLI::App& command, MergeOptions& options) {
+    command.description("Put the shards of a run together: the reports, console, table and figure of the whole run");
+    command.add_option("SHARD_DIR", options.folders, "The folders of all shards of the run, in any order")
+        ->required()
+        ->type_name("DIR...");
+    command.add_option("--table", options.tablePath, "Also write the results as a tab-separated table")
+        ->type_name("FILE");
+    command.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
+        ->type_name("FILE.svg")
+        ->check(CLI::Validator(output::figurePathProblem, ""));
+}
 
 void runMerge(const MergeOptions& options) {
     if (options.folders.empty()) refuse("no shard folders given");
