@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
-#include <new>
 
 #include <CLI/CLI.hpp>
 
@@ -182,37 +181,19 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
         ->check(CLI::Validator(checkMissingCode, "", "allele code"));
 }
 
-int runImport(const ImportOptions& options) {
-    try {
-        const ImportRun run = importGenotypes(options);
-        for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
-        std::vector<std::string> folders;
-        std::vector<io::NewFile> files = importFiles(run, folders);
-        refuseExistingFolders(folders);
-        {
-            // A signal that arrives while the files are written removes them, then ends the import.
-            const driver::HeldInterruptions interruptions;
-            io::writeNewFiles(folders, std::move(files), [&] { interruptions.stopIfInterrupted(); });
-        }
-        std::cout << formatSummary(run) << std::flush;
-        if (!run.hasOutput()) {
-            std::cerr << "triotdt import: nothing is left to analyse; tdtimport.log says why\n";
-            return 1;
-        }
-        return 0;
-    } catch (const ImportError& error) {
-        std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const driver::WritingInterrupted&) {
-        // Caught so that the files are removed and the hold ends, which lets
-        // the signal end the import: this is never reached.
-    } catch (const io::RunError& error) {
-        std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
-    } catch (const std::bad_alloc&) {
-        std::cerr << "triotdt import: out of memory\n";
-    } catch (const std::exception& error) {
-        std::cerr << "triotdt import: internal error: " << error.what() << "\n";
+void runImport(const ImportOptions& options) {
+    const ImportRun run = importGenotypes(options);
+    for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
+    std::vector<std::string> folders;
+    std::vector<io::NewFile> files = importFiles(run, folders);
+    refuseExistingFolders(folders);
+    {
+        // A signal that arrives while the files are written removes them, then ends the import.
+        const driver::HeldInterruptions interruptions;
+        io::writeNewFiles(folders, std::move(files), [&] { interruptions.stopIfInterrupted(); });
     }
-    return 1;
+    std::cout << formatSummary(run) << std::flush;
+    if (!run.hasOutput()) throw ImportError("nothing is left to analyse; tdtimport.log says why");
 }
 
 }  // namespace triotdt::import
