@@ -15,8 +15,9 @@
 namespace triotdt::driver {
 
 struct RunOptions {
-    // Threads for the replicates of a window; 0 means one per core. The
-    // reports are the same for any number.
+    // Threads of the pool: windows run side by side on them, and the
+    // replicates of a large window are shared out among them; 0 means one
+    // per core. The reports are the same for any number.
     unsigned threads = 0;
     // The console lines go to standard error, leaving standard output to the table.
     bool consoleOnStandardError = false;
@@ -44,10 +45,10 @@ struct ConsoleTurn {
     std::function<void(bool lineOpen)> after;
 };
 
-// Runs the whole analysis in the working folder on `input`: creates the two
-// new reports, checks the families, analyses every window of 1 to 7
-// consecutive loci and writes the reports and the console lines. Throws
-// io::RunError for file and input errors and io::InputRefused for
+// Runs the whole analysis in the working folder on the input `read`:
+// creates the two new reports, checks the families, analyses every window of
+// 1 to 7 consecutive loci and writes the reports and the console lines.
+// Throws io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order, after the console lines of that window have been written;
 // `completeOutputs`, when given, runs after the last window and the reports
