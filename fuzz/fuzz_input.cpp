@@ -125,7 +125,7 @@ void runAndCheck(const FamilyData& data, const std::string& expectedFailure) {
     options.threads = 1;
     try {
         triotdt::driver::runAnalysis(
-            triotdt::driver::readInput(), options, [&](const triotdt::driver::WindowOutcome& outcome) {
+            triotdt::input::readInput(), options, [&](const triotdt::window::WindowResult& outcome) {
                 ++seen;
                 if (outcome.skipped) return;
                 for (std::size_t s = 0; s < 5; ++s) {

@@ -1,41 +1,25 @@
 #include "driver/analysis.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
-#include <limits>
-#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "driver/interruption.h"
-#include "haplotype/window.h"
-#include "input/family_input.h"
 #include "io/file_names.h"
+#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
-#include "io/text_reader.h"
 #include "parallel/task_pool.h"
 #include "report/reports.h"
-#include "report/transmission_block.h"
 #include "window/analyse_windows.h"
 
 namespace triotdt::driver {
 namespace {
 
 using haplotype::FamilyData;
-using haplotype::Window;
-using window::WindowResult;
-
-using input::countMissingGenotypes;
-using input::describeUnusableInput;
-using input::findUnusableInput;
-using input::InputProblems;
-using input::readFamilyData;
-using io::inputFileName;
-// Windows with this many haplotypes or more get a console message.
-constexpr std::int64_t haplotypeLimit = 500000;
 
 struct Units {
     io::OutputUnit console;
@@ -55,35 +39,6 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
     if (turn && turn->after) turn->after(lineOpen);
 }
 
-// Writes all lines of a window, in their order.
-void writeWindow(const WindowResult& result, const SizeUnits& units, WindowOutcome& outcome) {
-    const Window& window = result.window;
-    outcome.start = window.start;
-    outcome.size = window.size;
-    outcome.haplotypeCount = window.haplotypeCount;
-    if (window.haplotypeCount >= haplotypeLimit) {
-        report::writeHaplotypeLimitMessage(*units.console, window.haplotypeCount);
-    }
-    if (window.skipped) {
-        report::writeSkippedWindowMessage(*units.console, window.start, window.lastLocus(), window.haplotypeCount);
-        outcome.skipped = true;
-        return;
-    }
-    if (!result.emConverged) report::writeEmWarning(*units.console);
-    report::writeTransmissionBlock(*units.transmission, window, result.codes, result.counts, result.haplotypeFreq);
-    for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writePValueLine(*unit, window.start, window.lastLocus(), result.pValues);
-    }
-    for (io::OutputUnit* unit : {units.results, units.console}) {
-        report::writeStatisticLine(*unit, result.observed);
-    }
-    outcome.families = result.families;
-    outcome.familiesOfKnownPhase = result.familiesOfKnownPhase;
-    outcome.distinctHaplotypes = result.distinctHaplotypes;
-    outcome.statistics = result.observed;
-    outcome.pValues = result.pValues;
-}
-
 // Where a run stands, for the message when a signal stops it.
 struct RunProgress {
     RunInterrupted state;
@@ -93,16 +48,6 @@ struct RunProgress {
         if (state.signal != 0) throw state;
     }
 };
-
-std::vector<window::WindowRun> runsOf(const WindowSelection& selection) {
-    std::vector<window::WindowRun> runs;
-    for (const shard::WindowSpan& span : selection.spans) {
-        if (span.windowCount() == 0) continue;
-        runs.push_back({span.size, span.firstStart, span.lastStart,
-                        shard::windowIndex(selection.lociCount, span.size, span.firstStart)});
-    }
-    return runs;
-}
 
 // The windows finished stay in the reports, and a last line says that they
 // end there: an interrupted report must not pass for a complete one.
@@ -124,19 +69,40 @@ unsigned chooseThreads(unsigned requested) {
     return cores > 0 ? cores : 1;
 }
 
-}  // namespace
-
-std::int64_t countWindows(std::int32_t lociCount) {
-    std::int64_t count = 0;
-    for (std::int32_t size = 1; size <= shard::largestWindowSize(lociCount); ++size) count += lociCount - size + 1;
-    return count;
+// Throws io::InputRefused when the rows of tdtloci.tsv do not match the
+// input's loci and allele counts.
+void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const FamilyData& data) {
+    const std::string prefix =
+        std::string(output::lociFileName) + " does not describe the loci of " + io::inputFileName + ": ";
+    if (loci.size() != static_cast<std::size_t>(std::max(data.lociCount, 0))) {
+        throw io::InputRefused(prefix + "it lists " + std::to_string(loci.size()) + " loci, the input has " +
+                               std::to_string(data.lociCount) + "\n");
+    }
+    for (std::size_t l = 0; l < loci.size(); ++l) {
+        if (loci[l].alleles.size() != static_cast<std::size_t>(data.alleleCount[l])) {
+            throw io::InputRefused(prefix + "locus " + std::to_string(l + 1) + " (" + loci[l].marker + ") has " +
+                                   std::to_string(loci[l].alleles.size()) + " allele labels, the input " +
+                                   std::to_string(data.alleleCount[l]) + " alleles\n");
+        }
+    }
 }
 
-void analyseWindows(const FamilyData& data, const WindowSelection& selection, unsigned threads,
-                    const UnitsOfSize& unitsOf, const WindowObserver& observer) {
+}  // namespace
+
+LociBesideInput readLociBesideInput(const FamilyData* input) {
+    if (::access(output::lociFileName, F_OK) != 0) return {};
+    LociBesideInput loci;
+    loci.text = io::readFileText(output::lociFileName);
+    loci.rows = output::parseLociTable(loci.text, output::lociFileName);
+    output::refuseSeveralChromosomes(loci.rows, output::lociFileName);
+    if (input) checkLociMatchInput(loci.rows, *input);
+    return loci;
+}
+
+void writeWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
+                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn) {
     RunProgress progress;
-    const std::vector<window::WindowRun> runs = runsOf(selection);
-    for (const window::WindowRun& run : runs) progress.state.windowCount += run.windowCount();
+    progress.state.windowCount = window::countWindows(selection.spans);
     progress.stopIfAsked();
     if (progress.state.windowCount == 0) return;
     threads = chooseThreads(threads);
@@ -146,69 +112,45 @@ void analyseWindows(const FamilyData& data, const WindowSelection& selection, un
                   << pool.size() << ".\n";
     }
     std::int32_t sizeWritten = 0;
-    SizeUnits units{};
-    const auto writeInOrder = [&](const WindowResult& result) {
+    report::ReportUnits units{};
+    const auto writeInOrder = [&](const window::WindowResult& result) {
         // A window whose replicates a signal cut short is not written.
         progress.stopIfAsked();
-        if (result.window.size != sizeWritten) {
-            sizeWritten = result.window.size;
+        if (result.size != sizeWritten) {
+            sizeWritten = result.size;
             units = unitsOf(sizeWritten);
         }
-        WindowOutcome outcome;
-        outcome.replicateCount = data.replicateCount;
-        writeWindow(result, units, outcome);
-        flushConsole(*units.console, units.turn);
-        progress.state.lastStart = result.window.start;
-        progress.state.lastSize = result.window.size;
+        report::writeWindowLines(units, result);
+        flushConsole(*units.console, turn);
+        progress.state.lastStart = result.start;
+        progress.state.lastSize = result.size;
         ++progress.state.windowsDone;
-        if (observer) observer(outcome);
+        if (observer) observer(result);
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
     };
-    window::analyseWindows(data, selection.firstLocusHeld, runs, pool, writeInOrder, &interruptionFlag());
+    window::analyseWindows(data, selection, pool, writeInOrder, &interruptionFlag());
 }
 
-InputRead readInput() {
-    InputRead input;
-    std::optional<io::TextReader> reader;
-    try {
-        reader.emplace(io::openExisting(inputFileName), inputFileName);
-    } catch (...) {
-        input.openFailure = std::current_exception();
-        return input;
-    }
-    try {
-        input.data = readFamilyData(*reader);
-    } catch (...) {
-        input.readFailure = std::current_exception();
-    }
-    return input;
-}
-
-void runAnalysis(const InputRead& input, const RunOptions& options, const WindowObserver& observer,
+void runAnalysis(const input::InputRead& read, const RunOptions& options, const WindowObserver& observer,
                  const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
-    if (input.openFailure) std::rethrow_exception(input.openFailure);
+    if (read.openFailure) std::rethrow_exception(read.openFailure);
     Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
                 io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
                 io::OutputUnit::createNew(io::resultFileName, "\r\n"), turn};
-    if (input.readFailure) std::rethrow_exception(input.readFailure);
-    const FamilyData& data = *input.data;
-    const InputProblems problems = findUnusableInput(data);
-    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(inputFileName, problems));
+    if (read.readFailure) std::rethrow_exception(read.readFailure);
+    const FamilyData& data = *read.data;
+    input::refuseUnusableInput(input::findUnusableInput(data));
 
-    const std::int64_t missingGenotypes = countMissingGenotypes(data);
+    const std::int64_t missingGenotypes = input::countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
-    const std::int32_t lociCount = std::max(data.lociCount, 0);
-    const WindowSelection every{lociCount, shard::windowsOfRange(shard::LocusRange{1, lociCount}, lociCount), 1};
-    const auto headings = [&units](std::int32_t size) {
-        for (io::OutputUnit* unit : {&units.console, &units.results, &units.transmission}) {
-            report::writeWindowSizeHeading(*unit, size);
-        }
-        for (io::OutputUnit* unit : {&units.console, &units.results}) report::writeStatisticsHeading(*unit);
-        return SizeUnits{&units.console, &units.transmission, &units.results, &units.turn};
+    const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
+    const auto headings = [&reports](std::int32_t size) {
+        report::writeSizeHeadings(reports, size);
+        return reports;
     };
     try {
-        analyseWindows(data, every, options.threads, headings, observer);
+        writeWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer, &units.turn);
     } catch (const RunInterrupted& stopped) {
         markInterrupted(units, stopped);
         throw;

@@ -1,30 +1,41 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "haplotype/family_data.h"
-#include "io/output_unit.h"
-#include "report/window_outcome.h"
-#include "shard/shard_plan.h"
+#include "input/family_input.h"
+#include "output/loci_table.h"
+#include "report/window_lines.h"
+#include "window/window_order.h"
+#include "window/window_result.h"
 
 namespace triotdt::driver {
 
 struct RunOptions {
-    // Threads for the replicates of a window; 0 means one per core. The
-    // reports are the same for any number.
+    // Threads of the pool: windows run side by side on them, and the
+    // replicates of a large window are shared out among them; 0 means one
+    // per core. The reports are the same for any number.
     unsigned threads = 0;
     // The console lines go to standard error, leaving standard output to the table.
     bool consoleOnStandardError = false;
 };
 
-using report::WindowOutcome;
+using WindowObserver = std::function<void(const window::WindowResult&)>;
 
-using WindowObserver = std::function<void(const WindowOutcome&)>;
+// tdtloci.tsv beside the input, when it is there, for the marker columns of
+// the table and the figure: its text and its rows; empty otherwise. Windows
+// must not join chromosomes, so loci of several are refused even when
+// neither is asked for, and so are rows that do not describe the loci of
+// `input`, when it could be read (io::InputRefused).
+struct LociBesideInput {
+    std::string text;
+    std::vector<output::LocusRow> rows;
+};
+
+LociBesideInput readLociBesideInput(const haplotype::FamilyData* input);
 
 // Called on the thread of the run just before and just after each write to
 // standard output, so that a line drawn on the same terminal can step aside.
@@ -34,26 +45,10 @@ struct ConsoleTurn {
     std::function<void(bool lineOpen)> after;
 };
 
-// The number of windows of an input of `lociCount` loci: every run of 1 to 7
-// consecutive loci.
-std::int64_t countWindows(std::int32_t lociCount);
-
-// tdtinput.dat read once, whole, in the working folder; or why it could not
-// be. The failures are kept, not thrown, so that the run reports them at the
-// point where it has always reported them: a failure to open before the
-// reports are created, a failure to read after.
-struct InputRead {
-    std::optional<haplotype::FamilyData> data;
-    std::exception_ptr openFailure;
-    std::exception_ptr readFailure;
-};
-
-InputRead readInput();
-
-// Runs the whole analysis in the working folder on `input`: creates the two
-// new reports, checks the families, analyses every window of 1 to 7
-// consecutive loci and writes the reports and the console lines. Throws
-// io::RunError for file and input errors and io::InputRefused for
+// Runs the whole analysis in the working folder on the input `read`:
+// creates the two new reports, checks the families, analyses every window of
+// 1 to 7 consecutive loci and writes the reports and the console lines.
+// Throws io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order, after the console lines of that window have been written;
 // `completeOutputs`, when given, runs after the last window and the reports
@@ -63,31 +58,19 @@ InputRead readInput();
 // replicates: both reports keep the windows finished and end with a line that
 // says the run was interrupted, the console gets no stop line, and
 // RunInterrupted is thrown.
-void runAnalysis(const InputRead& input, const RunOptions& options = {}, const WindowObserver& observer = {},
+void runAnalysis(const input::InputRead& read, const RunOptions& options = {}, const WindowObserver& observer = {},
                  const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
 
-// Which windows are analysed: all of a whole run, or those of a shard.
-struct WindowSelection {
-    std::int32_t lociCount = 0;            // of the input: it numbers the windows in report order
-    std::vector<shard::WindowSpan> spans;  // per window size, smallest first
-    std::int32_t firstLocusHeld = 1;       // the input's locus that is locus 1 of the family data
-};
-
-// Where the lines of the windows of one size go.
-struct SizeUnits {
-    io::OutputUnit* console;
-    io::OutputUnit* transmission;
-    io::OutputUnit* results;
-    const ConsoleTurn* turn = nullptr;  // when the console is standard output
-};
-// Called before the first window of each size that has windows to analyse.
-using UnitsOfSize = std::function<SizeUnits(std::int32_t size)>;
+// Where the lines of the windows of one size go; called before the first
+// window of each size that has windows to analyse.
+using UnitsOfSize = std::function<report::ReportUnits(std::int32_t size)>;
 
 // Analyses the windows of `selection`, each with the random draws of its
 // place in a whole run, and writes their lines to the units that `unitsOf`
-// gives for their size. `observer`, when given, sees every window in report
-// order. Throws RunInterrupted when a caught signal stops it.
-void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, unsigned threads,
-                    const UnitsOfSize& unitsOf, const WindowObserver& observer);
+// gives for their size; `turn` is given when the console is standard
+// output. `observer`, when given, sees every window in report order. Throws
+// RunInterrupted when a caught signal stops it.
+void writeWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection, unsigned threads,
+                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn = nullptr);
 
 }  // namespace triotdt::driver

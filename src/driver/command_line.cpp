@@ -2,16 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <ostream>
 
 #include "driver/version.h"
+#include "shard/merge_command.h"
 
 namespace triotdt::driver {
 namespace {
-
-constexpr unsigned maxThreads = 1024;
 
 constexpr const char* summary =
     "triotdt: haplotype transmission/disequilibrium tests in parent-child trios, with\n"
@@ -84,130 +81,67 @@ EXIT STATUS
   error, 128 + the signal number after SIGINT or SIGTERM (the reports keep
   the windows finished and end with a line saying the run was interrupted).)";
 
-bool endsWithSvg(std::string path) {
-    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
-    return path.size() > 4 && path.ends_with(".svg");
-}
-
-// Validators with no description of their own: the option's type name says it.
-const CLI::Validator svgFile(
-    [](const std::string& path) {
-        return endsWithSvg(path) ? std::string() : "the figure is SVG: FILE must end in .svg";
-    },
-    "");
-
-const CLI::Validator threadCount(
-    [](const std::string& text) {
-        unsigned value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        const bool whole = error == std::errc() && end == text.data() + text.size();
-        return whole && value <= maxThreads
-                   ? std::string()
-                   : "'" + text + "' is not a number of threads from 0 (every core) to " + std::to_string(maxThreads);
-    },
-    "");
-
 void addGeneralOptions(CLI::App& app, CommandLine& line) {
     app.set_help_flag("-h,--help", "Show this help and exit");
     app.set_version_flag("--version", versionText(), "Show the version and exit");
     app.add_option("-C,--directory", line.folder, "Run in DIR; later paths are relative to it")->type_name("DIR");
 }
 
-const CLI::Validator shardNumber(
-    [](const std::string& text) {
-        return shard::parseShardNumber(text)
-                   ? std::string()
-                   : "'" + text +
-                         "' is not K/N, shard K of N, with 1 <= K <= N <= " + std::to_string(shard::maxShardCount);
-    },
-    "");
+// The commands besides the analysis: each registers its own description,
+// options and usage on its subcommand.
+struct Subcommand {
+    const char* name;
+    Command command;
+    void (*addOptions)(CLI::App& subcommand, CommandLine& line);
+};
 
-const CLI::Validator shardCount(
-    [](const std::string& text) {
-        return shard::parseShardNumber("1/" + text)
-                   ? std::string()
-                   : "'" + text + "' is not a number of shards from 1 to " + std::to_string(shard::maxShardCount);
-    },
-    "");
+constexpr Subcommand subcommands[] = {
+    {"import", Command::import, [](CLI::App& app, CommandLine& line) { import::addImportOptions(app, line.import); }},
+    {"merge", Command::merge, [](CLI::App& app, CommandLine& line) { shard::addMergeOptions(app, line.merge); }},
+};
 
-void addShardOptions(CLI::App& app, CommandLine& line) {
-    app.add_option_function<std::string>(
-           "--shard", [&line](const std::string& text) { line.shard = shard::parseShardNumber(text); },
-           "Analyse only shard K of N (windows by first locus) and write its parts into shard-K-of-N/")
-        ->type_name("K/N")
-        ->check(shardNumber);
-    app.add_option("--shard-dir", line.shardFolder, "With --shard: write the parts into DIR instead")->type_name("DIR");
-    app.add_option("--shard-plan", line.shardPlanCount,
-                   "Print the loci, windows, work and memory of each of N shards, and exit")
-        ->type_name("N")
-        ->check(shardCount);
-}
-
-// `triotdt merge DIR...`, with the table and the figure of the merged run.
-void addMergeCommand(CLI::App& app, CommandLine& line) {
-    CLI::App* merge = app.add_subcommand(
-        "merge", "Put the shards of a run together: the reports, console, table and figure of the whole run");
-    merge->add_option("SHARD_DIR", line.mergeFolders, "The folders of all shards of the run, in any order")
-        ->required()
-        ->type_name("DIR...");
-    merge->add_option("--table", line.tablePath, "Also write the results as a tab-separated table")->type_name("FILE");
-    merge->add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
-        ->type_name("FILE.svg")
-        ->check(svgFile);
-    merge->parse_complete_callback([&line] { line.command = Command::merge; });
-}
-
-void addAnalysisOptions(CLI::App& app, CommandLine& line) {
-    app.add_option(
-           "--threads", line.run.threads,
-           "Threads for the analysis (windows side by side, replicates of large windows shared out); 0, the default, means one per core")
-        ->type_name("N")
-        ->check(threadCount);
-    app.add_option("--table", line.tablePath, "Also write the results as a tab-separated table ('-': standard output)")
-        ->type_name("FILE");
-    app.add_option("--plot", line.plotPath, "Also draw the p-values as an SVG figure")
-        ->type_name("FILE.svg")
-        ->check(svgFile);
-}
-
-// General options (-C) stand before a subcommand's name.
+// General options (-C) stand before a subcommand's name; the analysis's
+// options are the program's own.
 void configure(CLI::App& app, CommandLine& line) {
     app.footer(explanation);
     app.failure_message(
         [](const CLI::App*, const CLI::Error& error) { return describeUsageError(UsageError(error.what())); });
     addGeneralOptions(app, line);
-    addAnalysisOptions(app, line);
-    CLI::App* importCommand = app.add_subcommand(
-        "import", "Write tdtinput.dat and tdtloci.tsv from PLINK files, or from a VCF or BCF with a pedigree");
-    import::addImportOptions(*importCommand, line.importOptions);
-    importCommand->parse_complete_callback([&line] { line.command = Command::import; });
-    addShardOptions(app, line);
-    addMergeCommand(app, line);
+    addAnalysisOptions(app, line.analysis);
+    addShardOptions(app, line.analysis);
+    for (const Subcommand& subcommand : subcommands) {
+        CLI::App* added = app.add_subcommand(subcommand.name);
+        subcommand.addOptions(*added, line);
+        added->parse_complete_callback([&line, command = subcommand.command] { line.command = command; });
+    }
+}
+
+// Before the word `merge`, --table and --plot are the merge's: the last
+// given of the program's own wins over the merge's.
+void takeOutputsBeforeMerge(const CLI::App& app, CommandLine& line) {
+    if (line.command != Command::merge) return;
+    if (app.get_option("--table")->count() > 0) line.merge.tablePath = line.analysis.tablePath;
+    if (app.get_option("--plot")->count() > 0) line.merge.plotPath = line.analysis.plotPath;
 }
 
 void checkCombinations(const CLI::App& app, const CommandLine& line) {
-    if (!line.tablePath.empty() && line.tablePath == line.plotPath) {
+    const bool merging = line.command == Command::merge;
+    const std::string& table = merging ? line.merge.tablePath : line.analysis.tablePath;
+    if (!table.empty() && table == (merging ? line.merge.plotPath : line.analysis.plotPath)) {
         throw CLI::ValidationError("--table and --plot", "they name the same file");
     }
+    const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
-    const bool sharding = line.shard || !line.shardFolder.empty() || line.shardPlanCount > 0;
-    const bool analysisOptions = threadsGiven || !line.tablePath.empty() || !line.plotPath.empty() || sharding;
+    const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
+    const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() || sharding;
     if (line.command == Command::import && analysisOptions) {
         throw CLI::ValidationError("--threads, --table, --plot and the shard options",
                                    "they belong to the analysis, not to import");
     }
-    if (line.command == Command::merge && (threadsGiven || sharding)) {
+    if (merging && (threadsGiven || sharding)) {
         throw CLI::ValidationError("--threads and the shard options", "they belong to the analysis, not to merge");
     }
-    if (line.shard && (!line.tablePath.empty() || !line.plotPath.empty())) {
-        throw CLI::ValidationError("--table and --plot",
-                                   "the table and the figure of a sharded run are written by "
-                                   "'triotdt merge'");
-    }
-    if (!line.shardFolder.empty() && !line.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
-    if (line.shardPlanCount > 0 && (line.shard || !line.tablePath.empty() || !line.plotPath.empty())) {
-        throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");
-    }
+    checkAnalysisOptions(analysis);
 }
 
 bool isDirectoryOption(const std::string& word) {
@@ -263,6 +197,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     }
     try {
         app.parse(argc, argv);
+        takeOutputsBeforeMerge(app, line);
         checkCombinations(app, line);
     } catch (const CLI::ExtrasError&) {
         err << unexpectedArguments(app.remaining(true), argc, argv);

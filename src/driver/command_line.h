@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/analysis.h"
+#include "driver/analysis_command.h"
 #include "import/import_command.h"
-#include "shard/shard_plan.h"
+#include "shard/merge_command.h"
 
 namespace triotdt::driver {
 
@@ -16,17 +16,15 @@ namespace triotdt::driver {
 // import`, or `triotdt merge`.
 enum class Command { analyse, import, merge };
 
+// Each command has its options and usage in its own file: the analysis in
+// driver/analysis_command.h, the import in import/import_command.h, the
+// merge in shard/merge_command.h.
 struct CommandLine {
     Command command = Command::analyse;
     std::string folder;  // -C: changed into before any file is opened; empty: stay
-    RunOptions run;
-    std::string tablePath;  // --table; empty when not asked for
-    std::string plotPath;   // --plot
-    import::ImportOptions importOptions;
-    std::optional<shard::ShardNumber> shard;  // --shard K/N
-    std::string shardFolder;                  // --shard-dir; empty: shard-K-of-N
-    std::int32_t shardPlanCount = 0;          // --shard-plan N; 0 when not asked for
-    std::vector<std::string> mergeFolders;    // the shard folders of `triotdt merge`
+    AnalysisOptions analysis;
+    import::ImportOptions import;
+    shard::MergeOptions merge;
 };
 
 // The outcome of parsing: the command line to run, or, when parsing settled

@@ -43,6 +43,34 @@ void catchInterruptions() {
     for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
 }
 
+HeldInterruptions::HeldInterruptions() {
+    sigset_t blocked;
+    pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction before {};
+        sigaction(signal, nullptr, &before);
+        const bool endsAtOnce = (before.sa_flags & SA_SIGINFO) == 0 && before.sa_handler == SIG_DFL;
+        if (!endsAtOnce || sigismember(&blocked, signal) == 1) continue;
+        struct sigaction action {};
+        action.sa_handler = recordSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(signal, &action, nullptr);
+        held_.push_back({signal, before});
+    }
+}
+
+HeldInterruptions::~HeldInterruptions() {
+    for (const Held& held : held_) sigaction(held.signal, &held.before, nullptr);
+    const int signal = caughtSignal.load(std::memory_order_relaxed);
+    if (signal != 0) std::raise(signal);
+}
+
+void HeldInterruptions::stopIfInterrupted() const {
+    const int signal = caughtSignal.load(std::memory_order_relaxed);
+    if (signal != 0) throw WritingInterrupted{signal};
+}
+
 int interruptingSignal() { return caughtSignal.load(std::memory_order_relaxed); }
 
 const std::atomic<int>& interruptionFlag() { return caughtSignal; }

@@ -1,15 +1,33 @@
 #pragma once
 
 #include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace triotdt::driver {
 
-// SIGINT and SIGTERM (Ctrl-C, a batch system's time limit) end a run early:
-// the handler only records the signal, and the window and replicate loops
-// look at the record and stop. A second signal of the same kind ends the
-// program at once, as if no handler were set.
+// SIGINT and SIGTERM (Ctrl-C, a batch system's time limit), in one of two
+// modes. In both the handler only records the signal in one lock-free
+// atomic; whoever works looks at the record between pieces of work and stops.
+//
+// Who does what
+//   - An analysis, a shard or a merge calls catchInterruptions() once, before
+//     it creates anything. The window loop and the replicate loop poll
+//     `interruptionFlag()` and end early; the writing of windows throws
+//     RunInterrupted, and the run ends with the reports marked incomplete and
+//     status 128 + the signal. A second signal of the same kind ends the
+//     program at once, as if no handler were set.
+//   - Files that must be whole or absent (the import's) are written under a
+//     HeldInterruptions, which holds only signals that would end the program
+//     at once (neither ignored nor blocked when the hold begins). The writer
+//     calls stopIfInterrupted() between pieces, which throws
+//     WritingInterrupted once a signal has arrived; the writer removes what
+//     it created and lets the exception pass. When the hold ends, the old
+//     actions come back and a signal that arrived meanwhile ends the program
+//     as it would have when it arrived. A second signal during the hold
+//     changes nothing, so the files are always removed.
 void catchInterruptions();
 
 // The signal that asked the run to stop; 0 while none has. The replicate
@@ -24,6 +42,28 @@ struct RunInterrupted {
     std::int64_t windowCount = 0;
     std::int32_t lastStart = 0;  // the last window finished; 0 before the first
     std::int32_t lastSize = 0;
+};
+
+// A held signal arrived while files were written.
+struct WritingInterrupted {
+    int signal = 0;
+};
+
+class HeldInterruptions {
+public:
+    HeldInterruptions();
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+    ~HeldInterruptions();
+
+    void stopIfInterrupted() const;
+
+private:
+    struct Held {
+        int signal;
+        struct sigaction before;
+    };
+    std::vector<Held> held_;
 };
 
 // "triotdt: interrupted by SIGTERM after window 3-5 (412 of 1,022 windows);

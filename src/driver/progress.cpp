@@ -47,7 +47,7 @@ ProgressLine::ProgressLine(ProgressTerminal where, std::int64_t windowCount, Clo
 
 ProgressLine::~ProgressLine() { erase(); }
 
-void ProgressLine::windowDone(const WindowOutcome& window) {
+void ProgressLine::windowDone(const window::WindowResult& window) {
     const Clock::time_point now = Clock::now();
     // Windows of one size cost about the same, and larger ones more: the time
     // left is estimated from the windows of the current size.

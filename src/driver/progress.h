@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/analysis.h"
+#include "window/window_result.h"
 
 namespace triotdt::driver {
 
@@ -38,7 +38,7 @@ public:
     ProgressLine& operator=(const ProgressLine&) = delete;
     ~ProgressLine();
 
-    void windowDone(const WindowOutcome& window);
+    void windowDone(const window::WindowResult& window);
 
     // Standard output is about to be written: the line is erased if the two
     // share the terminal.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "import/import_error.h"
+#include "import/import_report.h"
+
 namespace triotdt::import {
 namespace {
 
@@ -59,6 +62,73 @@ std::string chromosomeFolder(std::string_view chromosome) {
         folder += plain ? c : '_';
     }
     return folder;
+}
+
+namespace {
+
+// The chromosome names of the loci, in order, each once.
+std::string chromosomeList(const std::vector<Locus>& loci) {
+    std::string list;
+    for (std::size_t l = 0; l < loci.size(); ++l) {
+        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome)
+            list += (list.empty() ? "" : ", ") + loci[l].chromosome;
+    }
+    return list.empty() ? "none" : list;
+}
+
+}  // namespace
+
+void splitChromosomes(ImportRun& run) {
+    GenotypeTable& table = run.data.table;
+    std::vector<ChromosomeImport>& parts = run.parts;
+    const auto keptAlone = [&](const Locus& locus) {
+        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
+               (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
+    };
+    if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
+        // The common case, one chromosome: no copy of the genotypes.
+        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
+        table = GenotypeTable{};
+        return;
+    }
+    for (std::size_t l = 0; l < table.loci.size(); ++l) {
+        Locus& locus = table.loci[l];
+        if (isSexOrMitochondrial(locus.chromosome)) {
+            run.sexLoci.push_back(std::move(locus));
+            continue;
+        }
+        if (!run.chromosome.empty() && !sameChromosome(locus.chromosome, run.chromosome)) {
+            ++run.otherChromosomeLoci;
+            continue;
+        }
+        const bool sameAsLast =
+            !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
+        if (!sameAsLast) {
+            parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
+            parts.back().table.holdPeopleOf(table);
+        }
+        parts.back().table.addLocusOf(table, l, std::move(locus));
+    }
+    if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
+        throw ImportError("--chromosome " + run.chromosome +
+                          (isSexOrMitochondrial(run.chromosome)
+                               ? ": markers of X, Y, XY and MT are not imported (their inheritance is not modelled)"
+                               : ": no selected marker is on it; the selected markers are on chromosomes " +
+                                     chromosomeList(table.loci)));
+    }
+    table = GenotypeTable{};
+    if (parts.empty()) parts.push_back({"", "", {}, {}});
+    if (parts.size() == 1) {
+        parts.front().folder.clear();
+        return;
+    }
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (parts[i].folder != parts[j].folder) continue;
+            throw ImportError("chromosomes " + parts[j].chromosome + " and " + parts[i].chromosome +
+                              " would share the run folder " + parts[i].folder + "; import one with --chromosome");
+        }
+    }
 }
 
 }  // namespace triotdt::import

@@ -6,6 +6,8 @@
 
 namespace triotdt::import {
 
+struct ImportRun;
+
 // The place of a chromosome in the order geneticists expect: numbered
 // chromosomes by number (1, 2, ..., 10, ...), then X, Y, XY and MT, then every
 // other name in byte order. A "chr" prefix does not count.
@@ -24,5 +26,12 @@ bool sameChromosome(std::string_view a, std::string_view b);
 // "chr" prefix, any character other than a letter, digit, '.', '-' or '_'
 // replaced by '_'.
 std::string chromosomeFolder(std::string_view chromosome);
+
+// Leaves out the markers of X, Y, XY and MT and, with --chromosome, those of
+// other chromosomes, and splits the rest (in chromosome order) into one
+// analysis per chromosome; one only, in the working folder, when they are
+// all on one chromosome or --chromosome names it. Throws ImportError when
+// --chromosome names none of them or two chromosomes would share a folder.
+void splitChromosomes(ImportRun& run);
 
 }  // namespace triotdt::import

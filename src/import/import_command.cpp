@@ -1,131 +1,24 @@
 #include "import/import_command.h"
 
-#include <signal.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <iostream>
 #include <limits>
-#include <new>
 
 #include <CLI/CLI.hpp>
 
+#include "driver/interruption.h"
 #include "import/chromosome.h"
 #include "import/import_error.h"
+#include "import/import_files.h"
 #include "import/import_report.h"
 #include "import/line_reader.h"
 #include "import/plink_input.h"
 #include "import/vcf_input.h"
-#include "io/file_names.h"
-#include "io/output_unit.h"
 #include "io/run_error.h"
-#include "output/loci_table.h"
+#include "io/staged_output.h"
 
 namespace triotdt::import {
 namespace {
-
-using io::inputFileName;
-using io::lociFileName;
-constexpr const char* logName = "tdtimport.log";
-
-// A file of the import: its text, or what writes it piece by piece (the
-// large tdtinput.dat, never held as text), calling `pieceDone` after each piece.
-struct NewFile {
-    using PieceDone = std::function<void()>;
-    std::string path;
-    std::string text;
-    std::function<void(io::OutputUnit&, const PieceDone& pieceDone)> write;
-};
-
-// While the files are written, SIGINT and SIGTERM, when they would end the
-// import, are held back and looked for between pieces: one that arrives stops
-// the writing, and once the files created are removed, it ends the import as
-// it would have at once. A signal the import ignores or blocks already is
-// left alone.
-class HeldInterruptions {
-public:
-    HeldInterruptions() {
-        pthread_sigmask(SIG_BLOCK, nullptr, &before_);
-        sigemptyset(&held_);
-        for (const int signal : {SIGINT, SIGTERM}) {
-            struct sigaction action {};
-            sigaction(signal, nullptr, &action);
-            const bool byDefault = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
-            if (byDefault && sigismember(&before_, signal) == 0) sigaddset(&held_, signal);
-        }
-        pthread_sigmask(SIG_BLOCK, &held_, nullptr);
-    }
-    HeldInterruptions(const HeldInterruptions&) = delete;
-    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
-    // A signal held back is delivered here.
-    ~HeldInterruptions() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
-
-    void stopIfArrived() const {
-        sigset_t pending;
-        sigpending(&pending);
-        for (const int signal : {SIGINT, SIGTERM}) {
-            if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1) {
-                throw ImportError(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                                  " arrived while the files were written; none is left");
-            }
-        }
-    }
-
-private:
-    sigset_t before_;
-    sigset_t held_;
-};
-
-// Creates every folder and file new, writes each file whole and closes it;
-// when anything fails or a signal interrupts, removes what it created, so
-// that nothing is left looking complete.
-void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files) {
-    std::vector<std::string> createdFiles, createdFolders;
-    const HeldInterruptions interruptions;
-    try {
-        for (const std::string& folder : folders) {
-            std::error_code error;
-            if (!std::filesystem::create_directory(folder, error)) {
-                throw ImportError(folder + (error ? ": cannot be created (" + error.message() + ")"
-                                                  : " already exists; move or delete it first (the import never "
-                                                    "overwrites)"));
-            }
-            createdFolders.push_back(folder);
-        }
-        std::vector<io::OutputUnit> units;
-        units.reserve(files.size());
-        for (const NewFile& file : files) {
-            units.push_back(io::OutputUnit::createNew(file.path, "\n"));
-            createdFiles.push_back(file.path);
-        }
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (files[i].write) {
-                files[i].write(units[i], [&] { interruptions.stopIfArrived(); });
-            } else {
-                units[i].text() = std::move(files[i].text);
-            }
-            units[i].finish();
-            interruptions.stopIfArrived();
-        }
-    } catch (...) {
-        for (const std::string& name : createdFiles) std::remove(name.c_str());
-        for (const std::string& folder : createdFolders) std::filesystem::remove(folder);
-        throw;
-    }
-}
-
-// Fails early, before a long read, when an output file is there already.
-void checkOutputsAbsent() {
-    for (const char* name : {inputFileName, lociFileName, logName}) {
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
-            throw ImportError(std::string(name) +
-                              " already exists; move or delete it first (the import never overwrites)");
-        }
-    }
-}
 
 // The input the options name; the command line makes sure there is exactly one.
 void checkInputChoice(const ImportOptions& options) {
@@ -172,73 +65,6 @@ GenotypeData readGenotypes(const ImportOptions& options, const MarkerSelection& 
     return data;
 }
 
-// The chromosome names of the loci, in order, each once.
-std::string chromosomeList(const std::vector<Locus>& loci) {
-    std::string list;
-    for (std::size_t l = 0; l < loci.size(); ++l) {
-        if (l == 0 || loci[l].chromosome != loci[l - 1].chromosome)
-            list += (list.empty() ? "" : ", ") + loci[l].chromosome;
-    }
-    return list.empty() ? "none" : list;
-}
-
-// Leaves out the markers of X, Y, XY and MT and, with --chromosome, those of
-// other chromosomes, and splits the rest (in chromosome order) into one
-// analysis per chromosome; one only, in the working folder, when they are
-// all on one chromosome or --chromosome names it.
-void splitChromosomes(ImportRun& run) {
-    GenotypeTable& table = run.data.table;
-    std::vector<ChromosomeImport>& parts = run.parts;
-    const auto keptAlone = [&](const Locus& locus) {
-        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
-               (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
-    };
-    if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
-        // The common case, one chromosome: no copy of the genotypes.
-        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
-        table = GenotypeTable{};
-        return;
-    }
-    for (std::size_t l = 0; l < table.loci.size(); ++l) {
-        Locus& locus = table.loci[l];
-        if (isSexOrMitochondrial(locus.chromosome)) {
-            run.sexLoci.push_back(std::move(locus));
-            continue;
-        }
-        if (!run.chromosome.empty() && !sameChromosome(locus.chromosome, run.chromosome)) {
-            ++run.otherChromosomeLoci;
-            continue;
-        }
-        const bool sameAsLast =
-            !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
-        if (!sameAsLast) {
-            parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
-            parts.back().table.holdPeopleOf(table);
-        }
-        parts.back().table.addLocusOf(table, l, std::move(locus));
-    }
-    if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
-        throw ImportError("--chromosome " + run.chromosome +
-                          (isSexOrMitochondrial(run.chromosome)
-                               ? ": markers of X, Y, XY and MT are not imported (their inheritance is not modelled)"
-                               : ": no selected marker is on it; the selected markers are on chromosomes " +
-                                     chromosomeList(table.loci)));
-    }
-    table = GenotypeTable{};
-    if (parts.empty()) parts.push_back({"", "", {}, {}});
-    if (parts.size() == 1) {
-        parts.front().folder.clear();
-        return;
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (parts[i].folder != parts[j].folder) continue;
-            throw ImportError("chromosomes " + parts[j].chromosome + " and " + parts[i].chromosome +
-                              " would share the run folder " + parts[i].folder + "; import one with --chromosome");
-        }
-    }
-}
-
 ImportRun importGenotypes(const ImportOptions& options) {
     checkInputChoice(options);
     ImportRun run;
@@ -265,27 +91,6 @@ ImportRun importGenotypes(const ImportOptions& options) {
     return run;
 }
 
-// The files of the import: per chromosome with something to analyse its
-// tdtinput.dat and tdtloci.tsv (and, in a run folder, its log), then the
-// log of the working folder.
-std::vector<NewFile> importFiles(const ImportRun& run, std::vector<std::string>& folders) {
-    std::vector<NewFile> files;
-    for (const ChromosomeImport& part : run.parts) {
-        if (!part.hasOutput()) continue;
-        files.push_back({part.path(inputFileName), {}, [&run, &part](io::OutputUnit& unit, const auto& pieceDone) {
-                             writeKeptInput(unit, part.table, run.search.trios, part.outcome, run.replicateCount,
-                                            pieceDone);
-                         }});
-        files.push_back(
-            {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
-        if (part.folder.empty()) continue;
-        folders.push_back(part.folder);
-        files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});
-    }
-    files.push_back({logName, formatLog(run), {}});
-    return files;
-}
-
 std::string checkReplicates(const std::string& text) {
     std::int64_t value = 0;
     if (parseWholeNumber(text, value) && value >= 1 && value <= std::numeric_limits<std::int32_t>::max()) return {};
@@ -301,6 +106,7 @@ std::string checkMissingCode(const std::string& text) {
 }  // namespace
 
 void addImportOptions(CLI::App& command, ImportOptions& options) {
+    command.description("Write tdtinput.dat and tdtloci.tsv from PLINK files, or from a VCF or BCF with a pedigree");
     command.footer(
         "General options stand before 'import': triotdt -C DIR import --vcf FILE --pedigree FILE ...\n"
         "Exit status: 0 when tdtinput.dat is written, 1 after a file error or when nothing is left to analyse, "
@@ -375,29 +181,19 @@ void addImportOptions(CLI::App& command, ImportOptions& options) {
         ->check(CLI::Validator(checkMissingCode, "", "allele code"));
 }
 
-int runImport(const ImportOptions& options) {
-    try {
-        const ImportRun run = importGenotypes(options);
-        for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
-        std::vector<std::string> folders;
-        std::vector<NewFile> files = importFiles(run, folders);
-        writeNewFiles(folders, std::move(files));
-        std::cout << formatSummary(run) << std::flush;
-        if (!run.hasOutput()) {
-            std::cerr << "triotdt import: nothing is left to analyse; tdtimport.log says why\n";
-            return 1;
-        }
-        return 0;
-    } catch (const ImportError& error) {
-        std::cerr << "triotdt import: " << error.what() << "\n";
-    } catch (const io::RunError& error) {
-        std::cerr << "triotdt import: " << error.statement << ": " << error.reason << "\n";
-    } catch (const std::bad_alloc&) {
-        std::cerr << "triotdt import: out of memory\n";
-    } catch (const std::exception& error) {
-        std::cerr << "triotdt import: internal error: " << error.what() << "\n";
+void runImport(const ImportOptions& options) {
+    const ImportRun run = importGenotypes(options);
+    for (const std::string& warning : run.data.warnings) std::cerr << "triotdt import: " << warning << "\n";
+    std::vector<std::string> folders;
+    std::vector<io::NewFile> files = importFiles(run, folders);
+    refuseExistingFolders(folders);
+    {
+        // A signal that arrives while the files are written removes them, then ends the import.
+        const driver::HeldInterruptions interruptions;
+        io::writeNewFiles(folders, std::move(files), [&] { interruptions.stopIfInterrupted(); });
     }
-    return 1;
+    std::cout << formatSummary(run) << std::flush;
+    if (!run.hasOutput()) throw ImportError("nothing is left to analyse; tdtimport.log says why");
 }
 
 }  // namespace triotdt::import

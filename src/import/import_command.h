@@ -29,17 +29,18 @@ struct ImportOptions {
     bool allChildren = false;          // unaffected children form trios too
 };
 
-// Registers the options, with their help texts and the rules of which go
-// together, on a CLI11 command.
+// Registers the description, the options with their help texts and the
+// rules of which go together, and the usage on the import's CLI11 command.
 void addImportOptions(CLI::App& command, ImportOptions& options);
 
 // Reads the genotype files, writes tdtinput.dat, tdtloci.tsv and
 // tdtimport.log as new files in the working folder (with several
 // chromosomes, the first two in a new run folder per chromosome, each with a
 // log of its own) and prints the summary; notes and warnings go to standard
-// error.
-// Returns 0, or 1 after printing the reason on standard error (a bad file,
-// an output file that exists already, nothing left to analyse).
-int runImport(const ImportOptions& options);
+// error. Throws ImportError for a file it cannot use, an output file that
+// exists already or nothing left to analyse, io::RunError for a file that
+// cannot be read or written; the message names no command, the caller adds
+// "triotdt import: ".
+void runImport(const ImportOptions& options);
 
 }  // namespace triotdt::import

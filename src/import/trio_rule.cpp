@@ -1,7 +1,6 @@
 #include "import/trio_rule.h"
 
 #include <algorithm>
-#include <charconv>
 #include <span>
 
 #include "haplotype/phasing.h"
@@ -69,32 +68,6 @@ std::vector<std::int32_t> numberCarriedAlleles(const GenotypeTable& table, const
     return numbers;
 }
 
-void appendNumber(std::string& text, std::int64_t number) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    text.append(digits, end);
-}
-
-// One record of tdtinput.dat: `person`'s genotypes at the kept loci, renumbered;
-// `blanked` (sorted by locus) holds the trio's problems, of which the
-// Mendelian errors are written missing when the child's record is written.
-void appendRecord(std::string& text, const GenotypeTable& table, const RuleOutcome& outcome, std::int32_t person,
-                  std::span<const TrioProblem> blanked) {
-    auto problem = blanked.begin();
-    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
-        const std::int32_t l = outcome.keptLoci[k];
-        Genotype g = table.at(static_cast<std::size_t>(l), person);
-        while (problem != blanked.end() && problem->locus < l) ++problem;
-        if (problem != blanked.end() && problem->locus == l && problem->problem == Problem::mendelianError) g = {};
-        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
-        if (k != 0) text += ' ';
-        appendNumber(text, g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)]);
-        text += ' ';
-        appendNumber(text, g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)]);
-    }
-    text += '\n';
-}
-
 }  // namespace
 
 bool RuleOutcome::writtenMissing(std::int32_t trio, std::int32_t locus) const {
@@ -155,88 +128,6 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
         }
     }
     return outcome;
-}
-
-haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
-                                     const RuleOutcome& outcome, std::int32_t replicateCount) {
-    haplotype::FamilyData data;
-    data.familyCount = static_cast<std::int32_t>(outcome.keptTrios.size());
-    data.replicateCount = replicateCount;
-    data.lociCount = static_cast<std::int32_t>(outcome.keptLoci.size());
-    for (const std::vector<std::int32_t>& numbers : outcome.alleleNumbers) {
-        data.alleleCount.push_back(*std::max_element(numbers.begin(), numbers.end()));
-    }
-    const std::size_t size = 2 * outcome.keptLoci.size() * outcome.keptTrios.size();
-    const std::int32_t largest =
-        data.alleleCount.empty() ? 0 : *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
-    for (haplotype::AlleleTable* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
-        *alleles = haplotype::AlleleTable(largest);
-    }
-    data.fatherAlleles.reserve(size);
-    data.motherAlleles.reserve(size);
-    data.childAlleles.reserve(size);
-    for (const std::int32_t t : outcome.keptTrios) {
-        const Trio& trio = trios[static_cast<std::size_t>(t)];
-        const auto append = [&](std::int32_t person, haplotype::AlleleTable& alleles) {
-            for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
-                const Genotype g = writtenGenotype(table, outcome, trios, t, outcome.keptLoci[k], person);
-                const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
-                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)]);
-                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)]);
-            }
-        };
-        append(trio.father, data.fatherAlleles);
-        append(trio.mother, data.motherAlleles);
-        append(trio.child, data.childAlleles);
-    }
-    return data;
-}
-
-void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
-                    const RuleOutcome& outcome, std::int32_t replicateCount, const std::function<void()>& familyDone) {
-    std::string& text = unit.text();
-    for (const std::int64_t count :
-         {static_cast<std::int64_t>(outcome.keptTrios.size()), static_cast<std::int64_t>(replicateCount),
-          static_cast<std::int64_t>(outcome.keptLoci.size())}) {
-        appendNumber(text, count);
-        text += '\n';
-    }
-    for (std::size_t k = 0; k < outcome.alleleNumbers.size(); ++k) {
-        if (k != 0) text += ' ';
-        const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
-        appendNumber(text, *std::max_element(numbers.begin(), numbers.end()));
-    }
-    text += '\n';
-    const auto byTrio = [](const TrioProblem& p, std::int32_t trio) { return p.trio < trio; };
-    for (const std::int32_t t : outcome.keptTrios) {
-        const Trio& trio = trios[static_cast<std::size_t>(t)];
-        std::span<const TrioProblem> blanked;
-        if (outcome.blanksMendelianErrors) {
-            const auto first = std::lower_bound(outcome.problems.begin(), outcome.problems.end(), t, byTrio);
-            const auto last =
-                std::find_if(first, outcome.problems.end(), [t](const TrioProblem& p) { return p.trio != t; });
-            blanked = {first, last};
-        }
-        appendRecord(text, table, outcome, trio.father, {});
-        appendRecord(text, table, outcome, trio.mother, {});
-        appendRecord(text, table, outcome, trio.child, blanked);
-        unit.flushIfLarge();
-        if (familyDone) familyDone();
-    }
-}
-
-std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {
-    std::vector<output::LocusRow> rows;
-    for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
-        const Locus& locus = table.loci[static_cast<std::size_t>(outcome.keptLoci[k])];
-        std::vector<std::string> carried;
-        for (std::size_t a = 0; a < locus.alleles.size(); ++a) {
-            if (outcome.alleleNumbers[k][a] != 0) carried.push_back(locus.alleles[a]);
-        }
-        rows.push_back({static_cast<std::int32_t>(rows.size()) + 1, locus.chromosome, locus.position, locus.name,
-                        std::move(carried)});
-    }
-    return rows;
 }
 
 }  // namespace triotdt::import

@@ -1,16 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/pedigree.h"
-#include "io/output_unit.h"
-#include "output/loci_table.h"
 
 namespace triotdt::import {
 
@@ -64,29 +60,11 @@ struct RuleOutcome {
 
     // The child's genotype of `trio` at `locus` is written missing for a
     // Mendelian error.
-
     bool writtenMissing(std::int32_t trio, std::int32_t locus) const;
 };
 
 // The problems of every trio at every locus, and what the rule leaves out
 // because of them.
 RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options);
-
-// The analysis input for the kept trios at the kept loci, in kept order:
-// alleles renumbered to those carried, a missing genotype as 0 0.
-haplotype::FamilyData keptFamilyData(const GenotypeTable& table, const std::vector<Trio>& trios,
-                                     const RuleOutcome& outcome, std::int32_t replicateCount);
-
-// Writes to `unit` the text input::formatFamilyData gives for keptFamilyData,
-// family by family, without holding either: a chromosome of a large study is
-// never held twice, nor as text. `familyDone`, when given, is called after
-// each family's records.
-void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std::vector<Trio>& trios,
-                    const RuleOutcome& outcome, std::int32_t replicateCount,
-                    const std::function<void()>& familyDone = {});
-
-// The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
-// input, with the labels of the carried alleles.
-std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);
 
 }  // namespace triotdt::import

@@ -4,6 +4,9 @@
 #include <utility>
 
 #include "haplotype/phasing.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
 
 namespace triotdt::input {
 
@@ -126,45 +129,72 @@ void readEachTrio(io::TextReader& reader, const FamilyData& head,
     }
 }
 
-FamilyData readFamilyData(io::TextReader& reader) {
-    FamilyData data = readFamilyHead(reader);
-    if (!recordsFollow(data)) return data;
-    const std::int32_t largest = *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+std::int32_t largestAlleleCount(const FamilyData& data) {
+    const auto largest = std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    return largest == data.alleleCount.end() ? 1 : *largest;
+}
+
+FamilyData readFamilyLoci(io::TextReader& reader, const FamilyData& head, std::int32_t first, std::int32_t last) {
+    FamilyData data = head;
+    data.lociCount = first > last ? 0 : last - first + 1;
+    data.alleleCount.assign(head.alleleCount.begin() + (first - 1),
+                            head.alleleCount.begin() + (first - 1 + data.lociCount));
+    if (data.lociCount == 0 || !recordsFollow(head)) return data;
     for (haplotype::AlleleTable* table : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
-        *table = haplotype::AlleleTable(largest);
+        *table = haplotype::AlleleTable(largestAlleleCount(data));
     }
-    reserveTables(data, 2 * std::int64_t{data.lociCount}, reader.knownSize());
-    // One family at a time in full width, then into the compact tables.
-    readEachTrio(reader, data, [&data](std::int32_t, const TrioRecords& trio) {
-        data.fatherAlleles.append(trio.father);
-        data.motherAlleles.append(trio.mother);
-        data.childAlleles.append(trio.child);
+    const std::int64_t columns = 2 * std::int64_t{data.lociCount};
+    reserveTables(data, columns, reader.knownSize());
+    // One family at a time in full width, then the loci kept into the compact tables.
+    const std::size_t skipped = 2 * static_cast<std::size_t>(first - 1);
+    readEachTrio(reader, head, [&](std::int32_t, const TrioRecords& trio) {
+        data.fatherAlleles.append(std::span(trio.father).subspan(skipped, static_cast<std::size_t>(columns)));
+        data.motherAlleles.append(std::span(trio.mother).subspan(skipped, static_cast<std::size_t>(columns)));
+        data.childAlleles.append(std::span(trio.child).subspan(skipped, static_cast<std::size_t>(columns)));
     });
     return data;
 }
 
-std::string formatFamilyData(const FamilyData& data) {
-    std::string text = std::to_string(data.familyCount) + "\n" + std::to_string(data.replicateCount) + "\n" +
-                       std::to_string(data.lociCount) + "\n";
-    const std::size_t columns = 2 * static_cast<std::size_t>(std::max(data.lociCount, 0));
-    const std::size_t families = static_cast<std::size_t>(std::max(data.familyCount, 0));
-    // Reserved whole: a large input is written without growing the text.
-    text.reserve(text.size() + 2 * columns * (1 + 3 * families) + 64);
-    const auto appendLine = [&text](std::size_t count, const auto& valueAt) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i != 0) text += ' ';
-            text += std::to_string(valueAt(i));
-        }
-        text += '\n';
-    };
-    appendLine(data.alleleCount.size(), [&](std::size_t i) { return data.alleleCount[i]; });
-    for (std::size_t f = 0; f < families; ++f) {
-        for (const Person person : {Person::father, Person::mother, Person::child}) {
-            const haplotype::AlleleTable& table = data.allelesOf(person);
-            appendLine(columns, [&](std::size_t i) { return table.asRead(f * columns + i); });
-        }
+FamilyData readFamilyData(io::TextReader& reader) {
+    const FamilyData head = readFamilyHead(reader);
+    if (!recordsFollow(head)) return head;
+    return readFamilyLoci(reader, head, 1, head.lociCount);
+}
+
+InputRead readInput() {
+    InputRead input;
+    std::optional<io::TextReader> reader;
+    try {
+        reader.emplace(io::openExisting(io::inputFileName), io::inputFileName);
+    } catch (...) {
+        input.openFailure = std::current_exception();
+        return input;
     }
-    return text;
+    try {
+        input.data = readFamilyData(*reader);
+    } catch (...) {
+        input.readFailure = std::current_exception();
+    }
+    return input;
+}
+
+InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head,
+                          const std::function<void(std::span<const std::uint8_t>)>& trioGenotyped) {
+    InputSurvey survey{findUnusableCounts(head), 0};
+    std::vector<std::uint8_t> genotyped(static_cast<std::size_t>(std::max(head.lociCount, 0)));
+    readEachTrio(reader, head, [&](std::int32_t family, const TrioRecords& trio) {
+        addUnusableGenotypes(survey.problems, head, family, trio);
+        survey.missingGenotypes += countMissingGenotypes(trio);
+        if (!trioGenotyped) return;
+        for (std::size_t l = 0; l < genotyped.size(); ++l) {
+            const std::size_t a = 2 * l, b = a + 1;
+            genotyped[l] = trio.father[a] != 0 && trio.father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
+                           trio.child[a] != 0 && trio.child[b] != 0;
+        }
+        trioGenotyped(genotyped);
+    });
+    refuseUnusableInput(survey.problems);
+    return survey;
 }
 
 void InputProblems::add(std::string problem) {
@@ -231,6 +261,10 @@ InputProblems findUnusableInput(const FamilyData& data) {
         });
     }
     return problems;
+}
+
+void refuseUnusableInput(const InputProblems& problems) {
+    if (!problems.empty()) throw io::InputRefused(describeUnusableInput(io::inputFileName, problems));
 }
 
 std::string describeUnusableInput(const std::string& fileName, const InputProblems& problems) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,8 +24,30 @@ haplotype::FamilyData readFamilyData(io::TextReader& reader);
 // allele counts, with the records left unread.
 haplotype::FamilyData readFamilyHead(io::TextReader& reader);
 
+// The records after `head` (as readFamilyHead left the reader), of which
+// only loci first..last (1-based) are kept, numbered from 1: a shard holds
+// the loci its windows read. Nothing is kept when first > last.
+haplotype::FamilyData readFamilyLoci(io::TextReader& reader, const haplotype::FamilyData& head, std::int32_t first,
+                                     std::int32_t last);
+
+// tdtinput.dat read once, whole, in the working folder; or why it could not
+// be. The failures are kept, not thrown, so that the run reports them at the
+// point where it has always reported them: a failure to open before the
+// reports are created, a failure to read after.
+struct InputRead {
+    std::optional<haplotype::FamilyData> data;
+    std::exception_ptr openFailure;
+    std::exception_ptr readFailure;
+};
+
+InputRead readInput();
+
 // Whether every locus has few enough alleles for the family tables.
 bool countsFitTables(const haplotype::FamilyData& data);
+
+// The largest allele count of any locus (1 without loci), which sets how
+// wide the family tables are.
+std::int32_t largestAlleleCount(const haplotype::FamilyData& data);
 
 // One family's records as the input gives them: the father's, the mother's
 // and the child's, 2 × lociCount allele numbers each.
@@ -35,11 +61,6 @@ struct TrioRecords {
 // the tables hold: readFamilyData reads the records this way.
 void readEachTrio(io::TextReader& reader, const haplotype::FamilyData& head,
                   const std::function<void(std::int32_t family, const TrioRecords& trio)>& use);
-
-// The text readFamilyData reads back: the three counts on lines of their own,
-// the allele counts on one line, then each family's father, mother and child
-// records, one line each, numbers separated by one space.
-std::string formatFamilyData(const haplotype::FamilyData& data);
 
 // What in the data the analysis cannot use: impossible counts, alleles
 // outside their locus's range (0 is not one: it marks a missing genotype) and
@@ -57,6 +78,10 @@ struct InputProblems {
 
 InputProblems findUnusableInput(const haplotype::FamilyData& data);
 
+// Throws io::InputRefused, with the message of describeUnusableInput for
+// tdtinput.dat, unless `problems` is empty.
+void refuseUnusableInput(const InputProblems& problems);
+
 // The same check one family at a time, as the records are read: the problems
 // of the head's counts, then, for each family in input order, those of its
 // records. Together they find exactly what findUnusableInput finds.
@@ -68,6 +93,20 @@ void addUnusableGenotypes(InputProblems& problems, const haplotype::FamilyData& 
 // passed the check.
 std::int64_t countMissingGenotypes(const haplotype::FamilyData& data);
 std::int64_t countMissingGenotypes(const TrioRecords& trio);
+
+// What one pass over every record after `head` finds without keeping them:
+// the problems of the whole input, checked family by family, and its missing
+// genotypes. `trioGenotyped`, when given, is told for each family in input
+// order at which loci its father, mother and child are all genotyped
+// (nonzero), one entry per locus. Refuses the input, as
+// refuseUnusableInput, when a whole run would.
+struct InputSurvey {
+    InputProblems problems;
+    std::int64_t missingGenotypes = 0;
+};
+
+InputSurvey surveyRecords(io::TextReader& reader, const haplotype::FamilyData& head,
+                          const std::function<void(std::span<const std::uint8_t>)>& trioGenotyped = {});
 
 // The message for the problems: the places shown, then how many more, then,
 // for a Mendelian inconsistency, how to mend it.

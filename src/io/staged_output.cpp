@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "io/run_error.h"
 
@@ -54,6 +55,41 @@ void StagedOutput::publish() {
                        std::string("cannot rename it: ") + std::strerror(error));
     }
     temporaryPath_.clear();
+}
+
+void writeNewFiles(const std::vector<std::string>& folders, std::vector<NewFile> files,
+                   const NewFile::PieceDone& pieceDone) {
+    std::vector<std::string> createdFiles, createdFolders;
+    try {
+        for (const std::string& folder : folders) {
+            std::error_code error;
+            if (!std::filesystem::create_directory(folder, error)) {
+                throw RunError(
+                    ErrorCode::openFailed, folder,
+                    "cannot be created (" + (error ? error.message() : std::string("it exists already")) + ")");
+            }
+            createdFolders.push_back(folder);
+        }
+        std::vector<OutputUnit> units;
+        units.reserve(files.size());
+        for (const NewFile& file : files) {
+            units.push_back(OutputUnit::createNew(file.path, "\n"));
+            createdFiles.push_back(file.path);
+        }
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i].write) {
+                files[i].write(units[i], pieceDone);
+            } else {
+                units[i].text() = std::move(files[i].text);
+            }
+            units[i].finish();
+            pieceDone();
+        }
+    } catch (...) {
+        for (const std::string& name : createdFiles) std::remove(name.c_str());
+        for (const std::string& folder : createdFolders) std::filesystem::remove(folder);
+        throw;
+    }
 }
 
 }  // namespace triotdt::io

@@ -1,28 +1,15 @@
 #include "output/loci_table.h"
 
-#include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 
-#include "io/output_unit.h"
+#include "io/file_text.h"
 #include "io/run_error.h"
 
 namespace triotdt::output {
 namespace {
 
 constexpr std::string_view header = "locus\tchromosome\tposition\tmarker\talleles";
-
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) return parts;
-        start = end + 1;
-    }
-}
 
 template <class Integer>
 bool parseInteger(std::string_view text, Integer& value) {
@@ -32,7 +19,7 @@ bool parseInteger(std::string_view text, Integer& value) {
 
 LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::string& where) {
     const auto fail = [&](const std::string& problem) { throw io::InputRefused(where + ": " + problem); };
-    const std::vector<std::string_view> fields = split(line, '\t');
+    const std::vector<std::string_view> fields = io::splitFields(line, '\t');
     if (fields.size() != 5) {
         fail(std::to_string(fields.size()) +
              " tab-separated fields; a row has five: locus, chromosome, position, marker, alleles");
@@ -44,7 +31,7 @@ LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::
     row.chromosome = fields[1];
     if (!parseInteger(fields[2], row.position)) fail("position '" + std::string(fields[2]) + "' is not a whole number");
     row.marker = fields[3];
-    for (const std::string_view label : split(fields[4], ',')) {
+    for (const std::string_view label : io::splitFields(fields[4], ',')) {
         if (label.empty()) fail("an allele label is empty in '" + std::string(fields[4]) + "'");
         row.alleles.emplace_back(label);
     }
@@ -88,24 +75,7 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
     return rows;
 }
 
-std::vector<LocusRow> readLociTable(const std::string& path) {
-    const io::FileDescriptor file = io::openExisting(path);
-    const int fd = file.get();
-    std::string text;
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                               std::string("the file cannot be read: ") + std::strerror(error));
-        }
-        if (got == 0) break;
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
-    return parseLociTable(text, path);
-}
+std::vector<LocusRow> readLociTable(const std::string& path) { return parseLociTable(io::readFileText(path), path); }
 
 void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::string& fileName) {
     std::vector<std::string> chromosomes;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -88,7 +89,7 @@ struct XAxis {
     double high = 1;
 
     double pixel(double value) const { return plotLeft + (value - low) / (high - low) * (plotRight - plotLeft); }
-    double windowPixel(const report::WindowOutcome& w) const {
+    double windowPixel(const window::WindowResult& w) const {
         const auto first = static_cast<std::size_t>(w.start - 1);
         const auto last = static_cast<std::size_t>(w.start + w.size - 2);
         return pixel((locusValue[first] + locusValue[last]) / 2);
@@ -138,9 +139,9 @@ Mark markOf(double p, std::int32_t replicateCount) {
     return {std::log10(replicateCount + 1.0), true};
 }
 
-YAxis makeYAxis(std::span<const report::WindowOutcome> windows, double bonferroni) {
+YAxis makeYAxis(std::span<const window::WindowResult> windows, double bonferroni) {
     double highest = -std::log10(bonferroni);
-    for (const report::WindowOutcome& w : windows) {
+    for (const window::WindowResult& w : windows) {
         if (w.skipped) continue;
         for (const double p : w.pValues) {
             if (!std::isnan(p)) highest = std::max(highest, markOf(p, w.replicateCount).value);
@@ -238,7 +239,7 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size, bool labelLoci) {
     }
 }
 
-void drawPanelData(Figure& f, double top, const std::vector<const report::WindowOutcome*>& windows) {
+void drawPanelData(Figure& f, double top, const std::vector<const window::WindowResult*>& windows) {
     for (std::size_t s = 0; s < series.size(); ++s) {
         // Statistics with equal p-values would hide one another: each is set a little apart.
         const double dodge = (static_cast<double>(s) - 2) * 2.5;
@@ -250,7 +251,7 @@ void drawPanelData(Figure& f, double top, const std::vector<const report::Window
             }
             points.clear();
         };
-        for (const report::WindowOutcome* w : windows) {
+        for (const window::WindowResult* w : windows) {
             const double p = w->pValues[s];
             if (w->skipped || std::isnan(p)) {
                 endLine();
@@ -260,7 +261,7 @@ void drawPanelData(Figure& f, double top, const std::vector<const report::Window
             points += number(f.x.windowPixel(*w) + dodge) + "," + number(f.y.pixel(top, mark.value)) + " ";
         }
         endLine();
-        for (const report::WindowOutcome* w : windows) {
+        for (const window::WindowResult* w : windows) {
             const double p = w->pValues[s];
             if (w->skipped || std::isnan(p)) continue;
             const Mark mark = markOf(p, w->replicateCount);
@@ -271,12 +272,12 @@ void drawPanelData(Figure& f, double top, const std::vector<const report::Window
 
 }  // namespace
 
-std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci) {
-    std::map<std::int32_t, std::vector<const report::WindowOutcome*>> bySize;
+std::string drawResultsPlot(std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci) {
+    std::map<std::int32_t, std::vector<const window::WindowResult*>> bySize;
     std::size_t lociCount = 0;
     std::size_t analysedCount = 0;
     std::int32_t replicateCount = 0;
-    for (const report::WindowOutcome& w : windows) {
+    for (const window::WindowResult& w : windows) {
         bySize[w.size].push_back(&w);
         lociCount = std::max(lociCount, static_cast<std::size_t>(w.start + w.size - 1));
         if (!w.skipped) {
@@ -320,7 +321,7 @@ std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, cons
 }
 
 void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
-                            std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci) {
+                            std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci) {
     if (table) table->unit().finish();
     if (figure) {
         figure->unit().text() = drawResultsPlot(windows, loci);
@@ -328,6 +329,12 @@ void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optiona
     }
     if (table) table->publish();
     if (figure) figure->publish();
+}
+
+std::string figurePathProblem(const std::string& path) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return lower.size() > 4 && lower.ends_with(".svg") ? std::string() : "the figure is SVG: FILE must end in .svg";
 }
 
 }  // namespace triotdt::output

@@ -7,7 +7,7 @@
 
 #include "io/staged_output.h"
 #include "output/loci_table.h"
-#include "report/window_outcome.h"
+#include "window/window_result.h"
 
 namespace triotdt::output {
 
@@ -20,12 +20,16 @@ namespace triotdt::output {
 // numbers without names) where the labels fit. A p-value of 0 has no finite
 // -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
 // p-value the replicates can resolve. Skipped windows are left out.
-std::string drawResultsPlot(std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci);
+std::string drawResultsPlot(std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci);
+
+// Why `path` cannot name the figure, which is SVG: it must end in .svg, in
+// any case; empty when it can.
+std::string figurePathProblem(const std::string& path);
 
 // Writes the table's last bytes and the figure of `windows`, both in full,
 // and only then gives each its name, so that neither can pass for complete
 // while the other failed.
 void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
-                            std::span<const report::WindowOutcome> windows, const std::vector<LocusRow>& loci);
+                            std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci);
 
 }  // namespace triotdt::output

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/loci_table.h"
-#include "report/window_outcome.h"
+#include "window/window_result.h"
 
 namespace triotdt::output {
 
@@ -14,7 +15,12 @@ namespace triotdt::output {
 // back the exact double. Marker columns are empty without `loci`; a skipped
 // window has empty values and says why in the last column.
 void appendTableHeader(std::string& out);
-void appendTableRow(std::string& out, const report::WindowOutcome& window, const std::vector<LocusRow>& loci);
+void appendTableRow(std::string& out, const window::WindowResult& window, const std::vector<LocusRow>& loci);
+
+// The windows of rows of the table (without its header), read back exactly,
+// without their per-haplotype tables. Throws InputRefused naming `where` and
+// the line for a row that is not one of the table.
+std::vector<window::WindowResult> readTableRows(std::string_view rows, const std::string& where);
 
 // A real as the table writes it.
 std::string tableReal(double value);

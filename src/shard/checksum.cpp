@@ -1,12 +1,8 @@
 #include "shard/checksum.h"
 
-#include <unistd.h>
-#include <cerrno>
 #include <cstring>
 
-#include "io/file_descriptor.h"
-#include "io/output_unit.h"
-#include "io/run_error.h"
+#include "io/file_text.h"
 
 namespace triotdt::shard {
 namespace {
@@ -35,21 +31,6 @@ std::uint64_t finalMix(std::uint64_t h) {
 }
 
 }  // namespace
-
-void readPieces(const std::string& path, const std::function<void(std::string_view)>& take) {
-    const io::FileDescriptor file = io::openExisting(path);
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            throw io::RunError(io::ErrorCode::readFailed, "READ of file '" + path + "'",
-                               std::string("cannot read: ") + std::strerror(errno));
-        }
-        if (got == 0) return;
-        take(std::string_view(buffer, static_cast<std::size_t>(got)));
-    }
-}
 
 void Checksum::addBlock(const unsigned char* block) {
     for (int lane = 0; lane < 4; ++lane) lanes_[lane] = mixLane(lanes_[lane], loadWord(block + 8 * lane));
@@ -83,14 +64,8 @@ std::uint64_t Checksum::value() const {
 
 FileSum sumFile(const std::string& path) {
     Checksum sum;
-    readPieces(path, [&](std::string_view piece) { sum.add(piece); });
+    io::readPieces(path, [&](std::string_view piece) { sum.add(piece); });
     return FileSum{sum.byteCount(), sum.value()};
-}
-
-std::string readFileText(const std::string& path) {
-    std::string text;
-    readPieces(path, [&](std::string_view piece) { text += piece; });
-    return text;
 }
 
 std::string hexChecksum(std::uint64_t value) {

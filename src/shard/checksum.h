@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,13 +37,6 @@ struct FileSum {
 // Reads the file at `path` through. Throws RunError when it cannot be opened
 // or read.
 FileSum sumFile(const std::string& path);
-
-// The whole content of the file at `path`. Throws RunError as sumFile.
-std::string readFileText(const std::string& path);
-
-// Hands the file at `path` to `take` in pieces of at most 64 KiB. Throws
-// RunError when it cannot be opened or read.
-void readPieces(const std::string& path, const std::function<void(std::string_view)>& take);
 
 // 16 lower-case hexadecimal digits, and back (nothing when the text is not that).
 std::string hexChecksum(std::uint64_t value);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "io/file_text.h"
 #include "io/run_error.h"
 
 namespace triotdt::shard {
@@ -25,9 +26,9 @@ public:
         const auto shard = field("shard", 2);
         manifest.shard = ShardNumber{integer(shard[0]), integer(shard[1])};
         manifest.lociCount = integer(field("loci", 1)[0]);
-        for (std::int32_t size = 1; size <= largestWindowSize(manifest.lociCount); ++size) {
+        for (std::int32_t size = 1; size <= window::largestWindowSize(manifest.lociCount); ++size) {
             const auto span = field("windows", 3);
-            manifest.windows.push_back(WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
+            manifest.windows.push_back(window::WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
             if (manifest.windows.back().size != size) fail("the window sizes are out of turn");
         }
         for (;;) {
@@ -54,7 +55,7 @@ private:
         const std::string_view line = text_.substr(0, end);
         text_.remove_prefix(end + 1);
         ++line_;
-        return splitTabs(line);
+        return io::splitFields(line, '\t');
     }
 
     void expectLine(std::string_view wanted) {
@@ -98,23 +99,13 @@ private:
 
 }  // namespace
 
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const std::size_t tab = line.find('\t');
-        fields.push_back(line.substr(0, tab));
-        if (tab == std::string_view::npos) return fields;
-        line.remove_prefix(tab + 1);
-    }
-}
-
 std::string formatManifest(const Manifest& manifest) {
     std::string text = std::string(firstLine) + '\n';
     text += "version\t" + manifest.version + '\n';
     text += "input\ttdtinput.dat\t" + sumFields(manifest.input) + '\n';
     text += "shard\t" + std::to_string(manifest.shard.index) + '\t' + std::to_string(manifest.shard.count) + '\n';
     text += "loci\t" + std::to_string(manifest.lociCount) + '\n';
-    for (const WindowSpan& span : manifest.windows) {
+    for (const window::WindowSpan& span : manifest.windows) {
         text += "windows\t" + std::to_string(span.size) + '\t' + std::to_string(span.firstStart) + '\t' +
                 std::to_string(span.lastStart) + '\n';
     }

@@ -10,9 +10,6 @@
 
 namespace triotdt::shard {
 
-// The fields of one line of a tab-separated file, empty ones included.
-std::vector<std::string_view> splitTabs(std::string_view line);
-
 // A part of a shard: a file of its folder, with the bytes it must have.
 struct PartRecord {
     std::string name;
@@ -27,7 +24,7 @@ struct Manifest {
     FileSum input;        // tdtinput.dat
     ShardNumber shard;
     std::int32_t lociCount = 0;
-    std::vector<WindowSpan> windows;  // per window size, 1 to the largest
+    std::vector<window::WindowSpan> windows;  // per window size, 1 to the largest
     std::vector<PartRecord> parts;
 
     friend bool operator==(const Manifest&, const Manifest&) = default;

@@ -1,6 +1,8 @@
 #include "shard/merge_command.h"
 
 #include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +11,7 @@
 
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
+#include "io/file_text.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/staged_output.h"
@@ -16,9 +19,9 @@
 #include "output/results_plot.h"
 #include "output/results_table.h"
 #include "report/reports.h"
+#include "report/window_lines.h"
 #include "shard/manifest.h"
 #include "shard/shard_parts.h"
-#include "shard/table_rows.h"
 
 namespace triotdt::shard {
 namespace {
@@ -53,7 +56,7 @@ Shard readShard(const std::string& folder) {
     if (::access(path.c_str(), F_OK) != 0) {
         refuse("shard folder '" + folder + "' has no " + manifestName + ": that shard did not finish (run it again)");
     }
-    return Shard{folder, parseManifest(readFileText(path), path)};
+    return Shard{folder, parseManifest(io::readFileText(path), path)};
 }
 
 std::string describeInput(const FileSum& input) {
@@ -103,10 +106,10 @@ std::vector<Shard> orderShards(std::vector<Shard> shards) {
 // first start to the last without a gap or an overlap.
 void checkCoverage(const std::vector<Shard>& shards) {
     const std::int32_t lociCount = shards.front().manifest.lociCount;
-    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
         std::int32_t next = 1;
         for (const Shard& shard : shards) {
-            const WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
+            const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
             if (span.windowCount() == 0) continue;
             if (span.firstStart != next) {
                 refuse(shard.name() + " begins the windows of " + std::to_string(size) + " loci at locus " +
@@ -125,7 +128,7 @@ void checkCoverage(const std::vector<Shard>& shards) {
 // The parts a shard of `lociCount` loci must list; the loci table is optional.
 std::vector<std::string> requiredParts(std::int32_t lociCount) {
     std::vector<std::string> names{preambleName};
-    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
         for (const PartKind kind : partKinds) names.push_back(partName(kind, size));
     }
     return names;
@@ -173,7 +176,7 @@ void refuseExisting(const std::string& path) {
 
 // Appends a part to `unit` in pieces, writing as it goes.
 void appendPart(io::OutputUnit& unit, const std::string& path) {
-    readPieces(path, [&](std::string_view piece) {
+    io::readPieces(path, [&](std::string_view piece) {
         unit.text() += piece;
         unit.flushIfLarge();
     });
@@ -199,10 +202,9 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     io::OutputUnit results = io::OutputUnit::createNew(resultFileName, "\r\n");
 
     appendPart(console, first.path(preambleName));
-    std::vector<report::WindowOutcome> windows;
-    for (std::int32_t size = 1; size <= largestWindowSize(first.manifest.lociCount); ++size) {
-        for (io::OutputUnit* unit : {&console, &results, &transmission}) report::writeWindowSizeHeading(*unit, size);
-        for (io::OutputUnit* unit : {&console, &results}) report::writeStatisticsHeading(*unit);
+    std::vector<window::WindowResult> windows;
+    for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
+        report::writeSizeHeadings({&console, &transmission, &results}, size);
         for (const Shard& shard : shards) {
             appendPart(transmission, shard.path(partName(PartKind::transmission, size)));
             appendPart(results, shard.path(partName(PartKind::results, size)));
@@ -210,7 +212,8 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             const std::string tablePart = shard.path(partName(PartKind::table, size));
             if (table) appendPart(table->unit(), tablePart);
             if (plot) {
-                const std::vector<report::WindowOutcome> rows = readTableRows(readFileText(tablePart), tablePart);
+                const std::vector<window::WindowResult> rows =
+                    output::readTableRows(io::readFileText(tablePart), tablePart);
                 windows.insert(windows.end(), rows.begin(), rows.end());
             }
         }
@@ -224,6 +227,18 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
 }
 
 }  // namespace
+
+void addMergeOptions(CLI::App& command, MergeOptions& options) {
+    command.description("Put the shards of a run together: the reports, console, table and figure of the whole run");
+    command.add_option("SHARD_DIR", options.folders, "The folders of all shards of the run, in any order")
+        ->required()
+        ->type_name("DIR...");
+    command.add_option("--table", options.tablePath, "Also write the results as a tab-separated table")
+        ->type_name("FILE");
+    command.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
+        ->type_name("FILE.svg")
+        ->check(CLI::Validator(output::figurePathProblem, ""));
+}
 
 void runMerge(const MergeOptions& options) {
     if (options.folders.empty()) refuse("no shard folders given");

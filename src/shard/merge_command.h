@@ -3,8 +3,13 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace triotdt::shard {
 
+// The options of `triotdt merge DIR...`.
 struct MergeOptions {
     std::vector<std::string> folders;  // one per shard, in any order
     std::string tablePath;             // --table; empty when not asked for
@@ -12,6 +17,9 @@ struct MergeOptions {
     // The table goes to standard output, and the console text to standard error.
     bool tableOnStandardOutput = false;
 };
+
+// Registers the description and the options on the merge's CLI11 command.
+void addMergeOptions(CLI::App& command, MergeOptions& options);
 
 // `triotdt merge`: puts the parts of the shards of one run together into
 // tdttran.txt and tdtout.txt in the working folder, the console text on

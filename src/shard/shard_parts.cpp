@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "io/run_error.h"
+#include "io/staged_output.h"
 
 namespace triotdt::shard {
 namespace {
@@ -69,10 +69,9 @@ ShardWriter::ShardWriter(std::string folder, Manifest manifest)
         throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + pathOf(manifestName) + "'",
                            "file already exists: the shard is finished (remove its folder to run it again)");
     }
-    removeIfThere(pathOf(std::string(manifestName) + ".tmp"));
     removeIfThere(pathOf(lociCopyName));
     preamble_ = create(preambleName, "\n");
-    for (std::int32_t size = 1; size <= largestWindowSize(manifest_.lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(manifest_.lociCount); ++size) {
         for (const PartKind kind : partKinds) parts_.push_back(create(partName(kind, size), lineEndOf(kind)));
     }
 }
@@ -104,15 +103,9 @@ void ShardWriter::finish() {
     manifest_.parts.clear();
     for (const std::string& name : names_) manifest_.parts.push_back(PartRecord{name, sumFile(pathOf(name))});
 
-    const std::string temporary = pathOf(std::string(manifestName) + ".tmp");
-    {
-        io::OutputUnit manifest = io::OutputUnit::createNew(temporary, "\n");
-        manifest.text() = formatManifest(manifest_);
-        manifest.finish();
-    }
-    if (std::rename(temporary.c_str(), pathOf(manifestName).c_str()) != 0) {
-        failFile(io::ErrorCode::writeFailed, "RENAME of file '" + temporary + "'", "cannot put the manifest in place");
-    }
+    io::StagedOutput manifest = io::StagedOutput::beside(pathOf(manifestName), "\n");
+    manifest.unit().text() = formatManifest(manifest_);
+    manifest.publish();
 }
 
 }  // namespace triotdt::shard

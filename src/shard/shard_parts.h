@@ -48,8 +48,8 @@ public:
     void copyLociTable(const std::string& text);
 
     // Closes every part, records its bytes and checksum, and writes the
-    // manifest under a temporary name and renames it, so that a shard that
-    // stops before this has no manifest at all.
+    // manifest as an io::StagedOutput, so that a shard that stops before
+    // this has no manifest at all.
     void finish();
 
     const std::string& folder() const { return folder_; }

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace triotdt::shard {
 namespace {
-
-constexpr std::int32_t largestWindow = 7;
 
 std::optional<std::int32_t> parseCount(std::string_view text) {
     std::int32_t value = 0;
@@ -26,21 +25,13 @@ std::optional<ShardNumber> parseShardNumber(std::string_view text) {
     return ShardNumber{*index, *count};
 }
 
-std::int32_t largestWindowSize(std::int32_t lociCount) { return std::clamp(lociCount, 0, largestWindow); }
-
-std::int64_t windowIndex(std::int32_t lociCount, std::int32_t size, std::int32_t start) {
-    std::int64_t index = 0;
-    for (std::int32_t s = 1; s < size; ++s) index += lociCount - s + 1;
-    return index + (start - 1);
-}
-
 double windowWork(std::int64_t familiesTakingPart, std::int32_t replicateCount) {
     return (static_cast<double>(familiesTakingPart) + 1.0) * static_cast<double>(replicateCount);
 }
 
 WindowFamilies::WindowFamilies(std::int32_t lociCount)
     : lociCount_(std::max(lociCount, 0)),
-      largest_(largestWindowSize(lociCount)),
+      largest_(window::largestWindowSize(lociCount)),
       runs_(static_cast<std::size_t>(lociCount_) * static_cast<std::size_t>(largest_), 0) {}
 
 void WindowFamilies::addFamily(std::span<const std::uint8_t> trioGenotyped) {
@@ -65,7 +56,8 @@ std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replic
     std::vector<double> work(static_cast<std::size_t>(std::max(lociCount, 0)), 0.0);
     for (std::int32_t start = 1; start <= lociCount; ++start) {
         double sum = 0.0;
-        for (std::int32_t size = 1; size <= largestWindowSize(lociCount) && start + size - 1 <= lociCount; ++size) {
+        for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount) && start + size - 1 <= lociCount;
+             ++size) {
             sum += windowWork(families(size, start), replicateCount);
         }
         work[static_cast<std::size_t>(start - 1)] = sum;
@@ -95,18 +87,21 @@ std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t sh
     return ranges;
 }
 
-std::vector<WindowSpan> windowsOfRange(LocusRange range, std::int32_t lociCount) {
-    std::vector<WindowSpan> spans;
-    for (std::int32_t size = 1; size <= largestWindowSize(lociCount); ++size) {
-        const std::int32_t lastStart = std::min(range.last, lociCount - size + 1);
-        spans.push_back(WindowSpan{size, range.first, std::max(lastStart, range.first - 1)});
-    }
-    return spans;
-}
-
 LocusRange lociRead(LocusRange range, std::int32_t lociCount) {
     if (range.empty()) return range;
-    return LocusRange{range.first, std::min(lociCount, range.last + largestWindowSize(lociCount) - 1)};
+    return LocusRange{range.first, std::min(lociCount, range.last + window::largestWindowSize(lociCount) - 1)};
+}
+
+std::int64_t memoryEstimate(std::int64_t familyCount, std::int32_t lociCount, LocusRange range, int bytesPerAllele) {
+    // The family tables of the loci read; per locus of the whole input a
+    // family's three records while reading (24 bytes), the families taking
+    // part in its windows (28) and its work (8); and room for the program and
+    // a window's tables, with half as much again to spare.
+    const LocusRange held = lociRead(range, lociCount);
+    const double alleles = 6.0 * static_cast<double>(std::max<std::int64_t>(familyCount, 0)) *
+                           static_cast<double>(held.empty() ? 0 : held.last - held.first + 1);
+    const double bytes = alleles * bytesPerAllele + 60.0 * lociCount;
+    return static_cast<std::int64_t>(std::ceil(64.0 + 1.5 * bytes / (1 << 20)));
 }
 
 }  // namespace triotdt::shard

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "window/window_order.h"
+
 namespace triotdt::shard {
 
 // Shard `index` of `count` (1-based, index <= count), as in "--shard 3/8".
@@ -29,24 +31,6 @@ struct LocusRange {
     bool empty() const { return first > last; }
     friend bool operator==(const LocusRange&, const LocusRange&) = default;
 };
-
-// The windows of one size whose first locus lies in a range: starts
-// firstStart..lastStart (none when firstStart > lastStart).
-struct WindowSpan {
-    std::int32_t size = 1;
-    std::int32_t firstStart = 1;
-    std::int32_t lastStart = 0;
-
-    std::int32_t windowCount() const { return lastStart >= firstStart ? lastStart - firstStart + 1 : 0; }
-    friend bool operator==(const WindowSpan&, const WindowSpan&) = default;
-};
-
-// The largest window: 7 loci, or all of them when there are fewer.
-std::int32_t largestWindowSize(std::int32_t lociCount);
-
-// The number of the window of `size` loci from `start` in report order
-// (0-based): every start of size 1, then of size 2, and so on.
-std::int64_t windowIndex(std::int32_t lociCount, std::int32_t size, std::int32_t start);
 
 // The work a window costs, in the one unit the shards are balanced by: the
 // replicates times the families taking part (each replicate scores every
@@ -88,11 +72,13 @@ std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replic
 // finds the same ranges.
 std::vector<LocusRange> planShards(std::span<const double> work, std::int32_t shardCount);
 
-// The windows of each size (1 to the largest) whose first locus lies in `range`.
-std::vector<WindowSpan> windowsOfRange(LocusRange range, std::int32_t lociCount);
-
 // The loci that the windows beginning in `range` read: the range and the
 // loci after it that its largest windows reach.
 LocusRange lociRead(LocusRange range, std::int32_t lociCount);
+
+// An estimate of the memory in MB a shard needs for `range` of an input of
+// `familyCount` trios and `lociCount` loci whose tables take
+// `bytesPerAllele`, for a cluster job's resources.
+std::int64_t memoryEstimate(std::int64_t familyCount, std::int32_t lociCount, LocusRange range, int bytesPerAllele);
 
 }  // namespace triotdt::shard

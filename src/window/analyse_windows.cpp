@@ -13,19 +13,24 @@ namespace triotdt::window {
 namespace {
 
 // Takes what the reports need out of a prepared window, which is then spent.
-WindowResult takeResult(PreparedWindow& prepared, const statistics::FiveStatistics& pValues) {
+WindowResult takeResult(PreparedWindow& prepared, std::int32_t replicateCount,
+                        const statistics::FiveStatistics& pValues) {
     WindowResult result;
-    result.window = prepared.window;
+    result.start = prepared.window.start;
+    result.size = prepared.window.size;
+    result.haplotypeCount = prepared.window.haplotypeCount;
+    result.skipped = prepared.skipped();
+    result.replicateCount = replicateCount;
     if (prepared.skipped()) return result;
     result.emConverged = prepared.frequencies.emConverged;
     result.families = prepared.phases.familyCount();
     result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
     result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
+    result.statistics = prepared.observed;
+    result.pValues = pValues;
     result.codes = std::move(prepared.phases.codes);
     result.counts = std::move(prepared.frequencies.counts);
     result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
-    result.observed = prepared.observed;
-    result.pValues = pValues;
     return result;
 }
 
@@ -53,7 +58,8 @@ void scoreShare(SharedWindow& shared, std::size_t share) {
     for (const statistics::FiveStatistics& part : shared.scores) {
         for (std::size_t s = 0; s < sums.size(); ++s) sums[s] += part[s];
     }
-    WindowResult result = takeResult(*shared.prepared, resampling::pValuesOf(sums, shared.place.replicateCount));
+    WindowResult result = takeResult(*shared.prepared, shared.place.replicateCount,
+                                     resampling::pValuesOf(sums, shared.place.replicateCount));
     shared.prepared.reset();
     shared.finish(std::move(result));
 }
@@ -71,14 +77,14 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
-    if (prepared->skipped()) return finish(takeResult(*prepared, {}));
+    if (prepared->skipped()) return finish(takeResult(*prepared, data.replicateCount, {}));
     const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index};
     const std::int32_t replicates = data.replicateCount;
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {
         const statistics::FiveStatistics sums =
             resampling::scoreReplicates(*prepared->model, prepared->observed, stream, 0, replicates, stop);
-        return finish(takeResult(*prepared, resampling::pValuesOf(sums, replicates)));
+        return finish(takeResult(*prepared, replicates, resampling::pValuesOf(sums, replicates)));
     }
     auto shared = std::make_shared<SharedWindow>();
     const auto shares = static_cast<std::size_t>((replicates + perTask - 1) / perTask);
@@ -95,41 +101,38 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     scoreShare(*shared, 0);
 }
 
-// The windows of `runs` as tasks, numbered in their order.
+// The windows of a selection as tasks, numbered in report order.
 class WindowTasks {
 public:
-    explicit WindowTasks(std::span<const WindowRun> runs) : runs_(runs) {}
+    explicit WindowTasks(const WindowSelection& selection) : selection_(selection) {}
 
-    std::int64_t count() const {
-        std::int64_t total = 0;
-        for (const WindowRun& run : runs_) total += run.windowCount();
-        return total;
-    }
-
-    // Tasks are asked for in order, so the run and offset only move forwards.
+    // Tasks are asked for in order, so the span and offset only move forwards.
     WindowTask task(std::int64_t number) {
-        while (number - passed_ >= runs_[run_].windowCount()) passed_ += runs_[run_++].windowCount();
-        const std::int64_t offset = number - passed_;
-        const WindowRun& run = runs_[run_];
-        return {run.size, static_cast<std::int32_t>(run.firstStart + offset), run.firstIndex + offset};
+        while (number - passed_ >= spans()[span_].windowCount()) passed_ += spans()[span_++].windowCount();
+        const WindowSpan& span = spans()[span_];
+        const auto start = static_cast<std::int32_t>(span.firstStart + (number - passed_));
+        return {span.size, start, windowIndex(selection_.lociCount, span.size, start)};
     }
 
 private:
-    std::span<const WindowRun> runs_;
-    std::size_t run_ = 0;
+    const std::vector<WindowSpan>& spans() const { return selection_.spans; }
+
+    const WindowSelection& selection_;
+    std::size_t span_ = 0;
     std::int64_t passed_ = 0;
 };
 
 }  // namespace
 
-void analyseWindows(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, std::span<const WindowRun> runs,
-                    parallel::TaskPool& pool, const WriteWindow& write, const std::atomic<int>* stop) {
-    WindowTasks tasks(runs);
+void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, parallel::TaskPool& pool,
+                    const WriteWindow& write, const std::atomic<int>* stop) {
+    WindowTasks tasks(selection);
+    const std::int32_t firstLocusHeld = selection.firstLocusHeld;
     // Enough windows under way for every thread to find one while the
     // calling thread writes.
     const std::size_t windowsUnderWay = 4 * std::size_t{pool.size()} + 2;
     parallel::runInOrder<WindowResult>(
-        pool, tasks.count(), windowsUnderWay,
+        pool, countWindows(selection.spans), windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
             pool.submit([&data, firstLocusHeld, &pool, task = tasks.task(i), finish = std::move(finish),
                          stop]() { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },

@@ -4,8 +4,6 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/run_command.h"
-
 namespace triotdt::driver {
 namespace {
 
@@ -28,8 +26,9 @@ TEST(CommandLine, NoArgumentsMeansThePlainAnalysis) {
     const Outcome o = parse({});
     ASSERT_TRUE(o.parsed.line);
     EXPECT_EQ(o.parsed.line->command, Command::analyse);
-    EXPECT_EQ(o.parsed.line->run.threads, 0u);
-    EXPECT_TRUE(o.parsed.line->folder.empty() && o.parsed.line->tablePath.empty() && o.parsed.line->plotPath.empty());
+    EXPECT_EQ(o.parsed.line->analysis.threads, 0u);
+    EXPECT_TRUE(o.parsed.line->folder.empty() && o.parsed.line->analysis.tablePath.empty() &&
+                o.parsed.line->analysis.plotPath.empty());
     EXPECT_EQ(o.out + o.err, "");
 }
 
@@ -37,13 +36,13 @@ TEST(CommandLine, TakesEveryOption) {
     const Outcome o = parse({"-C", "runs/a", "--threads", "3", "--table=out.tsv", "--plot", "fig.SVG"});
     ASSERT_TRUE(o.parsed.line) << o.err;
     EXPECT_EQ(o.parsed.line->folder, "runs/a");
-    EXPECT_EQ(o.parsed.line->run.threads, 3u);
-    EXPECT_EQ(o.parsed.line->tablePath, "out.tsv");
-    EXPECT_EQ(o.parsed.line->plotPath, "fig.SVG");
+    EXPECT_EQ(o.parsed.line->analysis.threads, 3u);
+    EXPECT_EQ(o.parsed.line->analysis.tablePath, "out.tsv");
+    EXPECT_EQ(o.parsed.line->analysis.plotPath, "fig.SVG");
     EXPECT_EQ(parse({"--directory", "x"}).parsed.line->folder, "x");
     const Outcome everyCore = parse({"--threads", "0"});
     ASSERT_TRUE(everyCore.parsed.line) << everyCore.err;
-    EXPECT_EQ(everyCore.parsed.line->run.threads, 0u);
+    EXPECT_EQ(everyCore.parsed.line->analysis.threads, 0u);
 }
 
 TEST(CommandLine, HelpAndVersionEndWellOnStandardOutput) {
@@ -89,13 +88,6 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         EXPECT_EQ(o.err.rfind("triotdt: ", 0), 0u) << o.err;
         EXPECT_EQ(o.out, "");
     }
-}
-
-TEST(CommandLine, CountsEveryWindowOfOneToSevenLoci) {
-    EXPECT_EQ(countWindows(0), 0);
-    EXPECT_EQ(countWindows(1), 1);
-    EXPECT_EQ(countWindows(3), 3 + 2 + 1);
-    EXPECT_EQ(countWindows(11), 11 + 10 + 9 + 8 + 7 + 6 + 5);
 }
 
 }  // namespace

@@ -40,8 +40,8 @@ struct FakeTerminal {
     }
 };
 
-WindowOutcome window(std::int32_t size, std::int32_t start) {
-    WindowOutcome w;
+window::WindowResult window(std::int32_t size, std::int32_t start) {
+    window::WindowResult w;
     w.size = size;
     w.start = start;
     w.replicateCount = 100;

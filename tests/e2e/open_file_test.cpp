@@ -52,7 +52,7 @@ void runAnalysisIn(const std::filesystem::path& folder) {
     const QuietlyIn quietly(folder);
     driver::RunOptions options;
     options.threads = 1;
-    driver::runAnalysis(driver::readInput(), options);
+    driver::runAnalysis(input::readInput(), options);
 }
 
 TEST(OpenFiles, NoneLeftAfterAFailedRead) {

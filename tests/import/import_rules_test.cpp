@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "import/import_error.h"
+#include "import/import_files.h"
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
 #include "import/trio_rule.h"
-#include "input/family_input.h"
+#include "support/input_text.h"
 #include "support/test_support.h"
 
 namespace triotdt::import {
@@ -86,6 +87,50 @@ GenotypeTable familyTable(const std::vector<std::array<Genotype, 4>>& loci) {
 
 const std::vector<Trio> siblings = {{0, 1, 2}, {0, 1, 3}};
 
+// tdtinput.dat as writeKeptInput writes it.
+std::string writtenInput(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
+                         std::int32_t replicateCount) {
+    const test::ScratchFolder scratch;
+    const std::string path = (scratch / "tdtinput.dat").string();
+    io::OutputUnit unit = io::OutputUnit::createNew(path, "\n");
+    writeKeptInput(unit, table, trios, outcome, replicateCount);
+    unit.finish();
+    return test::readFile(path);
+}
+
+// The same input made the plain way, one genotype at a time, as family data.
+std::string keptInputText(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOutcome& outcome,
+                          std::int32_t replicateCount) {
+    haplotype::FamilyData data;
+    data.familyCount = static_cast<std::int32_t>(outcome.keptTrios.size());
+    data.replicateCount = replicateCount;
+    data.lociCount = static_cast<std::int32_t>(outcome.keptLoci.size());
+    for (const std::vector<std::int32_t>& numbers : outcome.alleleNumbers) {
+        data.alleleCount.push_back(*std::max_element(numbers.begin(), numbers.end()));
+    }
+    const std::int32_t largest = *std::max_element(data.alleleCount.begin(), data.alleleCount.end());
+    for (haplotype::AlleleTable* alleles : {&data.fatherAlleles, &data.motherAlleles, &data.childAlleles}) {
+        *alleles = haplotype::AlleleTable(largest);
+    }
+    for (const std::int32_t t : outcome.keptTrios) {
+        const Trio& trio = trios[static_cast<std::size_t>(t)];
+        const auto append = [&](std::int32_t person, haplotype::AlleleTable& alleles) {
+            for (std::size_t k = 0; k < outcome.keptLoci.size(); ++k) {
+                const std::int32_t l = outcome.keptLoci[k];
+                const bool blanked = person == trio.child && outcome.writtenMissing(t, l);
+                const Genotype g = blanked ? Genotype{} : table.at(static_cast<std::size_t>(l), person);
+                const std::vector<std::int32_t>& numbers = outcome.alleleNumbers[k];
+                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.first - 1)]);
+                alleles.push_back(g.missing() ? 0 : numbers[static_cast<std::size_t>(g.second - 1)]);
+            }
+        };
+        append(trio.father, data.fatherAlleles);
+        append(trio.mother, data.motherAlleles);
+        append(trio.child, data.childAlleles);
+    }
+    return test::inputText(data);
+}
+
 TEST(ApplyRule, DropTriosLeavesOutTriosAndMissingDataOutweighsMendelianErrors) {
     const GenotypeTable table = familyTable({
         {{{1, 2}, {1, 1}, {1, 1}, {3, 3}}},  // child 2 fine, child 3 cannot come from these parents
@@ -102,8 +147,7 @@ TEST(ApplyRule, DropTriosLeavesOutTriosAndMissingDataOutweighsMendelianErrors) {
     EXPECT_EQ(outcome.monomorphicLoci, (std::vector<std::int32_t>{1, 2}));
 
     // Only the alleles the kept trio carries are numbered: 2 at locus 1, 1 at the others.
-    EXPECT_EQ(input::formatFamilyData(keptFamilyData(table, siblings, outcome, 77)),
-              "1\n77\n3\n2 1 1\n1 2 1 1 1 1\n1 1 1 1 1 1\n1 1 1 1 1 1\n");
+    EXPECT_EQ(writtenInput(table, siblings, outcome, 77), "1\n77\n3\n2 1 1\n1 2 1 1 1 1\n1 1 1 1 1 1\n1 1 1 1 1 1\n");
 }
 
 TEST(ApplyRule, DropMarkersLeavesOutEveryMarkerWithAProblemAndKeepsTheTrios) {
@@ -125,9 +169,10 @@ TEST(ApplyRule, DropMarkersLeavesOutEveryMarkerWithAProblemAndKeepsTheTrios) {
     EXPECT_EQ(rows[0].locus, 1);  // renumbered from the kept loci
 }
 
-// The streamed tdtinput.dat is the text of the kept family data under every
-// rule, with a Mendelian error, missing genotypes and a locus of 300 alleles
-// (allele numbers that do not fit one byte).
+// The streamed tdtinput.dat is the text of the kept family data made one
+// genotype at a time, under every rule, with a Mendelian error, missing
+// genotypes and a locus of 300 alleles (allele numbers that do not fit one
+// byte).
 TEST(WriteKeptInput, WritesTheTextOfTheKeptFamilyDataUnderEveryRule) {
     GenotypeTable table = familyTable({
         {{{1, 2}, {1, 1}, {1, 1}, {3, 3}}},  // child 3 cannot come from these parents
@@ -142,14 +187,9 @@ TEST(WriteKeptInput, WritesTheTextOfTheKeptFamilyDataUnderEveryRule) {
         row.set(p, genotype);
     }
     ASSERT_EQ(table.at(3, 0), (Genotype{300, 256}));
-    const test::ScratchFolder scratch;
     for (const DropRule rule : {DropRule::genotype, DropRule::trios, DropRule::markers}) {
         const RuleOutcome outcome = applyRule(table, siblings, {rule, std::nullopt});
-        const std::string path = (scratch.path() / ("rule" + std::to_string(static_cast<int>(rule)))).string();
-        io::OutputUnit unit = io::OutputUnit::createNew(path, "\n");
-        writeKeptInput(unit, table, siblings, outcome, 9);
-        unit.finish();
-        EXPECT_EQ(test::readFile(path), input::formatFamilyData(keptFamilyData(table, siblings, outcome, 9)))
+        EXPECT_EQ(writtenInput(table, siblings, outcome, 9), keptInputText(table, siblings, outcome, 9))
             << static_cast<int>(rule);
     }
 }

@@ -7,6 +7,7 @@
 #include "input/allocation_watch.h"
 #include "input/family_input.h"
 #include "io/run_error.h"
+#include "support/input_text.h"
 #include "window/prepare_window.h"
 
 namespace triotdt::input {
@@ -129,8 +130,8 @@ TEST(ReadFamilyData, ALocusOf300AllelesTakesTwoBytesAnAllele) {
 
 // --- Writing ----------------------------------------------------------------------
 
-TEST(FormatFamilyData, WritesWhatReadFamilyDataReadsBack) {
-    EXPECT_EQ(formatFamilyData(readText(example)), example);
+TEST(FamilyWriter, WritesWhatReadFamilyDataReadsBack) {
+    EXPECT_EQ(test::inputText(readText(example)), example);
 
     // Missing genotypes and many-digit alleles survive the trip too.
     FamilyData families;
@@ -141,7 +142,7 @@ TEST(FormatFamilyData, WritesWhatReadFamilyDataReadsBack) {
     families.fatherAlleles = {12, 1, 0, 0, 3, 4, 1, 2, 10, 11, 3, 3};
     families.motherAlleles = {1, 1, 2, 3, 0, 0, 3, 3, 9, 12, 1, 2};
     families.childAlleles = {1, 12, 3, 2, 4, 3, 2, 1, 11, 9, 2, 3};
-    const FamilyData back = readText(formatFamilyData(families));
+    const FamilyData back = readText(test::inputText(families));
     EXPECT_EQ(back.familyCount, families.familyCount);
     EXPECT_EQ(back.replicateCount, families.replicateCount);
     EXPECT_EQ(back.lociCount, families.lociCount);
@@ -151,13 +152,13 @@ TEST(FormatFamilyData, WritesWhatReadFamilyDataReadsBack) {
     EXPECT_EQ(back.childAlleles, families.childAlleles);
 }
 
-TEST(FormatFamilyData, NoFamiliesWritesOnlyTheCounts) {
+TEST(FamilyWriter, NoFamiliesWritesOnlyTheCounts) {
     FamilyData none;
     none.replicateCount = 5;
     none.lociCount = 2;
     none.alleleCount = {2, 4};
-    EXPECT_EQ(formatFamilyData(none), "0\n5\n2\n2 4\n");
-    EXPECT_EQ(readText(formatFamilyData(none)).alleleCount, none.alleleCount);
+    EXPECT_EQ(test::inputText(none), "0\n5\n2\n2 4\n");
+    EXPECT_EQ(readText(test::inputText(none)).alleleCount, none.alleleCount);
 }
 
 std::string problemsOf(const std::string& text) {

@@ -18,11 +18,11 @@ std::size_t countOf(const std::string& text, const std::string& needle) {
 
 // Every window of 1 to `maxSize` loci over `lociCount` loci, with p-values
 // that step down along the loci.
-std::vector<report::WindowOutcome> windowsOver(std::int32_t lociCount, std::int32_t maxSize) {
-    std::vector<report::WindowOutcome> windows;
+std::vector<window::WindowResult> windowsOver(std::int32_t lociCount, std::int32_t maxSize) {
+    std::vector<window::WindowResult> windows;
     for (std::int32_t size = 1; size <= maxSize; ++size) {
         for (std::int32_t start = 1; start + size - 1 <= lociCount; ++start) {
-            report::WindowOutcome w;
+            window::WindowResult w;
             w.start = start;
             w.size = size;
             w.replicateCount = 999;
@@ -50,9 +50,9 @@ bool wellFormedXml([[maybe_unused]] const std::string& svg) {
 }
 
 TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
-    std::vector<report::WindowOutcome> windows = windowsOver(4, 2);  // 4 + 3 windows
-    windows[1].pValues[2] = 0;                                       // drawn as a triangle
-    windows[5].skipped = true;                                       // left out
+    std::vector<window::WindowResult> windows = windowsOver(4, 2);  // 4 + 3 windows
+    windows[1].pValues[2] = 0;                                      // drawn as a triangle
+    windows[5].skipped = true;                                      // left out
     const std::string svg = drawResultsPlot(windows, {});
     EXPECT_TRUE(wellFormedXml(svg));
     // The legend shows one circle per statistic and the triangle once.
@@ -100,7 +100,7 @@ TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
 }
 
 TEST(ResultsPlot, CountsAreSingularForOne) {
-    std::vector<report::WindowOutcome> one = windowsOver(1, 1);
+    std::vector<window::WindowResult> one = windowsOver(1, 1);
     one[0].replicateCount = 1;
     const std::string svg = drawResultsPlot(one, {});
     EXPECT_NE(svg.find("statistics, 1 window, 1 replicate</text>"), std::string::npos);

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <tuple>
+
+#include "io/run_error.h"
 
 namespace triotdt::output {
 namespace {
@@ -23,8 +26,8 @@ std::string only(void (*append)(std::string&)) {
     return out;
 }
 
-report::WindowOutcome analysedWindow() {
-    report::WindowOutcome w;
+window::WindowResult analysedWindow() {
+    window::WindowResult w;
     w.start = 2;
     w.size = 2;
     w.haplotypeCount = 6;
@@ -78,7 +81,7 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
 }
 
 TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
-    report::WindowOutcome w = analysedWindow();
+    window::WindowResult w = analysedWindow();
     w.skipped = true;
     w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     std::string out;
@@ -87,6 +90,26 @@ TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
     ASSERT_EQ(row.size(), 24u);
     for (std::size_t column = 3; column < 23; ++column) EXPECT_EQ(row[column], "") << "column " << column;
     EXPECT_EQ(row[23], "more haplotypes than 32-bit codes can number");
+}
+
+// What the merge reads back for the figure is what was written, to the bit.
+TEST(ResultsTable, RowsReadBackAsTheWindowsWritten) {
+    window::WindowResult skipped = analysedWindow();
+    skipped.skipped = true;
+    skipped.haplotypeCount = std::numeric_limits<std::int64_t>::max();
+    std::string rows;
+    appendTableRow(rows, analysedWindow(), {});
+    appendTableRow(rows, skipped, {});
+    const std::vector<window::WindowResult> back = readTableRows(rows, "t");
+    ASSERT_EQ(back.size(), 2u);
+    const window::WindowResult& w = back[0];
+    EXPECT_EQ(std::tie(w.start, w.size, w.haplotypeCount, w.skipped, w.families, w.familiesOfKnownPhase,
+                       w.distinctHaplotypes, w.replicateCount, w.statistics, w.pValues),
+              std::make_tuple(2, 2, std::int64_t{6}, false, 19, 17, 5, 1000, analysedWindow().statistics,
+                              analysedWindow().pValues));
+    EXPECT_TRUE(back[1].skipped);
+    EXPECT_EQ(back[1].haplotypeCount, skipped.haplotypeCount);
+    EXPECT_THROW(readTableRows("1\t2\n", "t"), io::InputRefused);
 }
 
 }  // namespace

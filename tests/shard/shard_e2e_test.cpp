@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "input/family_input.h"
+#include "support/input_text.h"
 #include "support/program_run.h"
 #include "support/random_trios.h"
 #include "support/test_support.h"
@@ -23,7 +23,7 @@ using test::ScratchFolder;
 
 const fs::path cases = TRIOTDT_E2E_CASES;
 
-std::string inputText(const haplotype::FamilyData& data) { return input::formatFamilyData(data); }
+using test::inputText;
 
 // Gives `person` of family f the genotype a/b at locus l (all 1-based).
 void setGenotype(haplotype::FamilyData& data, haplotype::Person person, int f, int l, int a, int b) {

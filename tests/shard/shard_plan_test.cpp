@@ -38,15 +38,15 @@ TEST(ShardPlan, ShardsCoverEveryWindowOnceInReportOrder) {
 
             std::vector<int> seen(static_cast<std::size_t>(loci * 7), 0);
             std::int64_t expectedIndex = 0;
-            for (std::int32_t size = 1; size <= largestWindowSize(loci); ++size) {
+            for (std::int32_t size = 1; size <= window::largestWindowSize(loci); ++size) {
                 for (std::int32_t start = 1; start + size - 1 <= loci; ++start) {
-                    EXPECT_EQ(windowIndex(loci, size, start), expectedIndex++);
+                    EXPECT_EQ(window::windowIndex(loci, size, start), expectedIndex++);
                 }
             }
             for (const LocusRange& range : ranges) {
-                for (const WindowSpan& span : windowsOfRange(range, loci)) {
+                for (const window::WindowSpan& span : window::windowsStartingIn(range.first, range.last, loci)) {
                     for (std::int32_t start = span.firstStart; start <= span.lastStart; ++start) {
-                        ++seen[static_cast<std::size_t>(windowIndex(loci, span.size, start))];
+                        ++seen[static_cast<std::size_t>(window::windowIndex(loci, span.size, start))];
                     }
                 }
             }
@@ -96,7 +96,7 @@ TEST(ShardPlan, WindowFamiliesAreThoseGenotypedAtEveryLocusOfTheWindow) {
             for (std::int32_t l = 0; l < loci; ++l) family.push_back(random.below(5) != 0 ? 1 : 0);
             families.addFamily(family);
         }
-        for (std::int32_t size = 1; size <= largestWindowSize(loci); ++size) {
+        for (std::int32_t size = 1; size <= window::largestWindowSize(loci); ++size) {
             for (std::int32_t start = 1; start + size - 1 <= loci; ++start) {
                 const auto takesPart = [&](const std::vector<std::uint8_t>& family) {
                     return std::all_of(family.begin() + start - 1, family.begin() + start - 1 + size,

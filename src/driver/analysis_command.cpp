@@ -1,0 +1,186 @@
+#include "driver/analysis_command.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "driver/analysis.h"
+#include "driver/interruption.h"
+#include "driver/output_paths.h"
+#include "driver/progress.h"
+#include "driver/shard_run.h"
+#include "io/staged_output.h"
+#include "output/results_plot.h"
+#include "output/results_table.h"
+
+namespace triotdt::driver {
+namespace {
+
+constexpr unsigned maxThreads = 1024;
+
+// Validators with no description of their own: the option's type name says it.
+const CLI::Validator threadCount(
+    [](const std::string& text) {
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        const bool whole = error == std::errc() && end == text.data() + text.size();
+        return whole && value <= maxThreads
+                   ? std::string()
+                   : "'" + text + "' is not a number of threads from 0 (every core) to " + std::to_string(maxThreads);
+    },
+    "");
+
+const CLI::Validator shardNumber(
+    [](const std::string& text) {
+        return shard::parseShardNumber(text)
+                   ? std::string()
+                   : "'" + text +
+                         "' is not K/N, shard K of N, with 1 <= K <= N <= " + std::to_string(shard::maxShardCount);
+    },
+    "");
+
+const CLI::Validator shardCount(
+    [](const std::string& text) {
+        return shard::parseShardNumber("1/" + text)
+                   ? std::string()
+                   : "'" + text + "' is not a number of shards from 1 to " + std::to_string(shard::maxShardCount);
+    },
+    "");
+
+// The table is written row by row as windows end, the figure once at the
+// end; both are created before the reports and take their names only when
+// the run is complete.
+struct ExtraOutputs {
+    std::vector<output::LocusRow> loci;
+    std::optional<io::StagedOutput> table;
+    std::optional<io::StagedOutput> plot;
+    bool tableHeaderWritten = false;
+    std::vector<window::WindowResult> windows;  // without their tables
+
+    void writeTableHeader() {
+        if (!table || tableHeaderWritten) return;
+        output::appendTableHeader(table->unit().text());
+        tableHeaderWritten = true;
+    }
+    void add(const window::WindowResult& window) {
+        if (table) {
+            writeTableHeader();
+            output::appendTableRow(table->unit().text(), window, loci);
+            table->unit().flush();
+        }
+        if (plot) windows.push_back(window::withoutTables(window));
+    }
+    void publish() {
+        writeTableHeader();
+        output::completeTableAndFigure(table, plot, windows, loci);
+    }
+};
+
+ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<output::LocusRow> loci) {
+    ExtraOutputs outputs{std::move(loci), {}, {}, false, {}};
+    if (!options.tablePath.empty()) {
+        outputs.table.emplace(namesStandardOutput(options.tablePath)
+                                  ? io::StagedOutput::standardOutput()
+                                  : io::StagedOutput::beside(options.tablePath, "\n"));
+    }
+    if (!options.plotPath.empty()) outputs.plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+    return outputs;
+}
+
+// The whole analysis, with the table, the figure and the progress line.
+void runWholeAnalysis(const AnalysisOptions& command) {
+    catchInterruptions();
+    checkOutputPaths(command.tablePath, command.plotPath);
+    const bool extras = !command.tablePath.empty() || !command.plotPath.empty();
+    RunOptions options;
+    options.threads = command.threads;
+    options.consoleOnStandardError = !command.tablePath.empty() && namesStandardOutput(command.tablePath);
+    // The console lines then share standard error with the progress line: it is left out.
+    const std::optional<ProgressTerminal> terminal = options.consoleOnStandardError ? std::nullopt : progressTerminal();
+    // Read once: the same families go to the loci check, the progress line
+    // and the analysis.
+    const input::InputRead read = input::readInput();
+
+    ExtraOutputs outputs = createExtraOutputs(command, readLociBesideInput(read.data ? &*read.data : nullptr).rows);
+    std::optional<ProgressLine> progress;
+    if (terminal) {
+        const std::int32_t lociCount = read.data ? read.data->lociCount : 0;
+        progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount).spans));
+    }
+
+    // The progress line is erased before the figure and the stop line.
+    ConsoleTurn turn;
+    turn.before = [&] {
+        if (progress) progress->stepAside();
+    };
+    turn.after = [&](bool lineOpen) {
+        if (progress) progress->comeBack(lineOpen);
+    };
+    runAnalysis(
+        read, options,
+        [&](const window::WindowResult& window) {
+            if (extras) outputs.add(window);
+            if (progress) progress->windowDone(window);
+        },
+        turn,
+        [&] {
+            progress.reset();
+            outputs.publish();
+        });
+}
+
+}  // namespace
+
+void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
+    app.add_option(
+           "--threads", options.threads,
+           "Threads for the analysis (windows side by side, replicates of large windows shared out); 0, the default, means one per core")
+        ->type_name("N")
+        ->check(threadCount);
+    app.add_option("--table", options.tablePath,
+                   "Also write the results as a tab-separated table ('-': standard output)")
+        ->type_name("FILE");
+    app.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
+        ->type_name("FILE.svg")
+        ->check(CLI::Validator(output::figurePathProblem, ""));
+}
+
+void addShardOptions(CLI::App& app, AnalysisOptions& options) {
+    app.add_option_function<std::string>(
+           "--shard", [&options](const std::string& text) { options.shard = shard::parseShardNumber(text); },
+           "Analyse only shard K of N (windows by first locus) and write its parts into shard-K-of-N/")
+        ->type_name("K/N")
+        ->check(shardNumber);
+    app.add_option("--shard-dir", options.shardFolder, "With --shard: write the parts into DIR instead")
+        ->type_name("DIR");
+    app.add_option("--shard-plan", options.shardPlanCount,
+                   "Print the loci, windows, work and memory of each of N shards, and exit")
+        ->type_name("N")
+        ->check(shardCount);
+}
+
+void checkAnalysisOptions(const AnalysisOptions& options) {
+    if (options.shard && (!options.tablePath.empty() || !options.plotPath.empty())) {
+        throw CLI::ValidationError("--table and --plot",
+                                   "the table and the figure of a sharded run are written by "
+                                   "'triotdt merge'");
+    }
+    if (!options.shardFolder.empty() && !options.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
+    if (options.shardPlanCount > 0 && (options.shard || !options.tablePath.empty() || !options.plotPath.empty())) {
+        throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");
+    }
+}
+
+void runAnalysisCommand(const AnalysisOptions& options) {
+    if (options.shardPlanCount > 0) {
+        printShardPlan(options.shardPlanCount, std::cout);
+    } else if (options.shard) {
+        runShard(ShardOptions{*options.shard, options.shardFolder, options.threads}, std::cout);
+    } else {
+        runWholeAnalysis(options);
+    }
+}
+
+}  // namespace triotdt::driver

@@ -1,0 +1,44 @@
+#include "io/file_text.h"
+
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+
+#include "io/file_descriptor.h"
+#include "io/output_unit.h"
+#include "io/run_error.h"
+
+namespace triotdt::io {
+
+void readPieces(const std::string& path, const std::function<void(std::string_view)>& take) {
+    const FileDescriptor file = openExisting(path);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            throw RunError(ErrorCode::readFailed, "READ of file '" + path + "'",
+                           std::string("the file cannot be read: ") + std::strerror(errno));
+        }
+        if (got == 0) return;
+        take(std::string_view(buffer, static_cast<std::size_t>(got)));
+    }
+}
+
+std::string readFileText(const std::string& path) {
+    std::string text;
+    readPieces(path, [&](std::string_view piece) { text += piece; });
+    return text;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line, char separator) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t end = line.find(separator);
+        fields.push_back(line.substr(0, end));
+        if (end == std::string_view::npos) return fields;
+        line.remove_prefix(end + 1);
+    }
+}
+
+}  // namespace triotdt::io

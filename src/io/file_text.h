@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace triotdt::io {
+
+// Hands the file at `path` to `take` in pieces of at most 64 KiB. Throws
+// RunError when it cannot be opened or read.
+void readPieces(const std::string& path, const std::function<void(std::string_view)>& take);
+
+// The whole content of the file at `path`. Throws RunError as readPieces.
+std::string readFileText(const std::string& path);
+
+// The fields of one line of a separated file (tab-separated tables, comma
+// lists), empty ones included: "a\t\tb" has three.
+std::vector<std::string_view> splitFields(std::string_view line, char separator);
+
+}  // namespace triotdt::io
