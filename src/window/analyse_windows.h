@@ -19,7 +19,7 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // block of tdttran.txt is written as a stream. `data` holds the input's loci from `selection.firstLocusHeld` on (a
 // shard reads only its own), so window starts are numbered as in the input.
 //
-// Each window takes its exchange decisions from its own place in the run's
+// Each window takes its exchanges from its own place in the run's
 // stream, so windows run in any order and any selection of them gives the
 // bytes of the same windows in a whole run. A window is one task: it is
 // prepared, then its replicates are scored on the same thread when they are
