@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "import/import_error.h"
 #include "import/import_report.h"
@@ -30,6 +31,9 @@ bool allDigits(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+// What names of one chromosome have in common.
+std::string chromosomeKey(std::string_view chromosome) { return upper(withoutPrefix(chromosome)); }
+
 // 0 for an autosome or an unknown name; 1 X, 2 Y, 3 XY, 4 MT.
 int sexOrMitochondrialKind(std::string_view chromosome) {
     const std::string name = upper(withoutPrefix(chromosome));
@@ -43,16 +47,40 @@ int sexOrMitochondrialKind(std::string_view chromosome) {
 }  // namespace
 
 ChromosomeRank chromosomeRank(std::string_view chromosome) {
-    if (const int kind = sexOrMitochondrialKind(chromosome); kind != 0) return {1, kind, std::string(chromosome)};
-    const std::string_view name = withoutPrefix(chromosome);
-    if (allDigits(name)) return {0, std::stoll(std::string(name)), std::string(chromosome)};
-    return {2, 0, std::string(chromosome)};
+    std::string key = chromosomeKey(chromosome);
+    if (const int kind = sexOrMitochondrialKind(chromosome); kind != 0) return {1, kind, std::move(key)};
+    if (allDigits(key)) return {0, std::stoll(key), std::move(key)};
+    return {2, 0, std::move(key)};
 }
 
 bool isSexOrMitochondrial(std::string_view chromosome) { return sexOrMitochondrialKind(chromosome) != 0; }
 
-bool sameChromosome(std::string_view a, std::string_view b) {
-    return a == b || upper(withoutPrefix(a)) == upper(withoutPrefix(b));
+bool sameChromosome(std::string_view a, std::string_view b) { return a == b || chromosomeKey(a) == chromosomeKey(b); }
+
+std::vector<std::vector<std::string>> unifyChromosomeNames(std::vector<Locus>& loci) {
+    std::unordered_map<std::string, std::size_t> chromosomeOf;  // by key
+    std::vector<std::vector<std::string>> names;                // per chromosome, its names in byte order
+    std::vector<std::size_t> ofLocus;
+    ofLocus.reserve(loci.size());
+    for (const Locus& locus : loci) {
+        // Loci come in runs of one name: the key is looked up once a run.
+        if (ofLocus.empty() || locus.chromosome != loci[ofLocus.size() - 1].chromosome) {
+            const auto [at, added] = chromosomeOf.emplace(chromosomeKey(locus.chromosome), names.size());
+            if (added) names.emplace_back();
+            std::vector<std::string>& known = names[at->second];
+            const auto place = std::lower_bound(known.begin(), known.end(), locus.chromosome);
+            if (place == known.end() || *place != locus.chromosome) known.insert(place, locus.chromosome);
+            ofLocus.push_back(at->second);
+        } else {
+            ofLocus.push_back(ofLocus.back());
+        }
+    }
+    for (std::size_t l = 0; l < loci.size(); ++l) {
+        const std::string& kept = names[ofLocus[l]].front();
+        if (loci[l].chromosome != kept) loci[l].chromosome = kept;
+    }
+    std::erase_if(names, [](const std::vector<std::string>& some) { return some.size() < 2; });
+    return names;
 }
 
 std::string chromosomeFolder(std::string_view chromosome) {

@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
+
+#include "import/genotype_table.h"
 
 namespace triotdt::import {
 
@@ -10,7 +13,8 @@ struct ImportRun;
 
 // The place of a chromosome in the order geneticists expect: numbered
 // chromosomes by number (1, 2, ..., 10, ...), then X, Y, XY and MT, then every
-// other name in byte order. A "chr" prefix does not count.
+// other name in byte order. A "chr" prefix and the case of letters do not
+// count: the names of one chromosome rank alike.
 using ChromosomeRank = std::tuple<int, long long, std::string>;
 ChromosomeRank chromosomeRank(std::string_view chromosome);
 
@@ -21,6 +25,13 @@ bool isSexOrMitochondrial(std::string_view chromosome);
 
 // The same chromosome under either naming: "chr1" and "1", "chrX" and "X".
 bool sameChromosome(std::string_view a, std::string_view b);
+
+// One chromosome may go by two names in one file, with and without "chr"
+// ("1" and "chr1"), as --chromosome and --region take them: its loci all
+// take the name first in byte order ("1"), so that they split and are
+// written as one chromosome. Returns the names of each chromosome named in
+// more than one way, in byte order.
+std::vector<std::vector<std::string>> unifyChromosomeNames(std::vector<Locus>& loci);
 
 // The run folder of a chromosome's analysis: "chr" and its name without a
 // "chr" prefix, any character other than a letter, digit, '.', '-' or '_'

@@ -84,6 +84,7 @@ ImportRun importGenotypes(const ImportOptions& options) {
     const MarkerSelection selection = selectMarkers(run.region, options.markers);
     run.data = readGenotypes(options, selection, run.children);
     arrangeLoci(run.data.table, selection);
+    run.chromosomeNames = unifyChromosomeNames(run.data.table.loci);
     run.markersSelected = static_cast<std::int64_t>(run.data.table.loci.size());
     run.search = findTrios(run.data.people, run.children);
     splitChromosomes(run);

@@ -146,6 +146,16 @@ std::string childrenLine(const ImportRun& run) {
     return text + "; " + plural(search.unmatched.size(), "child forms", "children form") + " no trio.\n";
 }
 
+std::string chromosomeNamesLine(const ImportRun& run) {
+    std::string read;
+    for (const std::vector<std::string>& names : run.chromosomeNames) {
+        for (std::size_t n = 1; n < names.size(); ++n) {
+            read += (read.empty() ? "" : ", ") + names[n] + " is read as " + names.front();
+        }
+    }
+    return read.empty() ? read : "Chromosome names: " + read + " (a chr prefix does not count).\n";
+}
+
 std::string markersLine(const ImportRun& run) {
     std::string text;
     if (!run.sexLoci.empty()) {
@@ -315,6 +325,7 @@ std::string formatSummary(const ImportRun& run) {
         text += ".\n";
     }
     text += "Order: loci by chromosome (1, 2, ..., 22, then others by name) and by position.\n";
+    text += chromosomeNamesLine(run);
     text += markersLine(run) + ruleLine(run) + childrenLine(run);
     if (!splitByChromosome(run)) return text + partLines(run, run.parts.front(), "");
 

@@ -35,6 +35,8 @@ struct ImportRun {
     std::optional<Region> region;
     std::string markersFile;  // empty: no marker list
     std::string chromosome;   // --chromosome; empty: every chromosome
+    // Chromosomes the file names in more than one way ("1" and "chr1"), the name kept first.
+    std::vector<std::vector<std::string>> chromosomeNames;
     std::int64_t markersSelected = 0;
     std::vector<Locus> sexLoci;            // X, Y, XY and MT markers, left out
     std::int64_t otherChromosomeLoci = 0;  // left out by --chromosome

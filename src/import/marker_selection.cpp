@@ -110,9 +110,12 @@ void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection) {
     std::vector<ChromosomeRank> ranks;
     ranks.reserve(table.loci.size());
     for (const Locus& locus : table.loci) ranks.push_back(chromosomeRank(locus.chromosome));
-    // Stable: markers at one position stay in file order.
+    // Stable: markers at one position under one name stay in file order,
+    // whichever way the file is read.
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return std::tie(ranks[a], table.loci[a].position) < std::tie(ranks[b], table.loci[b].position);
+        const Locus& x = table.loci[a];
+        const Locus& y = table.loci[b];
+        return std::tie(ranks[a], x.position, x.chromosome) < std::tie(ranks[b], y.position, y.chromosome);
     });
     if (std::is_sorted(order.begin(), order.end())) return;
     table = reorder(table, order);

@@ -55,8 +55,10 @@ struct MarkerSelection {
 MarkerSelection selectMarkers(std::optional<Region> region, const std::string& listPath);
 
 // Puts the loci in chromosome and position order, whatever the order of the
-// file or of the list. Throws ImportError for a listed name that is not among
-// the loci read, or that more than one locus carries.
+// file or of the list; loci at one position by the name the file gives their
+// chromosome ("1" before "chr1"), then in file order. Throws ImportError for
+// a listed name that is not among the loci read, or that more than one locus
+// carries.
 void arrangeLoci(GenotypeTable& table, const MarkerSelection& selection);
 
 // Throws ImportError, naming the chromosomes of the genotype file, when a

@@ -85,16 +85,8 @@ public:
     // Reads the next record; false at the end. Throws ImportError for a record
     // that cannot be read; `after` names the record before it.
     bool next(bcf1_t* record, const std::string& after) {
-        if (noRecords_) return false;
-        int result;
-        if (iterator_ == nullptr) {
-            result = bcf_read(file_.get(), header_.get(), record);
-        } else if (index_ != nullptr) {
-            result = bcf_itr_next(file_.get(), iterator_.get(), record);
-        } else {
-            result = tbx_itr_next(file_.get(), tabix_.get(), iterator_.get(), &line_.text);
-            if (result >= 0) result = vcf_parse1(&line_.text, header_.get(), record) == 0 ? 0 : -2;
-        }
+        const int result = index_ == nullptr && tabix_ == nullptr ? bcf_read(file_.get(), header_.get(), record)
+                                                                  : nextInRegion(record);
         if (result >= 0) return true;
         if (result == -1) return false;
         throw ImportError(path_ + ": the record after " + after + " cannot be read (htslib's message above says why)");
@@ -109,8 +101,8 @@ private:
         ~Line() { std::free(text.s); }
     };
 
-    // Queries the index, when there is one, for the region's chromosome under
-    // the name the file gives it ("1" or "chr1").
+    // Loads the index, when there is one, and notes every name the file
+    // gives the region's chromosome ("1", "chr1"): each is queried in turn.
     void openRegion(htsExactFormat format, const Region& region) {
         const char** names = nullptr;
         int count = 0;
@@ -123,25 +115,42 @@ private:
         }
         if (index_ == nullptr && tabix_ == nullptr) return;
         const std::unique_ptr<const char*, Release<freeArray>> owned(names);
-        int chosen = -1;
+        region_ = region;
         for (int i = 0; i < count; ++i) {
             indexed_.emplace_back(names[i]);
-            if (chosen < 0 || indexed_.back() == region.chromosome) {
-                if (sameChromosome(indexed_.back(), region.chromosome)) chosen = i;
-            }
+            if (sameChromosome(indexed_.back(), region.chromosome)) regionNames_.push_back(indexed_.back());
         }
-        if (chosen >= 0) {
-            const char* name = names[chosen];
-            const hts_pos_t from = region.from - 1;
-            const hts_pos_t to = region.whole ? HTS_POS_MAX : region.to;
-            if (index_ != nullptr) {
-                iterator_.reset(bcf_itr_queryi(index_.get(), bcf_hdr_name2id(header_.get(), name), from, to));
-            } else {
-                iterator_.reset(tbx_itr_queryi(tabix_.get(), tbx_name2id(tabix_.get(), name), from, to));
+    }
+
+    // The next record of the region, under any of its chromosome's names.
+    int nextInRegion(bcf1_t* record) {
+        while (true) {
+            if (iterator_ == nullptr) {
+                if (queried_ == regionNames_.size()) return -1;
+                query(regionNames_[queried_++]);
+                continue;
             }
+            const int result = index_ != nullptr
+                                   ? bcf_itr_next(file_.get(), iterator_.get(), record)
+                                   : tbx_itr_next(file_.get(), tabix_.get(), iterator_.get(), &line_.text);
+            if (result == -1) {
+                iterator_.reset();
+                continue;
+            }
+            if (result < 0 || index_ != nullptr) return result;
+            return vcf_parse1(&line_.text, header_.get(), record) == 0 ? 0 : -2;
         }
-        // The index knows no such chromosome: no record lies in the region.
-        noRecords_ = iterator_ == nullptr;
+    }
+
+    // Leaves `iterator_` empty when the index has nothing under `name`.
+    void query(const std::string& name) {
+        const hts_pos_t from = region_.from - 1;
+        const hts_pos_t to = region_.whole ? HTS_POS_MAX : region_.to;
+        if (index_ != nullptr) {
+            iterator_.reset(bcf_itr_queryi(index_.get(), bcf_hdr_name2id(header_.get(), name.c_str()), from, to));
+        } else {
+            iterator_.reset(tbx_itr_queryi(tabix_.get(), tbx_name2id(tabix_.get(), name.c_str()), from, to));
+        }
     }
 
     std::string path_;
@@ -151,8 +160,10 @@ private:
     std::unique_ptr<tbx_t, Release<tbx_destroy>> tabix_;
     std::unique_ptr<hts_itr_t, Release<hts_itr_destroy>> iterator_;
     std::vector<std::string> indexed_;
+    Region region_;
+    std::vector<std::string> regionNames_;
+    std::size_t queried_ = 0;  // of regionNames_
     Line line_;
-    bool noRecords_ = false;
 };
 
 // Gives each pedigree person the VCF sample of the same name as column, and

@@ -25,6 +25,16 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
+// The marker names of a tdtloci.tsv, in locus order, each followed by a blank.
+std::string markerNames(const std::string& loci) {
+    std::string markers;
+    for (std::size_t line = loci.find('\n'); line + 1 < loci.size(); line = loci.find('\n', line + 1)) {
+        const std::size_t third = loci.find('\t', loci.find('\t', loci.find('\t', line) + 1) + 1);
+        markers += loci.substr(third + 1, loci.find('\t', third + 1) - third - 1) + " ";
+    }
+    return markers;
+}
+
 class ImportReaders : public ::testing::Test {
 protected:
     ScratchFolder scratch;
@@ -56,15 +66,7 @@ protected:
         for (const char* output : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / output);
         return text;
     }
-    std::string markersOf(const RunResult& run) {
-        const std::string loci = takeOutput(run, "tdtloci.tsv");
-        std::string markers;
-        for (std::size_t line = loci.find('\n'); line + 1 < loci.size(); line = loci.find('\n', line + 1)) {
-            const std::size_t third = loci.find('\t', loci.find('\t', loci.find('\t', line) + 1) + 1);
-            markers += loci.substr(third + 1, loci.find('\t', third + 1) - third - 1) + " ";
-        }
-        return markers;
-    }
+    std::string markersOf(const RunResult& run) { return markerNames(takeOutput(run, "tdtloci.tsv")); }
 };
 
 TEST_F(ImportReaders, FilesCutShortAreRefused) {
@@ -126,6 +128,47 @@ TEST_F(ImportReaders, RegionMatchesChrNamesBothWaysWithAndWithoutIndex) {
             std::string("--region chr1:6000-7000 selects no marker of ") + file + ": chromosome chr1 has none there");
     }
     EXPECT_EQ(markersOf(importVcf("plain.vcf", {"--region", "chr1:1500-2500"})), "rs2 ");
+}
+
+// Chromosome 1 named both chr1 and 1 (each name's records in a block, as an
+// index needs; position 3000 under both) is one chromosome by every route:
+// its loci in position order, analysed as they are.
+TEST_F(ImportReaders, OneChromosomeUnderTwoNamesIsImportedAsOneByEveryRoute) {
+    std::vector<std::string> records;
+    for (std::size_t at = vcf.find("\n1\t"); at + 1 < vcf.size(); at = vcf.find('\n', at + 1))
+        records.push_back(vcf.substr(at + 1, vcf.find('\n', at + 1) - at));
+    const std::string header =
+        replaced(vcf.substr(0, vcf.find("\n1\t") + 1), "##FORMAT", "##contig=<ID=chr1>\n##FORMAT");
+    writeFile(folder / "mixed.vcf", header + "chr" + records[1] + "chr" +
+                                        replaced(records[3], "4000\trs4", "3000\trs3b") + "chr" + records[3] +
+                                        records[0] + records[2] + records[4] + records[5]);
+    writeIndexedVcfGz(folder / "mixed.vcf", folder / "mixed.vcf.gz");
+    writeIndexedBcf(folder / "mixed.vcf", folder / "mixed.bcf");
+    writeFile(folder / "trios.bim",
+              replaced(replaced(readFile(data / "trios.bim"), "1\trs2", "chr1\trs2"), "1\trs4", "chr1\trs4"));
+    for (const char* name : {"trios.bed", "trios.fam"}) fs::copy_file(data / name, folder / name);
+
+    const std::string all = "rs1 rs2 rs3 rs3b rs4 1:5000 ";
+    const std::string vcfOf = "--pedigree=../p.fam", vcfIs = "--vcf=../mixed";
+    const struct {
+        std::vector<std::string> args;
+        std::string runFolder, markers;
+    } routes[] = {{{"import", vcfOf, vcfIs + ".vcf"}, "chr1", all},
+                  {{"import", vcfOf, vcfIs + ".vcf", "--chromosome", "1"}, ".", all},
+                  {{"import", vcfOf, vcfIs + ".vcf.gz", "--chromosome", "chr1"}, ".", all},
+                  {{"import", vcfOf, vcfIs + ".bcf", "--region", "1"}, ".", all},
+                  {{"import", vcfOf, vcfIs + ".vcf.gz", "--region", "chr1:1500-4500"}, ".", "rs2 rs3 rs3b rs4 "},
+                  {{"import", "--bfile", "../trios"}, "chr1", "rs1 rs2 rs4 rs5 "}};
+    int k = 0;
+    for (const auto& route : routes) {
+        const fs::path at = folder / std::to_string(++k);
+        fs::create_directory(at);
+        const RunResult run = runProgram(at, route.args);
+        ASSERT_EQ(run.status, 0) << k << run.err;
+        EXPECT_NE(run.out.find("Chromosome names: chr1 is read as 1 "), std::string::npos) << k << run.out;
+        EXPECT_EQ(runProgram(at / route.runFolder).status, 0) << k;
+        EXPECT_EQ(markerNames(readFile(at / route.runFolder / "tdtloci.tsv")), route.markers) << k;
+    }
 }
 
 TEST_F(ImportReaders, PedigreeHeadersByteOrderMarksAndLoops) {
