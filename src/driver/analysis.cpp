@@ -39,30 +39,6 @@ void flushConsole(io::OutputUnit& console, const ConsoleTurn* turn) {
     if (turn && turn->after) turn->after(lineOpen);
 }
 
-// Where a run stands, for the message when a signal stops it.
-struct RunProgress {
-    RunInterrupted state;
-
-    void stopIfAsked() {
-        state.signal = interruptingSignal();
-        if (state.signal != 0) throw state;
-    }
-};
-
-// The windows finished stay in the reports, and a last line says that they
-// end there: an interrupted report must not pass for a complete one.
-void markInterrupted(Units& units, const RunInterrupted& stopped) {
-    for (io::OutputUnit* unit : {&units.results, &units.transmission}) {
-        unit->text() += interruptedReportLine(stopped);
-        unit->text() += unit->lineEnd();
-        try {
-            unit->flush();
-        } catch (const io::RunError&) {
-            // The message on standard error still says that the run stopped.
-        }
-    }
-}
-
 unsigned chooseThreads(unsigned requested) {
     if (requested > 0) return requested;
     const unsigned cores = std::thread::hardware_concurrency();
@@ -101,10 +77,11 @@ LociBesideInput readLociBesideInput(const FamilyData* input) {
 
 void writeWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
                   const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn) {
-    RunProgress progress;
-    progress.state.windowCount = window::countWindows(selection.spans);
-    progress.stopIfAsked();
-    if (progress.state.windowCount == 0) return;
+    // Where the run stands, for the message when a signal stops it.
+    RunInterrupted progress;
+    progress.windowCount = window::countWindows(selection.spans);
+    stopIfInterrupted(progress);
+    if (progress.windowCount == 0) return;
     threads = chooseThreads(threads);
     parallel::TaskPool pool(threads);
     if (pool.shortfall() > 0) {
@@ -115,16 +92,16 @@ void writeWindows(const FamilyData& data, const window::WindowSelection& selecti
     report::ReportUnits units{};
     const auto writeInOrder = [&](const window::WindowResult& result) {
         // A window whose replicates a signal cut short is not written.
-        progress.stopIfAsked();
+        stopIfInterrupted(progress);
         if (result.size != sizeWritten) {
             sizeWritten = result.size;
             units = unitsOf(sizeWritten);
         }
         report::writeWindowLines(units, result);
         flushConsole(*units.console, turn);
-        progress.state.lastStart = result.start;
-        progress.state.lastSize = result.size;
-        ++progress.state.windowsDone;
+        progress.lastStart = result.start;
+        progress.lastSize = result.size;
+        ++progress.windowsDone;
         if (observer) observer(result);
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
@@ -152,7 +129,7 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
     try {
         writeWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer, &units.turn);
     } catch (const RunInterrupted& stopped) {
-        markInterrupted(units, stopped);
+        markInterrupted({&units.results, &units.transmission}, stopped);
         throw;
     }
 

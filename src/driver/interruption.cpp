@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "io/run_error.h"
+
 namespace triotdt::driver {
 namespace {
 
@@ -69,6 +71,23 @@ HeldInterruptions::~HeldInterruptions() {
 void HeldInterruptions::stopIfInterrupted() const {
     const int signal = caughtSignal.load(std::memory_order_relaxed);
     if (signal != 0) throw WritingInterrupted{signal};
+}
+
+void stopIfInterrupted(RunInterrupted progress) {
+    progress.signal = interruptingSignal();
+    if (progress.signal != 0) throw progress;
+}
+
+void markInterrupted(std::initializer_list<io::OutputUnit*> reports, const RunInterrupted& stopped) {
+    for (io::OutputUnit* report : reports) {
+        report->text() += interruptedReportLine(stopped);
+        report->text() += report->lineEnd();
+        try {
+            report->flush();
+        } catch (const io::RunError&) {
+            // The message on standard error still says that the run stopped.
+        }
+    }
 }
 
 int interruptingSignal() { return caughtSignal.load(std::memory_order_relaxed); }

@@ -3,8 +3,11 @@
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "io/output_unit.h"
 
 namespace triotdt::driver {
 
@@ -15,9 +18,10 @@ namespace triotdt::driver {
 // Who does what
 //   - An analysis, a shard or a merge calls catchInterruptions() once, before
 //     it creates anything. The window loop and the replicate loop poll
-//     `interruptionFlag()` and end early; the writing of windows throws
-//     RunInterrupted, and the run ends with the reports marked incomplete and
-//     status 128 + the signal. A second signal of the same kind ends the
+//     `interruptionFlag()` and end early; the writing of windows, and the
+//     merge between the parts of its shards, throw RunInterrupted, and the
+//     run ends with the reports marked incomplete and status 128 + the
+//     signal. A second signal of the same kind ends the
 //     program at once, as if no handler were set.
 //   - Files that must be whole or absent (the import's) are written under a
 //     HeldInterruptions, which holds only signals that would end the program
@@ -43,6 +47,15 @@ struct RunInterrupted {
     std::int32_t lastStart = 0;  // the last window finished; 0 before the first
     std::int32_t lastSize = 0;
 };
+
+// Throws `progress`, with the signal, once a caught signal has asked the run
+// to stop.
+void stopIfInterrupted(RunInterrupted progress);
+
+// Ends each report of a stopped run with interruptedReportLine(), so that it
+// cannot pass for a complete one. A report that cannot take the line is left
+// as it is: the message on standard error still says that the run stopped.
+void markInterrupted(std::initializer_list<io::OutputUnit*> reports, const RunInterrupted& stopped);
 
 // A held signal arrived while files were written.
 struct WritingInterrupted {

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 
+#include "driver/interruption.h"
 #include "io/file_descriptor.h"
 #include "io/file_names.h"
 #include "io/file_text.h"
@@ -182,6 +183,22 @@ void appendPart(io::OutputUnit& unit, const std::string& path) {
     });
 }
 
+// Appends the parts of `shard` for windows of `size` to the reports and the
+// console, to the table when there is one, and its rows to `windows` when
+// the figure needs them.
+void appendParts(const Shard& shard, std::int32_t size, const report::ReportUnits& units,
+                 std::optional<io::StagedOutput>& table, std::vector<window::WindowResult>* windows) {
+    appendPart(*units.transmission, shard.path(partName(PartKind::transmission, size)));
+    appendPart(*units.results, shard.path(partName(PartKind::results, size)));
+    appendPart(*units.console, shard.path(partName(PartKind::console, size)));
+    const std::string tablePart = shard.path(partName(PartKind::table, size));
+    if (table) appendPart(table->unit(), tablePart);
+    if (windows) {
+        const std::vector<window::WindowResult> rows = output::readTableRows(io::readFileText(tablePart), tablePart);
+        windows->insert(windows->end(), rows.begin(), rows.end());
+    }
+}
+
 void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
     const Shard& first = shards.front();
     std::vector<output::LocusRow> loci;
@@ -201,23 +218,30 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     io::OutputUnit transmission = io::OutputUnit::createNew(transmissionFileName, "\r\n");
     io::OutputUnit results = io::OutputUnit::createNew(resultFileName, "\r\n");
 
-    appendPart(console, first.path(preambleName));
+    // Where the merge stands, for the reports' last line when a signal stops
+    // it: a shard's parts of one size at a time, so the reports end alike.
+    driver::RunInterrupted progress;
+    progress.windowCount = window::countWindows(window::everyWindow(first.manifest.lociCount).spans);
+    const report::ReportUnits units{&console, &transmission, &results};
     std::vector<window::WindowResult> windows;
-    for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
-        report::writeSizeHeadings({&console, &transmission, &results}, size);
-        for (const Shard& shard : shards) {
-            appendPart(transmission, shard.path(partName(PartKind::transmission, size)));
-            appendPart(results, shard.path(partName(PartKind::results, size)));
-            appendPart(console, shard.path(partName(PartKind::console, size)));
-            const std::string tablePart = shard.path(partName(PartKind::table, size));
-            if (table) appendPart(table->unit(), tablePart);
-            if (plot) {
-                const std::vector<window::WindowResult> rows =
-                    output::readTableRows(io::readFileText(tablePart), tablePart);
-                windows.insert(windows.end(), rows.begin(), rows.end());
+    try {
+        appendPart(console, first.path(preambleName));
+        for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
+            for (const Shard& shard : shards) {
+                driver::stopIfInterrupted(progress);
+                if (&shard == &first) report::writeSizeHeadings(units, size);
+                appendParts(shard, size, units, table, plot ? &windows : nullptr);
+                console.flush();
+                const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
+                if (span.windowCount() == 0) continue;
+                progress.windowsDone += span.windowCount();
+                progress.lastStart = span.lastStart;
+                progress.lastSize = size;
             }
         }
-        console.flush();
+    } catch (const driver::RunInterrupted& stopped) {
+        driver::markInterrupted({&transmission, &results}, stopped);
+        throw;
     }
     transmission.finish();
     results.finish();
@@ -241,6 +265,7 @@ void addMergeOptions(CLI::App& command, MergeOptions& options) {
 }
 
 void runMerge(const MergeOptions& options) {
+    driver::catchInterruptions();
     if (options.folders.empty()) refuse("no shard folders given");
     std::vector<Shard> shards;
     for (const std::string& folder : options.folders) shards.push_back(readShard(folder));

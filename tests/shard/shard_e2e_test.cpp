@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -222,6 +223,40 @@ TEST_F(MergeRefuses, ATruncatedPart) {
     fs::resize_file(part, fs::file_size(part) - 1);
     expectRefused({"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"},
                   "shard 2 of 3 ('shard-2-of-3'): part size2.tdttran.txt has");
+}
+
+// A merge stopped by a signal ends as a whole run does: both reports hold the
+// windows merged and end with a line saying where it stopped, standard error
+// says so too, and the table and the figure are removed. The signal comes
+// while the console of shard 1's windows of one locus is written.
+TEST(MergeSignals, AnInterruptedMergeMarksTheReportsAndSaysWhereItStopped) {
+    haplotype::FamilyData data = test::randomTrios(17, 4, std::vector<std::int32_t>(120, 2));
+    data.replicateCount = 2;
+    ScratchFolder whole, split;
+    whole.writeInput(inputText(data));
+    split.writeInput(inputText(data));
+    ASSERT_EQ(test::runProgram(whole.path()).status, 0);
+    runShards(split, 2);
+    test::RunConditions signalled;
+    signalled.signalAtFirstOutput = SIGTERM;
+    const test::RunResult run = test::runProgram(
+        split.path(), {"merge", "shard-2-of-2", "shard-1-of-2", "--table", "results.tsv", "--plot", "results.svg"},
+        signalled);
+
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    const std::string results = split.read("tdtout.txt");
+    const std::size_t mark = results.rfind("*INTERRUPTED* by SIGTERM after window ");
+    ASSERT_NE(mark, std::string::npos) << results;
+    const std::string where = results.substr(mark + 14, results.find(':', mark) - mark - 14);
+    EXPECT_EQ(run.err, "triotdt: interrupted " + where + "; the reports are incomplete\n");
+    EXPECT_NE(where.find(" of 819 windows)"), std::string::npos) << where;
+    for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
+        const std::string text = split.read(report);
+        EXPECT_TRUE(text.ends_with(results.substr(mark))) << report;
+        EXPECT_TRUE(whole.read(report).starts_with(text.substr(0, text.size() - (results.size() - mark)))) << report;
+    }
+    EXPECT_EQ(test::filesIn(split.path()),
+              (std::vector<std::string>{"shard-1-of-2", "shard-2-of-2", "tdtinput.dat", "tdtout.txt", "tdttran.txt"}));
 }
 
 }  // namespace

@@ -91,8 +91,10 @@ void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
     childFails("exec failed");
 }
 
-// Reads both pipes until both are closed, so that neither can fill up.
-void collect(int outPipe, int errPipe, std::string& out, std::string& err) {
+// Reads both pipes until both are closed, so that neither can fill up;
+// `signalAtFirstOutput`, when given, goes to `child` once standard output has
+// its first byte, before any more is read.
+void collect(int outPipe, int errPipe, std::string& out, std::string& err, pid_t child, int signalAtFirstOutput) {
     pollfd fds[2] = {{outPipe, POLLIN, 0}, {errPipe, POLLIN, 0}};
     std::string* sinks[2] = {&out, &err};
     int open = 2;
@@ -104,9 +106,11 @@ void collect(int outPipe, int errPipe, std::string& out, std::string& err) {
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            const bool signalDue = i == 0 && signalAtFirstOutput != 0 && out.empty();
+            const ssize_t got = ::read(fds[i].fd, buffer, signalDue ? 1 : sizeof buffer);
             if (got > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(got));
+                if (signalDue) ::kill(child, signalAtFirstOutput);
             } else if (got == 0 || errno != EINTR) {
                 ::close(fds[i].fd);
                 fds[i].fd = -1;
@@ -126,6 +130,9 @@ RunResult runProgram(const std::filesystem::path& folder, const std::vector<std:
     const int in = ::open((stdinFolder / "stdin").c_str(), O_RDONLY | O_CLOEXEC);
     int out[2], err[2];
     if (in < 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (conditions.signalAtFirstOutput != 0 && ::fcntl(out[0], F_SETPIPE_SZ, 4096) < 0) {
+        throw std::runtime_error("cannot make the pipe small");
+    }
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) becomeProgram(folder, args, conditions, in, out[1], err[1]);
@@ -133,7 +140,7 @@ RunResult runProgram(const std::filesystem::path& folder, const std::vector<std:
     ::close(out[1]);
     ::close(err[1]);
     RunResult run;
-    collect(out[0], err[0], run.out, run.err);
+    collect(out[0], err[0], run.out, run.err, child, conditions.signalAtFirstOutput);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");

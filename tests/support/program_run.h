@@ -24,6 +24,11 @@ struct RunConditions {
     // single allocations.
     std::optional<rlim_t> memoryLimit;
     Console console = Console::captured;
+    // A signal sent when the program has written its first byte to standard
+    // output (captured). The pipe then holds 4 KiB and is not read until the
+    // signal is sent, so a program that writes more at once is still in that
+    // write when the signal comes.
+    int signalAtFirstOutput = 0;
 };
 
 inline RunConditions withFileSizeLimit(rlim_t bytes) {
