@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "driver/analysis.h"
-#include "driver/interruption.h"
 #include "driver/output_paths.h"
 #include "driver/progress.h"
 #include "driver/shard_run.h"
@@ -91,7 +90,6 @@ ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<outp
 
 // The whole analysis, with the table, the figure and the progress line.
 void runWholeAnalysis(const AnalysisOptions& command) {
-    catchInterruptions();
     checkOutputPaths(command.tablePath, command.plotPath);
     const bool extras = !command.tablePath.empty() || !command.plotPath.empty();
     RunOptions options;

@@ -12,6 +12,20 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may onl
 
 extern "C" void recordSignal(int signal) { caughtSignal.store(signal, std::memory_order_relaxed); }
 
+// The signal mask of the program before deferInterruptions().
+sigset_t blockedAtStart;
+
+const sigset_t& interruptions() {
+    static const sigset_t both = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        return set;
+    }();
+    return both;
+}
+
 std::string signalName(int signal) {
     if (signal == SIGINT) return "SIGINT";
     if (signal == SIGTERM) return "SIGTERM";
@@ -35,6 +49,8 @@ std::string whereStopped(const RunInterrupted& stopped) {
 
 }  // namespace
 
+void deferInterruptions() { pthread_sigmask(SIG_BLOCK, &interruptions(), &blockedAtStart); }
+
 void catchInterruptions() {
     struct sigaction action {};
     action.sa_handler = recordSignal;
@@ -43,6 +59,17 @@ void catchInterruptions() {
     // default action back in place.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+    // Even when whoever started the program blocked them: a run must be able
+    // to stop with its reports marked.
+    pthread_sigmask(SIG_UNBLOCK, &interruptions(), nullptr);
+}
+
+void releaseInterruptions() {
+    sigset_t unblocked = interruptions();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        if (sigismember(&blockedAtStart, signal) == 1) sigdelset(&unblocked, signal);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
 }
 
 HeldInterruptions::HeldInterruptions() {

@@ -16,13 +16,21 @@ namespace triotdt::driver {
 // atomic; whoever works looks at the record between pieces of work and stops.
 //
 // Who does what
-//   - An analysis, a shard or a merge calls catchInterruptions() once, before
-//     it creates anything. The window loop and the replicate loop poll
-//     `interruptionFlag()` and end early; the writing of windows, and the
-//     merge between the parts of its shards, throw RunInterrupted, and the
-//     run ends with the reports marked incomplete and status 128 + the
-//     signal. A second signal of the same kind ends the
-//     program at once, as if no handler were set.
+//   - The program defers both signals first thing (deferInterruptions()): one
+//     that arrives while the command line is read waits, blocked, until the
+//     program knows the command and how it takes them.
+//   - For an analysis, a shard or a merge the program then calls
+//     catchInterruptions(), which sets the handler and lets the signals
+//     through, so that one that waited is recorded at once. The window loop
+//     and the replicate loop poll `interruptionFlag()` and end early; the
+//     writing of windows, and the merge between the parts of its shards,
+//     throw RunInterrupted, and the run ends with the reports marked
+//     incomplete and status 128 + the signal. A second signal of the same
+//     kind ends the program at once, as if no handler were set.
+//   - For every other command (the import, the shard plan, --help) the
+//     program calls releaseInterruptions(): the signals are blocked again
+//     only if they were when the program started, so one that waited ends
+//     the program as it would have when it arrived.
 //   - Files that must be whole or absent (the import's) are written under a
 //     HeldInterruptions, which holds only signals that would end the program
 //     at once (neither ignored nor blocked when the hold begins). The writer
@@ -32,7 +40,9 @@ namespace triotdt::driver {
 //     actions come back and a signal that arrived meanwhile ends the program
 //     as it would have when it arrived. A second signal during the hold
 //     changes nothing, so the files are always removed.
+void deferInterruptions();
 void catchInterruptions();
+void releaseInterruptions();
 
 // The signal that asked the run to stop; 0 while none has. The replicate
 // loop polls it through `interruptionFlag()`.

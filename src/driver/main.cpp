@@ -85,15 +85,26 @@ int reportFailure(const std::string& named) {
     return 1;
 }
 
+// The commands that stop on SIGINT and SIGTERM between pieces of their work,
+// marking what they wrote; the others end at once.
+bool stopsOnInterruption(const CommandLine& line) {
+    return line.command == Command::merge || (line.command == Command::analyse && line.analysis.shardPlanCount == 0);
+}
+
 // The program: runs what the command line asks for. Returns the exit status.
 int runProgram(int argc, char** argv) {
+    driver::deferInterruptions();
     // A file-size limit or a reader that has gone away must fail the write
     // with a message, not kill the run without a word.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     const driver::ParsedCommandLine parsed = driver::parseCommandLine(argc, argv, std::cout, std::cerr);
-    if (!parsed.line) return parsed.exitStatus;
+    if (!parsed.line) {
+        driver::releaseInterruptions();
+        return parsed.exitStatus;
+    }
     const CommandLine& line = *parsed.line;
+    stopsOnInterruption(line) ? driver::catchInterruptions() : driver::releaseInterruptions();
     std::string named;  // the -C folder is the program's, not the command's
     try {
         changeFolder(line.folder);

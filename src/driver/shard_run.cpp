@@ -5,7 +5,6 @@
 #include <span>
 
 #include "driver/analysis.h"
-#include "driver/interruption.h"
 #include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -69,7 +68,6 @@ FamilyData readHeldLoci(const FamilyData& surveyed, LocusRange held) {
 }  // namespace
 
 void runShard(const ShardOptions& options, std::ostream& out) {
-    catchInterruptions();
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);

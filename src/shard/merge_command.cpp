@@ -265,7 +265,6 @@ void addMergeOptions(CLI::App& command, MergeOptions& options) {
 }
 
 void runMerge(const MergeOptions& options) {
-    driver::catchInterruptions();
     if (options.folders.empty()) refuse("no shard folders given");
     std::vector<Shard> shards;
     for (const std::string& folder : options.folders) shards.push_back(readShard(folder));

@@ -30,6 +30,9 @@ void addMergeOptions(CLI::App& command, MergeOptions& options);
 // otherwise InputRefused names the shard, and nothing is written. Throws
 // RunError when an output exists already or cannot be written; the table and
 // the figure are written under temporary names and take theirs at the end.
+// A signal caught by driver::catchInterruptions() stops it between the parts
+// of its shards: both reports end with the run's *INTERRUPTED* line, and
+// driver::RunInterrupted is thrown.
 void runMerge(const MergeOptions& options);
 
 }  // namespace triotdt::shard

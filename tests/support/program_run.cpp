@@ -84,6 +84,13 @@ void limitMemory(rlim_t bytes) { setLimit(RLIMIT_AS, bytes); }
     std::signal(SIGXFSZ, SIG_DFL);
     if (conditions.fileSizeLimit) setLimit(RLIMIT_FSIZE, *conditions.fileSizeLimit);
     if (conditions.memoryLimit) limitMemory(*conditions.memoryLimit);
+    if (conditions.signalPendingAtStart != 0) {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, conditions.signalPendingAtStart);
+        if (::sigprocmask(SIG_BLOCK, &blocked, nullptr) != 0) childFails("sigprocmask failed");
+        std::raise(conditions.signalPendingAtStart);
+    }
     std::vector<char*> argv = {const_cast<char*>(TRIOTDT_BINARY)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

@@ -29,6 +29,9 @@ struct RunConditions {
     // signal is sent, so a program that writes more at once is still in that
     // write when the signal comes.
     int signalAtFirstOutput = 0;
+    // A signal blocked and pending when the program starts, as one that
+    // comes before the program can set its handler.
+    int signalPendingAtStart = 0;
 };
 
 inline RunConditions withFileSizeLimit(rlim_t bytes) {
