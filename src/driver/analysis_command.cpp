@@ -173,7 +173,7 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
 
 void runAnalysisCommand(const AnalysisOptions& options) {
     if (options.shardPlanCount > 0) {
-        printShardPlan(options.shardPlanCount, std::cout);
+        printShardPlan(options.shardPlanCount, std::cout, std::cerr);
     } else if (options.shard) {
         runShard(ShardOptions{*options.shard, options.shardFolder, options.threads}, std::cout);
     } else {

@@ -116,7 +116,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         << ", " << windows << " windows; parts and manifest in " << folder << "/\n";
 }
 
-void printShardPlan(std::int32_t shardCount, std::ostream& out) {
+void printShardPlan(std::int32_t shardCount, std::ostream& out, std::ostream& notes) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);
     const std::vector<double> work = surveyRecords(reader, head).work;
@@ -124,14 +124,28 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out) {
     const int bytesPerAllele = haplotype::AlleleTable(input::largestAlleleCount(head)).bytesPerAllele();
     out << "shard\tfirst_locus\tlast_locus\twindows\twork\tmem_mb\n";
     std::int32_t k = 0;
+    std::int32_t empty = 0;
     for (const LocusRange& range : shard::planShards(work, shardCount)) {
         double shardWork = 0.0;
         for (std::int32_t l = range.first; l <= range.last; ++l) shardWork += work[static_cast<std::size_t>(l - 1)];
         const std::int64_t windows =
             window::countWindows(window::windowsStartingIn(range.first, range.last, lociCount));
-        out << ++k << '\t' << range.first << '\t' << range.last << '\t' << windows << '\t'
-            << static_cast<std::int64_t>(shardWork) << '\t'
+        out << ++k << '\t';
+        // An empty shard has no first or last locus: the cells stay empty, as
+        // the results table leaves a value it does not have.
+        if (range.empty()) {
+            out << "\t\t";
+            ++empty;
+        } else {
+            out << range.first << '\t' << range.last << '\t';
+        }
+        out << windows << '\t' << static_cast<std::int64_t>(shardWork) << '\t'
             << shard::memoryEstimate(head.familyCount, lociCount, range, bytesPerAllele) << '\n';
+    }
+    if (empty > 0) {
+        notes << "triotdt: " << empty << " of " << shardCount
+              << " shards are empty, with no first or last locus (the input has " << lociCount
+              << (lociCount == 1 ? " locus" : " loci") << "); they analyse nothing, but the merge needs them all\n";
     }
 }
 

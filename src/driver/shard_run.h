@@ -21,9 +21,11 @@ struct ShardOptions {
 // cover. Never creates tdttran.txt or tdtout.txt. Says on `out` what it did.
 void runShard(const ShardOptions& options, std::ostream& out);
 
-// `triotdt --shard-plan N`: one tab-separated row per shard, with a header:
-// its loci, its windows, its work (a family in a replicate of a window) and
-// an estimate of the memory it needs in MB, for a cluster job's resources.
-void printShardPlan(std::int32_t shardCount, std::ostream& out);
+// `triotdt --shard-plan N`: one tab-separated row per shard on `out`, with a
+// header: its loci, its windows, its work (a family in a replicate of a
+// window) and an estimate of the memory it needs in MB, for a cluster job's
+// resources. A shard without loci (more shards than loci) leaves its first
+// and last locus empty, and `notes` says how many are so.
+void printShardPlan(std::int32_t shardCount, std::ostream& out, std::ostream& notes);
 
 }  // namespace triotdt::driver

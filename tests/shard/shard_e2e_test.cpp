@@ -146,6 +146,29 @@ TEST(ShardsMerged, InputWithMissingGenotypes) {
     EXPECT_EQ(firstShardEnd(inputText(data)), 16);
 }
 
+// More shards than loci: the plan leaves the loci of an empty shard empty,
+// keeping six cells a row, and says how many shards are empty.
+TEST(ShardPlan, EmptyShardsHaveNoLociAndAreCounted) {
+    ScratchFolder folder;
+    folder.writeInput(inputText(test::randomTrios(3, 4, {2, 2, 2})));
+    const test::RunResult plan = test::runProgram(folder.path(), {"--shard-plan", "5"});
+    std::istringstream rows(plan.out.substr(plan.out.find('\n') + 1));
+    int empty = 0;
+    for (std::string row; std::getline(rows, row);) {
+        std::istringstream cells(row);
+        std::string shard, first, last, windows;
+        std::getline(std::getline(std::getline(std::getline(cells, shard, '\t'), first, '\t'), last, '\t'), windows,
+                     '\t');
+        empty += windows == "0";
+        EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 5) << row;
+        EXPECT_TRUE(windows == "0" ? first.empty() && last.empty() : std::stoi(first) <= std::stoi(last)) << row;
+    }
+    EXPECT_EQ(empty, 2);
+    EXPECT_EQ(plan.err,
+              "triotdt: 2 of 5 shards are empty, with no first or last locus (the input has 3 loci); they analyse "
+              "nothing, but the merge needs them all\n");
+}
+
 // Input a whole run refuses at loci far from a shard's own is refused by the
 // shard too, with the whole run's message, and no manifest is left.
 TEST(ShardOfBadInput, RefusesWhatAWholeRunRefuses) {
