@@ -63,6 +63,15 @@ const Refused
     refusedSeeds
         [] =
             {
+                {"absurd-allele-counts",
+                 "tdtinput.dat: the input cannot be analysed (7 problems):\n"
+                 "  locus 1: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 2: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 3: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 4: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 5: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 6: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"
+                 "  locus 7: the allele count is 2147483647; at most 65535 alleles per locus are supported\n"},
                 {"allele-int-max",
                  "tdtinput.dat: the input cannot be analysed (1 problem):\n  family 1, father, locus 1: genotype 2147483647/1: allele 2147483647 is outside 1..2, the alleles of locus 1\n"},
                 {"allele-out-of-range",
