@@ -122,7 +122,9 @@ int interruptingSignal() { return caughtSignal.load(std::memory_order_relaxed); 
 const std::atomic<int>& interruptionFlag() { return caughtSignal; }
 
 std::string describeInterruption(const RunInterrupted& stopped) {
-    return "triotdt: " + whereStopped(stopped) + "; the reports are incomplete\n";
+    return "triotdt: " + whereStopped(stopped) +
+           (stopped.shard ? "; the shard did not finish (it has no manifest): run it again\n"
+                          : "; the reports are incomplete\n");
 }
 
 std::string interruptedReportLine(const RunInterrupted& stopped) {

@@ -56,6 +56,7 @@ struct RunInterrupted {
     std::int64_t windowCount = 0;
     std::int32_t lastStart = 0;  // the last window finished; 0 before the first
     std::int32_t lastSize = 0;
+    bool shard = false;  // a shard's run, which writes parts, not reports
 };
 
 // Throws `progress`, with the signal, once a caught signal has asked the run
@@ -90,7 +91,8 @@ private:
 };
 
 // "triotdt: interrupted by SIGTERM after window 3-5 (412 of 1,022 windows);
-// the reports are incomplete", with a line end.
+// the reports are incomplete", with a line end; for a shard, that it has no
+// manifest and must run again.
 std::string describeInterruption(const RunInterrupted& stopped);
 
 // The line that ends a report of an interrupted run, without line end:

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "driver/analysis.h"
+#include "driver/interruption.h"
 #include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -95,20 +96,25 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
     std::int64_t windows = 0;
-    writeWindows(
-        data, selection, options.threads,
-        [&](std::int32_t size) {
-            using shard::PartKind;
-            return report::ReportUnits{&writer.part(PartKind::console, size),
-                                       &writer.part(PartKind::transmission, size),
-                                       &writer.part(PartKind::results, size)};
-        },
-        [&](const window::WindowResult& window) {
-            io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
-            output::appendTableRow(table.text(), window, loci.rows);
-            table.flushIfLarge();
-            ++windows;
-        });
+    try {
+        writeWindows(
+            data, selection, options.threads,
+            [&](std::int32_t size) {
+                using shard::PartKind;
+                return report::ReportUnits{&writer.part(PartKind::console, size),
+                                           &writer.part(PartKind::transmission, size),
+                                           &writer.part(PartKind::results, size)};
+            },
+            [&](const window::WindowResult& window) {
+                io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
+                output::appendTableRow(table.text(), window, loci.rows);
+                table.flushIfLarge();
+                ++windows;
+            });
+    } catch (RunInterrupted& stopped) {
+        stopped.shard = true;
+        throw;
+    }
     writer.finish();
     out << "shard " << options.shard.index << " of " << options.shard.count << ": "
         << (range.empty() ? std::string("no loci")
