@@ -51,13 +51,13 @@ std::string whereStopped(const RunInterrupted& stopped) {
 
 void deferInterruptions() { pthread_sigmask(SIG_BLOCK, &interruptions(), &blockedAtStart); }
 
-void catchInterruptions() {
+void catchInterruptions(SecondSignal second) {
     struct sigaction action {};
     action.sa_handler = recordSignal;
     sigemptyset(&action.sa_mask);
     // Writes and reads carry on after the handler; a second signal finds the
-    // default action back in place.
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    // default action back in place, when it is to end the program.
+    action.sa_flags = SA_RESTART | (second == SecondSignal::endsProgram ? SA_RESETHAND : 0);
     for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
     // Even when whoever started the program blocked them: a run must be able
     // to stop with its reports marked.
@@ -72,33 +72,12 @@ void releaseInterruptions() {
     pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
 }
 
-HeldInterruptions::HeldInterruptions() {
-    sigset_t blocked;
-    pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction before {};
-        sigaction(signal, nullptr, &before);
-        const bool endsAtOnce = (before.sa_flags & SA_SIGINFO) == 0 && before.sa_handler == SIG_DFL;
-        if (!endsAtOnce || sigismember(&blocked, signal) == 1) continue;
-        struct sigaction action {};
-        action.sa_handler = recordSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(signal, &action, nullptr);
-        held_.push_back({signal, before});
-    }
+void stopIfInterrupted() {
+    const int signal = interruptingSignal();
+    if (signal != 0) throw Interrupted{signal};
 }
 
-HeldInterruptions::~HeldInterruptions() {
-    for (const Held& held : held_) sigaction(held.signal, &held.before, nullptr);
-    const int signal = caughtSignal.load(std::memory_order_relaxed);
-    if (signal != 0) std::raise(signal);
-}
-
-void HeldInterruptions::stopIfInterrupted() const {
-    const int signal = caughtSignal.load(std::memory_order_relaxed);
-    if (signal != 0) throw WritingInterrupted{signal};
-}
+std::string describeInterruption(const Interrupted& stopped) { return "interrupted by " + signalName(stopped.signal); }
 
 void stopIfInterrupted(RunInterrupted progress) {
     progress.signal = interruptingSignal();

@@ -5,43 +5,40 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 #include "io/output_unit.h"
 
 namespace triotdt::driver {
 
-// SIGINT and SIGTERM (Ctrl-C, a batch system's time limit), in one of two
-// modes. In both the handler only records the signal in one lock-free
-// atomic; whoever works looks at the record between pieces of work and stops.
+// SIGINT and SIGTERM (Ctrl-C, a batch system's time limit). The handler only
+// records the signal in one lock-free atomic; whoever works looks at the
+// record between pieces of work and stops.
 //
 // Who does what
 //   - The program defers both signals first thing (deferInterruptions()): one
 //     that arrives while the command line is read waits, blocked, until the
 //     program knows the command and how it takes them.
-//   - For an analysis, a shard or a merge the program then calls
+//   - For an analysis, a shard, a merge or an import the program then calls
 //     catchInterruptions(), which sets the handler and lets the signals
-//     through, so that one that waited is recorded at once. The window loop
-//     and the replicate loop poll `interruptionFlag()` and end early; the
-//     writing of windows, and the merge between the parts of its shards,
-//     throw RunInterrupted, and the run ends with the reports marked
-//     incomplete and status 128 + the signal. A second signal of the same
-//     kind ends the program at once, as if no handler were set.
-//   - For every other command (the import, the shard plan, --help) the
-//     program calls releaseInterruptions(): the signals are blocked again
-//     only if they were when the program started, so one that waited ends
-//     the program as it would have when it arrived.
-//   - Files that must be whole or absent (the import's) are written under a
-//     HeldInterruptions, which holds only signals that would end the program
-//     at once (neither ignored nor blocked when the hold begins). The writer
-//     calls stopIfInterrupted() between pieces, which throws
-//     WritingInterrupted once a signal has arrived; the writer removes what
-//     it created and lets the exception pass. When the hold ends, the old
-//     actions come back and a signal that arrived meanwhile ends the program
-//     as it would have when it arrived. A second signal during the hold
-//     changes nothing, so the files are always removed.
+//     through, so that one that waited is recorded at once.
+//   - The window loop and the replicate loop poll `interruptionFlag()` and
+//     end early; the writing of windows, and the merge between the parts of
+//     its shards, throw RunInterrupted, and the run ends with the reports
+//     marked incomplete and status 128 + the signal. A second signal of the
+//     same kind ends the program at once, as if no handler were set.
+//   - The import, whose files are whole or absent, calls stopIfInterrupted()
+//     between records and between the families it writes, which throws
+//     Interrupted; the writer removes what it created and lets the exception
+//     pass, and the import ends with status 128 + the signal. A second
+//     signal changes nothing (SecondSignal::changesNothing): the import
+//     stops soon anyway, and its files must always be removed.
+//   - For every other command (the shard plan, --help) the program calls
+//     releaseInterruptions(): the signals are blocked again only if they
+//     were when the program started, so one that waited ends the program as
+//     it would have when it arrived.
+enum class SecondSignal { endsProgram, changesNothing };
 void deferInterruptions();
-void catchInterruptions();
+void catchInterruptions(SecondSignal second = SecondSignal::endsProgram);
 void releaseInterruptions();
 
 // The signal that asked the run to stop; 0 while none has. The replicate
@@ -68,27 +65,16 @@ void stopIfInterrupted(RunInterrupted progress);
 // as it is: the message on standard error still says that the run stopped.
 void markInterrupted(std::initializer_list<io::OutputUnit*> reports, const RunInterrupted& stopped);
 
-// A held signal arrived while files were written.
-struct WritingInterrupted {
+// A caught signal stopped work that leaves nothing behind (the import's).
+struct Interrupted {
     int signal = 0;
 };
 
-class HeldInterruptions {
-public:
-    HeldInterruptions();
-    HeldInterruptions(const HeldInterruptions&) = delete;
-    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
-    ~HeldInterruptions();
+// Throws Interrupted once a caught signal has asked the work to stop.
+void stopIfInterrupted();
 
-    void stopIfInterrupted() const;
-
-private:
-    struct Held {
-        int signal;
-        struct sigaction before;
-    };
-    std::vector<Held> held_;
-};
+// "interrupted by SIGTERM", for the message of the command it stopped.
+std::string describeInterruption(const Interrupted& stopped);
 
 // "triotdt: interrupted by SIGTERM after window 3-5 (412 of 1,022 windows);
 // the reports are incomplete", with a line end; for a shard, that it has no

@@ -61,9 +61,10 @@ int reportFailure(const std::string& named) {
     } catch (const driver::RunInterrupted& stopped) {
         std::cerr << driver::describeInterruption(stopped);
         return driver::interruptedExitStatus(stopped.signal);
-    } catch (const driver::WritingInterrupted&) {
-        // Never reached: the files are removed as this unwinds, and the end
-        // of the hold lets the signal end the program.
+    } catch (const driver::Interrupted& stopped) {
+        // Only the import stops this way, its files removed as this unwound.
+        std::cerr << prefix << driver::describeInterruption(stopped) << "; none of its files was written\n";
+        return driver::interruptedExitStatus(stopped.signal);
     } catch (const driver::UsageError& error) {
         std::cerr << driver::describeUsageError(error);
         return 2;
@@ -85,10 +86,13 @@ int reportFailure(const std::string& named) {
     return 1;
 }
 
-// The commands that stop on SIGINT and SIGTERM between pieces of their work,
-// marking what they wrote; the others end at once.
-bool stopsOnInterruption(const CommandLine& line) {
-    return line.command == Command::merge || (line.command == Command::analyse && line.analysis.shardPlanCount == 0);
+// How the command takes SIGINT and SIGTERM: a run, a shard, a merge or an
+// import stops between pieces of its work and says so; the shard plan, which
+// creates no file, ends at once.
+void chooseInterruptions(const CommandLine& line) {
+    if (line.command == Command::import) return driver::catchInterruptions(driver::SecondSignal::changesNothing);
+    if (line.command == Command::analyse && line.analysis.shardPlanCount > 0) return driver::releaseInterruptions();
+    driver::catchInterruptions();
 }
 
 // The program: runs what the command line asks for. Returns the exit status.
@@ -104,7 +108,7 @@ int runProgram(int argc, char** argv) {
         return parsed.exitStatus;
     }
     const CommandLine& line = *parsed.line;
-    stopsOnInterruption(line) ? driver::catchInterruptions() : driver::releaseInterruptions();
+    chooseInterruptions(line);
     std::string named;  // the -C folder is the program's, not the command's
     try {
         changeFolder(line.folder);

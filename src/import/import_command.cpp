@@ -188,11 +188,8 @@ void runImport(const ImportOptions& options) {
     std::vector<std::string> folders;
     std::vector<io::NewFile> files = importFiles(run, folders);
     refuseExistingFolders(folders);
-    {
-        // A signal that arrives while the files are written removes them, then ends the import.
-        const driver::HeldInterruptions interruptions;
-        io::writeNewFiles(folders, std::move(files), [&] { interruptions.stopIfInterrupted(); });
-    }
+    // A signal that arrives while the files are written removes them.
+    io::writeNewFiles(folders, std::move(files), [] { driver::stopIfInterrupted(); });
     std::cout << formatSummary(run) << std::flush;
     if (!run.hasOutput()) throw ImportError("nothing is left to analyse; tdtimport.log says why");
 }

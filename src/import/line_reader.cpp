@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 
+#include "driver/interruption.h"
 #include "import/import_error.h"
 
 namespace triotdt::import {
@@ -26,6 +27,8 @@ LineReader::LineReader(std::string path) : path_(std::move(path)) {
 }
 
 bool LineReader::next() {
+    // Every text input is read through here: a signal stops the import at the next line.
+    driver::stopIfInterrupted();
     while (std::getline(stream_, line_)) {
         ++lineNumber_;
         fields_.clear();

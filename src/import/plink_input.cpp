@@ -4,6 +4,7 @@
 #include <array>
 #include <fstream>
 
+#include "driver/interruption.h"
 #include "import/import_error.h"
 #include "import/line_reader.h"
 
@@ -209,6 +210,7 @@ GenotypeData readPlinkBinary(const std::string& prefix, const MarkerSelection& s
 
     std::string block(static_cast<std::size_t>(blockSize), '\0');
     for (std::size_t s = 0; s < selected.size(); ++s) {
+        driver::stopIfInterrupted();
         LocusGenotypes genotypes = data.table.addLocus(std::move(loci[s]));
         const Locus& locus = data.table.loci.back();
         bed.seekg(3 + selected[s] * blockSize);

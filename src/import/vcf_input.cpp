@@ -11,6 +11,7 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
+#include "driver/interruption.h"
 #include "import/import_error.h"
 #include "import/line_reader.h"
 
@@ -266,6 +267,7 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
                                                                            [](std::int32_t** p) { std::free(*p); });
     std::string last = "the header";
     while (records.next(record.get(), last)) {
+        driver::stopIfInterrupted();
         ++data.markersRead;
         bcf_unpack(record.get(), BCF_UN_STR);
         const std::string chromosome = bcf_hdr_id2name(header, record->rid);

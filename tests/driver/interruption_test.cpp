@@ -7,47 +7,39 @@
 namespace triotdt::driver {
 namespace {
 
-// A signal that arrives while files are written stops the writer at its next
-// piece, not at once, and ends the program when the hold ends.
-TEST(HeldInterruptionsDeathTest, ASignalStopsTheWriterThenEndsTheProgram) {
+// A signal that comes while the program starts waits for the command's
+// choice: released, it ends the program as it would have when it came.
+TEST(InterruptionsDeathTest, ADeferredSignalWaitsForTheChoice) {
     EXPECT_EXIT(
         {
             std::signal(SIGTERM, SIG_DFL);
-            const HeldInterruptions hold;
-            hold.stopIfInterrupted();
+            deferInterruptions();
             std::raise(SIGTERM);
-            try {
-                hold.stopIfInterrupted();
-            } catch (const WritingInterrupted& stopped) {
-                if (stopped.signal == SIGTERM) std::_Exit(7);
-            }
-        },
-        testing::ExitedWithCode(7), "");
-    EXPECT_EXIT(
-        {
-            std::signal(SIGINT, SIG_DFL);
-            {
-                const HeldInterruptions hold;
-                std::raise(SIGINT);
-            }
+            releaseInterruptions();
             std::_Exit(0);
         },
-        testing::KilledBySignal(SIGINT), "");
+        testing::KilledBySignal(SIGTERM), "");
 }
 
-// A signal the program ignores is not held: it cannot stop the writing.
-TEST(HeldInterruptionsDeathTest, AnIgnoredSignalIsLeftAlone) {
-    EXPECT_EXIT(
-        {
-            std::signal(SIGTERM, SIG_IGN);
-            {
-                const HeldInterruptions hold;
-                std::raise(SIGTERM);
-                hold.stopIfInterrupted();
-            }
-            std::_Exit(0);
-        },
-        testing::ExitedWithCode(0), "");
+// Caught, a signal is only recorded, and work stops at its next look; a
+// second one then ends the program, unless the work must always clean up.
+void stopThenSignalAgain(SecondSignal second) {
+    deferInterruptions();
+    std::raise(SIGINT);
+    catchInterruptions(second);
+    try {
+        stopIfInterrupted();
+    } catch (const Interrupted& stopped) {
+        if (stopped.signal != SIGINT) std::_Exit(1);
+        std::raise(SIGINT);
+        std::_Exit(7);
+    }
+    std::_Exit(1);
+}
+
+TEST(InterruptionsDeathTest, ACaughtSignalStopsTheWorkAndASecondOneEndsItOrNot) {
+    EXPECT_EXIT(stopThenSignalAgain(SecondSignal::endsProgram), testing::KilledBySignal(SIGINT), "");
+    EXPECT_EXIT(stopThenSignalAgain(SecondSignal::changesNothing), testing::ExitedWithCode(7), "");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 
@@ -206,6 +207,18 @@ TEST_F(ImportProgram, AFailedWriteRemovesEveryFileItCreated) {
     EXPECT_FALSE(anyOutput(folder));
     EXPECT_FALSE(fs::exists(folder / "chr1"));
     EXPECT_FALSE(fs::exists(folder / "chr2"));
+}
+
+// A signal that comes before the program can set its handler stops the
+// import at its first record, with a message and no file.
+TEST_F(ImportProgram, AnInterruptedImportSaysSoAndWritesNothing) {
+    copyVcf();
+    RunConditions early;
+    early.signalPendingAtStart = SIGTERM;
+    const RunResult run = runProgram(folder, vcfInput, early);
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    EXPECT_EQ(run.err, "triotdt import: interrupted by SIGTERM; none of its files was written\n");
+    EXPECT_FALSE(anyOutput(folder));
 }
 
 TEST_F(ImportProgram, BadUsageEndsWithStatusTwo) {
