@@ -74,7 +74,7 @@ exec "$triotdt" "\$@"
 EOF
 chmod +x "$work/start/fails-once"
 run_case retried 3 results.tsv results.svg --restart-times=1 triotdt=./fails-once
-memory=$(cd "$work/whole" && "$triotdt" --shard-plan 3 | awk '$1 == 2 { print $6 }')
+memory=$(cd "$work/whole" && "$triotdt" --shard-plan 3 | awk -F'\t' '$1 == 2 { print $6 }')
 sed -n '/^Trying to restart/,$p' "$work/retried.log" | grep -q "mem_mb=$((2 * memory)),.* time_min=2$" ||
   fail "the second attempt of shard 2 did not ask for twice the memory and time: $(cat "$work/retried.log")"
 
