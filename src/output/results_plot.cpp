@@ -134,9 +134,11 @@ struct Mark {
     bool zero;     // p = 0, drawn at the resolution of the replicates
 };
 
+// Ties count one half, so the smallest p above 0 that R replicates give is
+// 1/(2R); a p of 0 is drawn there, never below a window of p > 0.
 Mark markOf(double p, std::int32_t replicateCount) {
     if (p > 0) return {-std::log10(p), false};
-    return {std::log10(replicateCount + 1.0), true};
+    return {std::log10(2.0 * replicateCount), true};
 }
 
 YAxis makeYAxis(std::span<const window::WindowResult> windows, double bonferroni) {
@@ -207,8 +209,8 @@ void drawLegend(Figure& f, std::int32_t replicateCount, std::size_t analysedCoun
     const double row3 = row2 + 20;
     f.marker(plotLeft + 9, row3, "#333333", true);
     f.text(plotLeft + 24, row3 + 4,
-           "p = 0 (no replicate reached the observed statistic): drawn at p = 1/(" + std::to_string(replicateCount) +
-               " + 1), its true value is smaller");
+           "p = 0 (no replicate reached the observed statistic): drawn at p = 1/(2 × " +
+               std::to_string(replicateCount) + "), the smallest p above 0 of the replicates");
 }
 
 void drawPanelFrame(Figure& f, double top, std::int32_t size, bool labelLoci) {

@@ -18,8 +18,9 @@ namespace triotdt::output {
 // position when `loci` gives increasing positions on one chromosome, the
 // locus number otherwise; loci are labelled with their marker names (locus
 // numbers without names) where the labels fit. A p-value of 0 has no finite
-// -log10: it is drawn as a triangle at p = 1 / (replicates + 1), the smallest
-// p-value the replicates can resolve. Skipped windows are left out.
+// -log10: it is drawn as a triangle at p = 1 / (2 × replicates), the smallest
+// p-value above 0 the replicates give (a tie counts one half). Skipped
+// windows are left out.
 std::string drawResultsPlot(std::span<const window::WindowResult> windows, const std::vector<LocusRow>& loci);
 
 // Why `path` cannot name the figure, which is SVG: it must end in .svg, in

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -61,8 +62,45 @@ TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
     EXPECT_EQ(countOf(svg, "windows of 1 locus"), 1u);
     EXPECT_EQ(countOf(svg, "windows of 2 loci"), 1u);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 6 windows"), std::string::npos);
-    EXPECT_NE(svg.find("p = 1/(999 + 1)"), std::string::npos);
+    EXPECT_NE(svg.find("p = 1/(2 × 999)"), std::string::npos);
     EXPECT_NE(svg.find(">locus</text>"), std::string::npos);
+}
+
+// The heights (SVG y, downwards) of the marks of class `mark` in the panels,
+// below the legend.
+std::vector<double> markHeights(const std::string& svg, const std::string& mark) {
+    std::vector<double> heights;
+    const std::string circle = "<circle class=\"" + mark + "\" cx=\"";
+    const std::string path = "<path class=\"" + mark + "\" d=\"M";
+    for (std::size_t at = svg.find("windows of "); at != std::string::npos;) {
+        const std::size_t c = svg.find(circle, at), t = svg.find(path, at);
+        at = std::min(c, t);
+        if (at == std::string::npos) break;
+        if (at == c) {
+            heights.push_back(std::stod(svg.substr(svg.find("cy=\"", at) + 4)));
+        } else {  // a triangle whose tip lies 4 above its place
+            heights.push_back(std::stod(svg.substr(svg.find(' ', at + path.size()) + 1)) + 4);
+        }
+        ++at;
+    }
+    return heights;
+}
+
+// Ties count one half, so the smallest p above 0 of R replicates is 1/(2R):
+// a window of p = 0 must stand at least as high.
+TEST(ResultsPlot, PZeroIsNeverDrawnBelowAPAboveZero) {
+    for (const std::int32_t replicates : {1, 2, 999}) {
+        std::vector<window::WindowResult> windows = windowsOver(2, 1);
+        for (window::WindowResult& w : windows) w.replicateCount = replicates;
+        windows[0].pValues.fill(0);
+        windows[1].pValues.fill(0.5 / replicates);
+        const std::string svg = drawResultsPlot(windows, {});
+        const std::vector<double> zero = markHeights(svg, "zero"), above = markHeights(svg, "point");
+        ASSERT_EQ(zero.size(), 5u);
+        ASSERT_EQ(above.size(), 5u);
+        EXPECT_LE(*std::max_element(zero.begin(), zero.end()), *std::min_element(above.begin(), above.end()))
+            << replicates << " replicates";
+    }
 }
 
 TEST(ResultsPlot, MarkerNamesAreEscapedAndPositionsUsedOnOneChromosome) {
@@ -106,7 +144,7 @@ TEST(ResultsPlot, CountsAreSingularForOne) {
     EXPECT_NE(svg.find("statistics, 1 window, 1 replicate</text>"), std::string::npos);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 1 window = 0.05</text>"), std::string::npos);
     EXPECT_NE(svg.find("p-values of 1 window</title>"), std::string::npos);
-    EXPECT_NE(svg.find("p = 1/(1 + 1)"), std::string::npos);
+    EXPECT_NE(svg.find("p = 1/(2 × 1)"), std::string::npos);
 }
 
 }  // namespace
