@@ -2,12 +2,16 @@
 // `triotdt import` at chromosome scale.
 //
 //   generate_vcf --trios N --markers M --vcf FILE --pedigree FILE [--bfile PREFIX] [--seed S]
+//                [--risk FIRST-LAST:P]
 //
 // With --bfile the same genotypes are also written as PREFIX.bed (SNP-major),
 // PREFIX.bim and PREFIX.fam.
 // Every marker is biallelic on chromosome 1; the parents' genotypes are drawn
 // at an allele frequency of the marker's own, each child gets one allele from
-// each parent, and about one genotype in a thousand is missing.
+// each parent, and about one genotype in a thousand is missing. With --risk,
+// a heterozygous parent transmits the ALT allele of markers FIRST to LAST
+// (1-based) with probability P instead of one half: a block of markers
+// associated with the children's disease, for the figure to show.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +25,10 @@
 namespace {
 
 [[noreturn]] void usage() {
-    std::fputs("usage: generate_vcf --trios N --markers M --vcf FILE --pedigree FILE [--bfile PREFIX] [--seed S]\n",
-               stderr);
+    std::fputs(
+        "usage: generate_vcf --trios N --markers M --vcf FILE --pedigree FILE [--bfile PREFIX] [--seed S]\n"
+        "                    [--risk FIRST-LAST:P]\n",
+        stderr);
     std::exit(2);
 }
 
@@ -61,7 +67,22 @@ Bfile openBfile(const char* prefix, int trios) {
     return files;
 }
 
-void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile bfile) {
+// Markers first to last (1-based) over-transmit their ALT allele.
+struct RiskBlock {
+    int first = 0;
+    int last = -1;
+    double transmission = 0.5;  // of the ALT allele by a heterozygous parent
+
+    bool holds(int marker) const { return marker + 1 >= first && marker + 1 <= last; }
+};
+
+RiskBlock parseRisk(const char* text) {
+    RiskBlock block;
+    if (std::sscanf(text, "%d-%d:%lf", &block.first, &block.last, &block.transmission) != 3) usage();
+    return block;
+}
+
+void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile bfile, RiskBlock risk) {
     std::FILE* out = std::fopen(path, "w");
     if (out == nullptr) usage();
     std::fputs(
@@ -94,7 +115,15 @@ void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile 
             const int f1 = allele(), f2 = allele(), m1 = allele(), m2 = allele();
             genotype(f1, f2);
             genotype(m1, m2);
-            genotype(random.uniform() < 0.5 ? f1 : f2, random.uniform() < 0.5 ? m1 : m2);
+            // One draw per parent either way, so that --risk changes no other
+            // marker; the mother's first, as in every VCF generated so far.
+            const auto transmit = [&](int a, int b) {
+                const double u = random.uniform();
+                if (risk.holds(m) && a != b) return u < risk.transmission ? 1 : 0;
+                return u < 0.5 ? a : b;
+            };
+            const int fromMother = transmit(m1, m2);
+            genotype(transmit(f1, f2), fromMother);
         }
         line += '\n';
         std::fputs(line.c_str(), out);
@@ -114,6 +143,7 @@ int main(int argc, char** argv) {
     int trios = 0, markers = 0;
     const char *vcf = nullptr, *pedigree = nullptr, *bfile = nullptr;
     std::uint64_t seed = 1;
+    RiskBlock risk;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--trios") == 0) trios = std::atoi(argv[i + 1]);
         else if (std::strcmp(argv[i], "--markers") == 0) markers = std::atoi(argv[i + 1]);
@@ -121,11 +151,12 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--pedigree") == 0) pedigree = argv[i + 1];
         else if (std::strcmp(argv[i], "--bfile") == 0) bfile = argv[i + 1];
         else if (std::strcmp(argv[i], "--seed") == 0) seed = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (std::strcmp(argv[i], "--risk") == 0) risk = parseRisk(argv[i + 1]);
         else usage();
     }
     if (argc % 2 != 1 || trios < 1 || markers < 1 || vcf == nullptr || pedigree == nullptr) usage();
     SplitMix random{seed};
     writePedigree(pedigree, trios);
-    writeVcf(vcf, trios, markers, random, openBfile(bfile, trios));
+    writeVcf(vcf, trios, markers, random, openBfile(bfile, trios), risk);
     return 0;
 }
