@@ -48,15 +48,15 @@ const CLI::Validator shardCount(
     },
     "");
 
-// The table is written row by row as windows end, the figure once at the
-// end; both are created before the reports and take their names only when
-// the run is complete.
+// The table is written row by row as windows end; the figure takes each
+// window as it ends and is drawn at the end. Both are created before the
+// reports and take their names only when the run is complete.
 struct ExtraOutputs {
     std::vector<output::LocusRow> loci;
     std::optional<io::StagedOutput> table;
     std::optional<io::StagedOutput> plot;
+    std::optional<output::ResultsFigure> figure;
     bool tableHeaderWritten = false;
-    std::vector<window::WindowResult> windows;  // without their tables
 
     void writeTableHeader() {
         if (!table || tableHeaderWritten) return;
@@ -69,22 +69,26 @@ struct ExtraOutputs {
             output::appendTableRow(table->unit().text(), window, loci);
             table->unit().flush();
         }
-        if (plot) windows.push_back(window::withoutTables(window));
+        if (figure) figure->add(window);
     }
     void publish() {
         writeTableHeader();
-        output::completeTableAndFigure(table, plot, windows, loci);
+        output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
     }
 };
 
-ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<output::LocusRow> loci) {
-    ExtraOutputs outputs{std::move(loci), {}, {}, false, {}};
+ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<output::LocusRow> loci,
+                                std::int32_t lociCount) {
+    ExtraOutputs outputs{std::move(loci), {}, {}, {}, false};
     if (!options.tablePath.empty()) {
         outputs.table.emplace(namesStandardOutput(options.tablePath)
                                   ? io::StagedOutput::standardOutput()
                                   : io::StagedOutput::beside(options.tablePath, "\n"));
     }
-    if (!options.plotPath.empty()) outputs.plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+    if (!options.plotPath.empty()) {
+        outputs.plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+        outputs.figure.emplace(outputs.loci, lociCount);
+    }
     return outputs;
 }
 
@@ -101,10 +105,11 @@ void runWholeAnalysis(const AnalysisOptions& command) {
     // and the analysis.
     const input::InputRead read = input::readInput();
 
-    ExtraOutputs outputs = createExtraOutputs(command, readLociBesideInput(read.data ? &*read.data : nullptr).rows);
+    const std::int32_t lociCount = read.data ? read.data->lociCount : 0;
+    ExtraOutputs outputs =
+        createExtraOutputs(command, readLociBesideInput(read.data ? &*read.data : nullptr).rows, lociCount);
     std::optional<ProgressLine> progress;
     if (terminal) {
-        const std::int32_t lociCount = read.data ? read.data->lociCount : 0;
         progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount).spans));
     }
 

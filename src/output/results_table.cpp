@@ -180,17 +180,27 @@ void appendTableRow(std::string& out, const WindowResult& window, const std::vec
     appendLine(out, fields);
 }
 
-std::vector<WindowResult> readTableRows(std::string_view rows, const std::string& where) {
-    std::vector<WindowResult> windows;
-    std::int64_t line = 0;
-    while (!rows.empty()) {
-        const std::size_t end = rows.find('\n');
-        const std::string_view text = rows.substr(0, end);
-        rows.remove_prefix(end == std::string_view::npos ? rows.size() : end + 1);
-        ++line;
-        windows.push_back(readRow(RowReader(text, where + ", line " + std::to_string(line))));
-    }
-    return windows;
+void readTableFile(const std::string& path, const std::function<void(const WindowResult&)>& take) {
+    std::string header;
+    appendTableHeader(header);
+    header.pop_back();
+    std::string line;
+    std::int64_t lineNumber = 0;
+    const auto takeLine = [&] {
+        ++lineNumber;
+        if (lineNumber > 1 || line != header)
+            take(readRow(RowReader(line, path + ", line " + std::to_string(lineNumber))));
+        line.clear();
+    };
+    io::readPieces(path, [&](std::string_view piece) {
+        for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+            line += piece.substr(0, end);
+            takeLine();
+            piece.remove_prefix(end + 1);
+        }
+        line += piece;
+    });
+    if (!line.empty()) takeLine();
 }
 
 }  // namespace triotdt::output

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,12 @@ namespace triotdt::output {
 void appendTableHeader(std::string& out);
 void appendTableRow(std::string& out, const window::WindowResult& window, const std::vector<LocusRow>& loci);
 
-// The windows of rows of the table (without its header), read back exactly,
-// without their per-haplotype tables. Throws InputRefused naming `where` and
-// the line for a row that is not one of the table.
-std::vector<window::WindowResult> readTableRows(std::string_view rows, const std::string& where);
+// Hands `take` the window of each row of the table file at `path`, in
+// order, read back exactly, without its per-haplotype tables; a header row
+// first is passed over. One line is held at a time. Throws InputRefused
+// naming the file and the line for a row that is not one of the table, and
+// RunError when the file cannot be read.
+void readTableFile(const std::string& path, const std::function<void(const window::WindowResult&)>& take);
 
 // A real as the table writes it.
 std::string tableReal(double value);

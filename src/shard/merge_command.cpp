@@ -184,19 +184,16 @@ void appendPart(io::OutputUnit& unit, const std::string& path) {
 }
 
 // Appends the parts of `shard` for windows of `size` to the reports and the
-// console, to the table when there is one, and its rows to `windows` when
-// the figure needs them.
+// console, to the table when there is one, and its rows, one at a time, to
+// the figure when there is one.
 void appendParts(const Shard& shard, std::int32_t size, const report::ReportUnits& units,
-                 std::optional<io::StagedOutput>& table, std::vector<window::WindowResult>* windows) {
+                 std::optional<io::StagedOutput>& table, output::ResultsFigure* figure) {
     appendPart(*units.transmission, shard.path(partName(PartKind::transmission, size)));
     appendPart(*units.results, shard.path(partName(PartKind::results, size)));
     appendPart(*units.console, shard.path(partName(PartKind::console, size)));
     const std::string tablePart = shard.path(partName(PartKind::table, size));
     if (table) appendPart(table->unit(), tablePart);
-    if (windows) {
-        const std::vector<window::WindowResult> rows = output::readTableRows(io::readFileText(tablePart), tablePart);
-        windows->insert(windows->end(), rows.begin(), rows.end());
-    }
+    if (figure) output::readTableFile(tablePart, [&](const window::WindowResult& w) { figure->add(w); });
 }
 
 void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
@@ -223,14 +220,15 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     driver::RunInterrupted progress;
     progress.windowCount = window::countWindows(window::everyWindow(first.manifest.lociCount).spans);
     const report::ReportUnits units{&console, &transmission, &results};
-    std::vector<window::WindowResult> windows;
+    std::optional<output::ResultsFigure> figure;
+    if (plot) figure.emplace(loci, first.manifest.lociCount);
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
                 if (&shard == &first) report::writeSizeHeadings(units, size);
-                appendParts(shard, size, units, table, plot ? &windows : nullptr);
+                appendParts(shard, size, units, table, figure ? &*figure : nullptr);
                 console.flush();
                 const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
                 if (span.windowCount() == 0) continue;
@@ -245,7 +243,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     }
     transmission.finish();
     results.finish();
-    output::completeTableAndFigure(table, plot, windows, loci);
+    output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
     report::writeStopLine(console);
     console.flush();
 }

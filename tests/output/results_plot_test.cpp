@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace triotdt::output {
 namespace {
@@ -34,6 +35,34 @@ std::vector<window::WindowResult> windowsOver(std::int32_t lociCount, std::int32
     return windows;
 }
 
+// The figure of `windows`, added in order, over the loci they cover.
+std::string drawResultsPlot(const std::vector<window::WindowResult>& windows, const std::vector<LocusRow>& loci) {
+    std::int32_t lociCount = 0;
+    for (const window::WindowResult& w : windows) lociCount = std::max(lociCount, w.lastLocus());
+    ResultsFigure figure(loci, lociCount);
+    for (const window::WindowResult& w : windows) figure.add(w);
+    return figure.draw();
+}
+
+// The places (x, y) of the marks of class `mark` ("point" or "zero") in the
+// panels, below the legend; a triangle's place lies 4 below its tip.
+std::vector<std::pair<double, double>> marksOf(const std::string& svg, const std::string& mark) {
+    std::vector<std::pair<double, double>> places;
+    const std::string element = "<path class=\"" + mark + "\"";
+    for (std::size_t at = svg.find(element, svg.find("windows of ")); at != std::string::npos;
+         at = svg.find(element, at + 1)) {
+        const std::size_t d = svg.find(" d=\"", at) + 4;
+        const std::string path = svg.substr(d, svg.find('"', d) - d);
+        for (std::size_t m = path.find('M'); m != std::string::npos; m = path.find('M', m + 1)) {
+            char* end = nullptr;
+            const double x = std::strtod(path.c_str() + m + 1, &end);
+            const double y = std::strtod(end, nullptr);
+            places.emplace_back(x, mark == "zero" ? y + 4 : y);
+        }
+    }
+    return places;
+}
+
 // Without xmllint, the other checks of the figure still run.
 bool wellFormedXml([[maybe_unused]] const std::string& svg) {
 #ifndef XMLLINT
@@ -56,9 +85,8 @@ TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
     windows[5].skipped = true;                                      // left out
     const std::string svg = drawResultsPlot(windows, {});
     EXPECT_TRUE(wellFormedXml(svg));
-    // The legend shows one circle per statistic and the triangle once.
-    EXPECT_EQ(countOf(svg, "class=\"point\""), 5u + 6 * 5 - 1);
-    EXPECT_EQ(countOf(svg, "class=\"zero\""), 1u + 1);
+    EXPECT_EQ(marksOf(svg, "point").size(), 6u * 5 - 1);
+    EXPECT_EQ(marksOf(svg, "zero").size(), 1u);
     EXPECT_EQ(countOf(svg, "windows of 1 locus"), 1u);
     EXPECT_EQ(countOf(svg, "windows of 2 loci"), 1u);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 6 windows"), std::string::npos);
@@ -66,23 +94,10 @@ TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
     EXPECT_NE(svg.find(">locus</text>"), std::string::npos);
 }
 
-// The heights (SVG y, downwards) of the marks of class `mark` in the panels,
-// below the legend.
+// The heights (SVG y, downwards) of the marks of class `mark` in the panels.
 std::vector<double> markHeights(const std::string& svg, const std::string& mark) {
     std::vector<double> heights;
-    const std::string circle = "<circle class=\"" + mark + "\" cx=\"";
-    const std::string path = "<path class=\"" + mark + "\" d=\"M";
-    for (std::size_t at = svg.find("windows of "); at != std::string::npos;) {
-        const std::size_t c = svg.find(circle, at), t = svg.find(path, at);
-        at = std::min(c, t);
-        if (at == std::string::npos) break;
-        if (at == c) {
-            heights.push_back(std::stod(svg.substr(svg.find("cy=\"", at) + 4)));
-        } else {  // a triangle whose tip lies 4 above its place
-            heights.push_back(std::stod(svg.substr(svg.find(' ', at + path.size()) + 1)) + 4);
-        }
-        ++at;
-    }
+    for (const auto& [x, y] : marksOf(svg, mark)) heights.push_back(y);
     return heights;
 }
 

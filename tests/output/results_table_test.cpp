@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "io/run_error.h"
+#include "support/test_support.h"
 
 namespace triotdt::output {
 namespace {
@@ -92,15 +93,25 @@ TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
     EXPECT_EQ(row[23], "more haplotypes than 32-bit codes can number");
 }
 
-// What the merge reads back for the figure is what was written, to the bit.
+// What the merge reads back for the figure is what was written, to the bit,
+// with or without the header row.
 TEST(ResultsTable, RowsReadBackAsTheWindowsWritten) {
     window::WindowResult skipped = analysedWindow();
     skipped.skipped = true;
     skipped.haplotypeCount = std::numeric_limits<std::int64_t>::max();
+    const test::ScratchFolder folder;
     std::string rows;
+    appendTableHeader(rows);
     appendTableRow(rows, analysedWindow(), {});
     appendTableRow(rows, skipped, {});
-    const std::vector<window::WindowResult> back = readTableRows(rows, "t");
+    const auto readBack = [&](const std::string& text) {
+        test::writeFile(folder / "t.tsv", text);
+        std::vector<window::WindowResult> windows;
+        readTableFile((folder / "t.tsv").string(), [&](const window::WindowResult& w) { windows.push_back(w); });
+        return windows;
+    };
+    EXPECT_EQ(readBack(rows.substr(rows.find('\n') + 1)).size(), 2u);
+    const std::vector<window::WindowResult> back = readBack(rows);
     ASSERT_EQ(back.size(), 2u);
     const window::WindowResult& w = back[0];
     EXPECT_EQ(std::tie(w.start, w.size, w.haplotypeCount, w.skipped, w.families, w.familiesOfKnownPhase,
@@ -109,7 +120,7 @@ TEST(ResultsTable, RowsReadBackAsTheWindowsWritten) {
                               analysedWindow().pValues));
     EXPECT_TRUE(back[1].skipped);
     EXPECT_EQ(back[1].haplotypeCount, skipped.haplotypeCount);
-    EXPECT_THROW(readTableRows("1\t2\n", "t"), io::InputRefused);
+    EXPECT_THROW(readBack("1\t2\n"), io::InputRefused);
 }
 
 }  // namespace
