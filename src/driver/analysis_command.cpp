@@ -69,7 +69,7 @@ struct ExtraOutputs {
             output::appendTableRow(table->unit().text(), window, loci);
             table->unit().flush();
         }
-        if (figure) figure->add(window);
+        if (figure) figure->add(window, output::runWindowPlace(window, loci, figure->scope()));
     }
     void publish() {
         writeTableHeader();
@@ -87,7 +87,7 @@ ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<outp
     }
     if (!options.plotPath.empty()) {
         outputs.plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
-        outputs.figure.emplace(outputs.loci, lociCount);
+        outputs.figure.emplace(output::runFigureScope(outputs.loci, lociCount));
     }
     return outputs;
 }

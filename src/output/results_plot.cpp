@@ -45,25 +45,43 @@ std::string counted(std::size_t count, const std::string& noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-std::string shortened(const std::string& label) {
-    return label.size() <= longestLabel ? label : label.substr(0, longestLabel - 3) + "...";
-}
+// Pixels between the frame and the outermost loci, and between two chromosomes.
+constexpr double axisPadding = 12;
+constexpr double chromosomeGap = 6;
 
-struct XAxis {
-    std::vector<double> locusValue;  // per locus (0-based)
-    std::vector<std::string> labels;
-    std::string title;
-    double low = 0;
-    double high = 1;
+// Where each chromosome of the scope lies across the panels.
+struct XLayout {
+    std::vector<double> first;  // x of each chromosome's first locus
+    std::vector<double> start;  // its pixel
+    std::vector<double> scale;  // pixels per unit of x
+    std::vector<double> end;    // the pixel of its last locus
 
-    double pixel(double value) const { return plotLeft + (value - low) / (high - low) * (plotRight - plotLeft); }
-    double windowPixel(const window::WindowResult& w) const {
-        const auto first = static_cast<std::size_t>(w.start - 1);
-        const auto last = static_cast<std::size_t>(w.lastLocus() - 1);
-        if (last >= locusValue.size()) return pixel(high);
-        return pixel((locusValue[first] + locusValue[last]) / 2);
+    double pixel(std::size_t chromosome, double x) const {
+        return start[chromosome] + (x - first[chromosome]) * scale[chromosome];
     }
+    double pixel(const WindowPlace& place) const { return pixel(place.chromosome, place.first / 2 + place.last / 2); }
 };
+
+// Each chromosome as wide as its share of the loci's extent; a chromosome of
+// one locus is a point.
+XLayout makeXLayout(const FigureScope& scope) {
+    XLayout layout;
+    double total = 0;
+    for (const FigureChromosome& c : scope.chromosomes) total += std::max(c.last - c.first, 0.0);
+    const double count = static_cast<double>(scope.chromosomes.size());
+    const double inner = plotRight - plotLeft - 2 * axisPadding - (count - 1) * chromosomeGap;
+    double cursor = plotLeft + axisPadding;
+    for (const FigureChromosome& c : scope.chromosomes) {
+        const double span = std::max(c.last - c.first, 0.0);
+        const double width = inner * (total > 0 ? span / total : 1 / count);
+        layout.first.push_back(c.first);
+        layout.scale.push_back(span > 0 ? width / span : 0);
+        layout.start.push_back(span > 0 ? cursor : cursor + width / 2);
+        layout.end.push_back(span > 0 ? cursor + width : cursor + width / 2);
+        cursor += width + chromosomeGap;
+    }
+    return layout;
+}
 
 // Base-pair positions serve only when they order the loci on one chromosome.
 bool positionsUsable(const std::vector<LocusRow>& loci, std::size_t lociCount) {
@@ -74,22 +92,24 @@ bool positionsUsable(const std::vector<LocusRow>& loci, std::size_t lociCount) {
     return true;
 }
 
-XAxis makeXAxis(const std::vector<LocusRow>& loci, std::size_t lociCount) {
-    XAxis axis;
-    const bool byPosition = positionsUsable(loci, lociCount);
-    axis.title = byPosition ? "position on chromosome " + loci[0].chromosome + " (bp)" : "locus";
-    for (std::size_t l = 0; l < lociCount; ++l) {
-        axis.locusValue.push_back(byPosition ? static_cast<double>(loci[l].position) : static_cast<double>(l + 1));
-        const bool named = l < loci.size() && !loci[l].marker.empty();
-        axis.labels.push_back(named ? shortened(loci[l].marker) : std::to_string(l + 1));
+// Round values for the ticks of an axis from `low` to `high`: 1, 2 or 5
+// times a power of ten, at most ten of them.
+double tickStep(double low, double high) {
+    const double rough = std::max(high - low, 1e-9) / 10;
+    double power = 1;
+    while (power * 10 <= rough) power *= 10;
+    while (power > rough) power /= 10;
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (power * factor >= rough) return power * factor;
     }
-    if (lociCount == 0) return axis;
-    const double first = axis.locusValue.front();
-    const double last = axis.locusValue.back();
-    const double margin = last > first ? (last - first) * 0.04 : 0.5;
-    axis.low = first - margin;
-    axis.high = last + margin;
-    return axis;
+    return power * 10;
+}
+
+// Decimals enough to tell ticks `step` apart.
+int decimalsOf(double step) {
+    int decimals = 0;
+    for (double unit = 1; unit > step * 1.0001 && decimals < 9; unit /= 10) ++decimals;
+    return decimals;
 }
 
 struct YAxis {
@@ -122,7 +142,8 @@ ThinnedMarks::Grid seriesGrid() {
 
 struct Panel {
     std::vector<ThinnedMarks> series;
-    bool gap = false;  // the last window was skipped: no line to the next
+    bool gap = false;            // the last window was skipped: no line to the next
+    std::size_t chromosome = 0;  // of the last window
 };
 
 std::string dashStyle(const char* colour) {
@@ -145,7 +166,8 @@ std::string triangleAt(double x, double y) { return "M" + pixels(x) + " " + pixe
 }  // namespace
 
 struct ResultsFigure::State {
-    XAxis x;
+    FigureScope scope;
+    XLayout x;
     std::map<std::int32_t, Panel> panels;
     std::size_t analysedCount = 0;
     std::int32_t fewestReplicates = 0;
@@ -155,16 +177,19 @@ struct ResultsFigure::State {
     double bonferroni() const { return analysedCount > 0 ? alpha / static_cast<double>(analysedCount) : alpha; }
 };
 
-ResultsFigure::ResultsFigure(const std::vector<LocusRow>& loci, std::int32_t lociCount)
-    : state_(std::make_unique<State>()) {
-    state_->x = makeXAxis(loci, static_cast<std::size_t>(std::max(lociCount, 0)));
+ResultsFigure::ResultsFigure(FigureScope scope) : state_(std::make_unique<State>()) {
+    if (scope.chromosomes.empty()) scope.chromosomes.emplace_back();
+    state_->x = makeXLayout(scope);
+    state_->scope = std::move(scope);
 }
+
+const FigureScope& ResultsFigure::scope() const { return state_->scope; }
 
 ResultsFigure::ResultsFigure(ResultsFigure&&) noexcept = default;
 ResultsFigure& ResultsFigure::operator=(ResultsFigure&&) noexcept = default;
 ResultsFigure::~ResultsFigure() = default;
 
-void ResultsFigure::add(const window::WindowResult& window) {
+void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& place) {
     State& s = *state_;
     auto [at, added] = s.panels.try_emplace(window.size);
     Panel& panel = at->second;
@@ -177,24 +202,26 @@ void ResultsFigure::add(const window::WindowResult& window) {
     s.fewestReplicates =
         s.analysedCount == 1 ? window.replicateCount : std::min(s.fewestReplicates, window.replicateCount);
     s.mostReplicates = std::max(s.mostReplicates, window.replicateCount);
-    const double x = s.x.windowPixel(window);
+    const double x = s.x.pixel(place);
     for (std::size_t k = 0; k < series.size(); ++k) {
         const double p = window.pValues[k];
         if (std::isnan(p)) continue;
         // Statistics with equal p-values would hide one another: each is set a little apart.
         Mark mark = markOf(x + (static_cast<double>(k) - 2) * 2.5, p, window.replicateCount);
-        mark.breakBefore = panel.gap;
+        mark.breakBefore = panel.gap || place.chromosome != panel.chromosome;
         s.highest = std::max(s.highest, mark.value);
         panel.series[k].add(mark);
     }
     panel.gap = false;
+    panel.chromosome = place.chromosome;
 }
 
 namespace {
 
 struct Figure {
     SvgDocument doc;
-    XAxis x;
+    const FigureScope* scope = nullptr;
+    XLayout x;
     YAxis y;
     double bonferroni = alpha;
 };
@@ -226,8 +253,7 @@ void drawLegend(Figure& f, std::int32_t replicateCount, std::size_t analysedCoun
                    std::to_string(replicateCount) + "), the smallest p above 0 of the replicates");
 }
 
-void drawPanelFrame(Figure& f, double top, std::int32_t size, bool labelLoci) {
-    const double bottom = top + panelHeight;
+void drawPanelFrame(Figure& f, double top, std::int32_t size) {
     f.doc.text(plotLeft, top - 8, "windows of " + std::to_string(size) + (size == 1 ? " locus" : " loci"),
                "font-weight=\"bold\"");
     for (double v = 0; v <= f.y.top + 1e-9; v += f.y.step) {
@@ -242,15 +268,75 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size, bool labelLoci) {
         f.doc.line(plotLeft, y, plotRight, y, dashStyle(bonferroni ? bonferroniColour : alphaColour));
     }
     f.doc.rect(plotLeft, top, plotRight - plotLeft, panelHeight, "fill=\"none\" stroke=\"#333333\"");
+}
+
+std::string shortened(const std::string& label) {
+    return label.size() <= longestLabel ? label : label.substr(0, longestLabel - 3) + "...";
+}
+
+// Upright names of loci under the bottom panel, left out where they would
+// run into the one before.
+void drawNamedLoci(Figure& f, double bottom) {
     double lastLabel = -1e9;
-    for (std::size_t l = 0; l < f.x.locusValue.size(); ++l) {
-        const double x = f.x.pixel(f.x.locusValue[l]);
+    for (const auto& [value, name] : f.scope->chromosomes.front().namedLoci) {
+        const double x = f.x.pixel(0, value);
         f.doc.line(x, bottom, x, bottom + 4, "stroke=\"#333333\"");
-        if (!labelLoci || x - lastLabel < labelSpacing) continue;
+        if (x - lastLabel < labelSpacing) continue;
         lastLabel = x;
-        f.doc.text(x + 4, bottom + 8, f.x.labels[l],
+        f.doc.text(x + 4, bottom + 8, shortened(name),
                    "text-anchor=\"end\" transform=\"rotate(-90 " + pixels(x + 4) + " " + pixels(bottom + 8) + ")\"");
     }
+}
+
+// Ticks of round values (Mb, or locus numbers) under the bottom panel.
+void drawTicks(Figure& f, double bottom) {
+    const FigureChromosome& c = f.scope->chromosomes.front();
+    const double unit = f.scope->byPosition ? 1e6 : 1;
+    const double step = tickStep(c.first / unit, c.last / unit);
+    const int decimals = decimalsOf(step);
+    for (double k = std::ceil(c.first / unit / step); k * step <= c.last / unit; ++k) {
+        const double x = f.x.pixel(0, k * step * unit);
+        char label[32];
+        std::snprintf(label, sizeof label, "%.*f", decimals, k * step);
+        f.doc.line(x, bottom, x, bottom + 4, "stroke=\"#333333\"");
+        f.doc.text(x, bottom + 16, label, "text-anchor=\"middle\"");
+    }
+}
+
+// Chromosome names under the middle of each, left out where they would run
+// into the one before.
+void drawChromosomeNames(Figure& f, double bottom) {
+    double lastEnd = -1e9;
+    for (std::size_t c = 0; c < f.scope->chromosomes.size(); ++c) {
+        const std::string& name = f.scope->chromosomes[c].name;
+        const double middle = (f.x.start[c] + f.x.end[c]) / 2;
+        const double half = static_cast<double>(name.size()) * fontSize * 0.31;
+        if (middle - half < lastEnd + 4) continue;
+        lastEnd = middle + half;
+        f.doc.text(middle, bottom + 16, name, "text-anchor=\"middle\"");
+    }
+}
+
+// Room under the bottom panel for the axis labels.
+double labelRoom(const FigureScope& scope) {
+    if (scope.chromosomes.size() > 1 || scope.chromosomes.front().namedLoci.empty()) return 20;
+    std::size_t longest = 0;
+    for (const auto& named : scope.chromosomes.front().namedLoci) {
+        longest = std::max(longest, shortened(named.second).size());
+    }
+    return 12 + static_cast<double>(longest) * fontSize * 0.62;
+}
+
+std::string axisTitle(const FigureScope& scope) {
+    if (scope.chromosomes.size() > 1) return "chromosome";
+    if (!scope.byPosition) return "locus";
+    return "position on chromosome " + scope.chromosomes.front().name + " (Mb)";
+}
+
+void drawXAxis(Figure& f, double bottom) {
+    if (f.scope->chromosomes.size() > 1) drawChromosomeNames(f, bottom);
+    else if (!f.scope->chromosomes.front().namedLoci.empty()) drawNamedLoci(f, bottom);
+    else drawTicks(f, bottom);
 }
 
 // The marks of one series: a line through them while they are kept in
@@ -286,14 +372,13 @@ std::string ResultsFigure::draw() const {
     const State& s = *state_;
     Figure f;
     f.bonferroni = s.bonferroni();
+    f.scope = &s.scope;
     f.x = s.x;
     f.y = makeYAxis(std::max(s.highest, minusLog10(f.bonferroni)));
 
-    std::size_t longest = 0;
-    for (const std::string& label : f.x.labels) longest = std::max(longest, label.size());
     const double panelsBottom =
         firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
-    const double height = std::ceil(panelsBottom + 24 + static_cast<double>(longest) * fontSize * 0.62 + 30);
+    const double height = std::ceil(panelsBottom + labelRoom(s.scope) + 30);
 
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                 pixels(figureWidth) + "\" height=\"" + pixels(height) + "\" viewBox=\"0 0 " + pixels(figureWidth) +
@@ -311,13 +396,48 @@ std::string ResultsFigure::draw() const {
 
     double top = firstPanelTop;
     for (const auto& [size, panel] : s.panels) {
-        drawPanelFrame(f, top, size, size == s.panels.rbegin()->first);
+        drawPanelFrame(f, top, size);
         for (std::size_t k = 0; k < series.size(); ++k) drawSeries(f, top, panel.series[k], series[k].colour);
         top += panelHeight + panelGap;
     }
-    f.doc.text((plotLeft + plotRight) / 2, height - 8, f.x.title, "text-anchor=\"middle\"");
+    if (!s.panels.empty()) drawXAxis(f, panelsBottom);
+    f.doc.text((plotLeft + plotRight) / 2, height - 8, axisTitle(s.scope), "text-anchor=\"middle\"");
     f.doc.svg += "</svg>\n";
     return f.doc.svg;
+}
+
+FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount) {
+    const auto count = static_cast<std::size_t>(std::max(lociCount, 0));
+    FigureScope scope;
+    scope.byPosition = positionsUsable(loci, count);
+    FigureChromosome chromosome;
+    if (scope.byPosition) {
+        chromosome.name = loci.front().chromosome;
+        chromosome.first = static_cast<double>(loci.front().position);
+        chromosome.last = static_cast<double>(loci[count - 1].position);
+    } else {
+        chromosome.last = std::max(static_cast<double>(count), 1.0);
+    }
+    // Loci are named only when every name has room.
+    if (static_cast<double>(count) * labelSpacing <= plotRight - plotLeft - 2 * axisPadding) {
+        for (std::size_t l = 0; l < count; ++l) {
+            const bool named = l < loci.size() && !loci[l].marker.empty();
+            chromosome.namedLoci.emplace_back(
+                scope.byPosition ? static_cast<double>(loci[l].position) : static_cast<double>(l + 1),
+                named ? loci[l].marker : std::to_string(l + 1));
+        }
+    }
+    scope.chromosomes.push_back(std::move(chromosome));
+    return scope;
+}
+
+WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector<LocusRow>& loci,
+                           const FigureScope& scope) {
+    const auto first = static_cast<std::size_t>(window.start - 1);
+    const auto last = static_cast<std::size_t>(window.lastLocus() - 1);
+    if (!scope.byPosition || last >= loci.size())
+        return {0, static_cast<double>(window.start), static_cast<double>(window.lastLocus())};
+    return {0, static_cast<double>(loci[first].position), static_cast<double>(loci[last].position)};
 }
 
 void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,

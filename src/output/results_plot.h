@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/staged_output.h"
@@ -12,30 +13,61 @@
 
 namespace triotdt::output {
 
-// The figure of a run as one self-contained SVG document, built from the
-// windows as they come, in memory bounded by the drawing grid rather than
-// by the number of windows: a panel per window size, -log10 p of the five
-// statistics (one colour each) as points against the window's centre,
-// dashed lines at p = 0.05 and at the Bonferroni threshold 0.05 / (windows
-// analysed), and a legend. Few windows are joined by lines; many are thinned
-// to what can be seen (figure_marks.h). The x axis is the base-pair position
-// when `loci` gives increasing positions on one chromosome, the locus number
-// otherwise; loci are labelled with their marker names (locus numbers
-// without names) where the labels fit. A p-value of 0 has no finite -log10:
-// it is drawn as a triangle at p = 1 / (2 × replicates), the smallest
-// p-value above 0 the replicates give (a tie counts one half).
+// A chromosome of the figure. Chromosomes stand side by side on one x axis,
+// in the order given, each as wide as its share of the loci's extent.
+struct FigureChromosome {
+    std::string name;  // empty when the loci are only numbered
+    double first = 1;  // the x of its first and last locus: the position, or the locus number
+    double last = 1;
+    // Loci named on the axis (marker names, or locus numbers), when so few
+    // that their names fit; otherwise the axis has ticks of round values.
+    std::vector<std::pair<double, std::string>> namedLoci;
+};
+
+// What the x axis shows, fixed before the first window: one chromosome for
+// a run, several side by side for a genome.
+struct FigureScope {
+    std::vector<FigureChromosome> chromosomes;
+    bool byPosition = false;  // x is the base-pair position, shown in Mb; else the locus number
+};
+
+// Where a window stands: its chromosome (by place in the scope) and the x of
+// its first and last locus; it is drawn at their middle.
+struct WindowPlace {
+    std::size_t chromosome = 0;
+    double first = 1;
+    double last = 1;
+};
+
+// The x axis of a run: the positions of `loci` (tdtloci.tsv) when they
+// increase along one chromosome, the locus numbers 1 to `lociCount` otherwise.
+FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount);
+
+// Where `window` of a run stands on the axis of runFigureScope(loci, ...).
+WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector<LocusRow>& loci,
+                           const FigureScope& scope);
+
+// The figure of a run, or of several side by side, as one self-contained SVG
+// document, built from the windows as they come, in memory bounded by the
+// drawing grid rather than by the number of windows: a panel per window
+// size, -log10 p of the five statistics (one colour each) as points at the
+// windows' places, dashed lines at p = 0.05 and at the Bonferroni threshold
+// 0.05 / (windows analysed), and a legend. Few windows are joined by lines;
+// many are thinned to what can be seen (figure_marks.h). A p-value of 0 has
+// no finite -log10: it is drawn as a triangle at p = 1 / (2 × replicates),
+// the smallest p-value above 0 the replicates give (a tie counts one half).
 class ResultsFigure {
 public:
-    // The loci of tdtloci.tsv (none without it) and the input's locus count
-    // fix the x axis before the first window.
-    ResultsFigure(const std::vector<LocusRow>& loci, std::int32_t lociCount);
+    explicit ResultsFigure(FigureScope scope);
     ResultsFigure(ResultsFigure&&) noexcept;
     ResultsFigure& operator=(ResultsFigure&&) noexcept;
     ~ResultsFigure();
 
-    // The next window, in report order. A skipped window is not drawn: the
-    // lines break there.
-    void add(const window::WindowResult& window);
+    const FigureScope& scope() const;
+
+    // The next window, at `place`; the windows of a size come in the order
+    // of the axis. A skipped window is not drawn: the lines break there.
+    void add(const window::WindowResult& window, const WindowPlace& place);
 
     std::string draw() const;
 

@@ -185,15 +185,20 @@ void appendPart(io::OutputUnit& unit, const std::string& path) {
 
 // Appends the parts of `shard` for windows of `size` to the reports and the
 // console, to the table when there is one, and its rows, one at a time, to
-// the figure when there is one.
+// the figure when there is one, placed by `loci`.
 void appendParts(const Shard& shard, std::int32_t size, const report::ReportUnits& units,
-                 std::optional<io::StagedOutput>& table, output::ResultsFigure* figure) {
+                 std::optional<io::StagedOutput>& table, output::ResultsFigure* figure,
+                 const std::vector<output::LocusRow>& loci) {
     appendPart(*units.transmission, shard.path(partName(PartKind::transmission, size)));
     appendPart(*units.results, shard.path(partName(PartKind::results, size)));
     appendPart(*units.console, shard.path(partName(PartKind::console, size)));
     const std::string tablePart = shard.path(partName(PartKind::table, size));
     if (table) appendPart(table->unit(), tablePart);
-    if (figure) output::readTableFile(tablePart, [&](const window::WindowResult& w) { figure->add(w); });
+    if (figure) {
+        output::readTableFile(tablePart, [&](const window::WindowResult& w) {
+            figure->add(w, output::runWindowPlace(w, loci, figure->scope()));
+        });
+    }
 }
 
 void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
@@ -221,14 +226,14 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     progress.windowCount = window::countWindows(window::everyWindow(first.manifest.lociCount).spans);
     const report::ReportUnits units{&console, &transmission, &results};
     std::optional<output::ResultsFigure> figure;
-    if (plot) figure.emplace(loci, first.manifest.lociCount);
+    if (plot) figure.emplace(output::runFigureScope(loci, first.manifest.lociCount));
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
                 if (&shard == &first) report::writeSizeHeadings(units, size);
-                appendParts(shard, size, units, table, figure ? &*figure : nullptr);
+                appendParts(shard, size, units, table, figure ? &*figure : nullptr, loci);
                 console.flush();
                 const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
                 if (span.windowCount() == 0) continue;

@@ -213,7 +213,7 @@ TEST(CommandLineRun, TableNamesTheMarkersOfTheLociFile) {
     EXPECT_EQ(table[2][4] + "|" + table[2][6], "rs12|rs12");
     const std::string svg = readFile(folder / "p.svg");
     EXPECT_NE(svg.find(">rs7&amp;a</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">position on chromosome 11 (bp)</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">position on chromosome 11 (Mb)</text>"), std::string::npos);
 }
 
 TEST(CommandLineRun, RefusesALociFileOfAnotherInputBeforeCreatingAnything) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -39,8 +40,8 @@ std::vector<window::WindowResult> windowsOver(std::int32_t lociCount, std::int32
 std::string drawResultsPlot(const std::vector<window::WindowResult>& windows, const std::vector<LocusRow>& loci) {
     std::int32_t lociCount = 0;
     for (const window::WindowResult& w : windows) lociCount = std::max(lociCount, w.lastLocus());
-    ResultsFigure figure(loci, lociCount);
-    for (const window::WindowResult& w : windows) figure.add(w);
+    ResultsFigure figure(runFigureScope(loci, lociCount));
+    for (const window::WindowResult& w : windows) figure.add(w, runWindowPlace(w, loci, figure.scope()));
     return figure.draw();
 }
 
@@ -126,19 +127,42 @@ TEST(ResultsPlot, MarkerNamesAreEscapedAndPositionsUsedOnOneChromosome) {
     EXPECT_TRUE(wellFormedXml(svg));
     EXPECT_NE(svg.find(">a&amp;b&lt;c&gt;&quot;d&quot;</text>"), std::string::npos);
     EXPECT_NE(svg.find(">bad??\xc3\xa9</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">position on chromosome 2 (bp)</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">position on chromosome 2 (Mb)</text>"), std::string::npos);
 
     std::vector<LocusRow> twoChromosomes = loci;
     twoChromosomes[2].chromosome = "3";
     EXPECT_NE(drawResultsPlot(windowsOver(3, 3), twoChromosomes).find(">locus</text>"), std::string::npos);
 }
 
-TEST(ResultsPlot, LabelsOnlyTheLociWhoseNamesFit) {
-    const std::string svg = drawResultsPlot(windowsOver(300, 1), {});
-    const std::size_t labels = countOf(svg, "text-anchor=\"end\" transform=\"rotate(-90");
-    EXPECT_GT(labels, 20u);
-    EXPECT_LT(labels, 100u);
+// Few loci are named on the axis; many get ticks of round values, in Mb
+// with positions, and their windows stand where their positions put them.
+TEST(ResultsPlot, ManyLociGetTicksOfRoundValuesAndTheirPositions) {
+    const std::string named = drawResultsPlot(windowsOver(40, 1), {});
+    EXPECT_EQ(countOf(named, "text-anchor=\"end\" transform=\"rotate(-90"), 40u);
+
+    // Loci 10 kb apart, from locus 200 on 30 kb.
+    const auto position = [](std::int32_t l) { return l < 200 ? 10000 * l : 1990000 + 30000 * (l - 199); };
+    std::vector<LocusRow> loci;
+    for (std::int32_t l = 1; l <= 300; ++l) loci.push_back({l, "7", position(l), "", {}});
+    const std::string svg = drawResultsPlot(windowsOver(300, 1), loci);
     EXPECT_TRUE(wellFormedXml(svg));
+    EXPECT_EQ(countOf(svg, "rotate(-90 "), 1u);  // the y axis title only
+    for (const char* tick : {"middle\">1</text>", "middle\">3</text>", "middle\">5</text>"}) {
+        EXPECT_NE(svg.find(tick), std::string::npos) << tick;
+    }
+    // Lines no longer join 300 windows.
+    EXPECT_EQ(svg.find("<polyline"), std::string::npos);
+    const auto marks = marksOf(svg, "point");
+    double left = 1e9, right = 0;
+    for (const auto& [x, y] : marks) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+    }
+    const double at200 = left + (right - left) * (position(200) - position(1)) / (position(300) - position(1));
+    EXPECT_TRUE(
+        std::any_of(marks.begin(), marks.end(), [&](const auto& m) { return std::abs(m.first - at200) < 0.1; }));
+
+    EXPECT_NE(drawResultsPlot(windowsOver(300, 1), {}).find("middle\">250</text>"), std::string::npos);
 }
 
 TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
