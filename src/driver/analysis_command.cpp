@@ -87,7 +87,8 @@ ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<outp
     }
     if (!options.plotPath.empty()) {
         outputs.plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
-        outputs.figure.emplace(output::runFigureScope(outputs.loci, lociCount));
+        outputs.figure.emplace(output::runFigureScope(outputs.loci, lociCount,
+                                                      options.plotStatistic.value_or(output::defaultPlotStatistic)));
     }
     return outputs;
 }
@@ -148,6 +149,12 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
     app.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
         ->type_name("FILE.svg")
         ->check(CLI::Validator(output::figurePathProblem, ""));
+    app.add_option_function<std::string>(
+           "--plot-statistic",
+           [&options](const std::string& name) { options.plotStatistic = output::statisticNamed(name); },
+           "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
+        ->type_name("NAME")
+        ->check(CLI::Validator(output::plotStatisticProblem, ""));
 }
 
 void addShardOptions(CLI::App& app, AnalysisOptions& options) {
@@ -165,6 +172,9 @@ void addShardOptions(CLI::App& app, AnalysisOptions& options) {
 }
 
 void checkAnalysisOptions(const AnalysisOptions& options) {
+    if (options.plotStatistic && options.plotPath.empty()) {
+        throw CLI::ValidationError("--plot-statistic", "it chooses the statistic of the figure: it needs --plot");
+    }
     if (options.shard && (!options.tablePath.empty() || !options.plotPath.empty())) {
         throw CLI::ValidationError("--table and --plot",
                                    "the table and the figure of a sharded run are written by "

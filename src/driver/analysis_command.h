@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shard/shard_plan.h"
+#include "statistics/five_statistics.h"
 
 namespace CLI {
 class App;
@@ -19,14 +20,15 @@ struct AnalysisOptions {
     // Threads for the analysis; 0 means one per core. The reports are the
     // same for any number.
     unsigned threads = 0;
-    std::string tablePath;                    // --table; empty when not asked for
-    std::string plotPath;                     // --plot
-    std::optional<shard::ShardNumber> shard;  // --shard K/N
-    std::string shardFolder;                  // --shard-dir; empty: shard-K-of-N
-    std::int32_t shardPlanCount = 0;          // --shard-plan N; 0 when not asked for
+    std::string tablePath;                               // --table; empty when not asked for
+    std::string plotPath;                                // --plot
+    std::optional<statistics::Statistic> plotStatistic;  // --plot-statistic; none: the figure's default
+    std::optional<shard::ShardNumber> shard;             // --shard K/N
+    std::string shardFolder;                             // --shard-dir; empty: shard-K-of-N
+    std::int32_t shardPlanCount = 0;                     // --shard-plan N; 0 when not asked for
 };
 
-// --threads, --table and --plot; then, separately, --shard, --shard-dir and
+// --threads, --table, --plot and --plot-statistic; then, separately, --shard, --shard-dir and
 // --shard-plan.
 void addAnalysisOptions(CLI::App& app, AnalysisOptions& options);
 void addShardOptions(CLI::App& app, AnalysisOptions& options);

@@ -69,7 +69,8 @@ REPORTS (always created new: an existing file is never overwritten)
                precision, with marker names and positions when known; with
                FILE '-' on standard output, the console then on standard
                error.
-  --plot       an SVG figure of -log10 p along the markers, a panel for each
+  --plot       an SVG figure of -log10 p of one statistic (Pem, or the one
+               --plot-statistic names) along the markers, a panel for each
                window size.
   The table and the figure are written under temporary names and take their
   names only when the run is complete.
@@ -122,6 +123,8 @@ void takeOutputsBeforeMerge(const CLI::App& app, CommandLine& line) {
     if (line.command != Command::merge) return;
     if (app.get_option("--table")->count() > 0) line.merge.tablePath = line.analysis.tablePath;
     if (app.get_option("--plot")->count() > 0) line.merge.plotPath = line.analysis.plotPath;
+    if (app.get_option("--plot-statistic")->count() > 0) line.merge.plotStatistic = line.analysis.plotStatistic;
+    line.analysis.plotStatistic.reset();
 }
 
 void checkCombinations(const CLI::App& app, const CommandLine& line) {
@@ -133,13 +136,17 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
-    const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() || sharding;
+    const bool analysisOptions =
+        threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() || analysis.plotStatistic || sharding;
     if (line.command == Command::import && analysisOptions) {
-        throw CLI::ValidationError("--threads, --table, --plot and the shard options",
+        throw CLI::ValidationError("--threads, --table, --plot, --plot-statistic and the shard options",
                                    "they belong to the analysis, not to import");
     }
     if (merging && (threadsGiven || sharding)) {
         throw CLI::ValidationError("--threads and the shard options", "they belong to the analysis, not to merge");
+    }
+    if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {
+        throw CLI::ValidationError("--plot-statistic", "it chooses the statistic of the figure: it needs --plot");
     }
     checkAnalysisOptions(analysis);
 }
@@ -155,8 +162,8 @@ bool directoryAfterImport(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (inImport && isDirectoryOption(word)) return true;
-        if (!inImport &&
-            (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" || word == "--plot")) {
+        if (!inImport && (word == "-C" || word == "--directory" || word == "--threads" || word == "--table" ||
+                          word == "--plot" || word == "--plot-statistic")) {
             ++i;  // the option's value
         }
         inImport = inImport || word == "import";

@@ -18,7 +18,7 @@ constexpr double figureWidth = 860;
 constexpr double plotLeft = 64;
 constexpr double plotRight = figureWidth - 16;
 constexpr double legendTop = 34;
-constexpr double firstPanelTop = 112;
+constexpr double firstPanelTop = 92;
 constexpr double panelHeight = 150;
 constexpr double panelGap = 34;
 constexpr double fontSize = 11;
@@ -30,15 +30,24 @@ constexpr double alpha = 0.05;
 constexpr double lineSpacing = 4;
 constexpr double dotDiameter = 4.5;
 
-struct Series {
-    const char* name;
-    const char* colour;
-};
-// Colours told apart with the common forms of colour blindness.
-constexpr std::array<Series, 5> series = {
-    {{"Punamb", "#E69F00"}, {"Pg", "#56B4E9"}, {"Pe", "#009E73"}, {"Pc", "#0072B2"}, {"Pem", "#D55E00"}}};
+// A colour for each window size, dark to light as the sizes grow (seven
+// steps of a scale that stays readable in grey and to colour-blind eyes);
+// a genome's every other chromosome is grey.
+constexpr std::array<const char*, 7> sizeColours = {"#440154", "#472F7D", "#39568C", "#2A788E",
+                                                    "#1F988B", "#35B779", "#6DCD59"};
+constexpr const char* otherChromosomeColour = "#8C8C8C";
+// Marks of a panel: a series per colour of chromosome.
+constexpr std::size_t seriesCount = 2;
 constexpr const char* alphaColour = "#666666";
-constexpr const char* bonferroniColour = "#CC79A7";
+constexpr const char* bonferroniColour = "#D55E00";
+
+const char* sizeColour(std::int32_t size) {
+    return sizeColours[static_cast<std::size_t>(std::max(size, 1) - 1) % sizeColours.size()];
+}
+
+const char* statisticName(statistics::Statistic statistic) {
+    return statistics::statisticNames[statistics::indexOf(statistic)];
+}
 
 // "1 window", "2 windows".
 std::string counted(std::size_t count, const std::string& noun) {
@@ -193,7 +202,7 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
     State& s = *state_;
     auto [at, added] = s.panels.try_emplace(window.size);
     Panel& panel = at->second;
-    if (added) panel.series.assign(series.size(), ThinnedMarks(seriesGrid()));
+    if (added) panel.series.assign(seriesCount, ThinnedMarks(seriesGrid()));
     if (window.skipped) {
         panel.gap = true;
         return;
@@ -202,15 +211,12 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
     s.fewestReplicates =
         s.analysedCount == 1 ? window.replicateCount : std::min(s.fewestReplicates, window.replicateCount);
     s.mostReplicates = std::max(s.mostReplicates, window.replicateCount);
-    const double x = s.x.pixel(place);
-    for (std::size_t k = 0; k < series.size(); ++k) {
-        const double p = window.pValues[k];
-        if (std::isnan(p)) continue;
-        // Statistics with equal p-values would hide one another: each is set a little apart.
-        Mark mark = markOf(x + (static_cast<double>(k) - 2) * 2.5, p, window.replicateCount);
+    const double p = statistics::at(window.pValues, s.scope.statistic);
+    if (!std::isnan(p)) {
+        Mark mark = markOf(s.x.pixel(place), p, window.replicateCount);
         mark.breakBefore = panel.gap || place.chromosome != panel.chromosome;
         s.highest = std::max(s.highest, mark.value);
-        panel.series[k].add(mark);
+        panel.series[place.chromosome % seriesCount].add(mark);
     }
     panel.gap = false;
     panel.chromosome = place.chromosome;
@@ -227,28 +233,21 @@ struct Figure {
 };
 
 void drawLegend(Figure& f, std::int32_t replicateCount, std::size_t analysedCount) {
-    double x = plotLeft;
-    for (const Series& s : series) {
-        f.doc.line(x, legendTop, x + 18, legendTop, std::string("stroke=\"") + s.colour + "\" stroke-width=\"1.5\"");
-        f.doc.path(dotAt(x + 9, legendTop), dotStyle(s.colour));
-        f.doc.text(x + 24, legendTop + 4, s.name);
-        x += 80;
-    }
-    const double row2 = legendTop + 20;
-    f.doc.line(plotLeft, row2, plotLeft + 18, row2, dashStyle(alphaColour));
-    f.doc.text(plotLeft + 24, row2 + 4, "p = 0.05");
+    const double row1 = legendTop;
+    f.doc.line(plotLeft, row1, plotLeft + 18, row1, dashStyle(alphaColour));
+    f.doc.text(plotLeft + 24, row1 + 4, "p = 0.05");
     if (analysedCount > 0) {
         char threshold[64];
         std::snprintf(threshold, sizeof threshold, "%.3g", f.bonferroni);
-        f.doc.line(plotLeft + 120, row2, plotLeft + 138, row2, dashStyle(bonferroniColour));
-        f.doc.text(plotLeft + 144, row2 + 4,
+        f.doc.line(plotLeft + 120, row1, plotLeft + 138, row1, dashStyle(bonferroniColour));
+        f.doc.text(plotLeft + 144, row1 + 4,
                    "Bonferroni p = 0.05 / " + counted(analysedCount, "window") + " = " + threshold);
     }
     // Without replicates there is no p = 0 to explain.
     if (analysedCount == 0 || replicateCount <= 0) return;
-    const double row3 = row2 + 20;
-    f.doc.path(triangleAt(plotLeft + 9, row3), zeroStyle("#333333"));
-    f.doc.text(plotLeft + 24, row3 + 4,
+    const double row2 = row1 + 20;
+    f.doc.path(triangleAt(plotLeft + 9, row2), zeroStyle("#333333"));
+    f.doc.text(plotLeft + 24, row2 + 4,
                "p = 0 (no replicate reached the observed statistic): drawn at p = 1/(2 × " +
                    std::to_string(replicateCount) + "), the smallest p above 0 of the replicates");
 }
@@ -383,21 +382,23 @@ std::string ResultsFigure::draw() const {
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                 pixels(figureWidth) + "\" height=\"" + pixels(height) + "\" viewBox=\"0 0 " + pixels(figureWidth) +
                 " " + pixels(height) + "\" font-family=\"sans-serif\" font-size=\"" + pixels(fontSize) + "\">\n";
-    f.doc.svg += "<title>triotdt: -log10 p-values of " +
+    f.doc.svg += std::string("<title>triotdt: -log10 p-values of ") + statisticName(s.scope.statistic) + ", " +
                  (s.analysedCount == 0 ? std::string("no window") : counted(s.analysedCount, "window")) + "</title>\n";
     f.doc.svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     const std::string scope = s.analysedCount == 0
                                   ? ": no window analysed"
                                   : ", " + counted(s.analysedCount, "window") + ", " +
                                         counted(static_cast<std::size_t>(s.mostReplicates), "replicate");
-    f.doc.text(plotLeft, 18, "-log10 p of the five statistics" + scope, "font-size=\"13\" font-weight=\"bold\"");
+    f.doc.text(plotLeft, 18, std::string("-log10 p of ") + statisticName(s.scope.statistic) + scope,
+               "font-size=\"13\" font-weight=\"bold\"");
     drawLegend(f, s.mostReplicates, s.analysedCount);
     if (s.panels.empty()) f.doc.text(plotLeft, firstPanelTop, "no windows to show");
 
     double top = firstPanelTop;
     for (const auto& [size, panel] : s.panels) {
         drawPanelFrame(f, top, size);
-        for (std::size_t k = 0; k < series.size(); ++k) drawSeries(f, top, panel.series[k], series[k].colour);
+        drawSeries(f, top, panel.series[0], sizeColour(size));
+        drawSeries(f, top, panel.series[1], otherChromosomeColour);
         top += panelHeight + panelGap;
     }
     if (!s.panels.empty()) drawXAxis(f, panelsBottom);
@@ -406,9 +407,10 @@ std::string ResultsFigure::draw() const {
     return f.doc.svg;
 }
 
-FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount) {
+FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount, statistics::Statistic statistic) {
     const auto count = static_cast<std::size_t>(std::max(lociCount, 0));
     FigureScope scope;
+    scope.statistic = statistic;
     scope.byPosition = positionsUsable(loci, count);
     FigureChromosome chromosome;
     if (scope.byPosition) {
@@ -449,6 +451,21 @@ void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optiona
     }
     if (table) table->publish();
     if (figure) figure->publish();
+}
+
+std::optional<statistics::Statistic> statisticNamed(std::string_view name) {
+    for (std::size_t s = 0; s < statistics::statisticCount; ++s) {
+        const std::string_view known = statistics::statisticNames[s];
+        if (std::equal(name.begin(), name.end(), known.begin(), known.end(),
+                       [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); })) {
+            return static_cast<statistics::Statistic>(s);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string plotStatisticProblem(const std::string& name) {
+    return statisticNamed(name) ? std::string() : "'" + name + "' is none of the statistics Punamb, Pg, Pe, Pc and Pem";
 }
 
 std::string figurePathProblem(const std::string& path) {

@@ -4,14 +4,29 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "io/staged_output.h"
 #include "output/loci_table.h"
+#include "statistics/five_statistics.h"
 #include "window/window_result.h"
 
 namespace triotdt::output {
+
+// The statistic drawn unless another is asked for: Pem takes every family,
+// weighting the phase resolutions of an ambiguous one by the EM estimate of
+// the haplotype frequencies, the likeliest of the four sets. Punamb leaves
+// ambiguous families out, and the other three weigh them by frequencies
+// that ignore them (Pg), ignore frequency (Pe) or split each family evenly (Pc).
+inline constexpr statistics::Statistic defaultPlotStatistic = statistics::Statistic::pem;
+
+// The statistic named `name` as in the report header, in any case; none
+// when no statistic has that name.
+std::optional<statistics::Statistic> statisticNamed(std::string_view name);
+// Why `name` names no statistic; empty when it names one.
+std::string plotStatisticProblem(const std::string& name);
 
 // A chromosome of the figure. Chromosomes stand side by side on one x axis,
 // in the order given, each as wide as its share of the loci's extent.
@@ -24,11 +39,12 @@ struct FigureChromosome {
     std::vector<std::pair<double, std::string>> namedLoci;
 };
 
-// What the x axis shows, fixed before the first window: one chromosome for
-// a run, several side by side for a genome.
+// What the figure shows, fixed before the first window: the p-values of one
+// statistic along one chromosome for a run, several side by side for a genome.
 struct FigureScope {
     std::vector<FigureChromosome> chromosomes;
     bool byPosition = false;  // x is the base-pair position, shown in Mb; else the locus number
+    statistics::Statistic statistic = defaultPlotStatistic;
 };
 
 // Where a window stands: its chromosome (by place in the scope) and the x of
@@ -39,9 +55,10 @@ struct WindowPlace {
     double last = 1;
 };
 
-// The x axis of a run: the positions of `loci` (tdtloci.tsv) when they
-// increase along one chromosome, the locus numbers 1 to `lociCount` otherwise.
-FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount);
+// The figure of a run's `statistic`, its x axis the positions of `loci`
+// (tdtloci.tsv) when they increase along one chromosome, the locus numbers
+// 1 to `lociCount` otherwise.
+FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount, statistics::Statistic statistic);
 
 // Where `window` of a run stands on the axis of runFigureScope(loci, ...).
 WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector<LocusRow>& loci,
@@ -50,11 +67,10 @@ WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector
 // The figure of a run, or of several side by side, as one self-contained SVG
 // document, built from the windows as they come, in memory bounded by the
 // drawing grid rather than by the number of windows: a panel per window
-// size, -log10 p of the five statistics (one colour each) as points at the
-// windows' places, dashed lines at p = 0.05 and at the Bonferroni threshold
-// 0.05 / (windows analysed), and a legend. Few windows are joined by lines;
-// many are thinned to what can be seen (figure_marks.h). A p-value of 0 has
-// no finite -log10: it is drawn as a triangle at p = 1 / (2 × replicates),
+// size, -log10 p of the scope's statistic as points at the windows' places
+// (a colour for each size; a genome's chromosomes alternate with grey), dashed lines at p = 0.05 and at the Bonferroni
+// threshold 0.05 / (windows analysed), and a legend. Few windows are joined by lines; many are thinned to what can be
+// seen (figure_marks.h). A p-value of 0 has no finite -log10: it is drawn as a triangle at p = 1 / (2 × replicates),
 // the smallest p-value above 0 the replicates give (a tie counts one half).
 class ResultsFigure {
 public:

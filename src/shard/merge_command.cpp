@@ -226,7 +226,10 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     progress.windowCount = window::countWindows(window::everyWindow(first.manifest.lociCount).spans);
     const report::ReportUnits units{&console, &transmission, &results};
     std::optional<output::ResultsFigure> figure;
-    if (plot) figure.emplace(output::runFigureScope(loci, first.manifest.lociCount));
+    if (plot) {
+        figure.emplace(output::runFigureScope(loci, first.manifest.lociCount,
+                                              options.plotStatistic.value_or(output::defaultPlotStatistic)));
+    }
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
@@ -265,6 +268,13 @@ void addMergeOptions(CLI::App& command, MergeOptions& options) {
     command.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
         ->type_name("FILE.svg")
         ->check(CLI::Validator(output::figurePathProblem, ""));
+    command
+        .add_option_function<std::string>(
+            "--plot-statistic",
+            [&options](const std::string& name) { options.plotStatistic = output::statisticNamed(name); },
+            "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
+        ->type_name("NAME")
+        ->check(CLI::Validator(output::plotStatisticProblem, ""));
 }
 
 void runMerge(const MergeOptions& options) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "statistics/five_statistics.h"
 
 namespace CLI {
 class App;
@@ -11,9 +14,10 @@ namespace triotdt::shard {
 
 // The options of `triotdt merge DIR...`.
 struct MergeOptions {
-    std::vector<std::string> folders;  // one per shard, in any order
-    std::string tablePath;             // --table; empty when not asked for
-    std::string plotPath;              // --plot
+    std::vector<std::string> folders;                    // one per shard, in any order
+    std::string tablePath;                               // --table; empty when not asked for
+    std::string plotPath;                                // --plot
+    std::optional<statistics::Statistic> plotStatistic;  // --plot-statistic; none: the figure's default
     // The table goes to standard output, and the console text to standard error.
     bool tableOnStandardOutput = false;
 };

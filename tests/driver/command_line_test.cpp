@@ -40,6 +40,12 @@ TEST(CommandLine, TakesEveryOption) {
     EXPECT_EQ(o.parsed.line->analysis.tablePath, "out.tsv");
     EXPECT_EQ(o.parsed.line->analysis.plotPath, "fig.SVG");
     EXPECT_EQ(parse({"--directory", "x"}).parsed.line->folder, "x");
+    const Outcome statistic = parse({"--plot-statistic", "punamb", "--plot", "f.svg"});
+    ASSERT_TRUE(statistic.parsed.line) << statistic.err;
+    EXPECT_EQ(statistic.parsed.line->analysis.plotStatistic, statistics::Statistic::punamb);
+    const Outcome merged = parse({"--plot-statistic", "Pc", "merge", "s1", "--plot", "f.svg"});
+    ASSERT_TRUE(merged.parsed.line) << merged.err;
+    EXPECT_EQ(merged.parsed.line->merge.plotStatistic, statistics::Statistic::pc);
     const Outcome everyCore = parse({"--threads", "0"});
     ASSERT_TRUE(everyCore.parsed.line) << everyCore.err;
     EXPECT_EQ(everyCore.parsed.line->analysis.threads, 0u);
@@ -79,6 +85,9 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         {{"--plot", ".svg"}, "FILE must end in .svg"},
         {{"--table", "same.svg", "--plot", "same.svg"}, "they name the same file"},
         {{"-C"}, "DIR missing"},
+        {{"--plot", "p.svg", "--plot-statistic", "Pq"}, "'Pq' is none of the statistics Punamb, Pg, Pe, Pc and Pem"},
+        {{"--plot-statistic", "Pg"}, "--plot-statistic: it chooses the statistic of the figure: it needs --plot"},
+        {{"merge", "s1", "--plot-statistic", "Pg"}, "it needs --plot"},
     };
     for (const auto& c : cases) {
         const Outcome o = parse(c.args);

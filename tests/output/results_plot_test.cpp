@@ -37,10 +37,11 @@ std::vector<window::WindowResult> windowsOver(std::int32_t lociCount, std::int32
 }
 
 // The figure of `windows`, added in order, over the loci they cover.
-std::string drawResultsPlot(const std::vector<window::WindowResult>& windows, const std::vector<LocusRow>& loci) {
+std::string drawResultsPlot(const std::vector<window::WindowResult>& windows, const std::vector<LocusRow>& loci,
+                            statistics::Statistic statistic = defaultPlotStatistic) {
     std::int32_t lociCount = 0;
     for (const window::WindowResult& w : windows) lociCount = std::max(lociCount, w.lastLocus());
-    ResultsFigure figure(runFigureScope(loci, lociCount));
+    ResultsFigure figure(runFigureScope(loci, lociCount, statistic));
     for (const window::WindowResult& w : windows) figure.add(w, runWindowPlace(w, loci, figure.scope()));
     return figure.draw();
 }
@@ -80,16 +81,24 @@ bool wellFormedXml([[maybe_unused]] const std::string& svg) {
 #endif
 }
 
-TEST(ResultsPlot, DrawsOneMarkPerStatisticOfEveryAnalysedWindow) {
+// One mark per analysed window, of the statistic chosen: its p-values step
+// down along the loci, so the marks rise from left to right.
+TEST(ResultsPlot, DrawsOneMarkOfTheChosenStatisticPerAnalysedWindow) {
     std::vector<window::WindowResult> windows = windowsOver(4, 2);  // 4 + 3 windows
-    windows[1].pValues[2] = 0;                                      // drawn as a triangle
+    windows[1].pValues[1] = 0;                                      // drawn as a triangle
+    windows[2].pValues[2] = 0;                                      // another statistic's
     windows[5].skipped = true;                                      // left out
-    const std::string svg = drawResultsPlot(windows, {});
+    EXPECT_EQ(statisticNamed("pG"), statistics::Statistic::pg);
+    const std::string svg = drawResultsPlot(windows, {}, statistics::Statistic::pg);
     EXPECT_TRUE(wellFormedXml(svg));
-    EXPECT_EQ(marksOf(svg, "point").size(), 6u * 5 - 1);
+    const auto points = marksOf(svg, "point");
+    ASSERT_EQ(points.size(), 6u - 1);
     EXPECT_EQ(marksOf(svg, "zero").size(), 1u);
+    EXPECT_LT(points[0].first, points[1].first);
+    EXPECT_GT(points[0].second, points[1].second);  // p of Pg 1/2 at locus 1, 1/4 at locus 3
     EXPECT_EQ(countOf(svg, "windows of 1 locus"), 1u);
     EXPECT_EQ(countOf(svg, "windows of 2 loci"), 1u);
+    EXPECT_NE(svg.find("-log10 p of Pg, 6 windows"), std::string::npos);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 6 windows"), std::string::npos);
     EXPECT_NE(svg.find("p = 1/(2 × 999)"), std::string::npos);
     EXPECT_NE(svg.find(">locus</text>"), std::string::npos);
@@ -112,8 +121,8 @@ TEST(ResultsPlot, PZeroIsNeverDrawnBelowAPAboveZero) {
         windows[1].pValues.fill(0.5 / replicates);
         const std::string svg = drawResultsPlot(windows, {});
         const std::vector<double> zero = markHeights(svg, "zero"), above = markHeights(svg, "point");
-        ASSERT_EQ(zero.size(), 5u);
-        ASSERT_EQ(above.size(), 5u);
+        ASSERT_EQ(zero.size(), 1u);
+        ASSERT_EQ(above.size(), 1u);
         EXPECT_LE(*std::max_element(zero.begin(), zero.end()), *std::min_element(above.begin(), above.end()))
             << replicates << " replicates";
     }
@@ -169,7 +178,7 @@ TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
     const std::string svg = drawResultsPlot({}, {});
     EXPECT_TRUE(wellFormedXml(svg));
     EXPECT_NE(svg.find("no windows to show"), std::string::npos);
-    EXPECT_NE(svg.find("statistics: no window analysed</text>"), std::string::npos);
+    EXPECT_NE(svg.find("of Pem: no window analysed</text>"), std::string::npos);
     // Nothing to count and no replicates to resolve a p-value of 0.
     EXPECT_EQ(svg.find("0 windows"), std::string::npos);
     EXPECT_EQ(svg.find("replicates"), std::string::npos);
@@ -180,9 +189,9 @@ TEST(ResultsPlot, CountsAreSingularForOne) {
     std::vector<window::WindowResult> one = windowsOver(1, 1);
     one[0].replicateCount = 1;
     const std::string svg = drawResultsPlot(one, {});
-    EXPECT_NE(svg.find("statistics, 1 window, 1 replicate</text>"), std::string::npos);
+    EXPECT_NE(svg.find("of Pem, 1 window, 1 replicate</text>"), std::string::npos);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 1 window = 0.05</text>"), std::string::npos);
-    EXPECT_NE(svg.find("p-values of 1 window</title>"), std::string::npos);
+    EXPECT_NE(svg.find("p-values of Pem, 1 window</title>"), std::string::npos);
     EXPECT_NE(svg.find("p = 1/(2 × 1)"), std::string::npos);
 }
 
