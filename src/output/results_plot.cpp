@@ -18,7 +18,7 @@ constexpr double figureWidth = 860;
 constexpr double plotLeft = 64;
 constexpr double plotRight = figureWidth - 16;
 constexpr double legendTop = 34;
-constexpr double firstPanelTop = 92;
+constexpr double legendRow = 18;
 constexpr double panelHeight = 150;
 constexpr double panelGap = 34;
 constexpr double fontSize = 11;
@@ -40,6 +40,7 @@ constexpr const char* otherChromosomeColour = "#8C8C8C";
 constexpr std::size_t seriesCount = 2;
 constexpr const char* alphaColour = "#666666";
 constexpr const char* bonferroniColour = "#D55E00";
+constexpr const char* genomeWideColour = "#B2182B";
 
 const char* sizeColour(std::int32_t size) {
     return sizeColours[static_cast<std::size_t>(std::max(size, 1) - 1) % sizeColours.size()];
@@ -182,8 +183,11 @@ struct ResultsFigure::State {
     std::int32_t fewestReplicates = 0;
     std::int32_t mostReplicates = 0;
     double highest = 0;  // -log10 p
+    std::optional<double> genomeWide;
 
     double bonferroni() const { return analysedCount > 0 ? alpha / static_cast<double>(analysedCount) : alpha; }
+    // Ties count one half: no p above 0 lies below 1/(2R).
+    bool bonferroniReachable() const { return mostReplicates > 0 && 0.5 / mostReplicates <= bonferroni(); }
 };
 
 ResultsFigure::ResultsFigure(FigureScope scope) : state_(std::make_unique<State>()) {
@@ -193,6 +197,8 @@ ResultsFigure::ResultsFigure(FigureScope scope) : state_(std::make_unique<State>
 }
 
 const FigureScope& ResultsFigure::scope() const { return state_->scope; }
+
+void ResultsFigure::setGenomeWideLine(double p) { state_->genomeWide = p; }
 
 ResultsFigure::ResultsFigure(ResultsFigure&&) noexcept = default;
 ResultsFigure& ResultsFigure::operator=(ResultsFigure&&) noexcept = default;
@@ -224,32 +230,82 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
 
 namespace {
 
+// A line across the panels at a p-value, with its legend.
+struct Threshold {
+    double p;
+    const char* name;  // the class of its lines
+    std::string style;
+    std::string legend;
+};
+
 struct Figure {
     SvgDocument doc;
     const FigureScope* scope = nullptr;
     XLayout x;
     YAxis y;
-    double bonferroni = alpha;
+    std::vector<Threshold> thresholds;
+    std::vector<std::string> notes;  // legend rows without a line: the Bonferroni threshold out of reach
+    std::string zeroNote;            // the legend of p = 0; empty without replicates
+    double firstPanelTop = 0;
 };
 
-void drawLegend(Figure& f, std::int32_t replicateCount, std::size_t analysedCount) {
-    const double row1 = legendTop;
-    f.doc.line(plotLeft, row1, plotLeft + 18, row1, dashStyle(alphaColour));
-    f.doc.text(plotLeft + 24, row1 + 4, "p = 0.05");
+std::string significant(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", value);
+    return text;
+}
+
+// The nominal line always; the Bonferroni line only where the replicates
+// can reach it (otherwise the legend says so); the genome-wide line when known.
+void chooseThresholds(Figure& f, std::size_t analysedCount, std::int32_t mostReplicates, bool reachable,
+                      std::optional<double> genomeWide) {
+    f.thresholds.push_back({alpha, "alpha", dashStyle(alphaColour), "p = 0.05"});
     if (analysedCount > 0) {
-        char threshold[64];
-        std::snprintf(threshold, sizeof threshold, "%.3g", f.bonferroni);
-        f.doc.line(plotLeft + 120, row1, plotLeft + 138, row1, dashStyle(bonferroniColour));
-        f.doc.text(plotLeft + 144, row1 + 4,
-                   "Bonferroni p = 0.05 / " + counted(analysedCount, "window") + " = " + threshold);
+        const double bonferroni = alpha / static_cast<double>(analysedCount);
+        const std::string legend =
+            "Bonferroni p = 0.05 / " + counted(analysedCount, "window") + " = " + significant(bonferroni);
+        if (reachable) {
+            f.thresholds.push_back({bonferroni, "bonferroni", dashStyle(bonferroniColour), legend});
+        } else {
+            f.notes.push_back(legend + ": not drawn, out of reach of " +
+                              counted(static_cast<std::size_t>(mostReplicates), "replicate") +
+                              " (their smallest p above 0 is " + significant(0.5 / std::max(mostReplicates, 1)) + ")");
+        }
     }
-    // Without replicates there is no p = 0 to explain.
-    if (analysedCount == 0 || replicateCount <= 0) return;
-    const double row2 = row1 + 20;
-    f.doc.path(triangleAt(plotLeft + 9, row2), zeroStyle("#333333"));
-    f.doc.text(plotLeft + 24, row2 + 4,
-               "p = 0 (no replicate reached the observed statistic): drawn at p = 1/(2 × " +
-                   std::to_string(replicateCount) + "), the smallest p above 0 of the replicates");
+    if (genomeWide) {
+        f.thresholds.push_back({*genomeWide, "genome-wide",
+                                std::string("stroke=\"") + genomeWideColour + "\" stroke-width=\"1.5\"",
+                                "genome-wide p = " + significant(*genomeWide) + ", where the family-wise p is 0.05"});
+    }
+}
+
+// The legend of p = 0, which stands at 1/(2R): the number when every
+// window had the same replicates.
+std::string zeroNoteOf(std::int32_t fewest, std::int32_t most) {
+    const std::string where =
+        fewest == most ? "p = 1/(2 × " + std::to_string(most) + ")" : "p = 1/(2R) for R replicates";
+    return "p = 0 (no replicate reached the observed statistic): drawn at " + where +
+           ", the smallest p above 0 of the replicates";
+}
+
+double legendRows(const Figure& f) {
+    return static_cast<double>(f.thresholds.size() + f.notes.size() + (f.zeroNote.empty() ? 0 : 1));
+}
+
+void drawLegend(Figure& f) {
+    double y = legendTop;
+    for (const Threshold& t : f.thresholds) {
+        f.doc.line(plotLeft, y, plotLeft + 18, y, t.style);
+        f.doc.text(plotLeft + 24, y + 4, t.legend);
+        y += legendRow;
+    }
+    for (const std::string& note : f.notes) {
+        f.doc.text(plotLeft + 24, y + 4, note);
+        y += legendRow;
+    }
+    if (f.zeroNote.empty()) return;
+    f.doc.path(triangleAt(plotLeft + 9, y), zeroStyle("#333333"));
+    f.doc.text(plotLeft + 24, y + 4, f.zeroNote);
 }
 
 void drawPanelFrame(Figure& f, double top, std::int32_t size) {
@@ -262,9 +318,9 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size) {
     }
     f.doc.text(18, top + panelHeight / 2, "-log10 p",
                "text-anchor=\"middle\" transform=\"rotate(-90 18 " + pixels(top + panelHeight / 2) + ")\"");
-    for (const bool bonferroni : {false, true}) {
-        const double y = f.y.pixel(top, minusLog10(bonferroni ? f.bonferroni : alpha));
-        f.doc.line(plotLeft, y, plotRight, y, dashStyle(bonferroni ? bonferroniColour : alphaColour));
+    for (const Threshold& t : f.thresholds) {
+        const double y = f.y.pixel(top, minusLog10(t.p));
+        f.doc.line(plotLeft, y, plotRight, y, std::string("class=\"") + t.name + "\" " + t.style);
     }
     f.doc.rect(plotLeft, top, plotRight - plotLeft, panelHeight, "fill=\"none\" stroke=\"#333333\"");
 }
@@ -370,13 +426,18 @@ void drawSeries(Figure& f, double top, const ThinnedMarks& marks, const char* co
 std::string ResultsFigure::draw() const {
     const State& s = *state_;
     Figure f;
-    f.bonferroni = s.bonferroni();
     f.scope = &s.scope;
     f.x = s.x;
-    f.y = makeYAxis(std::max(s.highest, minusLog10(f.bonferroni)));
+    chooseThresholds(f, s.analysedCount, s.mostReplicates, s.bonferroniReachable(), s.genomeWide);
+    // Without replicates there is no p = 0 to explain.
+    if (s.analysedCount > 0 && s.mostReplicates > 0) f.zeroNote = zeroNoteOf(s.fewestReplicates, s.mostReplicates);
+    double highest = s.highest;
+    for (const Threshold& t : f.thresholds) highest = std::max(highest, minusLog10(t.p));
+    f.y = makeYAxis(highest);
+    f.firstPanelTop = legendTop + legendRows(f) * legendRow + 22;
 
     const double panelsBottom =
-        firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
+        f.firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
     const double height = std::ceil(panelsBottom + labelRoom(s.scope) + 30);
 
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
@@ -391,10 +452,10 @@ std::string ResultsFigure::draw() const {
                                         counted(static_cast<std::size_t>(s.mostReplicates), "replicate");
     f.doc.text(plotLeft, 18, std::string("-log10 p of ") + statisticName(s.scope.statistic) + scope,
                "font-size=\"13\" font-weight=\"bold\"");
-    drawLegend(f, s.mostReplicates, s.analysedCount);
-    if (s.panels.empty()) f.doc.text(plotLeft, firstPanelTop, "no windows to show");
+    drawLegend(f);
+    if (s.panels.empty()) f.doc.text(plotLeft, f.firstPanelTop, "no windows to show");
 
-    double top = firstPanelTop;
+    double top = f.firstPanelTop;
     for (const auto& [size, panel] : s.panels) {
         drawPanelFrame(f, top, size);
         drawSeries(f, top, panel.series[0], sizeColour(size));

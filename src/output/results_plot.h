@@ -68,10 +68,13 @@ WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector
 // document, built from the windows as they come, in memory bounded by the
 // drawing grid rather than by the number of windows: a panel per window
 // size, -log10 p of the scope's statistic as points at the windows' places
-// (a colour for each size; a genome's chromosomes alternate with grey), dashed lines at p = 0.05 and at the Bonferroni
-// threshold 0.05 / (windows analysed), and a legend. Few windows are joined by lines; many are thinned to what can be
-// seen (figure_marks.h). A p-value of 0 has no finite -log10: it is drawn as a triangle at p = 1 / (2 × replicates),
-// the smallest p-value above 0 the replicates give (a tie counts one half).
+// (a colour for each size; a genome's chromosomes alternate with grey),
+// lines at p = 0.05, at the Bonferroni threshold 0.05 / (windows analysed)
+// where the replicates can reach it, and at the genome-wide p when given,
+// and a legend. Few windows are joined by lines; many are thinned to what
+// can be seen (figure_marks.h). A p-value of 0 has no finite -log10: it is
+// drawn as a triangle at p = 1 / (2 × replicates), the smallest p-value
+// above 0 the replicates give (a tie counts one half).
 class ResultsFigure {
 public:
     explicit ResultsFigure(FigureScope scope);
@@ -84,6 +87,10 @@ public:
     // The next window, at `place`; the windows of a size come in the order
     // of the axis. A skipped window is not drawn: the lines break there.
     void add(const window::WindowResult& window, const WindowPlace& place);
+
+    // The genome-wide line: the raw p at which the family-wise p of the
+    // windows reaches 0.05.
+    void setGenomeWideLine(double p);
 
     std::string draw() const;
 

@@ -111,6 +111,30 @@ std::vector<double> markHeights(const std::string& svg, const std::string& mark)
     return heights;
 }
 
+// 6 windows: the Bonferroni threshold 0.05 / 6 is reached by 1/(2R) with 100
+// replicates, not with 10; the genome-wide line is drawn when known.
+TEST(ResultsPlot, BonferroniLineOnlyWhereTheReplicatesReachIt) {
+    for (const std::int32_t replicates : {10, 100}) {
+        std::vector<window::WindowResult> windows = windowsOver(4, 2);
+        windows[6].skipped = true;
+        for (window::WindowResult& w : windows) w.replicateCount = replicates;
+        const std::string svg = drawResultsPlot(windows, {});
+        EXPECT_EQ(countOf(svg, "class=\"alpha\""), 2u);
+        EXPECT_EQ(countOf(svg, "class=\"bonferroni\""), replicates == 10 ? 0u : 2u);
+        EXPECT_EQ(svg.find("Bonferroni p = 0.05 / 6 windows = 0.00833: not drawn, out of reach of 10 replicates (their "
+                           "smallest p above 0 is 0.05)"),
+                  replicates == 10 ? svg.find("Bonferroni") : std::string::npos);
+    }
+    const std::vector<window::WindowResult> windows = windowsOver(4, 1);
+    ResultsFigure figure(runFigureScope({}, 4, defaultPlotStatistic));
+    for (const window::WindowResult& w : windows) figure.add(w, runWindowPlace(w, {}, figure.scope()));
+    figure.setGenomeWideLine(2e-7);
+    const std::string svg = figure.draw();
+    EXPECT_EQ(countOf(svg, "class=\"genome-wide\""), 1u);
+    EXPECT_NE(svg.find("genome-wide p = 2e-07, where the family-wise p is 0.05"), std::string::npos);
+    EXPECT_NE(svg.find(">8</text>"), std::string::npos);  // the axis reaches the line
+}
+
 // Ties count one half, so the smallest p above 0 of R replicates is 1/(2R):
 // a window of p = 0 must stand at least as high.
 TEST(ResultsPlot, PZeroIsNeverDrawnBelowAPAboveZero) {
@@ -190,7 +214,9 @@ TEST(ResultsPlot, CountsAreSingularForOne) {
     one[0].replicateCount = 1;
     const std::string svg = drawResultsPlot(one, {});
     EXPECT_NE(svg.find("of Pem, 1 window, 1 replicate</text>"), std::string::npos);
-    EXPECT_NE(svg.find("Bonferroni p = 0.05 / 1 window = 0.05</text>"), std::string::npos);
+    EXPECT_NE(svg.find("Bonferroni p = 0.05 / 1 window = 0.05: not drawn, out of reach of 1 replicate (their "
+                       "smallest p above 0 is 0.5)</text>"),
+              std::string::npos);
     EXPECT_NE(svg.find("p-values of Pem, 1 window</title>"), std::string::npos);
     EXPECT_NE(svg.find("p = 1/(2 × 1)"), std::string::npos);
 }
