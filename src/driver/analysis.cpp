@@ -110,7 +110,7 @@ void writeWindows(const FamilyData& data, const window::WindowSelection& selecti
 }
 
 void runAnalysis(const input::InputRead& read, const RunOptions& options, const WindowObserver& observer,
-                 const ConsoleTurn& turn, const std::function<void()>& completeOutputs) {
+                 const ConsoleTurn& turn, const std::function<std::string()>& completeOutputs) {
     if (read.openFailure) std::rethrow_exception(read.openFailure);
     Units units{options.consoleOnStandardError ? io::OutputUnit::standardError() : io::OutputUnit::console(),
                 io::OutputUnit::createNew(io::transmissionFileName, "\r\n"),
@@ -137,7 +137,7 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
     // run says it has ended well.
     units.transmission.finish();
     units.results.finish();
-    if (completeOutputs) completeOutputs();
+    if (completeOutputs) units.console.text() += completeOutputs();
     report::writeStopLine(units.console);
     flushConsole(units.console, &turn);
 }

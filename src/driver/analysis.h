@@ -52,14 +52,15 @@ struct ConsoleTurn {
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order, after the console lines of that window have been written;
 // `completeOutputs`, when given, runs after the last window and the reports
-// are complete, before the stop line.
+// are complete, before the stop line; the console lines it returns are
+// written before the stop line.
 //
 // A SIGINT or SIGTERM caught by catchInterruptions() stops the run between
 // replicates: both reports keep the windows finished and end with a line that
 // says the run was interrupted, the console gets no stop line, and
 // RunInterrupted is thrown.
 void runAnalysis(const input::InputRead& read, const RunOptions& options = {}, const WindowObserver& observer = {},
-                 const ConsoleTurn& turn = {}, const std::function<void()>& completeOutputs = {});
+                 const ConsoleTurn& turn = {}, const std::function<std::string()>& completeOutputs = {});
 
 // Where the lines of the windows of one size go; called before the first
 // window of each size that has windows to analyse.

@@ -71,9 +71,12 @@ struct ExtraOutputs {
         }
         if (figure) figure->add(window, output::runWindowPlace(window, loci, figure->scope()));
     }
-    void publish() {
+    // Returns the console line of the figure's inflation factor, which a run
+    // without the figure does not print.
+    std::string publish() {
         writeTableHeader();
         output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
+        return figure ? output::inflationLine(*figure) : std::string();
     }
 };
 
@@ -131,7 +134,7 @@ void runWholeAnalysis(const AnalysisOptions& command) {
         turn,
         [&] {
             progress.reset();
-            outputs.publish();
+            return outputs.publish();
         });
 }
 

@@ -9,32 +9,31 @@
 
 #include "output/figure_marks.h"
 #include "output/figure_math.h"
+#include "output/figure_style.h"
+#include "output/qq_plot.h"
 #include "output/svg_document.h"
 
 namespace triotdt::output {
 namespace {
 
-constexpr double figureWidth = 860;
+constexpr double figureWidth = 1120;
 constexpr double plotLeft = 64;
-constexpr double plotRight = figureWidth - 16;
+constexpr double plotRight = 800;
+// The QQ panel stands right of the panels of the windows, level with the first.
+constexpr double qqLeft = 880;
+constexpr double qqSide = 220;
 constexpr double legendTop = 34;
 constexpr double legendRow = 18;
-constexpr double panelHeight = 150;
-constexpr double panelGap = 34;
-constexpr double fontSize = 11;
+constexpr double panelHeight = 120;
+constexpr double panelGap = 30;
 // Locus labels stand upright; neighbours need this many pixels between them.
 constexpr double labelSpacing = fontSize + 2;
 constexpr std::size_t longestLabel = 24;
 constexpr double alpha = 0.05;
 // A line joins the marks of a series while they stand this far apart on average.
 constexpr double lineSpacing = 4;
-constexpr double dotDiameter = 4.5;
 
-// A colour for each window size, dark to light as the sizes grow (seven
-// steps of a scale that stays readable in grey and to colour-blind eyes);
-// a genome's every other chromosome is grey.
-constexpr std::array<const char*, 7> sizeColours = {"#440154", "#472F7D", "#39568C", "#2A788E",
-                                                    "#1F988B", "#35B779", "#6DCD59"};
+// A genome's every other chromosome is grey.
 constexpr const char* otherChromosomeColour = "#8C8C8C";
 // Marks of a panel: a series per colour of chromosome.
 constexpr std::size_t seriesCount = 2;
@@ -42,17 +41,8 @@ constexpr const char* alphaColour = "#666666";
 constexpr const char* bonferroniColour = "#D55E00";
 constexpr const char* genomeWideColour = "#B2182B";
 
-const char* sizeColour(std::int32_t size) {
-    return sizeColours[static_cast<std::size_t>(std::max(size, 1) - 1) % sizeColours.size()];
-}
-
 const char* statisticName(statistics::Statistic statistic) {
     return statistics::statisticNames[statistics::indexOf(statistic)];
-}
-
-// "1 window", "2 windows".
-std::string counted(std::size_t count, const std::string& noun) {
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 // Pixels between the frame and the outermost loci, and between two chromosomes.
@@ -160,19 +150,6 @@ std::string dashStyle(const char* colour) {
     return std::string("stroke=\"") + colour + "\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"";
 }
 
-std::string dotStyle(const char* colour) {
-    return std::string("class=\"point\" fill=\"none\" stroke=\"") + colour + "\" stroke-width=\"" +
-           pixels(dotDiameter) + "\" stroke-linecap=\"round\"";
-}
-
-std::string zeroStyle(const char* colour) {
-    return std::string("class=\"zero\" fill=\"") + colour + "\" stroke=\"#333333\" stroke-width=\"0.6\"";
-}
-
-// A dot is a path of no length with round ends: a dozen bytes a mark.
-std::string dotAt(double x, double y) { return "M" + pixels(x) + " " + pixels(y) + "h0"; }
-std::string triangleAt(double x, double y) { return "M" + pixels(x) + " " + pixels(y - 4) + "l4 7h-8z"; }
-
 }  // namespace
 
 struct ResultsFigure::State {
@@ -184,6 +161,7 @@ struct ResultsFigure::State {
     std::int32_t mostReplicates = 0;
     double highest = 0;  // -log10 p
     std::optional<double> genomeWide;
+    PValuesBySize pValues;
 
     double bonferroni() const { return analysedCount > 0 ? alpha / static_cast<double>(analysedCount) : alpha; }
     // Ties count one half: no p above 0 lies below 1/(2R).
@@ -223,6 +201,7 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
         mark.breakBefore = panel.gap || place.chromosome != panel.chromosome;
         s.highest = std::max(s.highest, mark.value);
         panel.series[place.chromosome % seriesCount].add(mark);
+        ++s.pValues[window.size][qqValueOf(p, window.replicateCount)];
     }
     panel.gap = false;
     panel.chromosome = place.chromosome;
@@ -309,14 +288,13 @@ void drawLegend(Figure& f) {
 }
 
 void drawPanelFrame(Figure& f, double top, std::int32_t size) {
-    f.doc.text(plotLeft, top - 8, "windows of " + std::to_string(size) + (size == 1 ? " locus" : " loci"),
-               "font-weight=\"bold\"");
+    f.doc.text(plotLeft, top - 8, windowsOfSize(size), "font-weight=\"bold\"");
     for (double v = 0; v <= f.y.top + 1e-9; v += f.y.step) {
         const double y = f.y.pixel(top, v);
         f.doc.line(plotLeft, y, plotRight, y, "stroke=\"#e4e4e4\"");
         f.doc.text(plotLeft - 6, y + 4, std::to_string(static_cast<int>(v)), "text-anchor=\"end\"");
     }
-    f.doc.text(18, top + panelHeight / 2, "-log10 p",
+    f.doc.text(18, top + panelHeight / 2, "−log10 p",
                "text-anchor=\"middle\" transform=\"rotate(-90 18 " + pixels(top + panelHeight / 2) + ")\"");
     for (const Threshold& t : f.thresholds) {
         const double y = f.y.pixel(top, minusLog10(t.p));
@@ -438,19 +416,21 @@ std::string ResultsFigure::draw() const {
 
     const double panelsBottom =
         f.firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
-    const double height = std::ceil(panelsBottom + labelRoom(s.scope) + 30);
+    // The QQ panel's legend has a row per size below the square.
+    const double qqBottom = f.firstPanelTop + qqSide + 56 + 16 * static_cast<double>(s.pValues.size());
+    const double height = std::ceil(std::max(panelsBottom + labelRoom(s.scope) + 30, qqBottom + 16));
 
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                 pixels(figureWidth) + "\" height=\"" + pixels(height) + "\" viewBox=\"0 0 " + pixels(figureWidth) +
                 " " + pixels(height) + "\" font-family=\"sans-serif\" font-size=\"" + pixels(fontSize) + "\">\n";
-    f.doc.svg += std::string("<title>triotdt: -log10 p-values of ") + statisticName(s.scope.statistic) + ", " +
+    f.doc.svg += std::string("<title>triotdt: −log10 p-values of ") + statisticName(s.scope.statistic) + ", " +
                  (s.analysedCount == 0 ? std::string("no window") : counted(s.analysedCount, "window")) + "</title>\n";
     f.doc.svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     const std::string scope = s.analysedCount == 0
                                   ? ": no window analysed"
                                   : ", " + counted(s.analysedCount, "window") + ", " +
                                         counted(static_cast<std::size_t>(s.mostReplicates), "replicate");
-    f.doc.text(plotLeft, 18, std::string("-log10 p of ") + statisticName(s.scope.statistic) + scope,
+    f.doc.text(plotLeft, 18, std::string("−log10 p of ") + statisticName(s.scope.statistic) + scope,
                "font-size=\"13\" font-weight=\"bold\"");
     drawLegend(f);
     if (s.panels.empty()) f.doc.text(plotLeft, f.firstPanelTop, "no windows to show");
@@ -463,9 +443,19 @@ std::string ResultsFigure::draw() const {
         top += panelHeight + panelGap;
     }
     if (!s.panels.empty()) drawXAxis(f, panelsBottom);
+    drawQqPanel(f.doc, s.pValues, statisticName(s.scope.statistic), qqLeft, f.firstPanelTop, qqSide);
     f.doc.text((plotLeft + plotRight) / 2, height - 8, axisTitle(s.scope), "text-anchor=\"middle\"");
     f.doc.svg += "</svg>\n";
     return f.doc.svg;
+}
+
+std::optional<double> ResultsFigure::inflation() const { return inflationFactor(pooled(state_->pValues)); }
+
+std::string inflationLine(const ResultsFigure& figure) {
+    const std::optional<double> lambda = figure.inflation();
+    if (!lambda) return {};
+    return std::string("Inflation factor of the ") + statisticName(figure.scope().statistic) +
+           " p-values in the figure: lambda = " + inflationText(*lambda) + "\n";
 }
 
 FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociCount, statistics::Statistic statistic) {

@@ -71,10 +71,11 @@ WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector
 // (a colour for each size; a genome's chromosomes alternate with grey),
 // lines at p = 0.05, at the Bonferroni threshold 0.05 / (windows analysed)
 // where the replicates can reach it, and at the genome-wide p when given,
-// and a legend. Few windows are joined by lines; many are thinned to what
-// can be seen (figure_marks.h). A p-value of 0 has no finite -log10: it is
-// drawn as a triangle at p = 1 / (2 × replicates), the smallest p-value
-// above 0 the replicates give (a tie counts one half).
+// a legend, and the QQ panel of the p-values (qq_plot.h). Few windows are
+// joined by lines; many are thinned to what can be seen (figure_marks.h). A
+// p-value of 0 has no finite -log10: it is drawn as a triangle at
+// p = 1 / (2 × replicates), the smallest p-value above 0 the replicates give
+// (a tie counts one half).
 class ResultsFigure {
 public:
     explicit ResultsFigure(FigureScope scope);
@@ -92,12 +93,20 @@ public:
     // windows reaches 0.05.
     void setGenomeWideLine(double p);
 
+    // The genomic inflation factor of the p-values drawn (qq_plot.h); none
+    // without a window analysed.
+    std::optional<double> inflation() const;
+
     std::string draw() const;
 
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// The console line that gives the inflation factor of the figure's
+// p-values; empty without a window analysed.
+std::string inflationLine(const ResultsFigure& figure);
 
 // Why `path` cannot name the figure, which is SVG: it must end in .svg, in
 // any case; empty when it can.

@@ -252,6 +252,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     transmission.finish();
     results.finish();
     output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
+    if (figure) console.text() += output::inflationLine(*figure);
     report::writeStopLine(console);
     console.flush();
 }

@@ -47,12 +47,13 @@ std::string drawResultsPlot(const std::vector<window::WindowResult>& windows, co
 }
 
 // The places (x, y) of the marks of class `mark` ("point" or "zero") in the
-// panels, below the legend; a triangle's place lies 4 below its tip.
+// panels of the windows, below the legend and before the QQ panel; a
+// triangle's place lies 4 below its tip.
 std::vector<std::pair<double, double>> marksOf(const std::string& svg, const std::string& mark) {
     std::vector<std::pair<double, double>> places;
     const std::string element = "<path class=\"" + mark + "\"";
-    for (std::size_t at = svg.find(element, svg.find("windows of ")); at != std::string::npos;
-         at = svg.find(element, at + 1)) {
+    const std::size_t end = svg.find("QQ plot of");
+    for (std::size_t at = svg.find(element, svg.find("windows of ")); at < end; at = svg.find(element, at + 1)) {
         const std::size_t d = svg.find(" d=\"", at) + 4;
         const std::string path = svg.substr(d, svg.find('"', d) - d);
         for (std::size_t m = path.find('M'); m != std::string::npos; m = path.find('M', m + 1)) {
@@ -96,9 +97,9 @@ TEST(ResultsPlot, DrawsOneMarkOfTheChosenStatisticPerAnalysedWindow) {
     EXPECT_EQ(marksOf(svg, "zero").size(), 1u);
     EXPECT_LT(points[0].first, points[1].first);
     EXPECT_GT(points[0].second, points[1].second);  // p of Pg 1/2 at locus 1, 1/4 at locus 3
-    EXPECT_EQ(countOf(svg, "windows of 1 locus"), 1u);
-    EXPECT_EQ(countOf(svg, "windows of 2 loci"), 1u);
-    EXPECT_NE(svg.find("-log10 p of Pg, 6 windows"), std::string::npos);
+    EXPECT_EQ(countOf(svg, ">windows of 1 locus</text>"), 1u);
+    EXPECT_EQ(countOf(svg, ">windows of 2 loci</text>"), 1u);
+    EXPECT_NE(svg.find("−log10 p of Pg, 6 windows"), std::string::npos);
     EXPECT_NE(svg.find("Bonferroni p = 0.05 / 6 windows"), std::string::npos);
     EXPECT_NE(svg.find("p = 1/(2 × 999)"), std::string::npos);
     EXPECT_NE(svg.find(">locus</text>"), std::string::npos);
@@ -179,12 +180,12 @@ TEST(ResultsPlot, ManyLociGetTicksOfRoundValuesAndTheirPositions) {
     for (std::int32_t l = 1; l <= 300; ++l) loci.push_back({l, "7", position(l), "", {}});
     const std::string svg = drawResultsPlot(windowsOver(300, 1), loci);
     EXPECT_TRUE(wellFormedXml(svg));
-    EXPECT_EQ(countOf(svg, "rotate(-90 "), 1u);  // the y axis title only
+    EXPECT_EQ(countOf(svg, "text-anchor=\"end\" transform=\"rotate(-90"), 0u);  // no marker names
     for (const char* tick : {"middle\">1</text>", "middle\">3</text>", "middle\">5</text>"}) {
         EXPECT_NE(svg.find(tick), std::string::npos) << tick;
     }
     // Lines no longer join 300 windows.
-    EXPECT_EQ(svg.find("<polyline"), std::string::npos);
+    EXPECT_GT(svg.find("<polyline"), svg.find("QQ plot of"));
     const auto marks = marksOf(svg, "point");
     double left = 1e9, right = 0;
     for (const auto& [x, y] : marks) {
@@ -196,6 +197,34 @@ TEST(ResultsPlot, ManyLociGetTicksOfRoundValuesAndTheirPositions) {
         std::any_of(marks.begin(), marks.end(), [&](const auto& m) { return std::abs(m.first - at200) < 0.1; }));
 
     EXPECT_NE(drawResultsPlot(windowsOver(300, 1), {}).find("middle\">250</text>"), std::string::npos);
+}
+
+// 140,000 windows of uniform p-values (7 sizes over 20,000 loci): the
+// figure stays small, and every window of p = 0 keeps its mark (but those
+// that fall on one another to the tenth of a pixel).
+TEST(ResultsPlot, ManyWindowsGiveAFigureOfBoundedSize) {
+    ResultsFigure figure(runFigureScope({}, 20000, defaultPlotStatistic));
+    std::uint32_t state = 11;
+    std::size_t zeros = 0;
+    for (std::int32_t size = 1; size <= 7; ++size) {
+        for (std::int32_t start = 1; start + size - 1 <= 20000; ++start) {
+            window::WindowResult w;
+            w.start = start;
+            w.size = size;
+            w.replicateCount = 1000;
+            state = state * 1664525u + 1013904223u;
+            const std::uint32_t k = state >> 22;  // 0 to 1023
+            w.pValues.fill(k < 8 ? 0.0 : k / 1024.0);
+            zeros += k < 8;
+            figure.add(w, runWindowPlace(w, {}, figure.scope()));
+        }
+    }
+    const std::string svg = figure.draw();
+    EXPECT_LT(svg.size(), 900000u) << svg.size();
+    EXPECT_TRUE(wellFormedXml(svg));
+    EXPECT_LE(marksOf(svg, "zero").size(), zeros);
+    EXPECT_GT(marksOf(svg, "zero").size(), zeros * 97 / 100);
+    EXPECT_LT(marksOf(svg, "point").size(), 140000u / 2);
 }
 
 TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
