@@ -151,8 +151,8 @@ std::string inflationText(double lambda) {
     return text;
 }
 
-double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left,
-                   double top, double side) {
+double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
+                   double side) {
     doc.text(left, top - 8, "QQ plot of " + statistic, "font-weight=\"bold\"");
     std::int64_t most = 0;
     double highest = 1;
@@ -174,7 +174,8 @@ double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::str
 
     const std::optional<double> lambda = inflationFactor(pooled(bySize));
     doc.text(left + 8, top + 18,
-             lambda ? "λ = " + inflationText(*lambda) + " (" + counted(static_cast<std::size_t>(countOf(pooled(bySize))), "window") + ")"
+             lambda ? "λ = " + inflationText(*lambda) + " (" +
+                          counted(static_cast<std::size_t>(countOf(pooled(bySize))), "window") + ")"
                     : "no window analysed",
              "font-size=\"13\"");
     double y = top + side + 56;

@@ -52,7 +52,7 @@ std::string inflationText(double lambda);
 // inflation factor of all windows and of each size. The square of side
 // `side` has its top left corner at (left, top); the legend of the sizes
 // runs below it. Returns the bottom of what it drew.
-double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left,
-                   double top, double side);
+double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
+                   double side);
 
 }  // namespace triotdt::output

@@ -227,6 +227,35 @@ TEST(ResultsPlot, ManyWindowsGiveAFigureOfBoundedSize) {
     EXPECT_LT(marksOf(svg, "point").size(), 140000u / 2);
 }
 
+// Several runs side by side, as for a genome: each chromosome as wide as its
+// loci's extent, named under its middle, every other one in grey.
+TEST(ResultsPlot, ChromosomesStandSideBySideInAlternatingColours) {
+    FigureScope scope;
+    scope.byPosition = true;
+    scope.chromosomes = {{"1", 1e6, 3e6, {}}, {"2", 5e6, 6e6, {}}, {"X", 1e6, 2e6, {}}};
+    ResultsFigure figure(scope);
+    for (std::size_t c = 0; c < 3; ++c) {
+        for (const double at : {0.0, 0.5, 1.0}) {
+            window::WindowResult w;
+            w.replicateCount = 100;
+            w.pValues.fill(0.5);
+            const double x = scope.chromosomes[c].first + at * (scope.chromosomes[c].last - scope.chromosomes[c].first);
+            figure.add(w, {c, x, x});
+        }
+    }
+    const std::string svg = figure.draw();
+    EXPECT_TRUE(wellFormedXml(svg));
+    for (const char* name : {">1</text>", ">2</text>", ">X</text>", ">chromosome</text>"}) {
+        EXPECT_NE(svg.find(name), std::string::npos) << name;
+    }
+    const auto marks = marksOf(svg, "point");
+    ASSERT_EQ(marks.size(), 9u);
+    // Chromosome 1 spans 2 Mb, twice the others.
+    EXPECT_NEAR((marks[2].first - marks[0].first) / (marks[8].first - marks[6].first), 2, 0.01);
+    EXPECT_LT(marks[2].first, marks[3].first);
+    EXPECT_EQ(countOf(svg, "stroke=\"#8C8C8C\""), 2u);  // chromosome 2: its line and its dots
+}
+
 TEST(ResultsPlot, RunWithoutWindowsStillGivesAFigure) {
     const std::string svg = drawResultsPlot({}, {});
     EXPECT_TRUE(wellFormedXml(svg));
