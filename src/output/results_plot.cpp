@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "output/figure_axis.h"
 #include "output/figure_marks.h"
 #include "output/figure_math.h"
 #include "output/figure_style.h"
@@ -26,9 +27,6 @@ constexpr double legendTop = 34;
 constexpr double legendRow = 18;
 constexpr double panelHeight = 120;
 constexpr double panelGap = 30;
-// Locus labels stand upright; neighbours need this many pixels between them.
-constexpr double labelSpacing = fontSize + 2;
-constexpr std::size_t longestLabel = 24;
 constexpr double alpha = 0.05;
 // A line joins the marks of a series while they stand this far apart on average.
 constexpr double lineSpacing = 4;
@@ -45,44 +43,6 @@ const char* statisticName(statistics::Statistic statistic) {
     return statistics::statisticNames[statistics::indexOf(statistic)];
 }
 
-// Pixels between the frame and the outermost loci, and between two chromosomes.
-constexpr double axisPadding = 12;
-constexpr double chromosomeGap = 6;
-
-// Where each chromosome of the scope lies across the panels.
-struct XLayout {
-    std::vector<double> first;  // x of each chromosome's first locus
-    std::vector<double> start;  // its pixel
-    std::vector<double> scale;  // pixels per unit of x
-    std::vector<double> end;    // the pixel of its last locus
-
-    double pixel(std::size_t chromosome, double x) const {
-        return start[chromosome] + (x - first[chromosome]) * scale[chromosome];
-    }
-    double pixel(const WindowPlace& place) const { return pixel(place.chromosome, place.first / 2 + place.last / 2); }
-};
-
-// Each chromosome as wide as its share of the loci's extent; a chromosome of
-// one locus is a point.
-XLayout makeXLayout(const FigureScope& scope) {
-    XLayout layout;
-    double total = 0;
-    for (const FigureChromosome& c : scope.chromosomes) total += std::max(c.last - c.first, 0.0);
-    const double count = static_cast<double>(scope.chromosomes.size());
-    const double inner = plotRight - plotLeft - 2 * axisPadding - (count - 1) * chromosomeGap;
-    double cursor = plotLeft + axisPadding;
-    for (const FigureChromosome& c : scope.chromosomes) {
-        const double span = std::max(c.last - c.first, 0.0);
-        const double width = inner * (total > 0 ? span / total : 1 / count);
-        layout.first.push_back(c.first);
-        layout.scale.push_back(span > 0 ? width / span : 0);
-        layout.start.push_back(span > 0 ? cursor : cursor + width / 2);
-        layout.end.push_back(span > 0 ? cursor + width : cursor + width / 2);
-        cursor += width + chromosomeGap;
-    }
-    return layout;
-}
-
 // Base-pair positions serve only when they order the loci on one chromosome.
 bool positionsUsable(const std::vector<LocusRow>& loci, std::size_t lociCount) {
     if (loci.size() < lociCount || lociCount == 0) return false;
@@ -90,26 +50,6 @@ bool positionsUsable(const std::vector<LocusRow>& loci, std::size_t lociCount) {
         if (loci[l].chromosome != loci[0].chromosome || loci[l].position <= loci[l - 1].position) return false;
     }
     return true;
-}
-
-// Round values for the ticks of an axis from `low` to `high`: 1, 2 or 5
-// times a power of ten, at most ten of them.
-double tickStep(double low, double high) {
-    const double rough = std::max(high - low, 1e-9) / 10;
-    double power = 1;
-    while (power * 10 <= rough) power *= 10;
-    while (power > rough) power /= 10;
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (power * factor >= rough) return power * factor;
-    }
-    return power * 10;
-}
-
-// Decimals enough to tell ticks `step` apart.
-int decimalsOf(double step) {
-    int decimals = 0;
-    for (double unit = 1; unit > step * 1.0001 && decimals < 9; unit /= 10) ++decimals;
-    return decimals;
 }
 
 struct YAxis {
@@ -170,7 +110,7 @@ struct ResultsFigure::State {
 
 ResultsFigure::ResultsFigure(FigureScope scope) : state_(std::make_unique<State>()) {
     if (scope.chromosomes.empty()) scope.chromosomes.emplace_back();
-    state_->x = makeXLayout(scope);
+    state_->x = makeXLayout(scope, plotLeft, plotRight);
     state_->scope = std::move(scope);
 }
 
@@ -219,8 +159,6 @@ struct Threshold {
 
 struct Figure {
     SvgDocument doc;
-    const FigureScope* scope = nullptr;
-    XLayout x;
     YAxis y;
     std::vector<Threshold> thresholds;
     std::vector<std::string> notes;  // legend rows without a line: the Bonferroni threshold out of reach
@@ -303,75 +241,6 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size) {
     f.doc.rect(plotLeft, top, plotRight - plotLeft, panelHeight, "fill=\"none\" stroke=\"#333333\"");
 }
 
-std::string shortened(const std::string& label) {
-    return label.size() <= longestLabel ? label : label.substr(0, longestLabel - 3) + "...";
-}
-
-// Upright names of loci under the bottom panel, left out where they would
-// run into the one before.
-void drawNamedLoci(Figure& f, double bottom) {
-    double lastLabel = -1e9;
-    for (const auto& [value, name] : f.scope->chromosomes.front().namedLoci) {
-        const double x = f.x.pixel(0, value);
-        f.doc.line(x, bottom, x, bottom + 4, "stroke=\"#333333\"");
-        if (x - lastLabel < labelSpacing) continue;
-        lastLabel = x;
-        f.doc.text(x + 4, bottom + 8, shortened(name),
-                   "text-anchor=\"end\" transform=\"rotate(-90 " + pixels(x + 4) + " " + pixels(bottom + 8) + ")\"");
-    }
-}
-
-// Ticks of round values (Mb, or locus numbers) under the bottom panel.
-void drawTicks(Figure& f, double bottom) {
-    const FigureChromosome& c = f.scope->chromosomes.front();
-    const double unit = f.scope->byPosition ? 1e6 : 1;
-    const double step = tickStep(c.first / unit, c.last / unit);
-    const int decimals = decimalsOf(step);
-    for (double k = std::ceil(c.first / unit / step); k * step <= c.last / unit; ++k) {
-        const double x = f.x.pixel(0, k * step * unit);
-        char label[32];
-        std::snprintf(label, sizeof label, "%.*f", decimals, k * step);
-        f.doc.line(x, bottom, x, bottom + 4, "stroke=\"#333333\"");
-        f.doc.text(x, bottom + 16, label, "text-anchor=\"middle\"");
-    }
-}
-
-// Chromosome names under the middle of each, left out where they would run
-// into the one before.
-void drawChromosomeNames(Figure& f, double bottom) {
-    double lastEnd = -1e9;
-    for (std::size_t c = 0; c < f.scope->chromosomes.size(); ++c) {
-        const std::string& name = f.scope->chromosomes[c].name;
-        const double middle = (f.x.start[c] + f.x.end[c]) / 2;
-        const double half = static_cast<double>(name.size()) * fontSize * 0.31;
-        if (middle - half < lastEnd + 4) continue;
-        lastEnd = middle + half;
-        f.doc.text(middle, bottom + 16, name, "text-anchor=\"middle\"");
-    }
-}
-
-// Room under the bottom panel for the axis labels.
-double labelRoom(const FigureScope& scope) {
-    if (scope.chromosomes.size() > 1 || scope.chromosomes.front().namedLoci.empty()) return 20;
-    std::size_t longest = 0;
-    for (const auto& named : scope.chromosomes.front().namedLoci) {
-        longest = std::max(longest, shortened(named.second).size());
-    }
-    return 12 + static_cast<double>(longest) * fontSize * 0.62;
-}
-
-std::string axisTitle(const FigureScope& scope) {
-    if (scope.chromosomes.size() > 1) return "chromosome";
-    if (!scope.byPosition) return "locus";
-    return "position on chromosome " + scope.chromosomes.front().name + " (Mb)";
-}
-
-void drawXAxis(Figure& f, double bottom) {
-    if (f.scope->chromosomes.size() > 1) drawChromosomeNames(f, bottom);
-    else if (!f.scope->chromosomes.front().namedLoci.empty()) drawNamedLoci(f, bottom);
-    else drawTicks(f, bottom);
-}
-
 // The marks of one series: a line through them while they are kept in
 // order, then a dot for each, a triangle for each p of 0.
 void drawSeries(Figure& f, double top, const ThinnedMarks& marks, const char* colour) {
@@ -404,8 +273,6 @@ void drawSeries(Figure& f, double top, const ThinnedMarks& marks, const char* co
 std::string ResultsFigure::draw() const {
     const State& s = *state_;
     Figure f;
-    f.scope = &s.scope;
-    f.x = s.x;
     chooseThresholds(f, s.analysedCount, s.mostReplicates, s.bonferroniReachable(), s.genomeWide);
     // Without replicates there is no p = 0 to explain.
     if (s.analysedCount > 0 && s.mostReplicates > 0) f.zeroNote = zeroNoteOf(s.fewestReplicates, s.mostReplicates);
@@ -418,7 +285,7 @@ std::string ResultsFigure::draw() const {
         f.firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
     // The QQ panel's legend has a row per size below the square.
     const double qqBottom = f.firstPanelTop + qqSide + 56 + 16 * static_cast<double>(s.pValues.size());
-    const double height = std::ceil(std::max(panelsBottom + labelRoom(s.scope) + 30, qqBottom + 16));
+    const double height = std::ceil(std::max(panelsBottom + xLabelRoom(s.scope) + 30, qqBottom + 16));
 
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                 pixels(figureWidth) + "\" height=\"" + pixels(height) + "\" viewBox=\"0 0 " + pixels(figureWidth) +
@@ -442,9 +309,9 @@ std::string ResultsFigure::draw() const {
         drawSeries(f, top, panel.series[1], otherChromosomeColour);
         top += panelHeight + panelGap;
     }
-    if (!s.panels.empty()) drawXAxis(f, panelsBottom);
+    if (!s.panels.empty()) drawXAxis(f.doc, s.scope, s.x, panelsBottom);
     drawQqPanel(f.doc, s.pValues, statisticName(s.scope.statistic), qqLeft, f.firstPanelTop, qqSide);
-    f.doc.text((plotLeft + plotRight) / 2, height - 8, axisTitle(s.scope), "text-anchor=\"middle\"");
+    f.doc.text((plotLeft + plotRight) / 2, height - 8, xAxisTitle(s.scope), "text-anchor=\"middle\"");
     f.doc.svg += "</svg>\n";
     return f.doc.svg;
 }
@@ -472,7 +339,7 @@ FigureScope runFigureScope(const std::vector<LocusRow>& loci, std::int32_t lociC
         chromosome.last = std::max(static_cast<double>(count), 1.0);
     }
     // Loci are named only when every name has room.
-    if (static_cast<double>(count) * labelSpacing <= plotRight - plotLeft - 2 * axisPadding) {
+    if (static_cast<double>(count) * locusLabelSpacing <= plotRight - plotLeft - 2 * axisPadding) {
         for (std::size_t l = 0; l < count; ++l) {
             const bool named = l < loci.size() && !loci[l].marker.empty();
             chromosome.namedLoci.emplace_back(
