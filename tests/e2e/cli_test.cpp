@@ -187,21 +187,22 @@ std::string manySmallWindows() {
 
 // Windows run side by side, and the replicates of a large window are shared
 // out among the threads; every window draws from its own place in the stream:
-// the number of threads changes nothing. threads-input.dat has a few windows
-// large enough for their replicates to be shared out.
+// the number of threads changes nothing, the figure included.
+// threads-input.dat has a few windows large enough for their replicates to
+// be shared out.
 TEST(CommandLineRun, AnyNumberOfThreadsWritesTheSameReports) {
     const test::ScratchFolder scratch;
     const std::string fewLarge = readFile(fs::path(TRIOTDT_SOURCE_DIR) / "tests" / "e2e" / "threads-input.dat");
     for (const auto& [name, input] : {std::pair{"few-large", fewLarge}, std::pair{"many-small", manySmallWindows()}}) {
         const fs::path one = folderWith(scratch, std::string(name) + "-one", input);
-        const test::RunResult reference = runWith({"--threads", "1"}, one);
+        const test::RunResult reference = runWith({"--threads", "1", "--plot", "f.svg"}, one);
         ASSERT_EQ(reference.status, 0) << reference.err;
         for (const char* threads : {"2", "3", "8"}) {
             const fs::path folder = folderWith(scratch, std::string(name) + "-threads" + threads, input);
-            const test::RunResult run = runWith({"--threads", threads}, folder);
+            const test::RunResult run = runWith({"--threads", threads, "--plot", "f.svg"}, folder);
             ASSERT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.out, reference.out) << name << ", " << threads << " threads";
-            for (const char* report : {"tdttran.txt", "tdtout.txt"}) {
+            for (const char* report : {"tdttran.txt", "tdtout.txt", "f.svg"}) {
                 EXPECT_EQ(readFile(folder / report), readFile(one / report))
                     << name << ", " << report << ", " << threads;
             }
