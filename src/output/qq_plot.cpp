@@ -1,6 +1,7 @@
 #include "output/qq_plot.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -12,6 +13,7 @@ namespace triotdt::output {
 namespace {
 
 constexpr const char* bandColour = "#DDDDDD";
+constexpr std::size_t exactCountLimit = 16384;
 constexpr double legendRow = 16;
 
 // Where -log10 p values stand in the square.
@@ -110,7 +112,20 @@ void drawAxes(SvgDocument& doc, const QqAxes& axes) {
              "text-anchor=\"middle\" transform=\"rotate(-90 " + pixels(axes.left - 24) + " " + pixels(middle) + ")\"");
 }
 
+// `p` with all but the 8 leading bits of its mantissa cleared.
+double coarse(double p) {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(p) & ~((std::uint64_t{1} << 44) - 1));
+}
+
 }  // namespace
+
+void countPValue(PValueCounts& counts, QqValue value) {
+    ++counts[value];
+    if (counts.size() <= exactCountLimit) return;
+    PValueCounts coarser;
+    for (const auto& [kept, count] : counts) coarser[{coarse(kept.p), kept.zero}] += count;
+    counts = std::move(coarser);
+}
 
 QqValue qqValueOf(double p, std::int32_t replicateCount) {
     if (p > 0) return {p, false};

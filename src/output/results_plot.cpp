@@ -141,7 +141,7 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
         mark.breakBefore = panel.gap || place.chromosome != panel.chromosome;
         s.highest = std::max(s.highest, mark.value);
         panel.series[place.chromosome % seriesCount].add(mark);
-        ++s.pValues[window.size][qqValueOf(p, window.replicateCount)];
+        countPValue(s.pValues[window.size], qqValueOf(p, window.replicateCount));
     }
     panel.gap = false;
     panel.chromosome = place.chromosome;

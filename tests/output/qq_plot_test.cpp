@@ -42,6 +42,23 @@ TEST(QqPlot, InflationFactorIsTheMedianChiSquareOverItsExpectedValue) {
     EXPECT_EQ(inflationText(1.0004999), "1.000");
 }
 
+// Windows whose replicates differ could give every window its own p-value:
+// past 16,384 of them the counts coarsen, and the factor hardly moves.
+TEST(QqPlot, CountsOfManyDistinctPValuesStayBounded) {
+    PValueCounts counts;
+    PValueCounts exact;
+    for (std::int32_t w = 1; w <= 100000; ++w) {
+        const QqValue value{(w * 7919 % 100000 + 0.5) / 100000, false};
+        countPValue(counts, value);
+        ++exact[value];
+    }
+    EXPECT_LE(counts.size(), 16384u);
+    std::int64_t total = 0;
+    for (const auto& [value, count] : counts) total += count;
+    EXPECT_EQ(total, 100000);
+    EXPECT_NEAR(*inflationFactor(counts), *inflationFactor(exact), 0.01);
+}
+
 // Windows of a p-value share a height: each level is a step across the
 // expected values of its ranks, from the smallest p at the top right.
 TEST(QqPlot, DrawsAStaircaseOverTheBandAndGivesLambda) {
