@@ -15,6 +15,8 @@ namespace {
 constexpr const char* bandColour = "#DDDDDD";
 constexpr std::size_t exactCountLimit = 16384;
 constexpr double legendRow = 16;
+// From the square's bottom to the first row of the legend, past the axis title.
+constexpr double legendTop = 56;
 
 // Where -log10 p values stand in the square.
 struct QqAxes {
@@ -112,6 +114,33 @@ void drawAxes(SvgDocument& doc, const QqAxes& axes) {
              "text-anchor=\"middle\" transform=\"rotate(-90 " + pixels(axes.left - 24) + " " + pixels(middle) + ")\"");
 }
 
+// One scale for both axes, from 0 to the larger of the highest expected and
+// the highest observed -log10 p.
+QqAxes chooseAxes(const PValuesBySize& bySize, double left, double top, double side) {
+    double highest = 1;
+    for (const auto& [size, counts] : bySize) {
+        if (counts.empty()) continue;
+        highest = std::max({highest, minusLog10(counts.begin()->first.p), expectedAt(1, countOf(counts))});
+    }
+    QqAxes axes{left, top, side, 1, 1};
+    axes.step = highest > 8 ? 2 : 1;
+    axes.highest = std::ceil(highest / axes.step) * axes.step;
+    return axes;
+}
+
+// Below the square: the band, then each size's colour and inflation factor.
+void drawLegend(SvgDocument& doc, const PValuesBySize& bySize, double left, double y) {
+    doc.rect(left, y - 9, 14, 10, std::string("fill=\"") + bandColour + "\"");
+    doc.text(left + 20, y, "95 % band of uniform p-values");
+    for (const auto& [size, counts] : bySize) {
+        const std::optional<double> lambda = inflationFactor(counts);
+        if (!lambda) continue;
+        y += legendRow;
+        doc.line(left, y - 4, left + 14, y - 4, std::string("stroke=\"") + sizeColour(size) + "\" stroke-width=\"3\"");
+        doc.text(left + 20, y, windowsOfSize(size) + ": λ = " + inflationText(*lambda));
+    }
+}
+
 // `p` with all but the 8 leading bits of its mantissa cleared.
 double coarse(double p) {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(p) & ~((std::uint64_t{1} << 44) - 1));
@@ -166,19 +195,16 @@ std::string inflationText(double lambda) {
     return text;
 }
 
-double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
-                   double side) {
+double qqPanelHeight(double side, std::size_t sizeCount) {
+    return side + legendTop + legendRow * static_cast<double>(sizeCount);
+}
+
+void drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
+                 double side) {
     doc.text(left, top - 8, "QQ plot of " + statistic, "font-weight=\"bold\"");
     std::int64_t most = 0;
-    double highest = 1;
-    for (const auto& [size, counts] : bySize) {
-        if (counts.empty()) continue;
-        most = std::max(most, countOf(counts));
-        highest = std::max({highest, minusLog10(counts.begin()->first.p), expectedAt(1, countOf(counts))});
-    }
-    QqAxes axes{left, top, side, 1, 1};
-    axes.step = highest > 8 ? 2 : 1;
-    axes.highest = std::ceil(highest / axes.step) * axes.step;
+    for (const auto& [size, counts] : bySize) most = std::max(most, countOf(counts));
+    const QqAxes axes = chooseAxes(bySize, left, top, side);
     if (most > 0) drawBand(doc, axes, most);
     doc.line(axes.x(0), axes.y(0), axes.x(axes.highest), axes.y(axes.highest), "stroke=\"#999999\"");
     for (const auto& [size, counts] : bySize) {
@@ -186,24 +212,14 @@ double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::str
     }
     doc.rect(left, top, side, side, "fill=\"none\" stroke=\"#333333\"");
     drawAxes(doc, axes);
-
-    const std::optional<double> lambda = inflationFactor(pooled(bySize));
+    const PValueCounts all = pooled(bySize);
+    const std::optional<double> lambda = inflationFactor(all);
     doc.text(left + 8, top + 18,
              lambda ? "λ = " + inflationText(*lambda) + " (" +
-                          counted(static_cast<std::size_t>(countOf(pooled(bySize))), "window") + ")"
+                          counted(static_cast<std::size_t>(countOf(all)), "window") + ")"
                     : "no window analysed",
              "font-size=\"13\"");
-    double y = top + side + 56;
-    doc.rect(left, y - 9, 14, 10, std::string("fill=\"") + bandColour + "\"");
-    doc.text(left + 20, y, "95 % band of uniform p-values");
-    for (const auto& [size, counts] : bySize) {
-        const std::optional<double> sizeLambda = inflationFactor(counts);
-        if (!sizeLambda) continue;
-        y += legendRow;
-        doc.line(left, y - 4, left + 14, y - 4, std::string("stroke=\"") + sizeColour(size) + "\" stroke-width=\"3\"");
-        doc.text(left + 20, y, windowsOfSize(size) + ": λ = " + inflationText(*sizeLambda));
-    }
-    return y;
+    drawLegend(doc, bySize, left, top + side + legendTop);
 }
 
 }  // namespace triotdt::output

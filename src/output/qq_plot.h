@@ -57,8 +57,12 @@ std::string inflationText(double lambda);
 // 95 % of the windows of uniform p-values would stand; the diagonal; and the
 // inflation factor of all windows and of each size. The square of side
 // `side` has its top left corner at (left, top); the legend of the sizes
-// runs below it. Returns the bottom of what it drew.
-double drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
-                   double side);
+// runs below it.
+void drawQqPanel(SvgDocument& doc, const PValuesBySize& bySize, const std::string& statistic, double left, double top,
+                 double side);
+
+// How far below its top the QQ panel of a square of `side` and its legend
+// of `sizeCount` window sizes reach.
+double qqPanelHeight(double side, std::size_t sizeCount);
 
 }  // namespace triotdt::output

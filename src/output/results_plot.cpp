@@ -283,8 +283,7 @@ std::string ResultsFigure::draw() const {
 
     const double panelsBottom =
         f.firstPanelTop + static_cast<double>(s.panels.size()) * (panelHeight + panelGap) - panelGap;
-    // The QQ panel's legend has a row per size below the square.
-    const double qqBottom = f.firstPanelTop + qqSide + 56 + 16 * static_cast<double>(s.pValues.size());
+    const double qqBottom = f.firstPanelTop + qqPanelHeight(qqSide, s.pValues.size());
     const double height = std::ceil(std::max(panelsBottom + xLabelRoom(s.scope) + 30, qqBottom + 16));
 
     f.doc.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
