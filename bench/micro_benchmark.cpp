@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "exchange/counter_stream.h"
 #include "exchange/run_stream.h"
 #include "exchange/stream_position.h"
 #include "frequency/em.h"
@@ -52,7 +53,7 @@ void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     const statistics::FiveStatistics observed{};
     std::int64_t window = 0;
     for (auto _ : state) {
-        const exchange::ExchangePlace place{w->phases.familyCount(), 256, window++};
+        const exchange::ExchangePlace place{w->phases.familyCount(), 256, window++, {}};
         benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, place, 0, 256));
     }
     state.SetItemsProcessed(state.iterations() * 256);
@@ -72,13 +73,27 @@ void BM_Draws(benchmark::State& state) {
     exchange::ExchangeBlock block;
     std::int64_t window = 0;
     for (auto _ : state) {
-        exchange::RunStream stream({side, side, window++});
+        exchange::RunStream stream({side, side, window++, {}});
         stream.fill(0, side, block);
         benchmark::DoNotOptimize(block.words.data());
     }
     state.SetItemsProcessed(state.iterations() * side * side);
 }
 BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond);
+
+// The same from the counter-based stream (--seed).
+void BM_CounterDraws(benchmark::State& state) {
+    constexpr std::int32_t side = 1024;
+    exchange::ExchangeBlock block;
+    std::int32_t first = 0;
+    for (auto _ : state) {
+        exchange::CounterStream({side, side, 0, 1}).fill(first, side, block);
+        first += side;
+        benchmark::DoNotOptimize(block.words.data());
+    }
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(BM_CounterDraws)->Unit(benchmark::kMillisecond);
 
 // Putting the generator at a draw number, at positions spread over 2^62.
 void BM_GeneratorAfter(benchmark::State& state) {

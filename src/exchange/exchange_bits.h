@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace triotdt::exchange {
@@ -42,8 +43,12 @@ private:
 // replicate of the window.
 struct ExchangePlace {
     std::int32_t familyCount = 0;  // of the input, taking part in the window or not
+    // The run's stream: the input's replicate count, which every window takes.
+    // The counter-based stream: the most replicates the window may take.
     std::int32_t replicateCount = 0;
     std::int64_t windowIndex = 0;  // in report order, from 0
+    // The counter-based stream's seed; none: the run's stream.
+    std::optional<std::uint64_t> counterSeed;
 };
 
 // The exchange bits of some consecutive replicates of one window, replicate

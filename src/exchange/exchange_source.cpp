@@ -4,7 +4,10 @@
 
 namespace triotdt::exchange {
 
-ExchangeSource exchangeSource(const ExchangePlace& place) { return RunStream(place); }
+ExchangeSource exchangeSource(const ExchangePlace& place) {
+    if (place.counterSeed) return CounterStream(place);
+    return RunStream(place);
+}
 
 void fillExchanges(ExchangeSource& source, std::int32_t first, std::int32_t replicates, ExchangeBlock& block) {
     std::visit([&](auto& alternative) { alternative.fill(first, replicates, block); }, source);

@@ -9,22 +9,23 @@
 // blocks and never knows which source filled them.
 //
 // The sources, each a type with fill(first, replicates, block):
-//   RunStream (run_stream.h)   the run's one stream, window after window,
-//                              put at a window's place by jumping; what
-//                              every run uses.
-// Another source (a counter-based stream whose bits depend only on the
-// replicate and the family, say) is one more alternative of ExchangeSource,
-// chosen in exchangeSource().
+//   RunStream (run_stream.h)          the run's one stream, window after
+//                                     window, put at a window's place by
+//                                     jumping; what a run uses by default.
+//   CounterStream (counter_stream.h)  Philox4x32-10 of (seed, replicate,
+//                                     family): the same bits in every
+//                                     window; chosen by a seed in the place.
 
 #include <cstdint>
 #include <variant>
 
+#include "exchange/counter_stream.h"
 #include "exchange/exchange_bits.h"
 #include "exchange/run_stream.h"
 
 namespace triotdt::exchange {
 
-using ExchangeSource = std::variant<RunStream>;
+using ExchangeSource = std::variant<RunStream, CounterStream>;
 
 // The source of the window at `place`.
 ExchangeSource exchangeSource(const ExchangePlace& place);

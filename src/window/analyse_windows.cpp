@@ -78,7 +78,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
     if (prepared->skipped()) return finish(takeResult(*prepared, data.replicateCount, {}));
-    const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index};
+    const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index, {}};
     const std::int32_t replicates = data.replicateCount;
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {

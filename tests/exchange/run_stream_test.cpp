@@ -57,14 +57,14 @@ TEST(RunStream, EachWindowFromItsOwnPlaceGivesTheBitsOfTheWholeRunsStream) {
     // Many families: a window takes several blocks, the last one shorter.
     const std::vector<bool> wideReference = exchangesFromTheStart(3 * 5000 * 500);
     for (const std::int64_t w : {2, 0, 1}) {
-        RunStream stream({5000, 500, w});
-        EXPECT_GT(expectRangeMatches(wideReference, {5000, 500, w}, stream, 0, 500), 2) << w;
+        RunStream stream({5000, 500, w, {}});
+        EXPECT_GT(expectRangeMatches(wideReference, {5000, 500, w, {}}, stream, 0, 500), 2) << w;
     }
     // Few families: one block a window, and a window far into the stream.
     const std::vector<bool> narrowReference = exchangesFromTheStart(4002 * 70 * 9);
     for (const std::int64_t w : {4001, 0, 4000, 1, 2777}) {
-        RunStream stream({70, 9, w});
-        EXPECT_EQ(expectRangeMatches(narrowReference, {70, 9, w}, stream, 0, 9), 1) << w;
+        RunStream stream({70, 9, w, {}});
+        EXPECT_EQ(expectRangeMatches(narrowReference, {70, 9, w, {}}, stream, 0, 9), 1) << w;
     }
 }
 
@@ -74,7 +74,7 @@ TEST(RunStream, AnyShareOfAWindowsReplicatesInAnyOrderGivesTheWholeRunsBits) {
     std::map<std::int64_t, RunStream> streams;
     for (const auto& [w, first, count] : {std::tuple{0, 0, 5000}, std::tuple{3, 0, 5000}, std::tuple{2, 17, 4000},
                                           std::tuple{1, 4999, 1}, std::tuple{3, 1200, 3800}, std::tuple{2, 0, 17}}) {
-        const ExchangePlace place{300, 5000, w};
+        const ExchangePlace place{300, 5000, w, {}};
         RunStream& stream = streams.try_emplace(w, place).first->second;
         expectRangeMatches(reference, place, stream, first, count);
     }
