@@ -75,8 +75,9 @@ LociBesideInput readLociBesideInput(const FamilyData* input) {
     return loci;
 }
 
-void writeWindows(const FamilyData& data, const window::WindowSelection& selection, unsigned threads,
-                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn) {
+void writeWindows(const FamilyData& data, const window::WindowSelection& selection,
+                  const resampling::ResamplingRule& rule, unsigned threads, const UnitsOfSize& unitsOf,
+                  const WindowObserver& observer, const ConsoleTurn* turn) {
     // Where the run stands, for the message when a signal stops it.
     RunInterrupted progress;
     progress.windowCount = window::countWindows(selection.spans);
@@ -106,7 +107,7 @@ void writeWindows(const FamilyData& data, const window::WindowSelection& selecti
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
     };
-    window::analyseWindows(data, selection, pool, writeInOrder, &interruptionFlag());
+    window::analyseWindows(data, selection, rule, pool, writeInOrder, &interruptionFlag());
 }
 
 void runAnalysis(const input::InputRead& read, const RunOptions& options, const WindowObserver& observer,
@@ -121,13 +122,17 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
 
     const std::int64_t missingGenotypes = input::countMissingGenotypes(data);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
+    if (options.resampling.counterBased()) {
+        report::writeResamplingLine(units.console, options.resampling, data.replicateCount);
+    }
     const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
     const auto headings = [&reports](std::int32_t size) {
         report::writeSizeHeadings(reports, size);
         return reports;
     };
     try {
-        writeWindows(data, window::everyWindow(data.lociCount), options.threads, headings, observer, &units.turn);
+        writeWindows(data, window::everyWindow(data.lociCount), options.resampling, options.threads, headings, observer,
+                     &units.turn);
     } catch (const RunInterrupted& stopped) {
         markInterrupted({&units.results, &units.transmission}, stopped);
         throw;

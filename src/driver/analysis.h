@@ -9,6 +9,7 @@
 #include "input/family_input.h"
 #include "output/loci_table.h"
 #include "report/window_lines.h"
+#include "resampling/resampling_rule.h"
 #include "window/window_order.h"
 #include "window/window_result.h"
 
@@ -21,6 +22,8 @@ struct RunOptions {
     unsigned threads = 0;
     // The console lines go to standard error, leaving standard output to the table.
     bool consoleOnStandardError = false;
+    // The stream of the replicates; the console says which when it is not the run's.
+    resampling::ResamplingRule resampling;
 };
 
 using WindowObserver = std::function<void(const window::WindowResult&)>;
@@ -71,7 +74,8 @@ using UnitsOfSize = std::function<report::ReportUnits(std::int32_t size)>;
 // gives for their size; `turn` is given when the console is standard
 // output. `observer`, when given, sees every window in report order. Throws
 // RunInterrupted when a caught signal stops it.
-void writeWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection, unsigned threads,
-                  const UnitsOfSize& unitsOf, const WindowObserver& observer, const ConsoleTurn* turn = nullptr);
+void writeWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection,
+                  const resampling::ResamplingRule& rule, unsigned threads, const UnitsOfSize& unitsOf,
+                  const WindowObserver& observer, const ConsoleTurn* turn = nullptr);
 
 }  // namespace triotdt::driver

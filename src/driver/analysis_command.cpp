@@ -31,6 +31,16 @@ const CLI::Validator threadCount(
     },
     "");
 
+const CLI::Validator seedNumber(
+    [](const std::string& text) {
+        std::uint64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size()
+                   ? std::string()
+                   : "'" + text + "' is not a seed, a whole number from 0 to 18446744073709551615";
+    },
+    "");
+
 const CLI::Validator shardNumber(
     [](const std::string& text) {
         return shard::parseShardNumber(text)
@@ -53,6 +63,7 @@ const CLI::Validator shardCount(
 // reports and take their names only when the run is complete.
 struct ExtraOutputs {
     std::vector<output::LocusRow> loci;
+    resampling::ResamplingRule rule;
     std::optional<io::StagedOutput> table;
     std::optional<io::StagedOutput> plot;
     std::optional<output::ResultsFigure> figure;
@@ -60,13 +71,13 @@ struct ExtraOutputs {
 
     void writeTableHeader() {
         if (!table || tableHeaderWritten) return;
-        output::appendTableHeader(table->unit().text());
+        output::appendTableHeader(table->unit().text(), rule);
         tableHeaderWritten = true;
     }
     void add(const window::WindowResult& window) {
         if (table) {
             writeTableHeader();
-            output::appendTableRow(table->unit().text(), window, loci);
+            output::appendTableRow(table->unit().text(), window, loci, rule);
             table->unit().flush();
         }
         if (figure) figure->add(window, output::runWindowPlace(window, loci, figure->scope()));
@@ -82,7 +93,7 @@ struct ExtraOutputs {
 
 ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<output::LocusRow> loci,
                                 std::int32_t lociCount) {
-    ExtraOutputs outputs{std::move(loci), {}, {}, {}, false};
+    ExtraOutputs outputs{std::move(loci), resamplingRule(options), {}, {}, {}, false};
     if (!options.tablePath.empty()) {
         outputs.table.emplace(namesStandardOutput(options.tablePath)
                                   ? io::StagedOutput::standardOutput()
@@ -102,6 +113,7 @@ void runWholeAnalysis(const AnalysisOptions& command) {
     const bool extras = !command.tablePath.empty() || !command.plotPath.empty();
     RunOptions options;
     options.threads = command.threads;
+    options.resampling = resamplingRule(command);
     options.consoleOnStandardError = !command.tablePath.empty() && namesStandardOutput(command.tablePath);
     // The console lines then share standard error with the progress line: it is left out.
     const std::optional<ProgressTerminal> terminal = options.consoleOnStandardError ? std::nullopt : progressTerminal();
@@ -158,6 +170,15 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
            "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
         ->type_name("NAME")
         ->check(CLI::Validator(output::plotStatisticProblem, ""));
+    app.add_option(
+           "--seed", options.seed,
+           "Exchange the families by the counter-based stream (Philox4x32-10) under seed N instead of the run's stream")
+        ->type_name("N")
+        ->check(seedNumber);
+}
+
+resampling::ResamplingRule resamplingRule(const AnalysisOptions& options) {
+    return resampling::ResamplingRule{options.seed};
 }
 
 void addShardOptions(CLI::App& app, AnalysisOptions& options) {
@@ -184,6 +205,9 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
                                    "'triotdt merge'");
     }
     if (!options.shardFolder.empty() && !options.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
+    if (options.seed && (options.shard || options.shardPlanCount > 0)) {
+        throw CLI::ValidationError("--seed", "shards are run with the run's stream only");
+    }
     if (options.shardPlanCount > 0 && (options.shard || !options.tablePath.empty() || !options.plotPath.empty())) {
         throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");
     }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "resampling/resampling_rule.h"
 #include "shard/shard_plan.h"
 #include "statistics/five_statistics.h"
 
@@ -26,10 +27,14 @@ struct AnalysisOptions {
     std::optional<shard::ShardNumber> shard;             // --shard K/N
     std::string shardFolder;                             // --shard-dir; empty: shard-K-of-N
     std::int32_t shardPlanCount = 0;                     // --shard-plan N; 0 when not asked for
+    std::optional<std::uint64_t> seed;                   // --seed N: the counter-based stream
 };
 
-// --threads, --table, --plot and --plot-statistic; then, separately, --shard, --shard-dir and
-// --shard-plan.
+// The stream and replicates the options ask for.
+resampling::ResamplingRule resamplingRule(const AnalysisOptions& options);
+
+// --threads, --table, --plot, --plot-statistic and --seed; then, separately,
+// --shard, --shard-dir and --shard-plan.
 void addAnalysisOptions(CLI::App& app, AnalysisOptions& options);
 void addShardOptions(CLI::App& app, AnalysisOptions& options);
 

@@ -59,6 +59,11 @@ SIGNIFICANCE
   exceeds the observed one, ties counting one half; with R replicates a
   non-zero p is at least 1/(2R). The p-values are per window: correct for the
   number of windows tested (the figure marks the Bonferroni threshold).
+  By default the exchanges come from one stream that runs on from window to
+  window. With --seed N they come from a counter-based stream
+  (Philox4x32-10) under seed N: replicate r exchanges the same trios in
+  every window, and any replicate can be drawn where it is needed. The
+  console's first lines and the table then name the stream and the seed.
 
 REPORTS (always created new: an existing file is never overwritten)
   tdttran.txt  per window: transmitted, untransmitted and homozygote counts and
@@ -136,14 +141,17 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
-    const bool analysisOptions =
-        threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() || analysis.plotStatistic || sharding;
+    const bool resampling = analysis.seed.has_value();
+    const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() ||
+                                 analysis.plotStatistic || sharding || resampling;
     if (line.command == Command::import && analysisOptions) {
-        throw CLI::ValidationError("--threads, --table, --plot, --plot-statistic and the shard options",
+        throw CLI::ValidationError("--threads, --table, --plot, --plot-statistic, --seed and the shard options",
                                    "they belong to the analysis, not to import");
     }
-    if (merging && (threadsGiven || sharding)) {
-        throw CLI::ValidationError("--threads and the shard options", "they belong to the analysis, not to merge");
+    if (merging && (threadsGiven || sharding || resampling)) {
+        throw CLI::ValidationError(
+            "--threads, --seed and the shard options",
+            "they belong to the analysis, not to merge (the shards' manifests say how they ran)");
     }
     if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {
         throw CLI::ValidationError("--plot-statistic", "it chooses the statistic of the figure: it needs --plot");

@@ -98,7 +98,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     std::int64_t windows = 0;
     try {
         writeWindows(
-            data, selection, options.threads,
+            data, selection, {}, options.threads,
             [&](std::int32_t size) {
                 using shard::PartKind;
                 return report::ReportUnits{&writer.part(PartKind::console, size),
@@ -107,7 +107,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
             },
             [&](const window::WindowResult& window) {
                 io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
-                output::appendTableRow(table.text(), window, loci.rows);
+                output::appendTableRow(table.text(), window, loci.rows, {});
                 table.flushIfLarge();
                 ++windows;
             });

@@ -58,11 +58,21 @@ const Fields columnNames = [] {
 
 constexpr const char* skipReason = "more haplotypes than 32-bit codes can number";
 
-void appendLine(std::string& out, const Fields& fields) {
+// The columns after skipped_reason when the counter-based stream is used.
+const std::vector<std::string> counterColumnNames = {"stream", "seed", "replicate_rule", "max_replicates"};
+
+// The values of those columns; none with the run's stream.
+std::vector<std::string> counterFields(const resampling::ResamplingRule& rule, std::int32_t replicateCount) {
+    if (!rule.counterBased()) return {};
+    return {"philox4x32-10", std::to_string(*rule.seed), "fixed", std::to_string(replicateCount)};
+}
+
+void appendLine(std::string& out, const Fields& fields, const std::vector<std::string>& more) {
     for (std::size_t c = 0; c < columnCount; ++c) {
         if (c != 0) out += '\t';
         out += fields[c];
     }
+    for (const std::string& field : more) out += '\t' + field;
     out += '\n';
 }
 
@@ -87,7 +97,9 @@ class RowReader {
 public:
     RowReader(std::string_view line, std::string where)
         : fields_(io::splitFields(line, '\t')), where_(std::move(where)) {
-        if (fields_.size() != columnCount) fail("it has " + std::to_string(fields_.size()) + " fields");
+        if (fields_.size() != columnCount && fields_.size() != columnCount + counterColumnNames.size()) {
+            fail("it has " + std::to_string(fields_.size()) + " fields");
+        }
     }
 
     std::string_view text(std::size_t column) const { return fields_[column]; }
@@ -150,9 +162,12 @@ std::string tableReal(double value) {
     return text;
 }
 
-void appendTableHeader(std::string& out) { appendLine(out, columnNames); }
+void appendTableHeader(std::string& out, const resampling::ResamplingRule& rule) {
+    appendLine(out, columnNames, rule.counterBased() ? counterColumnNames : std::vector<std::string>{});
+}
 
-void appendTableRow(std::string& out, const WindowResult& window, const std::vector<LocusRow>& loci) {
+void appendTableRow(std::string& out, const WindowResult& window, const std::vector<LocusRow>& loci,
+                    const resampling::ResamplingRule& rule) {
     Fields fields;
     const std::int32_t last = window.lastLocus();
     fields[windowSize] = std::to_string(window.size);
@@ -177,18 +192,21 @@ void appendTableRow(std::string& out, const WindowResult& window, const std::vec
         }
         fields[replicates] = std::to_string(window.replicateCount);
     }
-    appendLine(out, fields);
+    appendLine(out, fields, counterFields(rule, window.replicateCount));
 }
 
 void readTableFile(const std::string& path, const std::function<void(const WindowResult&)>& take) {
-    std::string header;
-    appendTableHeader(header);
+    // The header of a table without, and with, the counter-based stream's columns.
+    std::string header, counterHeader;
+    appendTableHeader(header, {});
+    appendTableHeader(counterHeader, resampling::ResamplingRule{0});
     header.pop_back();
+    counterHeader.pop_back();
     std::string line;
     std::int64_t lineNumber = 0;
     const auto takeLine = [&] {
         ++lineNumber;
-        if (lineNumber > 1 || line != header)
+        if (lineNumber > 1 || (line != header && line != counterHeader))
             take(readRow(RowReader(line, path + ", line " + std::to_string(lineNumber))));
         line.clear();
     };

@@ -61,6 +61,12 @@ void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotyp
     unit.text() += unit.lineEnd();
 }
 
+void writeResamplingLine(io::OutputUnit& unit, const resampling::ResamplingRule& rule, std::int32_t replicateCount) {
+    unit.text() += "Resampling: counter-based exchange stream (Philox4x32-10), seed " + std::to_string(*rule.seed) +
+                   "; " + std::to_string(replicateCount) + " replicates in every window.";
+    unit.text() += unit.lineEnd();
+}
+
 void writeStopLine(io::OutputUnit& unit) {
     unit.text() += "Stop - Program terminated.";
     unit.text() += unit.lineEnd();

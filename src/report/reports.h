@@ -5,6 +5,7 @@
 
 #include "io/format.h"
 #include "io/output_unit.h"
+#include "resampling/resampling_rule.h"
 #include "statistics/five_statistics.h"
 
 namespace triotdt::report {
@@ -20,6 +21,9 @@ void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, st
 void writeEmWarning(io::OutputUnit& unit);
 // Before the first heading, when the input has missing genotypes: their number and what they do.
 void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotypes);
+// Before the first heading, when the counter-based stream makes the p-values:
+// the stream, its seed and the replicates, so that the run can be repeated.
+void writeResamplingLine(io::OutputUnit& unit, const resampling::ResamplingRule& rule, std::int32_t replicateCount);
 void writeStopLine(io::OutputUnit& unit);
 
 // The five values of a result line, in the order of statistics::Statistic.

@@ -212,7 +212,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     if (!options.tablePath.empty()) {
         table.emplace(options.tableOnStandardOutput ? io::StagedOutput::standardOutput()
                                                     : io::StagedOutput::beside(options.tablePath, "\n"));
-        output::appendTableHeader(table->unit().text());
+        output::appendTableHeader(table->unit().text(), {});
     }
     if (!options.plotPath.empty()) plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
     io::OutputUnit console =

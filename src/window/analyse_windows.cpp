@@ -73,12 +73,13 @@ struct WindowTask {
 };
 
 void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, WindowTask task,
-                   parallel::TaskPool& pool, const FinishWindow& finish, const std::atomic<int>* stop) {
+                   const resampling::ResamplingRule& rule, parallel::TaskPool& pool, const FinishWindow& finish,
+                   const std::atomic<int>* stop) {
     if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
     if (prepared->skipped()) return finish(takeResult(*prepared, data.replicateCount, {}));
-    const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index, {}};
+    const exchange::ExchangePlace stream{data.familyCount, data.replicateCount, task.index, rule.seed};
     const std::int32_t replicates = data.replicateCount;
     const std::int32_t perTask = pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : replicates;
     if (perTask >= replicates) {
@@ -124,8 +125,9 @@ private:
 
 }  // namespace
 
-void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, parallel::TaskPool& pool,
-                    const WriteWindow& write, const std::atomic<int>* stop) {
+void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection,
+                    const resampling::ResamplingRule& rule, parallel::TaskPool& pool, const WriteWindow& write,
+                    const std::atomic<int>* stop) {
     WindowTasks tasks(selection);
     const std::int32_t firstLocusHeld = selection.firstLocusHeld;
     // Enough windows under way for every thread to find one while the
@@ -134,8 +136,8 @@ void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& se
     parallel::runInOrder<WindowResult>(
         pool, countWindows(selection.spans), windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
-            pool.submit([&data, firstLocusHeld, &pool, task = tasks.task(i), finish = std::move(finish),
-                         stop]() { analyseWindow(data, firstLocusHeld, task, pool, finish, stop); },
+            pool.submit([&data, firstLocusHeld, &rule, &pool, task = tasks.task(i), finish = std::move(finish),
+                         stop]() { analyseWindow(data, firstLocusHeld, task, rule, pool, finish, stop); },
                         parallel::TaskPool::Place::back);
         },
         [&](std::int64_t, const WindowResult& result) { write(result); });

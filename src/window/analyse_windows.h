@@ -5,6 +5,7 @@
 
 #include "haplotype/family_data.h"
 #include "parallel/task_pool.h"
+#include "resampling/resampling_rule.h"
 #include "window/window_order.h"
 #include "window/window_result.h"
 
@@ -19,9 +20,10 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // block of tdttran.txt is written as a stream. `data` holds the input's loci from `selection.firstLocusHeld` on (a
 // shard reads only its own), so window starts are numbered as in the input.
 //
-// Each window takes its exchanges from its own place in the run's
-// stream, so windows run in any order and any selection of them gives the
-// bytes of the same windows in a whole run. A window is one task: it is
+// Each window takes its exchanges from its own place in the stream `rule`
+// names (the run's stream, or the counter-based one, where a window's place
+// does not matter), so windows run in any order and any selection of them
+// gives the bytes of the same windows in a whole run. A window is one task: it is
 // prepared, then its replicates are scored on the same thread when they are
 // little work (many small windows keep every thread busy side by side), or
 // else shared out in tasks that any thread takes up first (a few big windows
@@ -31,7 +33,8 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // When `stop` is given and becomes non-zero, windows under way end early
 // with results that mean nothing: `write` must look at `stop` before writing
 // and end the loop by throwing.
-void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection, parallel::TaskPool& pool,
-                    const WriteWindow& write, const std::atomic<int>* stop = nullptr);
+void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection,
+                    const resampling::ResamplingRule& rule, parallel::TaskPool& pool, const WriteWindow& write,
+                    const std::atomic<int>* stop = nullptr);
 
 }  // namespace triotdt::window

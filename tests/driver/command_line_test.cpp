@@ -33,8 +33,10 @@ TEST(CommandLine, NoArgumentsMeansThePlainAnalysis) {
 }
 
 TEST(CommandLine, TakesEveryOption) {
-    const Outcome o = parse({"-C", "runs/a", "--threads", "3", "--table=out.tsv", "--plot", "fig.SVG"});
+    const Outcome o = parse(
+        {"-C", "runs/a", "--threads", "3", "--table=out.tsv", "--plot", "fig.SVG", "--seed", "18446744073709551615"});
     ASSERT_TRUE(o.parsed.line) << o.err;
+    EXPECT_EQ(o.parsed.line->analysis.seed, 18446744073709551615ULL);
     EXPECT_EQ(o.parsed.line->folder, "runs/a");
     EXPECT_EQ(o.parsed.line->analysis.threads, 3u);
     EXPECT_EQ(o.parsed.line->analysis.tablePath, "out.tsv");
@@ -88,6 +90,10 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         {{"--plot", "p.svg", "--plot-statistic", "Pq"}, "'Pq' is none of the statistics Punamb, Pg, Pe, Pc and Pem"},
         {{"--plot-statistic", "Pg"}, "--plot-statistic: it chooses the statistic of the figure: it needs --plot"},
         {{"merge", "s1", "--plot-statistic", "Pg"}, "it needs --plot"},
+        {{"--seed", "-1"}, "'-1' is not a seed, a whole number from 0 to 18446744073709551615"},
+        {{"--seed", "18446744073709551616"}, "is not a seed"},
+        {{"--seed", "7", "merge", "shard-1-of-1"}, "they belong to the analysis, not to merge"},
+        {{"--seed", "7", "--shard", "1/2"}, "--seed"},
     };
     for (const auto& c : cases) {
         const Outcome o = parse(c.args);

@@ -21,10 +21,11 @@ std::vector<std::string> fields(const std::string& line) {
     return out;
 }
 
-std::string only(void (*append)(std::string&)) {
+// The header's names, without the line end.
+std::vector<std::string> headerOf(const resampling::ResamplingRule& rule) {
     std::string out;
-    append(out);
-    return out;
+    appendTableHeader(out, rule);
+    return fields(out.substr(0, out.size() - 1));
 }
 
 window::WindowResult analysedWindow() {
@@ -51,8 +52,7 @@ TEST(ResultsTable, RealsReadBackAsTheSameDouble) {
 }
 
 TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
-    const std::vector<std::string> header =
-        fields(only(appendTableHeader).substr(0, only(appendTableHeader).size() - 1));
+    const std::vector<std::string> header = headerOf({});
     ASSERT_EQ(header.size(), 24u);
     EXPECT_EQ(header[8], "families");
     EXPECT_EQ(header[9], "families_known_phase");
@@ -63,8 +63,8 @@ TEST(ResultsTable, RowsHaveTheHeadersColumnsWithMarkersWhenKnown) {
     const std::vector<LocusRow> loci = {
         {1, "7", 100, "m1", {"A", "G"}}, {2, "7", 250, "rs\"2", {"A", "C"}}, {3, "7", 400, "m3", {"A", "C", "T"}}};
     std::string out;
-    appendTableRow(out, analysedWindow(), loci);
-    appendTableRow(out, analysedWindow(), {});
+    appendTableRow(out, analysedWindow(), loci, {});
+    appendTableRow(out, analysedWindow(), {}, {});
     const auto newline = out.find('\n');
     ASSERT_EQ(out.back(), '\n');
     const std::vector<std::string> named = fields(out.substr(0, newline));
@@ -86,24 +86,43 @@ TEST(ResultsTable, SkippedWindowHasEmptyValuesAndAReason) {
     w.skipped = true;
     w.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     std::string out;
-    appendTableRow(out, w, {});
+    appendTableRow(out, w, {}, {});
     const std::vector<std::string> row = fields(out.substr(0, out.size() - 1));
     ASSERT_EQ(row.size(), 24u);
     for (std::size_t column = 3; column < 23; ++column) EXPECT_EQ(row[column], "") << "column " << column;
     EXPECT_EQ(row[23], "more haplotypes than 32-bit codes can number");
 }
 
+// A run with the counter-based stream says so on every row, after the
+// columns every table has.
+TEST(ResultsTable, TheCounterBasedStreamAddsItsColumnsAtTheEnd) {
+    const resampling::ResamplingRule seeded{18446744073709551615ULL};
+    const std::vector<std::string> header = headerOf(seeded);
+    const std::vector<std::string> plain = headerOf({});
+    ASSERT_EQ(header.size(), plain.size() + 4);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), header.begin()));
+    std::string out;
+    appendTableRow(out, analysedWindow(), {}, seeded);
+    const std::vector<std::string> row = fields(out.substr(0, out.size() - 1));
+    ASSERT_EQ(row.size(), header.size());
+    EXPECT_EQ(std::vector<std::string>(header.end() - 4, header.end()),
+              (std::vector<std::string>{"stream", "seed", "replicate_rule", "max_replicates"}));
+    EXPECT_EQ(std::vector<std::string>(row.end() - 4, row.end()),
+              (std::vector<std::string>{"philox4x32-10", "18446744073709551615", "fixed", "1000"}));
+}
+
 // What the merge reads back for the figure is what was written, to the bit,
-// with or without the header row.
+// with or without the header row, with or without the columns of the
+// counter-based stream.
 TEST(ResultsTable, RowsReadBackAsTheWindowsWritten) {
     window::WindowResult skipped = analysedWindow();
     skipped.skipped = true;
     skipped.haplotypeCount = std::numeric_limits<std::int64_t>::max();
     const test::ScratchFolder folder;
     std::string rows;
-    appendTableHeader(rows);
-    appendTableRow(rows, analysedWindow(), {});
-    appendTableRow(rows, skipped, {});
+    appendTableHeader(rows, {});
+    appendTableRow(rows, analysedWindow(), {}, {});
+    appendTableRow(rows, skipped, {}, resampling::ResamplingRule{7});
     const auto readBack = [&](const std::string& text) {
         test::writeFile(folder / "t.tsv", text);
         std::vector<window::WindowResult> windows;

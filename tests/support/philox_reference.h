@@ -27,10 +27,9 @@ inline std::array<std::uint32_t, 4> philoxReference(std::array<std::uint32_t, 4>
 
 // Whether replicate r exchanges family f (both from 0) under `seed`.
 inline bool exchangedReference(std::uint64_t seed, std::uint64_t r, std::uint64_t f) {
-    const std::array<std::uint32_t, 4> words =
-        philoxReference({static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r >> 32),
-                         static_cast<std::uint32_t>(f / 128), 0},
-                        {static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32)});
+    const std::array<std::uint32_t, 4> words = philoxReference(
+        {static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r >> 32), static_cast<std::uint32_t>(f / 128), 0},
+        {static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32)});
     return (words[f % 128 / 32] >> (f % 32) & 1u) != 0;
 }
 
