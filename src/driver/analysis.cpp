@@ -131,8 +131,8 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
         return reports;
     };
     try {
-        writeWindows(data, window::everyWindow(data.lociCount), options.resampling, options.threads, headings, observer,
-                     &units.turn);
+        writeWindows(data, window::everyWindow(data.lociCount, options.windowSizes), options.resampling,
+                     options.threads, headings, observer, &units.turn);
     } catch (const RunInterrupted& stopped) {
         markInterrupted({&units.results, &units.transmission}, stopped);
         throw;

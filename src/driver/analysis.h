@@ -24,6 +24,8 @@ struct RunOptions {
     bool consoleOnStandardError = false;
     // The stream of the replicates; the console says which when it is not the run's.
     resampling::ResamplingRule resampling;
+    // The window sizes analysed; the others are left out of the reports.
+    window::WindowSizes windowSizes;
 };
 
 using WindowObserver = std::function<void(const window::WindowResult&)>;
@@ -50,7 +52,8 @@ struct ConsoleTurn {
 
 // Runs the whole analysis in the working folder on the input `read`:
 // creates the two new reports, checks the families, analyses every window of
-// 1 to 7 consecutive loci and writes the reports and the console lines.
+// 1 to 7 consecutive loci (of the sizes asked for) and writes the reports and
+// the console lines.
 // Throws io::RunError for file and input errors and io::InputRefused for
 // input the analysis cannot use. `observer`, when given, sees every window in
 // report order, after the console lines of that window have been written;

@@ -41,6 +41,15 @@ const CLI::Validator seedNumber(
     },
     "");
 
+const CLI::Validator windowSizes(
+    [](const std::string& text) {
+        return window::WindowSizes::parse(text) ? std::string()
+                                                : "'" + text +
+                                                      "' is not a list of window sizes from 1 to 7 (such as 1, 1-3 "
+                                                      "or 1,3,5)";
+    },
+    "");
+
 const CLI::Validator shardNumber(
     [](const std::string& text) {
         return shard::parseShardNumber(text)
@@ -114,6 +123,7 @@ void runWholeAnalysis(const AnalysisOptions& command) {
     RunOptions options;
     options.threads = command.threads;
     options.resampling = resamplingRule(command);
+    options.windowSizes = command.windowSizes;
     options.consoleOnStandardError = !command.tablePath.empty() && namesStandardOutput(command.tablePath);
     // The console lines then share standard error with the progress line: it is left out.
     const std::optional<ProgressTerminal> terminal = options.consoleOnStandardError ? std::nullopt : progressTerminal();
@@ -126,7 +136,7 @@ void runWholeAnalysis(const AnalysisOptions& command) {
         createExtraOutputs(command, readLociBesideInput(read.data ? &*read.data : nullptr).rows, lociCount);
     std::optional<ProgressLine> progress;
     if (terminal) {
-        progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount).spans));
+        progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount, command.windowSizes).spans));
     }
 
     // The progress line is erased before the figure and the stop line.
@@ -170,6 +180,12 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
            "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
         ->type_name("NAME")
         ->check(CLI::Validator(output::plotStatisticProblem, ""));
+    app.add_option_function<std::string>(
+           "--window-sizes",
+           [&options](const std::string& text) { options.windowSizes = *window::WindowSizes::parse(text); },
+           "Analyse only the windows of these sizes (such as 1, 1-3 or 1,3,5); each keeps the p-values of a full run")
+        ->type_name("LIST")
+        ->check(windowSizes);
     app.add_option(
            "--seed", options.seed,
            "Exchange the families by the counter-based stream (Philox4x32-10) under seed N instead of the run's stream")
@@ -205,8 +221,9 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
                                    "'triotdt merge'");
     }
     if (!options.shardFolder.empty() && !options.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
-    if (options.seed && (options.shard || options.shardPlanCount > 0)) {
-        throw CLI::ValidationError("--seed", "shards are run with the run's stream only");
+    if ((options.seed || !options.windowSizes.all()) && (options.shard || options.shardPlanCount > 0)) {
+        throw CLI::ValidationError("--seed and --window-sizes",
+                                   "shards are run with every window size and the run's stream only");
     }
     if (options.shardPlanCount > 0 && (options.shard || !options.tablePath.empty() || !options.plotPath.empty())) {
         throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");

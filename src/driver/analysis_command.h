@@ -7,6 +7,7 @@
 #include "resampling/resampling_rule.h"
 #include "shard/shard_plan.h"
 #include "statistics/five_statistics.h"
+#include "window/window_order.h"
 
 namespace CLI {
 class App;
@@ -28,13 +29,14 @@ struct AnalysisOptions {
     std::string shardFolder;                             // --shard-dir; empty: shard-K-of-N
     std::int32_t shardPlanCount = 0;                     // --shard-plan N; 0 when not asked for
     std::optional<std::uint64_t> seed;                   // --seed N: the counter-based stream
+    window::WindowSizes windowSizes;                     // --window-sizes LIST
 };
 
 // The stream and replicates the options ask for.
 resampling::ResamplingRule resamplingRule(const AnalysisOptions& options);
 
-// --threads, --table, --plot, --plot-statistic and --seed; then, separately,
-// --shard, --shard-dir and --shard-plan.
+// --threads, --table, --plot, --plot-statistic, --window-sizes and --seed;
+// then, separately, --shard, --shard-dir and --shard-plan.
 void addAnalysisOptions(CLI::App& app, AnalysisOptions& options);
 void addShardOptions(CLI::App& app, AnalysisOptions& options);
 

@@ -64,6 +64,8 @@ SIGNIFICANCE
   (Philox4x32-10) under seed N: replicate r exchanges the same trios in
   every window, and any replicate can be drawn where it is needed. The
   console's first lines and the table then name the stream and the seed.
+  --window-sizes LIST analyses only the windows of those sizes; each keeps
+  the p-values it has in a run of every size.
 
 REPORTS (always created new: an existing file is never overwritten)
   tdttran.txt  per window: transmitted, untransmitted and homozygote counts and
@@ -141,16 +143,17 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
-    const bool resampling = analysis.seed.has_value();
+    const bool resampling = analysis.seed.has_value() || !analysis.windowSizes.all();
     const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() ||
                                  analysis.plotStatistic || sharding || resampling;
     if (line.command == Command::import && analysisOptions) {
-        throw CLI::ValidationError("--threads, --table, --plot, --plot-statistic, --seed and the shard options",
-                                   "they belong to the analysis, not to import");
+        throw CLI::ValidationError(
+            "--threads, --table, --plot, --plot-statistic, --window-sizes, --seed and the shard options",
+            "they belong to the analysis, not to import");
     }
     if (merging && (threadsGiven || sharding || resampling)) {
         throw CLI::ValidationError(
-            "--threads, --seed and the shard options",
+            "--threads, --window-sizes, --seed and the shard options",
             "they belong to the analysis, not to merge (the shards' manifests say how they ran)");
     }
     if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {

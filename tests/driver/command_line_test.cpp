@@ -37,6 +37,7 @@ TEST(CommandLine, TakesEveryOption) {
         {"-C", "runs/a", "--threads", "3", "--table=out.tsv", "--plot", "fig.SVG", "--seed", "18446744073709551615"});
     ASSERT_TRUE(o.parsed.line) << o.err;
     EXPECT_EQ(o.parsed.line->analysis.seed, 18446744073709551615ULL);
+    EXPECT_EQ(parse({"--window-sizes", "1,3"}).parsed.line->analysis.windowSizes.text(), "1,3");
     EXPECT_EQ(o.parsed.line->folder, "runs/a");
     EXPECT_EQ(o.parsed.line->analysis.threads, 3u);
     EXPECT_EQ(o.parsed.line->analysis.tablePath, "out.tsv");
@@ -94,6 +95,8 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         {{"--seed", "18446744073709551616"}, "is not a seed"},
         {{"--seed", "7", "merge", "shard-1-of-1"}, "they belong to the analysis, not to merge"},
         {{"--seed", "7", "--shard", "1/2"}, "--seed"},
+        {{"--window-sizes", "0-3"}, "'0-3' is not a list of window sizes from 1 to 7 (such as 1, 1-3 or 1,3,5)"},
+        {{"--window-sizes", "1", "import", "--ped", "x.ped", "--map", "x.map"}, "they belong to the analysis"},
     };
     for (const auto& c : cases) {
         const Outcome o = parse(c.args);

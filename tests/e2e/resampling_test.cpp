@@ -1,5 +1,6 @@
-// Runs with the resampling options: the counter-based stream (--seed). Each
-// compares whole reports with those of other runs of the same input.
+// Runs with the resampling options: the counter-based stream (--seed) and
+// the window sizes (--window-sizes). Each compares whole reports with those
+// of other runs of the same input.
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,39 @@ TEST(Seed, ChangesThePValuesNeverTheStatisticsAndSaysSoFirst) {
     const Outputs twoOnThree = runWith(input, {"--seed", "2", "--threads", "3"});
     EXPECT_EQ(twoOnThree.results, two.results);
     EXPECT_EQ(twoOnThree.result.out, two.result.out);
+}
+
+// The part of a report or of the console that holds the windows of `size`
+// loci: from the blank line before its heading to the next blank line before
+// a heading, or to the last window.
+std::string sizePart(const std::string& text, std::int32_t size) {
+    const std::string heading =
+        (text.find('\r') != std::string::npos ? "\r\n" : "\n") + std::string(" the result of    ");
+    const std::size_t from = text.find(heading + std::to_string(size) + " loci");
+    if (from == std::string::npos) return {};
+    const std::size_t to = std::min(text.find(heading, from + heading.size()), text.find("Stop - "));
+    return text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+TEST(WindowSizes, OnlyThoseSizesWithTheBytesOfAFullRun) {
+    const std::string input = sixLoci(60);
+    for (const std::vector<std::string>& stream :
+         {std::vector<std::string>{}, std::vector<std::string>{"--seed", "5"}}) {
+        std::vector<std::string> args = stream;
+        const Outputs full = runWith(input, args);
+        args.insert(args.end(), {"--window-sizes", "3,1", "--threads", "2"});
+        const Outputs some = runWith(input, args);
+        // Sizes 1 and 3 as the full run has them, one after the other;
+        // the reports hold nothing else.
+        for (const auto& [fullText, someText] :
+             {std::pair{&full.results, &some.results}, std::pair{&full.transmission, &some.transmission},
+              std::pair{&full.result.out, &some.result.out}}) {
+            const std::string expected = sizePart(*fullText, 1) + sizePart(*fullText, 3);
+            EXPECT_NE(someText->find(expected), std::string::npos) << *someText;
+            EXPECT_EQ(sizePart(*someText, 2), "");
+        }
+        EXPECT_EQ(some.results, sizePart(full.results, 1) + sizePart(full.results, 3));
+    }
 }
 
 }  // namespace
