@@ -54,7 +54,8 @@ void replicates(benchmark::State& state, const haplotype::FamilyData& data) {
     std::int64_t window = 0;
     for (auto _ : state) {
         const exchange::ExchangePlace place{w->phases.familyCount(), 256, window++, {}};
-        benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, place, 0, 256));
+        resampling::ReplicateBuffers buffers(model, place);
+        benchmark::DoNotOptimize(resampling::scoreReplicates(model, observed, 0, 256, buffers));
     }
     state.SetItemsProcessed(state.iterations() * 256);
     state.counters["combinations"] = static_cast<double>(w->phases.combinationCount());

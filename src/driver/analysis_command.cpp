@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -191,10 +192,17 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
            "Exchange the families by the counter-based stream (Philox4x32-10) under seed N instead of the run's stream")
         ->type_name("N")
         ->check(seedNumber);
+    app.add_option("--adaptive", options.adaptiveMax,
+                   "Adaptive replicates: the input's count first, then doubled in each window until every statistic "
+                   "has 20 exceedances, at most MAX (with the counter-based stream)")
+        ->type_name("MAX")
+        ->check(CLI::Range(1, std::numeric_limits<std::int32_t>::max()));
 }
 
 resampling::ResamplingRule resamplingRule(const AnalysisOptions& options) {
-    return resampling::ResamplingRule{options.seed};
+    resampling::ResamplingRule rule{options.seed, options.adaptiveMax};
+    if (rule.adaptive() && !rule.seed) rule.seed = resampling::defaultSeed;
+    return rule;
 }
 
 void addShardOptions(CLI::App& app, AnalysisOptions& options) {
@@ -221,8 +229,9 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
                                    "'triotdt merge'");
     }
     if (!options.shardFolder.empty() && !options.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
-    if ((options.seed || !options.windowSizes.all()) && (options.shard || options.shardPlanCount > 0)) {
-        throw CLI::ValidationError("--seed and --window-sizes",
+    if ((options.seed || options.adaptiveMax > 0 || !options.windowSizes.all()) &&
+        (options.shard || options.shardPlanCount > 0)) {
+        throw CLI::ValidationError("--seed, --adaptive and --window-sizes",
                                    "shards are run with every window size and the run's stream only");
     }
     if (options.shardPlanCount > 0 && (options.shard || !options.tablePath.empty() || !options.plotPath.empty())) {

@@ -64,6 +64,12 @@ SIGNIFICANCE
   (Philox4x32-10) under seed N: replicate r exchanges the same trios in
   every window, and any replicate can be drawn where it is needed. The
   console's first lines and the table then name the stream and the seed.
+  --adaptive MAX (which takes that stream, seed 1 unless --seed says
+  otherwise) gives each window as many replicates as its p-values need: R
+  first, then twice as many, four times ... until every statistic has 20
+  exceedances (relative error about 1/sqrt(20)) or MAX replicates; the
+  table's column replicates says how many. A p of 0 after MAX replicates
+  means below about 1/MAX.
   --window-sizes LIST analyses only the windows of those sizes; each keeps
   the p-values it has in a run of every size.
 
@@ -143,17 +149,17 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
-    const bool resampling = analysis.seed.has_value() || !analysis.windowSizes.all();
+    const bool resampling = analysis.seed.has_value() || analysis.adaptiveMax > 0 || !analysis.windowSizes.all();
     const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() ||
                                  analysis.plotStatistic || sharding || resampling;
     if (line.command == Command::import && analysisOptions) {
         throw CLI::ValidationError(
-            "--threads, --table, --plot, --plot-statistic, --window-sizes, --seed and the shard options",
+            "--threads, --table, --plot, --plot-statistic, --window-sizes, --seed, --adaptive and the shard options",
             "they belong to the analysis, not to import");
     }
     if (merging && (threadsGiven || sharding || resampling)) {
         throw CLI::ValidationError(
-            "--threads, --window-sizes, --seed and the shard options",
+            "--threads, --window-sizes, --seed, --adaptive and the shard options",
             "they belong to the analysis, not to merge (the shards' manifests say how they ran)");
     }
     if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {

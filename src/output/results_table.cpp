@@ -64,6 +64,8 @@ const std::vector<std::string> counterColumnNames = {"stream", "seed", "replicat
 // The values of those columns; none with the run's stream.
 std::vector<std::string> counterFields(const resampling::ResamplingRule& rule, std::int32_t replicateCount) {
     if (!rule.counterBased()) return {};
+    if (rule.adaptive())
+        return {"philox4x32-10", std::to_string(*rule.seed), "adaptive", std::to_string(rule.maxReplicates)};
     return {"philox4x32-10", std::to_string(*rule.seed), "fixed", std::to_string(replicateCount)};
 }
 

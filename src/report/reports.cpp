@@ -62,8 +62,16 @@ void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotyp
 }
 
 void writeResamplingLine(io::OutputUnit& unit, const resampling::ResamplingRule& rule, std::int32_t replicateCount) {
-    unit.text() += "Resampling: counter-based exchange stream (Philox4x32-10), seed " + std::to_string(*rule.seed) +
-                   "; " + std::to_string(replicateCount) + " replicates in every window.";
+    unit.text() +=
+        "Resampling: counter-based exchange stream (Philox4x32-10), seed " + std::to_string(*rule.seed) + "; ";
+    if (rule.adaptive()) {
+        unit.text() += "adaptive replicates: " + std::to_string(resampling::firstBatchEnd(rule, replicateCount)) +
+                       " in every window, doubled until every statistic has " +
+                       std::to_string(static_cast<int>(resampling::exceedancesToStop)) + " exceedances, at most " +
+                       std::to_string(rule.maxReplicates) + ".";
+    } else {
+        unit.text() += std::to_string(replicateCount) + " replicates in every window.";
+    }
     unit.text() += unit.lineEnd();
 }
 

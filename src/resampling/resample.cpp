@@ -47,21 +47,25 @@ double exceedanceScore(double replicate, double observed) {
     return replicate > observed ? 1.0 : 0.0;
 }
 
+ReplicateBuffers::ReplicateBuffers(const statistics::WindowModel& model, const exchange::ExchangePlace& place)
+    : place(place), scratch(model), source(exchange::exchangeSource(place)) {
+    // At its largest from the start, so that no later block grows it.
+    block.words.reserve(static_cast<std::size_t>(exchange::replicatesPerBlock(place)) *
+                        exchange::ExchangeBits::wordsFor(static_cast<std::size_t>(std::max(place.familyCount, 0))));
+}
+
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
-                                           const statistics::FiveStatistics& observed,
-                                           const exchange::ExchangePlace& place, std::int32_t first, std::int32_t last,
-                                           const std::atomic<int>* stop) {
+                                           const statistics::FiveStatistics& observed, std::int32_t first,
+                                           std::int32_t last, ReplicateBuffers& buffers, const std::atomic<int>* stop) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
-    statistics::StatisticsScratch scratch(model);
-    exchange::ExchangeSource source = exchange::exchangeSource(place);
-    const std::int32_t perBlock = exchange::replicatesPerBlock(place);
-    exchange::ExchangeBlock block;
+    const std::int32_t perBlock = exchange::replicatesPerBlock(buffers.place);
+    exchange::ExchangeBlock& block = buffers.block;
     statistics::FiveStatistics scores{};
     for (std::int32_t next = first; next < last && !stopped(); next += block.replicates) {
-        exchange::fillExchanges(source, next, std::min(perBlock, last - next), block);
+        exchange::fillExchanges(buffers.source, next, std::min(perBlock, last - next), block);
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
             const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
-            scoreReplicates(model, observed, block, from, to, scratch, scores);
+            scoreReplicates(model, observed, block, from, to, buffers.scratch, scores);
         }
     }
     return scores;

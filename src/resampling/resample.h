@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exchange/exchange_bits.h"
+#include "exchange/exchange_source.h"
 #include "haplotype/indexed_phases.h"
 #include "statistics/window_model.h"
 
@@ -20,17 +21,31 @@ constexpr double tieTolerance = 9.999999974752427e-07;
 // tie (either side), otherwise one when it is greater than the observed value.
 double exceedanceScore(double replicate, double observed);
 
-// Replicates [first, last) of the window at `place`: in each replicate, the
+// What one thread scores a window's replicates in: the statistics' tables,
+// the exchange source and a block of its bits, made once for the window at
+// `place` and reused for any of its replicates, so that scoring them
+// allocates nothing.
+struct ReplicateBuffers {
+    ReplicateBuffers(const statistics::WindowModel& model, const exchange::ExchangePlace& place);
+
+    exchange::ExchangePlace place;
+    statistics::StatisticsScratch scratch;
+    exchange::ExchangeSource source;
+    exchange::ExchangeBlock block;
+};
+
+// Replicates [first, last) of the window of `buffers`: in each replicate, the
 // families its exchange bits name have both parents' transmitted and
 // untransmitted alleles exchanged at every locus where their phase is
-// resolved; the frequency sets stay those of the observed data. Returns the sums of their exceedance scores, which are
-// multiples of one half far below 2^53: added up in any order, the scores of
-// any split of a window's replicates give the same p-values. When `stop` is
-// given and becomes non-zero, the replicates end within a few dozen and the
-// sums mean nothing: the run is being given up.
+// resolved; the frequency sets stay those of the observed data. Returns the
+// sums of their exceedance scores, which are multiples of one half far below
+// 2^53: added up in any order, the scores of any split of a window's
+// replicates give the same p-values. When `stop` is given and becomes
+// non-zero, the replicates end within a few dozen and the sums mean nothing:
+// the run is being given up.
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
-                                           const statistics::FiveStatistics& observed,
-                                           const exchange::ExchangePlace& place, std::int32_t first, std::int32_t last,
+                                           const statistics::FiveStatistics& observed, std::int32_t first,
+                                           std::int32_t last, ReplicateBuffers& buffers,
                                            const std::atomic<int>* stop = nullptr);
 
 // The p-values from the score sums of all replicates.

@@ -24,10 +24,10 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // names (the run's stream, or the counter-based one, where a window's place
 // does not matter), so windows run in any order and any selection of them
 // gives the bytes of the same windows in a whole run. A window is one task: it is
-// prepared, then its replicates are scored on the same thread when they are
-// little work (many small windows keep every thread busy side by side), or
-// else shared out in tasks that any thread takes up first (a few big windows
-// use every thread too). A bounded number of windows is under way at once,
+// prepared, then its replicates are scored in batches (window_replicates.h),
+// each on the same thread when it is little work (many small windows keep
+// every thread busy side by side), or else shared out in tasks that any
+// thread takes up first (a few big windows use every thread too). A bounded number of windows is under way at once,
 // which bounds the memory of the results waiting for their turn.
 //
 // When `stop` is given and becomes non-zero, windows under way end early

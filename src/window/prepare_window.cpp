@@ -1,6 +1,7 @@
 #include "window/prepare_window.h"
 
 #include <limits>
+#include <utility>
 
 #include "haplotype/phasing.h"
 
@@ -28,6 +29,27 @@ std::unique_ptr<PreparedWindow> prepareWindow(const haplotype::FamilyData& data,
     prepared->model.emplace(statistics::buildWindowModel(prepared->phases, prepared->frequencies.sets));
     prepared->observed = statistics::observedStatistics(*prepared->model);
     return prepared;
+}
+
+WindowResult takeResult(PreparedWindow& prepared, std::int32_t replicateCount,
+                        const statistics::FiveStatistics& pValues) {
+    WindowResult result;
+    result.start = prepared.window.start;
+    result.size = prepared.window.size;
+    result.haplotypeCount = prepared.window.haplotypeCount;
+    result.skipped = prepared.skipped();
+    result.replicateCount = replicateCount;
+    if (prepared.skipped()) return result;
+    result.emConverged = prepared.frequencies.emConverged;
+    result.families = prepared.phases.familyCount();
+    result.familiesOfKnownPhase = prepared.frequencies.unambiguousFamilyCount;
+    result.distinctHaplotypes = haplotype::countObservedHaplotypes(prepared.phases);
+    result.statistics = prepared.observed;
+    result.pValues = pValues;
+    result.codes = std::move(prepared.phases.codes);
+    result.counts = std::move(prepared.frequencies.counts);
+    result.haplotypeFreq = std::move(prepared.frequencies.sets.haplotypeFreq);
+    return result;
 }
 
 }  // namespace triotdt::window

@@ -10,6 +10,7 @@
 #include "haplotype/window.h"
 #include "statistics/five_statistics.h"
 #include "statistics/window_model.h"
+#include "window/window_result.h"
 
 namespace triotdt::window {
 
@@ -40,5 +41,10 @@ haplotype::Window makeWindow(const haplotype::FamilyData& data, std::int32_t siz
 // A pure function of its arguments: windows may be prepared on any thread,
 // several at once.
 std::unique_ptr<PreparedWindow> prepareWindow(const haplotype::FamilyData& data, std::int32_t size, std::int32_t start);
+
+// Takes what the reports need out of a prepared window, which is then spent:
+// its result after `replicateCount` replicates that gave `pValues`.
+WindowResult takeResult(PreparedWindow& prepared, std::int32_t replicateCount,
+                        const statistics::FiveStatistics& pValues);
 
 }  // namespace triotdt::window

@@ -1,13 +1,14 @@
-// Runs with the resampling options: the counter-based stream (--seed) and
-// the window sizes (--window-sizes). Each compares whole reports with those
-// of other runs of the same input.
+// Runs with the resampling options: the counter-based stream (--seed),
+// adaptive replicates (--adaptive) and the window sizes (--window-sizes),
+// each against other runs of the same input.
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "output/results_table.h"
 #include "support/input_text.h"
 #include "support/program_run.h"
 #include "support/random_trios.h"
@@ -16,67 +17,73 @@
 namespace triotdt {
 namespace {
 
-using test::ScratchFolder;
-
 // 40 trios over 6 loci of 3 alleles: every window has families of known and
-// of ambiguous phase.
-std::string sixLoci(std::int32_t replicates) {
+// of ambiguous phase. With `signal`, every parent carrying allele 1 at locus
+// 2 transmits it, so the windows holding locus 2 have p-values far below 1/R.
+std::string sixLoci(std::int32_t replicates, bool signal = false) {
     haplotype::FamilyData data = test::randomTrios(21, 40, std::vector<std::int32_t>(6, 3));
     data.replicateCount = replicates;
+    std::vector<std::int32_t> father = data.fatherAlleles.values(), mother = data.motherAlleles.values(),
+                              child = data.childAlleles.values();
+    for (std::size_t at = 2; signal && at < child.size(); at += 12) {  // locus 2 of each family
+        child[at] = father[at] == 1 || father[at + 1] == 1 ? 1 : father[at];
+        child[at + 1] = mother[at] == 1 || mother[at + 1] == 1 ? 1 : mother[at];
+    }
+    data.childAlleles = haplotype::AlleleTable(3);
+    data.childAlleles.append(child);
     return test::inputText(data);
 }
 
-// A run in a folder of its own: its status, console and reports.
 struct Outputs {
-    test::RunResult result;
-    std::string transmission, results;
+    test::RunResult run;
+    std::string transmission, results, table;
 };
 
-Outputs runWith(const std::string& input, const std::vector<std::string>& args) {
-    const ScratchFolder folder;
+Outputs runWith(const std::string& input, std::vector<std::string> args) {
+    const test::ScratchFolder folder;
     folder.writeInput(input);
-    Outputs run{test::runProgram(folder.path(), args), folder.read("tdttran.txt"), folder.read("tdtout.txt")};
-    EXPECT_EQ(run.result.status, 0) << run.result.err;
-    return run;
+    args.insert(args.end(), {"--table", "table.tsv"});
+    Outputs outputs{test::runProgram(folder.path(), args), folder.read("tdttran.txt"), folder.read("tdtout.txt"),
+                    folder.read("table.tsv")};
+    EXPECT_EQ(outputs.run.status, 0) << outputs.run.err;
+    return outputs;
 }
 
-// The lines of `text` whose first word is `word`, or, when `word` is
-// "marker", the p-value lines.
-std::vector<std::string> linesOf(const std::string& text, const std::string& word) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string first;
-        words >> first;
-        if (first == word) lines.push_back(line);
-    }
-    return lines;
+std::vector<window::WindowResult> windowsOf(const Outputs& outputs) {
+    const test::ScratchFolder folder;
+    test::writeFile(folder / "table.tsv", outputs.table);
+    std::vector<window::WindowResult> windows;
+    output::readTableFile((folder / "table.tsv").string(),
+                          [&](const window::WindowResult& w) { windows.push_back(w); });
+    return windows;
 }
+
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n') + 1); }
 
 TEST(Seed, ChangesThePValuesNeverTheStatisticsAndSaysSoFirst) {
     const std::string input = sixLoci(200);
     const Outputs plain = runWith(input, {});
     const Outputs one = runWith(input, {"--seed", "1"});
     const Outputs two = runWith(input, {"--seed", "2", "--threads", "1"});
-    EXPECT_EQ(two.result.out.substr(0, two.result.out.find('\n') + 1),
+    EXPECT_EQ(firstLine(two.run.out),
               "Resampling: counter-based exchange stream (Philox4x32-10), seed 2; 200 replicates in every window.\n");
-    for (const Outputs* seeded : {&one, &two}) {
-        EXPECT_EQ(seeded->transmission, plain.transmission);
-        EXPECT_EQ(linesOf(seeded->results, "statis"), linesOf(plain.results, "statis"));
-        EXPECT_EQ(linesOf(seeded->result.out, "statis"), linesOf(plain.result.out, "statis"));
+    const std::vector<window::WindowResult> windows[] = {windowsOf(plain), windowsOf(one), windowsOf(two)};
+    for (std::size_t w = 0; w < windows[0].size(); ++w) {
+        EXPECT_EQ(windows[1][w].statistics, windows[0][w].statistics);
+        EXPECT_EQ(windows[2][w].statistics, windows[0][w].statistics);
     }
-    EXPECT_NE(linesOf(one.results, "marker"), linesOf(two.results, "marker"));
-    EXPECT_NE(linesOf(one.results, "marker"), linesOf(plain.results, "marker"));
+    EXPECT_EQ(one.transmission, plain.transmission);
+    EXPECT_NE(one.results, two.results);
+    EXPECT_NE(one.results, plain.results);
     // The same seed on any number of threads: the same bytes.
     const Outputs twoOnThree = runWith(input, {"--seed", "2", "--threads", "3"});
     EXPECT_EQ(twoOnThree.results, two.results);
-    EXPECT_EQ(twoOnThree.result.out, two.result.out);
+    EXPECT_EQ(twoOnThree.run.out, two.run.out);
 }
 
 // The part of a report or of the console that holds the windows of `size`
-// loci: from the blank line before its heading to the next blank line before
-// a heading, or to the last window.
+// loci: from the blank line before its heading to the blank line before the
+// next heading, or to the last window.
 std::string sizePart(const std::string& text, std::int32_t size) {
     const std::string heading =
         (text.find('\r') != std::string::npos ? "\r\n" : "\n") + std::string(" the result of    ");
@@ -88,23 +95,46 @@ std::string sizePart(const std::string& text, std::int32_t size) {
 
 TEST(WindowSizes, OnlyThoseSizesWithTheBytesOfAFullRun) {
     const std::string input = sixLoci(60);
-    for (const std::vector<std::string>& stream :
-         {std::vector<std::string>{}, std::vector<std::string>{"--seed", "5"}}) {
-        std::vector<std::string> args = stream;
+    for (std::vector<std::string> args : {std::vector<std::string>{}, std::vector<std::string>{"--seed", "5"}}) {
         const Outputs full = runWith(input, args);
         args.insert(args.end(), {"--window-sizes", "3,1", "--threads", "2"});
         const Outputs some = runWith(input, args);
-        // Sizes 1 and 3 as the full run has them, one after the other;
-        // the reports hold nothing else.
-        for (const auto& [fullText, someText] :
-             {std::pair{&full.results, &some.results}, std::pair{&full.transmission, &some.transmission},
-              std::pair{&full.result.out, &some.result.out}}) {
-            const std::string expected = sizePart(*fullText, 1) + sizePart(*fullText, 3);
-            EXPECT_NE(someText->find(expected), std::string::npos) << *someText;
-            EXPECT_EQ(sizePart(*someText, 2), "");
-        }
         EXPECT_EQ(some.results, sizePart(full.results, 1) + sizePart(full.results, 3));
+        EXPECT_EQ(some.transmission, sizePart(full.transmission, 1) + sizePart(full.transmission, 3));
+        EXPECT_NE(some.run.out.find(sizePart(full.run.out, 1) + sizePart(full.run.out, 3)), std::string::npos);
+        EXPECT_EQ(sizePart(some.run.out, 2), "");
     }
+}
+
+// R = 100 and MAX = 6400: each window stops after 100 · 2^k replicates, and
+// before 6400 only once every statistic has 20 exceedances; the bits of its
+// replicates are those of a fixed run of as many, and so are its p-values.
+// Batches of more than a few hundred replicates are shared among threads.
+TEST(Adaptive, WindowsStopByTheRuleWithTheBitsOfAFixedRun) {
+    const Outputs adaptive = runWith(sixLoci(100, true), {"--adaptive", "6400", "--seed", "3", "--threads", "1"});
+    EXPECT_EQ(firstLine(adaptive.run.out),
+              "Resampling: counter-based exchange stream (Philox4x32-10), seed 3; adaptive replicates: 100 in every "
+              "window, doubled until every statistic has 20 exceedances, at most 6400.\n");
+    const Outputs threaded = runWith(sixLoci(100, true), {"--adaptive", "6400", "--seed", "3", "--threads", "3"});
+    EXPECT_EQ(threaded.results, adaptive.results);
+    EXPECT_EQ(threaded.table, adaptive.table);
+
+    const std::vector<window::WindowResult> windows = windowsOf(adaptive);
+    const std::vector<window::WindowResult> fixed = windowsOf(runWith(sixLoci(6400, true), {"--seed", "3"}));
+    ASSERT_EQ(windows.size(), fixed.size());
+    std::map<std::int32_t, int> stops;
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        const std::int32_t replicates = windows[w].replicateCount;
+        ++stops[replicates];
+        EXPECT_TRUE(replicates % 100 == 0 && (replicates / 100 & (replicates / 100 - 1)) == 0) << replicates;
+        for (std::size_t s = 0; s < statistics::statisticCount; ++s) {
+            const double p = windows[w].pValues[s];
+            EXPECT_TRUE(replicates == 6400 ? p == fixed[w].pValues[s] : p * replicates >= 20.0) << w << " " << s;
+        }
+    }
+    EXPECT_GT(stops[6400], 0);
+    EXPECT_GT(stops[100] + stops[200], 0);
+    EXPECT_NE(adaptive.table.find("\tphilox4x32-10\t3\tadaptive\t6400\n"), std::string::npos);
 }
 
 }  // namespace

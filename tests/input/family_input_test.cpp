@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "input/allocation_watch.h"
 #include "input/family_input.h"
 #include "io/run_error.h"
+#include "support/allocation_watch.h"
 #include "support/input_text.h"
 #include "window/prepare_window.h"
 

@@ -1,4 +1,4 @@
-#include "input/allocation_watch.h"
+#include "support/allocation_watch.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -9,12 +9,16 @@
 namespace {
 std::atomic<bool> watching{false};
 std::atomic<std::size_t> largest{0};
+std::atomic<std::size_t> count{0};
 }  // namespace
 
 void startWatchingAllocations() {
     largest = 0;
+    count = 0;
     watching = true;
 }
+
+std::size_t allocationsWatched() { return count; }
 
 std::size_t stopWatchingAllocations() {
     watching = false;
@@ -23,6 +27,7 @@ std::size_t stopWatchingAllocations() {
 
 void* operator new(std::size_t size) {
     if (watching.load(std::memory_order_relaxed)) {
+        count.fetch_add(1, std::memory_order_relaxed);
         std::size_t seen = largest.load(std::memory_order_relaxed);
         while (size > seen && !largest.compare_exchange_weak(seen, size)) {
         }
