@@ -229,11 +229,6 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
                                    "'triotdt merge'");
     }
     if (!options.shardFolder.empty() && !options.shard) throw CLI::ValidationError("--shard-dir", "it needs --shard");
-    if ((options.seed || options.adaptiveMax > 0 || !options.windowSizes.all()) &&
-        (options.shard || options.shardPlanCount > 0)) {
-        throw CLI::ValidationError("--seed, --adaptive and --window-sizes",
-                                   "shards are run with every window size and the run's stream only");
-    }
     if (options.shardPlanCount > 0 && (options.shard || !options.tablePath.empty() || !options.plotPath.empty())) {
         throw CLI::ValidationError("--shard-plan", "it only prints the plan: no --shard, --table or --plot");
     }
@@ -241,9 +236,11 @@ void checkAnalysisOptions(const AnalysisOptions& options) {
 
 void runAnalysisCommand(const AnalysisOptions& options) {
     if (options.shardPlanCount > 0) {
-        printShardPlan(options.shardPlanCount, std::cout, std::cerr);
+        printShardPlan(options.shardPlanCount, options.windowSizes, resamplingRule(options), std::cout, std::cerr);
     } else if (options.shard) {
-        runShard(ShardOptions{*options.shard, options.shardFolder, options.threads}, std::cout);
+        runShard(ShardOptions{*options.shard, options.shardFolder, options.threads, options.windowSizes,
+                              resamplingRule(options)},
+                 std::cout);
     } else {
         runWholeAnalysis(options);
     }

@@ -34,15 +34,17 @@ struct InputSurvey {
     std::vector<double> work;
 };
 
-// Reads every record after `head` (where readFamilyHead left `reader`).
-InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head) {
+// Reads every record after `head` (where readFamilyHead left `reader`); the
+// work is that of the windows of `sizes` and the first batch of replicates.
+InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head, window::WindowSizes sizes,
+                          const resampling::ResamplingRule& rule) {
     shard::WindowFamilies families(head.lociCount);
     const input::InputSurvey survey = input::surveyRecords(
         reader, head, [&families](std::span<const std::uint8_t> genotyped) { families.addFamily(genotyped); });
-    return {survey.missingGenotypes, shard::workByFirstLocus(std::max(head.lociCount, 0), head.replicateCount,
-                                                             [&families](std::int32_t size, std::int32_t start) {
-                                                                 return families.families(size, start);
-                                                             })};
+    return {survey.missingGenotypes,
+            shard::workByFirstLocus(
+                std::max(head.lociCount, 0), resampling::firstBatchEnd(rule, head.replicateCount),
+                [&families](std::int32_t size, std::int32_t start) { return families.families(size, start); }, sizes)};
 }
 
 // The input changed between two readings of the same shard.
@@ -72,7 +74,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);
-    const InputSurvey survey = surveyRecords(reader, head);
+    const InputSurvey survey = surveyRecords(reader, head, options.sizes, options.rule);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const LocusRange range =
         shard::planShards(survey.work, options.shard.count)[static_cast<std::size_t>(options.shard.index - 1)];
@@ -87,18 +89,21 @@ void runShard(const ShardOptions& options, std::ostream& out) {
                              inputSum,
                              options.shard,
                              lociCount,
-                             window::windowsStartingIn(range.first, range.last, lociCount),
+                             options.sizes,
+                             options.rule,
+                             window::windowsStartingIn(range.first, range.last, lociCount, options.sizes),
                              {}};
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!loci.text.empty()) writer.copyLociTable(loci.text);
     if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
+    if (options.rule.counterBased()) report::writeResamplingLine(writer.preamble(), options.rule, head.replicateCount);
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
     std::int64_t windows = 0;
     try {
         writeWindows(
-            data, selection, {}, options.threads,
+            data, selection, options.rule, options.threads,
             [&](std::int32_t size) {
                 using shard::PartKind;
                 return report::ReportUnits{&writer.part(PartKind::console, size),
@@ -107,7 +112,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
             },
             [&](const window::WindowResult& window) {
                 io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
-                output::appendTableRow(table.text(), window, loci.rows, {});
+                output::appendTableRow(table.text(), window, loci.rows, options.rule);
                 table.flushIfLarge();
                 ++windows;
             });
@@ -122,10 +127,11 @@ void runShard(const ShardOptions& options, std::ostream& out) {
         << ", " << windows << " windows; parts and manifest in " << folder << "/\n";
 }
 
-void printShardPlan(std::int32_t shardCount, std::ostream& out, std::ostream& notes) {
+void printShardPlan(std::int32_t shardCount, window::WindowSizes sizes, const resampling::ResamplingRule& rule,
+                    std::ostream& out, std::ostream& notes) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
     const FamilyData head = input::readFamilyHead(reader);
-    const std::vector<double> work = surveyRecords(reader, head).work;
+    const std::vector<double> work = surveyRecords(reader, head, sizes, rule).work;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const int bytesPerAllele = haplotype::AlleleTable(input::largestAlleleCount(head)).bytesPerAllele();
     out << "shard\tfirst_locus\tlast_locus\twindows\twork\tmem_mb\n";
@@ -135,7 +141,7 @@ void printShardPlan(std::int32_t shardCount, std::ostream& out, std::ostream& no
         double shardWork = 0.0;
         for (std::int32_t l = range.first; l <= range.last; ++l) shardWork += work[static_cast<std::size_t>(l - 1)];
         const std::int64_t windows =
-            window::countWindows(window::windowsStartingIn(range.first, range.last, lociCount));
+            window::countWindows(window::windowsStartingIn(range.first, range.last, lociCount, sizes));
         out << ++k << '\t';
         // An empty shard has no first or last locus: the cells stay empty, as
         // the results table leaves a value it does not have.

@@ -4,7 +4,9 @@
 #include <iosfwd>
 #include <string>
 
+#include "resampling/resampling_rule.h"
 #include "shard/shard_plan.h"
+#include "window/window_order.h"
 
 namespace triotdt::driver {
 
@@ -12,6 +14,10 @@ struct ShardOptions {
     shard::ShardNumber shard;
     std::string folder;    // where the parts go; empty: shard-K-of-N
     unsigned threads = 0;  // as for a whole run
+    // As for a whole run; every shard of a run must be given the same, and
+    // its manifest records them.
+    window::WindowSizes sizes;
+    resampling::ResamplingRule rule;
 };
 
 // `triotdt --shard K/N`: analyses the windows whose first locus lies in the
@@ -25,7 +31,9 @@ void runShard(const ShardOptions& options, std::ostream& out);
 // header: its loci, its windows, its work (a family in a replicate of a
 // window) and an estimate of the memory it needs in MB, for a cluster job's
 // resources. A shard without loci (more shards than loci) leaves its first
-// and last locus empty, and `notes` says how many are so.
-void printShardPlan(std::int32_t shardCount, std::ostream& out, std::ostream& notes);
+// and last locus empty, and `notes` says how many are so. The work of
+// adaptive replicates counts their first batch.
+void printShardPlan(std::int32_t shardCount, window::WindowSizes sizes, const resampling::ResamplingRule& rule,
+                    std::ostream& out, std::ostream& notes);
 
 }  // namespace triotdt::driver

@@ -26,6 +26,10 @@ public:
         const auto shard = field("shard", 2);
         manifest.shard = ShardNumber{integer(shard[0]), integer(shard[1])};
         manifest.lociCount = integer(field("loci", 1)[0]);
+        const std::optional<window::WindowSizes> sizes = window::WindowSizes::parse(field("sizes", 1)[0]);
+        if (!sizes) fail("the window sizes are not a list of sizes from 1 to 7");
+        manifest.sizes = *sizes;
+        manifest.rule = resamplingRule();
         for (std::int32_t size = 1; size <= window::largestWindowSize(manifest.lociCount); ++size) {
             const auto span = field("windows", 3);
             manifest.windows.push_back(window::WindowSpan{integer(span[0]), integer(span[1]), integer(span[2])});
@@ -73,8 +77,30 @@ private:
         return fields;
     }
 
-    std::int32_t integer(std::string_view text) const {
-        std::int32_t value = 0;
+    // "stream run" or "stream counter SEED", then "replicates fixed" or
+    // "replicates adaptive MAX".
+    resampling::ResamplingRule resamplingRule() {
+        resampling::ResamplingRule rule;
+        const std::vector<std::string_view> stream = nextLine();
+        if (stream.size() == 3 && stream[0] == "stream" && stream[1] == "counter") {
+            rule.seed = integer<std::uint64_t>(stream[2]);
+        } else if (stream.size() != 2 || stream[0] != "stream" || stream[1] != "run") {
+            fail("expected 'stream' with 'run' or 'counter' and a seed");
+        }
+        const std::vector<std::string_view> replicates = nextLine();
+        if (replicates.size() == 3 && replicates[0] == "replicates" && replicates[1] == "adaptive" && rule.seed) {
+            rule.maxReplicates = integer(replicates[2]);
+            if (rule.maxReplicates < 1) fail("the most replicates must be 1 or more");
+        } else if (replicates.size() != 2 || replicates[0] != "replicates" || replicates[1] != "fixed") {
+            fail(
+                "expected 'replicates' with 'fixed', or with 'adaptive' and the most replicates after a counter stream");
+        }
+        return rule;
+    }
+
+    template <class Integer = std::int32_t>
+    Integer integer(std::string_view text) const {
+        Integer value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
             fail("'" + std::string(text) + "' is not a whole number");
@@ -105,6 +131,10 @@ std::string formatManifest(const Manifest& manifest) {
     text += "input\ttdtinput.dat\t" + sumFields(manifest.input) + '\n';
     text += "shard\t" + std::to_string(manifest.shard.index) + '\t' + std::to_string(manifest.shard.count) + '\n';
     text += "loci\t" + std::to_string(manifest.lociCount) + '\n';
+    text += "sizes\t" + manifest.sizes.text() + '\n';
+    text += manifest.rule.seed ? "stream\tcounter\t" + std::to_string(*manifest.rule.seed) + '\n' : "stream\trun\n";
+    text += manifest.rule.adaptive() ? "replicates\tadaptive\t" + std::to_string(manifest.rule.maxReplicates) + '\n'
+                                     : "replicates\tfixed\n";
     for (const window::WindowSpan& span : manifest.windows) {
         text += "windows\t" + std::to_string(span.size) + '\t' + std::to_string(span.firstStart) + '\t' +
                 std::to_string(span.lastStart) + '\n';
@@ -115,5 +145,13 @@ std::string formatManifest(const Manifest& manifest) {
 }
 
 Manifest parseManifest(std::string_view text, const std::string& where) { return ManifestParser(text, where).parse(); }
+
+std::string describeOptions(const Manifest& manifest) {
+    std::string options;
+    if (!manifest.sizes.all()) options += " --window-sizes " + manifest.sizes.text();
+    if (manifest.rule.seed) options += " --seed " + std::to_string(*manifest.rule.seed);
+    if (manifest.rule.adaptive()) options += " --adaptive " + std::to_string(manifest.rule.maxReplicates);
+    return options.empty() ? options : options.substr(1);
+}
 
 }  // namespace triotdt::shard

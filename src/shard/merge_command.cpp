@@ -76,6 +76,14 @@ void checkSameRun(const std::vector<Shard>& shards) {
             refuse(shard.name() + " belongs to another input (" + describeInput(m.input) + ") than " + first.name() +
                    " (" + describeInput(first.manifest.input) + ")");
         }
+        if (m.sizes != first.manifest.sizes || m.rule != first.manifest.rule) {
+            const auto options = [](const Manifest& manifest) {
+                const std::string given = describeOptions(manifest);
+                return given.empty() ? std::string("without --window-sizes, --seed or --adaptive") : "with " + given;
+            };
+            refuse(shard.name() + " was run " + options(m) + ", " + first.name() + " " + options(first.manifest) +
+                   ": the shards of a run must be run with the same options");
+        }
         if (m.shard.count != first.manifest.shard.count) {
             refuse(shard.name() + " is one of " + std::to_string(m.shard.count) + " shards, " + first.name() +
                    " one of " + std::to_string(first.manifest.shard.count));
@@ -108,6 +116,7 @@ std::vector<Shard> orderShards(std::vector<Shard> shards) {
 void checkCoverage(const std::vector<Shard>& shards) {
     const std::int32_t lociCount = shards.front().manifest.lociCount;
     for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
+        if (!shards.front().manifest.sizes.contains(size)) continue;
         std::int32_t next = 1;
         for (const Shard& shard : shards) {
             const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
@@ -212,7 +221,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     if (!options.tablePath.empty()) {
         table.emplace(options.tableOnStandardOutput ? io::StagedOutput::standardOutput()
                                                     : io::StagedOutput::beside(options.tablePath, "\n"));
-        output::appendTableHeader(table->unit().text(), {});
+        output::appendTableHeader(table->unit().text(), first.manifest.rule);
     }
     if (!options.plotPath.empty()) plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
     io::OutputUnit console =
@@ -223,7 +232,8 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     // Where the merge stands, for the reports' last line when a signal stops
     // it: a shard's parts of one size at a time, so the reports end alike.
     driver::RunInterrupted progress;
-    progress.windowCount = window::countWindows(window::everyWindow(first.manifest.lociCount).spans);
+    progress.windowCount =
+        window::countWindows(window::everyWindow(first.manifest.lociCount, first.manifest.sizes).spans);
     const report::ReportUnits units{&console, &transmission, &results};
     std::optional<output::ResultsFigure> figure;
     if (plot) {
@@ -233,6 +243,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
+            if (!first.manifest.sizes.contains(size)) continue;
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
                 if (&shard == &first) report::writeSizeHeadings(units, size);

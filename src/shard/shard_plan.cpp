@@ -52,13 +52,13 @@ std::int64_t WindowFamilies::families(std::int32_t size, std::int32_t start) con
 }
 
 std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
-                                     const FamiliesOfWindow& families) {
+                                     const FamiliesOfWindow& families, window::WindowSizes sizes) {
     std::vector<double> work(static_cast<std::size_t>(std::max(lociCount, 0)), 0.0);
     for (std::int32_t start = 1; start <= lociCount; ++start) {
         double sum = 0.0;
         for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount) && start + size - 1 <= lociCount;
              ++size) {
-            sum += windowWork(families(size, start), replicateCount);
+            if (sizes.contains(size)) sum += windowWork(families(size, start), replicateCount);
         }
         work[static_cast<std::size_t>(start - 1)] = sum;
     }

@@ -62,9 +62,11 @@ private:
     std::vector<std::int32_t> runs_;
 };
 
-// Per locus l (index l - 1), the work of every window that begins at l.
+// Per locus l (index l - 1), the work of every window of `sizes` that
+// begins at l. Adaptive replicates count their first batch: the replicates
+// beyond it are not known before the windows are analysed.
 std::vector<double> workByFirstLocus(std::int32_t lociCount, std::int32_t replicateCount,
-                                     const FamiliesOfWindow& families);
+                                     const FamiliesOfWindow& families, window::WindowSizes sizes = {});
 
 // Cuts the loci into `shardCount` contiguous ranges of about equal work, in
 // locus order; a range may be empty when there are more shards than loci.

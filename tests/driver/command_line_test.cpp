@@ -94,7 +94,6 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues) {
         {{"--seed", "-1"}, "'-1' is not a seed, a whole number from 0 to 18446744073709551615"},
         {{"--seed", "18446744073709551616"}, "is not a seed"},
         {{"--seed", "7", "merge", "shard-1-of-1"}, "they belong to the analysis, not to merge"},
-        {{"--seed", "7", "--shard", "1/2"}, "--seed"},
         {{"--adaptive", "0"}, "--adaptive"},
         {{"--adaptive", "2147483648"}, "--adaptive"},
         {{"--window-sizes", "0-3"}, "'0-3' is not a list of window sizes from 1 to 7 (such as 1, 1-3 or 1,3,5)"},

@@ -45,12 +45,13 @@ std::string shardFolder(int k, int n) { return "shard-" + std::to_string(k) + "-
 const std::vector<std::string> outputs = {"tdttran.txt", "tdtout.txt", "results.tsv", "results.svg"};
 const std::vector<std::string> extras = {"--table", "results.tsv", "--plot", "results.svg"};
 
-// Runs shards N down to 1 in `folder` (which holds the input), checking that
-// none writes a report of its own.
-void runShards(const ScratchFolder& folder, int n) {
+// Runs shards N down to 1 in `folder` (which holds the input), with
+// `options`, checking that none writes a report of its own.
+void runShards(const ScratchFolder& folder, int n, const std::vector<std::string>& options = {}) {
     for (int k = n; k >= 1; --k) {
-        const test::RunResult shard =
-            test::runProgram(folder.path(), {"--shard", std::to_string(k) + "/" + std::to_string(n)});
+        std::vector<std::string> args{"--shard", std::to_string(k) + "/" + std::to_string(n)};
+        args.insert(args.end(), options.begin(), options.end());
+        const test::RunResult shard = test::runProgram(folder.path(), args);
         ASSERT_EQ(shard.status, 0) << shard.err;
         ASSERT_TRUE(fs::exists(folder / shardFolder(k, n) / "manifest.tsv"));
     }
@@ -65,19 +66,23 @@ test::RunResult merge(const ScratchFolder& folder, const std::vector<std::string
 }
 
 // The whole run of `input` (with `loci` as tdtloci.tsv when given), then
-// splits into each shard count, merged, compared byte for byte.
-void expectShardsMergeToWholeRun(const std::string& input, const std::string& loci = "") {
+// splits into each shard count, merged, compared byte for byte; whole run
+// and shards with `options`.
+void expectShardsMergeToWholeRun(const std::string& input, const std::string& loci = "",
+                                 const std::vector<std::string>& options = {}) {
     ScratchFolder whole;
     whole.writeInput(input);
     if (!loci.empty()) test::writeFile(whole / "tdtloci.tsv", loci);
-    const test::RunResult run = test::runProgram(whole.path(), extras);
+    std::vector<std::string> args = extras;
+    args.insert(args.end(), options.begin(), options.end());
+    const test::RunResult run = test::runProgram(whole.path(), args);
     ASSERT_EQ(run.status, 0) << run.err;
 
     for (const int n : {1, 2, 3, 7}) {
         ScratchFolder split;
         split.writeInput(input);
         if (!loci.empty()) test::writeFile(split / "tdtloci.tsv", loci);
-        runShards(split, n);
+        runShards(split, n, options);
         std::vector<std::string> shards;
         for (int k = n; k >= 1; --k) shards.push_back(shardFolder(k, n));  // in any order
         const test::RunResult merged = merge(split, shards);
@@ -107,6 +112,29 @@ TEST(ShardsMerged, ShardsCuttingWindowsOfEverySize) {
         loci += std::to_string(l) + "\t5\t" + std::to_string(1000 * l) + "\trs" + std::to_string(l) + "\tA,C,G\n";
     }
     expectShardsMergeToWholeRun(inputText(data), loci);
+}
+
+// Shards carry the window sizes and the resampling options: adaptive
+// replicates of the counter-based stream, on windows of 1 and 3 loci only.
+TEST(ShardsMerged, WithWindowSizesAndAdaptiveReplicates) {
+    haplotype::FamilyData data = test::randomTrios(11, 30, std::vector<std::int32_t>(12, 2));
+    data.replicateCount = 20;
+    expectShardsMergeToWholeRun(inputText(data), "", {"--window-sizes", "1,3", "--seed", "9", "--adaptive", "640"});
+
+    // The plan counts the windows of those sizes and the first batch of
+    // replicates: 6 windows of 1 locus a shard, (30 + 1) × 10 each.
+    ScratchFolder folder;
+    folder.writeInput(inputText(data));
+    const auto plan = [&folder](const std::vector<std::string>& options) {
+        std::vector<std::string> args{"--shard-plan", "2"};
+        args.insert(args.end(), options.begin(), options.end());
+        const test::RunResult run = test::runProgram(folder.path(), args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out;
+    };
+    EXPECT_EQ(plan({"--adaptive", "100000"}), plan({}));
+    EXPECT_EQ(plan({"--window-sizes", "1", "--adaptive", "10"}),
+              "shard\tfirst_locus\tlast_locus\twindows\twork\tmem_mb\n1\t1\t6\t6\t1860\t65\n2\t7\t12\t6\t1860\t65\n");
 }
 
 // Loci 1 and 2 have 46341 alleles each: every window holding both has too
@@ -239,6 +267,13 @@ TEST_F(MergeRefuses, AShardOfAnotherInput) {
     ASSERT_EQ(test::runProgram(other.path(), {"--shard", "2/3", "--shard-dir", "foreign"}).status, 0);
     fs::copy(other / "foreign", folder / "foreign");
     expectRefused({"shard-1-of-3", "foreign", "shard-3-of-3"}, "shard 2 of 3 ('foreign') belongs to another input");
+}
+
+TEST_F(MergeRefuses, AShardRunWithOtherOptions) {
+    ASSERT_EQ(test::runProgram(folder.path(), {"--shard", "2/3", "--shard-dir", "seeded", "--seed", "4"}).status, 0);
+    expectRefused({"shard-1-of-3", "seeded", "shard-3-of-3"},
+                  "shard 2 of 3 ('seeded') was run with --seed 4, shard 1 of 3 ('shard-1-of-3') without "
+                  "--window-sizes, --seed or --adaptive");
 }
 
 TEST_F(MergeRefuses, ATruncatedPart) {
