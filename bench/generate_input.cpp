@@ -1,15 +1,17 @@
 // Writes a deterministic tdtinput.dat of simulated trios to standard output.
 //
 //   generate_input --families N --replicates R --alleles A1,A2,...  [--seed S]
-//                  [--ld P] [--risk P]
+//                  [--ld P] [--risk P] [--risk-at L]
 //   generate_input --families N --replicates R --loci L --allele-count A ...
 //
 // Parents' haplotypes come from a Markov chain along the loci: with
 // probability --ld an allele follows from the one before it (linkage
 // disequilibrium between adjacent markers), otherwise it is drawn afresh with
 // skewed frequencies. Each parent transmits one of its two haplotypes; with
-// probability --risk a parent carrying the all-1 haplotype at the first
-// markers transmits it, so the data hold a signal to find.
+// probability --risk a parent carrying the all-1 haplotype at the three
+// markers from --risk-at (1, the first, by default) transmits it, so the data
+// hold a signal to find.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,12 +30,13 @@ struct Settings {
     std::uint64_t seed = 1;
     double ld = 0.7;
     double risk = 0.0;
+    std::size_t riskAt = 0;  // first locus of the risk haplotype, from 0
 };
 
 [[noreturn]] void usage() {
     std::fputs(
         "usage: generate_input --families N --replicates R (--alleles A1,A2,... | --loci L --allele-count A)\n"
-        "                      [--seed S] [--ld P] [--risk P]\n",
+        "                      [--seed S] [--ld P] [--risk P] [--risk-at L]\n",
         stderr);
     std::exit(2);
 }
@@ -52,6 +55,7 @@ Settings parse(int argc, char** argv) {
         else if (flag == "--seed") s.seed = std::strtoull(value, nullptr, 10);
         else if (flag == "--ld") s.ld = std::atof(value);
         else if (flag == "--risk") s.risk = std::atof(value);
+        else if (flag == "--risk-at") s.riskAt = static_cast<std::size_t>(std::max(std::atoi(value), 1) - 1);
         else if (flag == "--alleles") {
             for (const char* p = value; *p;) {
                 s.alleles.push_back(std::atoi(p));
@@ -88,8 +92,8 @@ std::vector<int> drawHaplotype(SplitMix& random, const Settings& s) {
     return h;
 }
 
-bool isRisk(const std::vector<int>& h) {
-    for (std::size_t l = 0; l < h.size() && l < 3; ++l)
+bool isRisk(const std::vector<int>& h, std::size_t from) {
+    for (std::size_t l = from; l < h.size() && l < from + 3; ++l)
         if (h[l] != 1) return false;
     return true;
 }
@@ -108,7 +112,9 @@ int main(int argc, char** argv) {
         for (int parent = 0; parent < 2; ++parent) {
             const std::vector<int> h1 = drawHaplotype(random, s), h2 = drawHaplotype(random, s);
             int pick = random.below(2);
-            if (isRisk(h1) != isRisk(h2) && random.uniform() < s.risk) pick = isRisk(h1) ? 0 : 1;
+            if (isRisk(h1, s.riskAt) != isRisk(h2, s.riskAt) && random.uniform() < s.risk) {
+                pick = isRisk(h1, s.riskAt) ? 0 : 1;
+            }
             transmitted[parent] = pick == 0 ? h1 : h2;
             // Genotypes list the two alleles in a random order, as lab files do.
             for (std::size_t l = 0; l < h1.size(); ++l) {

@@ -23,6 +23,11 @@
 #   W4 many haplotypes    50 trios, 8 loci of 10 alleles, 100 replicates
 #   W5 chromosome         1000 trios, 20000 biallelic loci, 1000 replicates (long)
 #   W5s chromosome, quick 500 trios, 2000 biallelic loci, 200 replicates
+#   W5a, W5sa             the genotypes of W5 and W5s with 100 replicates in the
+#                         file and --adaptive 1000000 (counter-based stream):
+#                         each prints the replicates per window (median, 99th
+#                         percentile, maximum), and when W5 (W5s) runs too, the
+#                         ratio of their wall times
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=3
@@ -68,6 +73,8 @@ settings() {
     W4) echo "--families 50 --loci 8 --allele-count 10 --replicates 100 --seed 4" ;;
     W5) echo "--families 1000 --loci 20000 --allele-count 2 --replicates 1000 --seed 5" ;;
     W5s) echo "--families 500 --loci 2000 --allele-count 2 --replicates 200 --seed 6" ;;
+    W5a) echo "--families 1000 --loci 20000 --allele-count 2 --replicates 100 --seed 5" ;;
+    W5sa) echo "--families 500 --loci 2000 --allele-count 2 --replicates 100 --seed 6" ;;
     *) echo "bench/run.sh: no workload $1" >&2; exit 2 ;;
   esac
 }
@@ -124,14 +131,32 @@ check_bytes_of() {
   [ "$same" = 1 ]
 }
 
+# The program's own options of workload W: adaptive replicates for W5a and
+# W5sa, with a table to count the replicates of each window.
+workload_options() {
+  case "$1" in
+    W5a | W5sa) echo "--adaptive 1000000 --table table.tsv" ;;
+  esac
+}
+
+# Replicates per window of a run's table: median, 99th percentile, maximum, mean.
+replicate_counts() {
+  awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "replicates") c = i; next } { print $c }' "$1" |
+    sort -g | awk '{ v[NR] = $1; s += $1 } END {
+      printf "replicates per window: median %d, 99th percentile %d, maximum %d, mean %.0f over %d windows\n",
+        v[int((NR + 1) / 2)], v[int(0.99 * NR + 0.999)], v[NR], s / NR, NR }'
+}
+
 # One run of PROGRAM [ARGS] on workload W in a fresh folder; prints the
-# measure line. The reports are removed afterwards (W4's is large).
+# measure line (and, with a table, the replicates per window on standard
+# error). The reports are removed afterwards (W4's is large).
 run_once() {
   local w=$1; shift
   local folder=$work/run-$w
   rm -rf "$folder" && mkdir -p "$folder"
   cp "$work/$w.dat" "$folder/tdtinput.dat"
-  build/bench/measure --in "$folder" --quiet -- "$@"
+  build/bench/measure --in "$folder" --quiet -- "$@" $(workload_options "$w")
+  if [ -f "$folder/table.tsv" ]; then echo "$w $(replicate_counts "$folder/table.tsv")" >&2; fi
   rm -rf "$folder"
 }
 
@@ -190,6 +215,10 @@ for w in ${only//,/ }; do
   if [ -n "$reference" ]; then
     awk -v a="${wall[$w/$reference]}" -v b="${wall[$w/current]}" -v w="$w" -v r="$reference" \
       'BEGIN { printf "%-3s current is %.2f times as fast as %s (wall)\n", w, a / b, r }'
+  fi
+  if [ "${w%a}" != "$w" ] && [ -n "${wall[${w%a}/current]:-}" ]; then
+    awk -v a="${wall[${w%a}/current]}" -v b="${wall[$w/current]}" -v w="$w" -v f="${w%a}" \
+      'BEGIN { printf "%-4s adaptive takes %.2f of the wall time of %s (%.2f times as fast)\n", w, b / a, f, a / b }'
   fi
   if [ -n "${wall[$w/current, 2 threads]:-}" ]; then
     awk -v a="${wall[$w/current, 1 thread]}" -v b="${wall[$w/current, 2 threads]}" -v w="$w" \
