@@ -16,10 +16,12 @@ using statistics::lanes;
 // A request to stop is looked at after this many replicates (a multiple of `lanes`).
 constexpr std::int32_t stopCheckReplicates = 4 * static_cast<std::int32_t>(lanes);
 
-// Adds the scores of replicates [first, last) of `block` to `scores`.
+// Adds the scores of replicates [first, last) of `block` to `scores`; keeps
+// replicate r's statistics at kept[r] when `kept` is given.
 void scoreReplicates(const statistics::WindowModel& model, const statistics::FiveStatistics& observed,
                      const exchange::ExchangeBlock& block, std::int32_t first, std::int32_t last,
-                     statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores) {
+                     statistics::StatisticsScratch& scratch, statistics::FiveStatistics& scores,
+                     statistics::FiveStatistics* kept) {
     exchange::ExchangeBits exchanges[lanes];
     double punamb[lanes];
     statistics::FourValues weighted[lanes];
@@ -34,6 +36,7 @@ void scoreReplicates(const statistics::WindowModel& model, const statistics::Fiv
         for (std::size_t j = 0; j < sets; ++j) {
             const statistics::FiveStatistics replicate = statistics::fiveStatistics(punamb[j], weighted[j]);
             for (std::size_t s = 0; s < sum.size(); ++s) sum[s] += exceedanceScore(replicate[s], observed[s]);
+            if (kept) kept[r + static_cast<std::int32_t>(j)] = replicate;
         }
         r += static_cast<std::int32_t>(sets);
     }
@@ -56,7 +59,8 @@ ReplicateBuffers::ReplicateBuffers(const statistics::WindowModel& model, const e
 
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
                                            const statistics::FiveStatistics& observed, std::int32_t first,
-                                           std::int32_t last, ReplicateBuffers& buffers, const std::atomic<int>* stop) {
+                                           std::int32_t last, ReplicateBuffers& buffers, const std::atomic<int>* stop,
+                                           statistics::FiveStatistics* kept) {
     const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
     const std::int32_t perBlock = exchange::replicatesPerBlock(buffers.place);
     exchange::ExchangeBlock& block = buffers.block;
@@ -65,7 +69,8 @@ statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
         exchange::fillExchanges(buffers.source, next, std::min(perBlock, last - next), block);
         for (std::int32_t from = 0; from < block.replicates && !stopped(); from += stopCheckReplicates) {
             const std::int32_t to = std::min(from + stopCheckReplicates, block.replicates);
-            scoreReplicates(model, observed, block, from, to, buffers.scratch, scores);
+            scoreReplicates(model, observed, block, from, to, buffers.scratch, scores,
+                            kept ? kept + (next - first) : nullptr);
         }
     }
     return scores;

@@ -42,11 +42,14 @@ struct ReplicateBuffers {
 // 2^53: added up in any order, the scores of any split of a window's
 // replicates give the same p-values. When `stop` is given and becomes
 // non-zero, the replicates end within a few dozen and the sums mean nothing:
-// the run is being given up.
+// the run is being given up. `kept`, when given, receives the five
+// statistics of each replicate r at kept[r − first] (for family-wise
+// p-values).
 statistics::FiveStatistics scoreReplicates(const statistics::WindowModel& model,
                                            const statistics::FiveStatistics& observed, std::int32_t first,
                                            std::int32_t last, ReplicateBuffers& buffers,
-                                           const std::atomic<int>* stop = nullptr);
+                                           const std::atomic<int>* stop = nullptr,
+                                           statistics::FiveStatistics* kept = nullptr);
 
 // The p-values from the score sums of all replicates.
 statistics::FiveStatistics pValuesOf(const statistics::FiveStatistics& scoreSums, std::int32_t replicateCount);

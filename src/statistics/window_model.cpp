@@ -41,6 +41,20 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
     }
 }
 
+// The observed counts of one haplotype under the four sets: its additions
+// that reach a data set exchanging no family, in their order. The others
+// add +0.0 in the lanes, which changes no count.
+FourValues observedCount(const LaneKernelInput& in, const LaneAdd* add, const LaneAdd* end) {
+    FourValues count{};
+    for (; add != end; ++add) {
+        if ((add->flip | add->all) == 0) continue;
+        for (std::size_t s = 0; s < weightedSetCount; ++s) {
+            count[s] += in.shares[weightedSetCount * static_cast<std::size_t>(add->share) + s];
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 StatisticsScratch::StatisticsScratch(const WindowModel& model)
@@ -105,6 +119,24 @@ FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBit
     knownPhaseStatistics(model, one, scratch, std::span(&punamb, 1));
     weightedStatistics(model, one, scratch, std::span(&weighted, 1));
     return fiveStatistics(punamb, weighted);
+}
+
+std::array<std::int32_t, statisticCount> countHaplotypesInSums(const WindowModel& model) {
+    std::array<std::int32_t, statisticCount> counts{};
+    const LaneModel& lanes = model.laneModel;
+    const LaneKernelInput& in = lanes.input;
+    for (std::size_t h = 0; h < model.carriedOnce.size(); ++h) {
+        if (model.carriedOnce[h] > 0) ++counts[indexOf(Statistic::punamb)];
+        const FourValues transmitted = observedCount(in, lanes.transmitAdds.data() + lanes.firstTransmitAdd[h],
+                                                     lanes.transmitAdds.data() + lanes.firstTransmitAdd[h + 1]);
+        const FourValues untransmitted = observedCount(in, lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h],
+                                                       lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h + 1]);
+        for (std::size_t s = 0; s < weightedSetCount; ++s) {
+            const double carriedOnce = (untransmitted[s] + transmitted[s]) - 2.0 * model.homozygotes.observed[h][s];
+            if (carriedOnce > 0) ++counts[indexOf(weightedStatistic[s])];
+        }
+    }
+    return counts;
 }
 
 FiveStatistics observedStatistics(const WindowModel& model) {

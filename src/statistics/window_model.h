@@ -83,4 +83,10 @@ FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBit
 // The five statistics with every family observed.
 FiveStatistics observedStatistics(const WindowModel& model);
 
+// Per statistic, the haplotypes that enter its observed sum: those some
+// parent carries once, D(h) > 0, in the counts of the observed data, added
+// as the lane kernels add them. For Punamb the parents of the families of
+// known phase; for the other four every family, weighted by its set.
+std::array<std::int32_t, statisticCount> countHaplotypesInSums(const WindowModel& model);
+
 }  // namespace triotdt::statistics

@@ -23,7 +23,7 @@ struct WindowTask {
 
 void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHeld, WindowTask task,
                    const resampling::ResamplingRule& rule, parallel::TaskPool& pool, FinishWindow finish,
-                   const std::atomic<int>* stop) {
+                   const std::atomic<int>* stop, familywise::ReplicateMinima* minima) {
     if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) return finish(WindowResult{});
     std::unique_ptr<PreparedWindow> prepared = prepareWindow(data, task.size, task.start - firstLocusHeld + 1);
     prepared->window.start = task.start;
@@ -33,7 +33,7 @@ void analyseWindow(const haplotype::FamilyData& data, std::int32_t firstLocusHel
     const std::int32_t mostReplicates = rule.adaptive() ? rule.maxReplicates : data.replicateCount;
     const exchange::ExchangePlace place{data.familyCount, mostReplicates, task.index, rule.seed};
     scoreWindow(std::move(prepared), place, rule, resampling::firstBatchEnd(rule, data.replicateCount), pool,
-                std::move(finish), stop);
+                std::move(finish), stop, minima);
 }
 
 // The windows of a selection as tasks, numbered in report order.
@@ -61,7 +61,7 @@ private:
 
 void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection,
                     const resampling::ResamplingRule& rule, parallel::TaskPool& pool, const WriteWindow& write,
-                    const std::atomic<int>* stop) {
+                    const std::atomic<int>* stop, familywise::ReplicateMinima* minima) {
     WindowTasks tasks(selection);
     const std::int32_t firstLocusHeld = selection.firstLocusHeld;
     // Enough windows under way for every thread to find one while the
@@ -71,8 +71,10 @@ void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& se
         pool, countWindows(selection.spans), windowsUnderWay,
         [&](std::int64_t i, FinishWindow finish) {
             pool.submit(
-                [&data, firstLocusHeld, &rule, &pool, task = tasks.task(i), finish = std::move(finish),
-                 stop]() mutable { analyseWindow(data, firstLocusHeld, task, rule, pool, std::move(finish), stop); },
+                [&data, firstLocusHeld, &rule, &pool, task = tasks.task(i), finish = std::move(finish), stop,
+                 minima]() mutable {
+                    analyseWindow(data, firstLocusHeld, task, rule, pool, std::move(finish), stop, minima);
+                },
                 parallel::TaskPool::Place::back);
         },
         [&](std::int64_t, const WindowResult& result) { write(result); });

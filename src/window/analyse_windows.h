@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 
+#include "familywise/replicate_minima.h"
 #include "haplotype/family_data.h"
 #include "parallel/task_pool.h"
 #include "resampling/resampling_rule.h"
@@ -33,8 +34,11 @@ using WriteWindow = std::function<void(const WindowResult&)>;
 // When `stop` is given and becomes non-zero, windows under way end early
 // with results that mean nothing: `write` must look at `stop` before writing
 // and end the loop by throwing.
+//
+// With `minima` (family-wise p-values), every window analysed folds its
+// first batch of replicates into them as it ends.
 void analyseWindows(const haplotype::FamilyData& data, const WindowSelection& selection,
                     const resampling::ResamplingRule& rule, parallel::TaskPool& pool, const WriteWindow& write,
-                    const std::atomic<int>* stop = nullptr);
+                    const std::atomic<int>* stop = nullptr, familywise::ReplicateMinima* minima = nullptr);
 
 }  // namespace triotdt::window

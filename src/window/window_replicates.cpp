@@ -15,13 +15,14 @@ class WindowRun {
 public:
     WindowRun(std::unique_ptr<PreparedWindow> prepared, const exchange::ExchangePlace& place,
               const resampling::ResamplingRule& rule, std::int32_t replicatesPerShare, unsigned threads,
-              FinishWindow finish, const std::atomic<int>* stop)
+              FinishWindow finish, const std::atomic<int>* stop, familywise::ReplicateMinima* minima)
         : prepared_(std::move(prepared)),
           place_(place),
           rule_(rule),
           replicatesPerShare_(replicatesPerShare),
           finish_(std::move(finish)),
-          stop_(stop) {
+          stop_(stop),
+          minima_(minima) {
         stock_.reserve(threads);
     }
 
@@ -32,6 +33,7 @@ public:
             static_cast<std::size_t>((std::int64_t{end} - done_ + replicatesPerShare_ - 1) / replicatesPerShare_);
         shareScores_.assign(shares, statistics::FiveStatistics{});
         sharesLeft_.store(shares, std::memory_order_relaxed);
+        if (minima_ && done_ == 0) firstBatch_.resize(static_cast<std::size_t>(end));
         return shares;
     }
 
@@ -41,8 +43,9 @@ public:
         const std::int32_t last =
             static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{first} + replicatesPerShare_, batchEnd_));
         std::unique_ptr<resampling::ReplicateBuffers> buffers = takeBuffers();
+        statistics::FiveStatistics* kept = firstBatch_.empty() ? nullptr : firstBatch_.data() + first;
         shareScores_[share] =
-            resampling::scoreReplicates(*prepared_->model, prepared_->observed, first, last, *buffers, stop_);
+            resampling::scoreReplicates(*prepared_->model, prepared_->observed, first, last, *buffers, stop_, kept);
         giveBack(std::move(buffers));
         return sharesLeft_.fetch_sub(1, std::memory_order_acq_rel) == 1;
     }
@@ -55,15 +58,27 @@ public:
         }
         done_ = batchEnd_;
         const bool stopped = stop_ != nullptr && stop_->load(std::memory_order_relaxed) != 0;
+        if (!firstBatch_.empty() && !stopped) foldFirstBatch();
         const std::int32_t next = stopped ? done_ : resampling::nextBatchEnd(rule_, done_, sums_);
         if (next > done_) return next;
         WindowResult result = takeResult(*prepared_, done_, resampling::pValuesOf(sums_, done_));
+        if (minima_) {
+            result.tailHaplotypes = haplotypes_;
+            result.observedDepths = familywise::referenceDepths(result.statistics, haplotypes_);
+        }
         prepared_.reset();
         finish_(std::move(result));
         return 0;
     }
 
 private:
+    // The window's replicates are kept only until they are folded.
+    void foldFirstBatch() {
+        haplotypes_ = statistics::countHaplotypesInSums(*prepared_->model);
+        minima_->fold(haplotypes_, firstBatch_);
+        std::vector<statistics::FiveStatistics>().swap(firstBatch_);
+    }
+
     std::unique_ptr<resampling::ReplicateBuffers> takeBuffers() {
         {
             const std::lock_guard<std::mutex> hold(lock_);
@@ -87,6 +102,9 @@ private:
     const std::int32_t replicatesPerShare_;
     FinishWindow finish_;
     const std::atomic<int>* stop_;
+    familywise::ReplicateMinima* const minima_;
+    std::vector<statistics::FiveStatistics> firstBatch_;  // its replicates' statistics, until folded
+    familywise::HaplotypesInSums haplotypes_{};
 
     std::int32_t done_ = 0;      // replicates of the batches ended
     std::int32_t batchEnd_ = 0;  // of the batch under way
@@ -118,11 +136,11 @@ void runBatches(const std::shared_ptr<WindowRun>& run, std::int32_t end, paralle
 
 void scoreWindow(std::unique_ptr<PreparedWindow> prepared, const exchange::ExchangePlace& place,
                  const resampling::ResamplingRule& rule, std::int32_t firstBatchEnd, parallel::TaskPool& pool,
-                 FinishWindow finish, const std::atomic<int>* stop) {
+                 FinishWindow finish, const std::atomic<int>* stop, familywise::ReplicateMinima* minima) {
     const std::int32_t perShare =
         pool.size() > 1 ? resampling::replicatesPerTask(*prepared->model) : std::numeric_limits<std::int32_t>::max();
-    auto run =
-        std::make_shared<WindowRun>(std::move(prepared), place, rule, perShare, pool.size(), std::move(finish), stop);
+    auto run = std::make_shared<WindowRun>(std::move(prepared), place, rule, perShare, pool.size(), std::move(finish),
+                                           stop, minima);
     runBatches(run, firstBatchEnd, pool);
 }
 

@@ -29,6 +29,11 @@
 //     sums and batch fields are written by one thread at a time: the one
 //     that begins a batch until it submits the shares, then the one that
 //     ends it.
+//   - With family-wise p-values, each share of the first batch also writes
+//     its replicates' statistics into its own range of the window's buffer
+//     of R; the share that ends that batch folds the buffer into the run's
+//     minima (familywise/replicate_minima.h, under their lock) and lets it
+//     go, before any later batch begins.
 //   - The window lives as long as a share holds it.
 //   - A raised `stop` ends the shares within a few dozen replicates; no
 //     batch begins after it, and the window is finished with a result that
@@ -39,6 +44,7 @@
 #include <memory>
 
 #include "exchange/exchange_bits.h"
+#include "familywise/replicate_minima.h"
 #include "parallel/task_pool.h"
 #include "resampling/resampling_rule.h"
 #include "window/prepare_window.h"
@@ -51,9 +57,11 @@ using FinishWindow = std::function<void(WindowResult)>;
 // Scores the replicates of `prepared` (a window not skipped) whose exchange
 // bits are at `place`, in batches under `rule`, the first ending at
 // `firstBatchEnd`, and hands its result to `finish`, on whichever thread
-// ends the last batch.
+// ends the last batch. With `minima`, the first batch, which must have as
+// many replicates, is folded into them, and the result carries the
+// window's reference scale and observed depths.
 void scoreWindow(std::unique_ptr<PreparedWindow> prepared, const exchange::ExchangePlace& place,
                  const resampling::ResamplingRule& rule, std::int32_t firstBatchEnd, parallel::TaskPool& pool,
-                 FinishWindow finish, const std::atomic<int>* stop);
+                 FinishWindow finish, const std::atomic<int>* stop, familywise::ReplicateMinima* minima = nullptr);
 
 }  // namespace triotdt::window

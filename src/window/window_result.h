@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct WindowResult {
     std::int32_t replicateCount = 0;
     statistics::FiveStatistics statistics{};
     statistics::FiveStatistics pValues{};
+    // With family-wise p-values: per statistic, the haplotypes that enter
+    // the observed sum (the k of the reference scale), the depth of the
+    // observed statistic's reference tail (−log10 of it), and, once the
+    // whole run's minima are known, the family-wise p-value.
+    std::array<std::int32_t, statistics::statisticCount> tailHaplotypes{};
+    statistics::FiveStatistics observedDepths{};
+    statistics::FiveStatistics familyWisePValues{};
 
     std::vector<std::int32_t> codes;    // of the haplotypes that occur, ascending
     frequency::CountTables counts;      // by index of `codes`
@@ -49,6 +57,9 @@ inline WindowResult withoutTables(const WindowResult& result) {
     kept.replicateCount = result.replicateCount;
     kept.statistics = result.statistics;
     kept.pValues = result.pValues;
+    kept.tailHaplotypes = result.tailHaplotypes;
+    kept.observedDepths = result.observedDepths;
+    kept.familyWisePValues = result.familyWisePValues;
     return kept;
 }
 

@@ -70,5 +70,17 @@ TEST(Statistics, AFamilyWhoseCombinationsAllHaveZeroFrequencyDropsOut) {
     EXPECT_NE(at(with.statistics, Statistic::pe), at(without.statistics, Statistic::pe));
 }
 
+// The k of the family-wise reference scale: the haplotypes some parent
+// carries once in each statistic's observed counts.
+TEST(Statistics, TheHaplotypesInTheSumsAreThoseCarriedOnce) {
+    using Counts = std::array<std::int32_t, statisticCount>;
+    const auto haplotypes = [](const Analysed& a) { return statistics::countHaplotypesInSums(*a.prepared->model); };
+    EXPECT_EQ(haplotypes(analyse(trios({2}, {{1, 2, 1, 2, 1, 1}}))), (Counts{2, 2, 2, 2, 2}));
+    // Every family ambiguous: none of known phase, and no counted frequency for Pg.
+    EXPECT_EQ(haplotypes(analyse(trios({2}, {{1, 2, 2, 1, 1, 2}, {1, 2, 1, 2, 2, 1}}))), (Counts{0, 0, 2, 2, 2}));
+    // A father 1/1 carries 1 twice: only the mother's 2 and 3 are carried once.
+    EXPECT_EQ(haplotypes(analyse(trios({3}, {{1, 1, 2, 3, 1, 2}}))), (Counts{2, 2, 2, 2, 2}));
+}
+
 }  // namespace
 }  // namespace triotdt
