@@ -13,6 +13,7 @@ namespace {
 
 using io::inputFileName;
 using io::lociFileName;
+using io::trioListFileName;
 
 // One record of tdtinput.dat: `person`'s genotypes at the kept loci, renumbered;
 // `blanked` (sorted by locus) holds the trio's problems, of which the
@@ -35,7 +36,7 @@ void fillRecord(std::vector<std::int32_t>& record, const GenotypeTable& table, c
 }  // namespace
 
 void checkOutputsAbsent() {
-    for (const char* name : {inputFileName, lociFileName, logName}) {
+    for (const char* name : {inputFileName, lociFileName, trioListFileName, logName}) {
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
             throw ImportError(std::string(name) +
@@ -63,6 +64,7 @@ std::vector<io::NewFile> importFiles(const ImportRun& run, std::vector<std::stri
                          }});
         files.push_back(
             {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
+        files.push_back({part.path(trioListFileName), formatTrioList(run, part.outcome), {}});
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
         files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});
@@ -99,6 +101,18 @@ void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std:
         unit.flushIfLarge();
         if (familyDone) familyDone();
     }
+}
+
+std::string formatTrioList(const ImportRun& run, const RuleOutcome& outcome) {
+    const auto& people = run.data.people;
+    std::string text = "family\tchild\tfather\tmother\n";
+    for (const std::int32_t t : outcome.keptTrios) {
+        const Trio& trio = run.search.trios[static_cast<std::size_t>(t)];
+        const Person& child = people[static_cast<std::size_t>(trio.child)];
+        text += child.family + '\t' + child.id + '\t' + people[static_cast<std::size_t>(trio.father)].id + '\t' +
+                people[static_cast<std::size_t>(trio.mother)].id + '\n';
+    }
+    return text;
 }
 
 std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome) {

@@ -40,6 +40,13 @@ void writeKeptInput(io::OutputUnit& unit, const GenotypeTable& table, const std:
                     const RuleOutcome& outcome, std::int32_t replicateCount,
                     const std::function<void()>& familyDone = {});
 
+// tdttrios.tsv: a header row, then the family, child, father and mother of
+// each family of tdtinput.dat, in its order. Every run folder of one import
+// gets the same list when it keeps the same trios, so runs can tell whether
+// family f is the same trio in each (whose exchange in a replicate is then
+// one event across chromosomes).
+std::string formatTrioList(const ImportRun& run, const RuleOutcome& outcome);
+
 // The rows of tdtloci.tsv for the kept loci, numbered as in the analysis
 // input, with the labels of the carried alleles.
 std::vector<output::LocusRow> buildLociRows(const GenotypeTable& table, const RuleOutcome& outcome);

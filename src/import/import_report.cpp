@@ -198,8 +198,8 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
         const auto families = outcome.keptTrios.size(), loci = outcome.keptLoci.size();
         text += indent + "Output: " + part.path(io::inputFileName) + " (" + plural(families, "family", "families") +
                 ", " + plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
-                part.path(io::lociFileName) + " and " + part.path("tdtimport.log") +
-                ", which lists every trio and marker left out.\n";
+                part.path(io::lociFileName) + ", " + part.path(io::trioListFileName) + " and " +
+                part.path("tdtimport.log") + ", which lists every trio and marker left out.\n";
     } else {
         text += indent + "Output: " + (part.folder.empty() ? "only tdtimport.log" : "none") + ": no " +
                 (outcome.keptTrios.empty() ? "trio" : "marker") + " is left to analyse" +

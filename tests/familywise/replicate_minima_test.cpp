@@ -65,7 +65,7 @@ TEST(FamilyWiseScale, CountsDeeperReplicatesAndHalfTiesAndNeverGoesBelowTheRawP)
     for (std::size_t r = 0; r < 4; ++r) minima.deepest[r][0] = punamb[r];
     const FamilyWiseScale scale(minima);
     const auto adjusted = [&](double depth, double p) { return scale.adjustedPValues({depth}, {p})[0]; };
-    EXPECT_EQ(adjusted(2, 0), 2.5 / 4);      // two deeper, one tie: the window's own replicate
+    EXPECT_EQ(adjusted(2, 0), 2.5 / 4);         // two deeper, one tie: the window's own replicate
     EXPECT_EQ(adjusted(2 + 9e-7, 0), 2.5 / 4);  // a tie within the tolerance
     EXPECT_EQ(adjusted(2 + 2e-6, 0), 2.0 / 4);
     EXPECT_EQ(adjusted(3.5, 0), 0.0);

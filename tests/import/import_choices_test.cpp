@@ -111,7 +111,7 @@ TEST_F(ImportChoices, EachChromosomeGetsARunFolderInNaturalOrder) {
     const RunResult run = importVcf(threeChromosomes);
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* name : {"chr1", "chr2", "chr10"}) {
-        for (const char* file : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) {
+        for (const char* file : {"tdtinput.dat", "tdtloci.tsv", "tdttrios.tsv", "tdtimport.log"}) {
             EXPECT_TRUE(fs::exists(folder / name / file)) << name << "/" << file;
         }
     }

@@ -42,7 +42,7 @@ std::vector<std::int32_t> inputValues(const fs::path& path) {
 
 bool anyOutput(const fs::path& folder) {
     return fs::exists(folder / "tdtinput.dat") || fs::exists(folder / "tdtloci.tsv") ||
-           fs::exists(folder / "tdtimport.log");
+           fs::exists(folder / "tdttrios.tsv") || fs::exists(folder / "tdtimport.log");
 }
 
 class ImportProgram : public ::testing::Test {
@@ -81,6 +81,7 @@ TEST_F(ImportProgram, VcfImportAnalysesLikeTheHandWrittenInput) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(readFile(folder / "tdtloci.tsv"), readFile(expected / "vcf_tdtloci.tsv"));
+    EXPECT_EQ(readFile(folder / "tdttrios.tsv"), readFile(expected / "vcf_tdttrios.tsv"));
     // The log starts with the summary, then says what was left out and why.
     const std::string log = readFile(folder / "tdtimport.log");
     EXPECT_EQ(log, readFile(expected / "vcf_tdtimport.log"));
@@ -142,7 +143,7 @@ TEST_F(ImportProgram, RegionIsReadThroughTheIndexOfCompressedVcfAndBcf) {
     EXPECT_EQ(
         import({"import", "--vcf", "broken.vcf.gz", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"}).status,
         0);
-    for (const char* name : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / name);
+    for (const char* name : {"tdtinput.dat", "tdtloci.tsv", "tdttrios.tsv", "tdtimport.log"}) fs::remove(folder / name);
     const RunResult whole =
         import({"import", "--vcf", "broken.vcf", "--pedigree", "trios_pedigree.fam", "--region", "1:1-5000"});
     EXPECT_EQ(whole.status, 1);

@@ -63,7 +63,8 @@ protected:
     std::string takeOutput(const RunResult& run, const char* name = "tdtinput.dat") {
         EXPECT_EQ(run.status, 0) << run.err;
         std::string text = readFile(folder / name);
-        for (const char* output : {"tdtinput.dat", "tdtloci.tsv", "tdtimport.log"}) fs::remove(folder / output);
+        for (const char* output : {"tdtinput.dat", "tdtloci.tsv", "tdttrios.tsv", "tdtimport.log"})
+            fs::remove(folder / output);
         return text;
     }
     std::string markersOf(const RunResult& run) { return markerNames(takeOutput(run, "tdtloci.tsv")); }
