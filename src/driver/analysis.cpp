@@ -14,6 +14,8 @@
 #include "io/run_error.h"
 #include "parallel/task_pool.h"
 #include "report/reports.h"
+#include "shard/checksum.h"
+#include "shard/shard_parts.h"
 #include "window/analyse_windows.h"
 
 namespace triotdt::driver {
@@ -75,9 +77,28 @@ LociBesideInput readLociBesideInput(const FamilyData* input) {
     return loci;
 }
 
+output::FamilyWiseHead familyWiseHead(const FamilyData& head, const resampling::ResamplingRule& rule,
+                                      window::WindowSizes sizes) {
+    output::FamilyWiseHead familyWise{
+        shard::programVersion(), rule, resampling::firstBatchEnd(rule, head.replicateCount), head.familyCount,
+        output::uncheckedTrios,  sizes};
+    if (::access(io::trioListFileName, F_OK) != 0) return familyWise;
+    const std::string text = io::readFileText(io::trioListFileName);
+    const auto trios = static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+    if (trios != head.familyCount) {
+        throw io::InputRefused(std::string(io::trioListFileName) + " lists " + std::to_string(trios) + " trios, " +
+                               io::inputFileName + " has " + std::to_string(head.familyCount) +
+                               " families: it belongs to another input\n");
+    }
+    shard::Checksum checksum;
+    checksum.add(text);
+    familyWise.trioChecksum = shard::hexChecksum(checksum.value());
+    return familyWise;
+}
+
 void writeWindows(const FamilyData& data, const window::WindowSelection& selection,
                   const resampling::ResamplingRule& rule, unsigned threads, const UnitsOfSize& unitsOf,
-                  const WindowObserver& observer, const ConsoleTurn* turn) {
+                  const WindowObserver& observer, const ConsoleTurn* turn, familywise::ReplicateMinima* minima) {
     // Where the run stands, for the message when a signal stops it.
     RunInterrupted progress;
     progress.windowCount = window::countWindows(selection.spans);
@@ -107,7 +128,7 @@ void writeWindows(const FamilyData& data, const window::WindowSelection& selecti
         units.results->flushIfLarge();
         units.transmission->flushIfLarge();
     };
-    window::analyseWindows(data, selection, rule, pool, writeInOrder, &interruptionFlag());
+    window::analyseWindows(data, selection, rule, pool, writeInOrder, &interruptionFlag(), minima);
 }
 
 void runAnalysis(const input::InputRead& read, const RunOptions& options, const WindowObserver& observer,
@@ -132,7 +153,7 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
     };
     try {
         writeWindows(data, window::everyWindow(data.lociCount, options.windowSizes), options.resampling,
-                     options.threads, headings, observer, &units.turn);
+                     options.threads, headings, observer, &units.turn, options.minima);
     } catch (const RunInterrupted& stopped) {
         markInterrupted({&units.results, &units.transmission}, stopped);
         throw;

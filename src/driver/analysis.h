@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "familywise/replicate_minima.h"
 #include "haplotype/family_data.h"
 #include "input/family_input.h"
+#include "output/familywise_file.h"
 #include "output/loci_table.h"
 #include "report/window_lines.h"
 #include "resampling/resampling_rule.h"
@@ -26,6 +28,8 @@ struct RunOptions {
     resampling::ResamplingRule resampling;
     // The window sizes analysed; the others are left out of the reports.
     window::WindowSizes windowSizes;
+    // With family-wise p-values: the run's minima, which every window folds into.
+    familywise::ReplicateMinima* minima = nullptr;
 };
 
 using WindowObserver = std::function<void(const window::WindowResult&)>;
@@ -41,6 +45,13 @@ struct LociBesideInput {
 };
 
 LociBesideInput readLociBesideInput(const haplotype::FamilyData* input);
+
+// The head of tdtfamilywise.tsv for a run of the input whose counts are in
+// `head`, under `rule` (family-wise) with `sizes`: the trio list is that of
+// tdttrios.tsv beside the input, "unchecked" without one. Throws
+// InputRefused when that list does not have one trio per family.
+output::FamilyWiseHead familyWiseHead(const haplotype::FamilyData& head, const resampling::ResamplingRule& rule,
+                                      window::WindowSizes sizes);
 
 // Called on the thread of the run just before and just after each write to
 // standard output, so that a line drawn on the same terminal can step aside.
@@ -79,6 +90,7 @@ using UnitsOfSize = std::function<report::ReportUnits(std::int32_t size)>;
 // RunInterrupted when a caught signal stops it.
 void writeWindows(const haplotype::FamilyData& data, const window::WindowSelection& selection,
                   const resampling::ResamplingRule& rule, unsigned threads, const UnitsOfSize& unitsOf,
-                  const WindowObserver& observer, const ConsoleTurn* turn = nullptr);
+                  const WindowObserver& observer, const ConsoleTurn* turn = nullptr,
+                  familywise::ReplicateMinima* minima = nullptr);
 
 }  // namespace triotdt::driver

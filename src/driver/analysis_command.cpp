@@ -1,9 +1,12 @@
 #include "driver/analysis_command.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -11,7 +14,9 @@
 #include "driver/output_paths.h"
 #include "driver/progress.h"
 #include "driver/shard_run.h"
+#include "io/run_error.h"
 #include "io/staged_output.h"
+#include "output/familywise_outputs.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
 
@@ -68,15 +73,32 @@ const CLI::Validator shardCount(
     },
     "");
 
-// The table is written row by row as windows end; the figure takes each
-// window as it ends and is drawn at the end. Both are created before the
-// reports and take their names only when the run is complete.
+// With family-wise p-values: the run's minima, tdtfamilywise.tsv and the
+// windows' rows until the minima are complete (familywise_outputs.h).
+struct FamilyWiseRun {
+    FamilyWiseRun(output::FamilyWiseHead head)
+        : head(std::move(head)),
+          minima(this->head.replicateCount),
+          file(io::StagedOutput::beside(output::familyWiseFileName, "\n")),
+          rows(io::StagedOutput::beside(std::string(output::familyWiseFileName) + ".windows", "\n")) {}
+
+    output::FamilyWiseHead head;
+    familywise::ReplicateMinima minima;
+    io::StagedOutput file;
+    io::StagedOutput rows;  // never published: removed at the end
+};
+
+// The table is written row by row as windows end (at the end with
+// family-wise p-values); the figure takes each window as it ends and is
+// drawn at the end. Both are created before the reports and take their
+// names only when the run is complete.
 struct ExtraOutputs {
     std::vector<output::LocusRow> loci;
     resampling::ResamplingRule rule;
     std::optional<io::StagedOutput> table;
     std::optional<io::StagedOutput> plot;
     std::optional<output::ResultsFigure> figure;
+    std::unique_ptr<FamilyWiseRun> familyWise;
     bool tableHeaderWritten = false;
 
     void writeTableHeader() {
@@ -85,25 +107,42 @@ struct ExtraOutputs {
         tableHeaderWritten = true;
     }
     void add(const window::WindowResult& window) {
-        if (table) {
+        if (familyWise) {
+            output::appendTableRow(familyWise->rows.unit().text(), window, loci, rule, true);
+            familyWise->rows.unit().flushIfLarge();
+        } else if (table) {
             writeTableHeader();
             output::appendTableRow(table->unit().text(), window, loci, rule);
             table->unit().flush();
         }
         if (figure) figure->add(window, output::runWindowPlace(window, loci, figure->scope()));
     }
-    // Returns the console line of the figure's inflation factor, which a run
-    // without the figure does not print.
+    // Returns the console lines of the figure's inflation factor, which a
+    // run without the figure does not print, and of the family-wise p-values.
     std::string publish() {
         writeTableHeader();
-        output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
-        return figure ? output::inflationLine(*figure) : std::string();
+        std::string console = figure ? output::inflationLine(*figure) : std::string();
+        if (familyWise) {
+            familyWise->rows.unit().finish();
+            output::SignificantWindows significant;
+            output::completeFamilyWise(familyWise->head, familyWise->minima.minima(),
+                                       {familyWise->rows.temporaryPath()}, loci, familyWise->file,
+                                       table ? &*table : nullptr, significant);
+            console += significant.lines(familyWise->head.replicateCount);
+        }
+        output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr,
+                                       familyWise ? &familyWise->file : nullptr);
+        return console;
     }
 };
 
 ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<output::LocusRow> loci,
-                                std::int32_t lociCount) {
-    ExtraOutputs outputs{std::move(loci), resamplingRule(options), {}, {}, {}, false};
+                                const haplotype::FamilyData* input) {
+    const std::int32_t lociCount = input ? input->lociCount : 0;
+    ExtraOutputs outputs{std::move(loci), resamplingRule(options), {}, {}, {}, {}, false};
+    if (options.familyWise && input) {
+        outputs.familyWise = std::make_unique<FamilyWiseRun>(familyWiseHead(*input, outputs.rule, options.windowSizes));
+    }
     if (!options.tablePath.empty()) {
         outputs.table.emplace(namesStandardOutput(options.tablePath)
                                   ? io::StagedOutput::standardOutput()
@@ -120,7 +159,11 @@ ExtraOutputs createExtraOutputs(const AnalysisOptions& options, std::vector<outp
 // The whole analysis, with the table, the figure and the progress line.
 void runWholeAnalysis(const AnalysisOptions& command) {
     checkOutputPaths(command.tablePath, command.plotPath);
-    const bool extras = !command.tablePath.empty() || !command.plotPath.empty();
+    if (command.familyWise && ::access(output::familyWiseFileName, F_OK) == 0) {
+        throw io::RunError(io::ErrorCode::fileExists, std::string("OPEN of file '") + output::familyWiseFileName + "'",
+                           "file already exists");
+    }
+    const bool extras = !command.tablePath.empty() || !command.plotPath.empty() || command.familyWise;
     RunOptions options;
     options.threads = command.threads;
     options.resampling = resamplingRule(command);
@@ -133,8 +176,9 @@ void runWholeAnalysis(const AnalysisOptions& command) {
     const input::InputRead read = input::readInput();
 
     const std::int32_t lociCount = read.data ? read.data->lociCount : 0;
-    ExtraOutputs outputs =
-        createExtraOutputs(command, readLociBesideInput(read.data ? &*read.data : nullptr).rows, lociCount);
+    const haplotype::FamilyData* input = read.data ? &*read.data : nullptr;
+    ExtraOutputs outputs = createExtraOutputs(command, readLociBesideInput(input).rows, input);
+    if (outputs.familyWise) options.minima = &outputs.familyWise->minima;
     std::optional<ProgressLine> progress;
     if (terminal) {
         progress.emplace(*terminal, window::countWindows(window::everyWindow(lociCount, command.windowSizes).spans));
@@ -192,6 +236,9 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
            "Exchange the families by the counter-based stream (Philox4x32-10) under seed N instead of the run's stream")
         ->type_name("N")
         ->check(seedNumber);
+    app.add_flag("--family-wise", options.familyWise,
+                 "Also family-wise p-values over every window analysed (single-step maxT on chi-square reference "
+                 "tails, from the first replicates of each; with the counter-based stream)");
     app.add_option("--adaptive", options.adaptiveMax,
                    "Adaptive replicates: the input's count first, then doubled in each window until every statistic "
                    "has 20 exceedances, at most MAX (with the counter-based stream)")
@@ -200,8 +247,8 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
 }
 
 resampling::ResamplingRule resamplingRule(const AnalysisOptions& options) {
-    resampling::ResamplingRule rule{options.seed, options.adaptiveMax};
-    if (rule.adaptive() && !rule.seed) rule.seed = resampling::defaultSeed;
+    resampling::ResamplingRule rule{options.seed, options.adaptiveMax, options.familyWise};
+    if ((rule.adaptive() || rule.familyWise) && !rule.seed) rule.seed = resampling::defaultSeed;
     return rule;
 }
 

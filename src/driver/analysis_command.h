@@ -30,14 +30,16 @@ struct AnalysisOptions {
     std::int32_t shardPlanCount = 0;                     // --shard-plan N; 0 when not asked for
     std::optional<std::uint64_t> seed;                   // --seed N: the counter-based stream
     std::int32_t adaptiveMax = 0;                        // --adaptive MAX; 0 when not asked for
+    bool familyWise = false;                             // --family-wise
     window::WindowSizes windowSizes;                     // --window-sizes LIST
 };
 
 // The stream and replicates the options ask for.
 resampling::ResamplingRule resamplingRule(const AnalysisOptions& options);
 
-// --threads, --table, --plot, --plot-statistic, --window-sizes, --seed and
-// --adaptive; then, separately, --shard, --shard-dir and --shard-plan.
+// --threads, --table, --plot, --plot-statistic, --window-sizes, --seed,
+// --adaptive and --family-wise; then, separately, --shard, --shard-dir and
+// --shard-plan.
 void addAnalysisOptions(CLI::App& app, AnalysisOptions& options);
 void addShardOptions(CLI::App& app, AnalysisOptions& options);
 

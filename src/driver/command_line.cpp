@@ -72,6 +72,16 @@ SIGNIFICANCE
   means below about 1/MAX.
   --window-sizes LIST analyses only the windows of those sizes; each keeps
   the p-values it has in a run of every size.
+  --family-wise (which takes the counter-based stream too) adds family-wise
+  p-values over every window analysed: each statistic is put on a
+  chi-square reference scale, (k-1)/k times the statistic on k-1 degrees of
+  freedom with k the haplotypes in its sum, and a window's family-wise p is
+  the share of the first R replicates (the input's, or --adaptive's first
+  batch) whose smallest reference tail over all windows is at most the
+  window's own (Westfall and Young's single-step maxT). The table gains
+  fwer_Punamb ... fwer_Pem, tdtfamilywise.tsv holds the replicates' minima
+  (for 'triotdt combine' of several chromosomes), and the console ends with
+  the windows of family-wise p at most 0.05.
 
 REPORTS (always created new: an existing file is never overwritten)
   tdttran.txt  per window: transmitted, untransmitted and homozygote counts and
@@ -149,17 +159,19 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
-    const bool resampling = analysis.seed.has_value() || analysis.adaptiveMax > 0 || !analysis.windowSizes.all();
+    const bool resampling =
+        analysis.seed.has_value() || analysis.adaptiveMax > 0 || analysis.familyWise || !analysis.windowSizes.all();
     const bool analysisOptions = threadsGiven || !analysis.tablePath.empty() || !analysis.plotPath.empty() ||
                                  analysis.plotStatistic || sharding || resampling;
     if (line.command == Command::import && analysisOptions) {
         throw CLI::ValidationError(
-            "--threads, --table, --plot, --plot-statistic, --window-sizes, --seed, --adaptive and the shard options",
+            "--threads, --table, --plot, --plot-statistic, --window-sizes, --seed, --adaptive, --family-wise and the "
+            "shard options",
             "they belong to the analysis, not to import");
     }
     if (merging && (threadsGiven || sharding || resampling)) {
         throw CLI::ValidationError(
-            "--threads, --window-sizes, --seed, --adaptive and the shard options",
+            "--threads, --window-sizes, --seed, --adaptive, --family-wise and the shard options",
             "they belong to the analysis, not to merge (the shards' manifests say how they ran)");
     }
     if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {

@@ -26,20 +26,48 @@ void foldMinima(MinimumTails& into, const MinimumTails& other) {
 ReplicateMinima::ReplicateMinima(std::int32_t replicateCount)
     : replicateCount_(replicateCount), minima_{std::vector<FiveStatistics>(static_cast<std::size_t>(replicateCount))} {}
 
+namespace {
+
+// A reference value at or below which no replicate's depth can reach
+// `floor`: the computed depth grows with the value to within a relative
+// 10⁻¹² (reference_tail.h), so a value whose depth lies below the floor by
+// more than that margin has every smaller value below the floor too. Found by
+// a few halvings; a lower one only lets more replicates through.
+double valueBelowFloor(double floor, std::int32_t degreesOfFreedom) {
+    const double target = floor - (floor * 1e-9 + 1e-12);
+    if (!(target > 0)) return -1;  // nothing lies below a floor of 0
+    double low = 0;
+    double high = std::max(1.0, 2.0 * degreesOfFreedom);
+    while (chiSquareTailDepth(high, degreesOfFreedom) < target) {
+        low = high;
+        high *= 2;
+    }
+    for (int halving = 0; halving < 12; ++halving) {
+        const double middle = low / 2 + high / 2;
+        (chiSquareTailDepth(middle, degreesOfFreedom) < target ? low : high) = middle;
+    }
+    return low;
+}
+
+}  // namespace
+
 void ReplicateMinima::fold(const HaplotypesInSums& haplotypes, std::span<const FiveStatistics> replicates) {
     if (replicates.size() != static_cast<std::size_t>(replicateCount_)) {
         throw std::logic_error("a window's first batch is not the run's replicates");
     }
     const std::lock_guard<std::mutex> hold(lock_);
-    for (std::size_t r = 0; r < replicates.size(); ++r) {
-        FiveStatistics& deepest = minima_.deepest[r];
-        for (std::size_t s = 0; s < deepest.size(); ++s) {
-            if (haplotypes[s] <= 1) continue;
+    for (std::size_t s = 0; s < statistics::statisticCount; ++s) {
+        if (haplotypes[s] <= 1) continue;
+        // Most replicates of a window lie below the shallowest of the run's
+        // deepest tails so far, and need no tail of their own.
+        double floor = minima_.deepest.front()[s];
+        for (const FiveStatistics& deepest : minima_.deepest) floor = std::min(floor, deepest[s]);
+        const double below = valueBelowFloor(floor, haplotypes[s] - 1);
+        for (std::size_t r = 0; r < replicates.size(); ++r) {
             const double value = referenceValue(replicates[r][s], haplotypes[s]);
-            // The bound is above the depth by more than its rounding: a
-            // replicate it puts no deeper than the deepest cannot pass it.
-            if (!(tailDepthBound(value) > deepest[s])) continue;
-            deepest[s] = std::max(deepest[s], chiSquareTailDepth(value, haplotypes[s] - 1));
+            if (!(value > below)) continue;
+            double& deepest = minima_.deepest[r][s];
+            deepest = std::max(deepest, chiSquareTailDepth(value, haplotypes[s] - 1));
         }
     }
 }

@@ -64,7 +64,7 @@ public:
 
     // Folds in a window's replicates 0 to R − 1, the five statistics of
     // each, whose reference scale has `haplotypes`. Replicates whose depth
-    // cannot pass the deepest so far are not worked out (tailDepthBound).
+    // cannot pass the shallowest of the deepest so far are not worked out.
     void fold(const HaplotypesInSums& haplotypes, std::span<const FiveStatistics> replicates);
 
     MinimumTails minima() const;

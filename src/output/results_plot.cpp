@@ -360,12 +360,14 @@ WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector
 }
 
 void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
-                            const ResultsFigure* drawn) {
+                            const ResultsFigure* drawn, io::StagedOutput* alongside) {
+    if (alongside) alongside->unit().finish();
     if (table) table->unit().finish();
     if (figure && drawn) {
         figure->unit().text() = drawn->draw();
         figure->unit().finish();
     }
+    if (alongside) alongside->publish();
     if (table) table->publish();
     if (figure) figure->publish();
 }

@@ -112,10 +112,10 @@ std::string inflationLine(const ResultsFigure& figure);
 // any case; empty when it can.
 std::string figurePathProblem(const std::string& path);
 
-// Writes the table's last bytes and the figure, both in full, and only then
-// gives each its name, so that neither can pass for complete while the
-// other failed.
+// Writes the table's last bytes and the figure, both in full (and
+// `alongside`, another output of the run, when given), and only then gives
+// each its name, so that none can pass for complete while another failed.
 void completeTableAndFigure(std::optional<io::StagedOutput>& table, std::optional<io::StagedOutput>& figure,
-                            const ResultsFigure* drawn);
+                            const ResultsFigure* drawn, io::StagedOutput* alongside = nullptr);
 
 }  // namespace triotdt::output

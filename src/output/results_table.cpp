@@ -1,5 +1,6 @@
 #include "output/results_table.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -58,8 +59,29 @@ const Fields columnNames = [] {
 
 constexpr const char* skipReason = "more haplotypes than 32-bit codes can number";
 
-// The columns after skipped_reason when the counter-based stream is used.
+// The columns after skipped_reason when the counter-based stream is used,
+// then those of family-wise p-values, then those of the reference.
 const std::vector<std::string> counterColumnNames = {"stream", "seed", "replicate_rule", "max_replicates"};
+constexpr std::size_t counterColumns = 4;
+
+std::vector<std::string> namesOf(const char* prefix) {
+    std::vector<std::string> names;
+    for (const char* statistic : statistics::statisticNames) names.push_back(std::string(prefix) + statistic);
+    return names;
+}
+
+const std::vector<std::string> familyWiseColumnNames = namesOf("fwer_");
+const std::vector<std::string> referenceColumnNames = [] {
+    std::vector<std::string> names = namesOf("haplotypes_");
+    for (const std::string& name : namesOf("neg_log10_tail_")) names.push_back(name);
+    return names;
+}();
+
+// The forms of a row, by its number of fields: the results alone, with the
+// counter-based stream's columns, with family-wise p-values, with the reference.
+constexpr std::size_t withCounter = columnCount + counterColumns;
+constexpr std::size_t withFamilyWise = withCounter + statisticCount;
+constexpr std::size_t withReference = withFamilyWise + 2 * statisticCount;
 
 // The values of those columns; none with the run's stream.
 std::vector<std::string> counterFields(const resampling::ResamplingRule& rule, std::int32_t replicateCount) {
@@ -99,12 +121,20 @@ class RowReader {
 public:
     RowReader(std::string_view line, std::string where)
         : fields_(io::splitFields(line, '\t')), where_(std::move(where)) {
-        if (fields_.size() != columnCount && fields_.size() != columnCount + counterColumnNames.size()) {
-            fail("it has " + std::to_string(fields_.size()) + " fields");
+        const std::size_t count = fields_.size();
+        if (count != columnCount && count != withCounter && count != withFamilyWise && count != withReference) {
+            fail("it has " + std::to_string(count) + " fields");
         }
     }
 
+    std::size_t size() const { return fields_.size(); }
     std::string_view text(std::size_t column) const { return fields_[column]; }
+    std::string name(std::size_t column) const {
+        if (column < columnCount) return columnNames[column];
+        if (column < withCounter) return counterColumnNames[column - columnCount];
+        if (column < withFamilyWise) return familyWiseColumnNames[column - withCounter];
+        return referenceColumnNames[column - withFamilyWise];
+    }
 
     template <class Integer>
     Integer integer(std::size_t column, Integer ifEmpty = 0) const {
@@ -112,7 +142,7 @@ public:
         if (field.empty()) return ifEmpty;
         Integer value = 0;
         const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-        if (error != std::errc() || end != field.data() + field.size()) fail("bad " + columnNames[column]);
+        if (error != std::errc() || end != field.data() + field.size()) fail("bad " + name(column));
         return value;
     }
 
@@ -124,7 +154,7 @@ public:
         if (field == "-Inf") return -std::numeric_limits<double>::infinity();
         char* end = nullptr;
         const double value = std::strtod(field.c_str(), &end);
-        if (end != field.c_str() + field.size()) fail("bad " + columnNames[column]);
+        if (end != field.c_str() + field.size()) fail("bad " + name(column));
         return value;
     }
 
@@ -151,7 +181,26 @@ WindowResult readRow(const RowReader& row) {
         window.statistics[s] = row.real(firstStatistic + s);
         window.pValues[s] = row.real(firstPValue + s);
     }
+    if (row.size() >= withFamilyWise && !row.text(withCounter).empty()) {
+        window.familyWisePValues.emplace();
+        for (std::size_t s = 0; s < statisticCount; ++s) (*window.familyWisePValues)[s] = row.real(withCounter + s);
+    }
+    if (row.size() == withReference) {
+        for (std::size_t s = 0; s < statisticCount; ++s) {
+            window.tailHaplotypes[s] = row.integer<std::int32_t>(withFamilyWise + s);
+            window.observedDepths[s] = row.real(withFamilyWise + statisticCount + s);
+        }
+    }
     return window;
+}
+
+// The columns a rule and form of row add after skipped_reason.
+std::vector<std::string> extraColumnNames(const resampling::ResamplingRule& rule, bool withTails) {
+    std::vector<std::string> names;
+    if (rule.counterBased()) names = counterColumnNames;
+    if (rule.familyWise) names.insert(names.end(), familyWiseColumnNames.begin(), familyWiseColumnNames.end());
+    if (withTails) names.insert(names.end(), referenceColumnNames.begin(), referenceColumnNames.end());
+    return names;
 }
 
 }  // namespace
@@ -164,12 +213,12 @@ std::string tableReal(double value) {
     return text;
 }
 
-void appendTableHeader(std::string& out, const resampling::ResamplingRule& rule) {
-    appendLine(out, columnNames, rule.counterBased() ? counterColumnNames : std::vector<std::string>{});
+void appendTableHeader(std::string& out, const resampling::ResamplingRule& rule, bool withTails) {
+    appendLine(out, columnNames, extraColumnNames(rule, withTails));
 }
 
 void appendTableRow(std::string& out, const WindowResult& window, const std::vector<LocusRow>& loci,
-                    const resampling::ResamplingRule& rule) {
+                    const resampling::ResamplingRule& rule, bool withTails) {
     Fields fields;
     const std::int32_t last = window.lastLocus();
     fields[windowSize] = std::to_string(window.size);
@@ -194,22 +243,41 @@ void appendTableRow(std::string& out, const WindowResult& window, const std::vec
         }
         fields[replicates] = std::to_string(window.replicateCount);
     }
-    appendLine(out, fields, counterFields(rule, window.replicateCount));
+    std::vector<std::string> more = counterFields(rule, window.replicateCount);
+    if (rule.familyWise) {
+        for (std::size_t s = 0; s < statisticCount; ++s) {
+            const bool known = window.familyWisePValues && !window.skipped;
+            more.push_back(known ? tableReal((*window.familyWisePValues)[s]) : std::string());
+        }
+    }
+    if (withTails) {
+        for (std::size_t s = 0; s < statisticCount; ++s) {
+            more.push_back(window.skipped ? std::string() : std::to_string(window.tailHaplotypes[s]));
+        }
+        for (std::size_t s = 0; s < statisticCount; ++s) {
+            more.push_back(window.skipped ? std::string() : tableReal(window.observedDepths[s]));
+        }
+    }
+    appendLine(out, fields, more);
 }
 
+WindowResult parseTableRow(std::string_view line, const std::string& where) { return readRow(RowReader(line, where)); }
+
 void readTableFile(const std::string& path, const std::function<void(const WindowResult&)>& take) {
-    // The header of a table without, and with, the counter-based stream's columns.
-    std::string header, counterHeader;
-    appendTableHeader(header, {});
-    appendTableHeader(counterHeader, resampling::ResamplingRule{0});
-    header.pop_back();
-    counterHeader.pop_back();
+    // The headers of every form of row.
+    std::vector<std::string> headers(4);
+    const resampling::ResamplingRule counter{0}, familyWise{0, 0, true};
+    appendTableHeader(headers[0], {});
+    appendTableHeader(headers[1], counter);
+    appendTableHeader(headers[2], familyWise);
+    appendTableHeader(headers[3], familyWise, true);
+    for (std::string& header : headers) header.pop_back();
     std::string line;
     std::int64_t lineNumber = 0;
     const auto takeLine = [&] {
         ++lineNumber;
-        if (lineNumber > 1 || (line != header && line != counterHeader))
-            take(readRow(RowReader(line, path + ", line " + std::to_string(lineNumber))));
+        if (lineNumber > 1 || std::find(headers.begin(), headers.end(), line) == headers.end())
+            take(parseTableRow(line, path + ", line " + std::to_string(lineNumber)));
         line.clear();
     };
     io::readPieces(path, [&](std::string_view piece) {

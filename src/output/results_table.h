@@ -22,17 +22,28 @@ namespace triotdt::output {
 // `stream` (philox4x32-10), `seed`, `replicate_rule` (fixed or adaptive) and
 // `max_replicates` (the most replicates a window could take). With the run's
 // stream there are none, and the table is the one the program always wrote.
-void appendTableHeader(std::string& out, const resampling::ResamplingRule& rule);
+// With family-wise p-values five more follow, `fwer_Punamb` ... `fwer_Pem`,
+// empty while the run's minima are not known and for a skipped window.
+//
+// `withTails` adds the family-wise reference of each window (the rows of
+// tdtfamilywise.tsv, and of a family-wise run's rows while it runs): per
+// statistic the haplotypes in its observed sum, `haplotypes_Punamb` ...,
+// and −log10 of its observed reference tail, `neg_log10_tail_Punamb` ....
+void appendTableHeader(std::string& out, const resampling::ResamplingRule& rule, bool withTails = false);
 void appendTableRow(std::string& out, const window::WindowResult& window, const std::vector<LocusRow>& loci,
-                    const resampling::ResamplingRule& rule);
+                    const resampling::ResamplingRule& rule, bool withTails = false);
 
 // Hands `take` the window of each row of the table file at `path`, in
 // order, read back exactly, without its per-haplotype tables; a header row
-// first is passed over. One line is held at a time. Rows with or without the
-// columns of the counter-based stream are read alike, and so are both
-// headers. Throws InputRefused naming the file and the line for a row that is
-// not one of the table, and RunError when the file cannot be read.
+// first is passed over. One line is held at a time. Rows of every form above
+// are read alike, and so are their headers. Throws InputRefused naming the
+// file and the line for a row that is not one of the table, and RunError
+// when the file cannot be read.
 void readTableFile(const std::string& path, const std::function<void(const window::WindowResult&)>& take);
+
+// The window of one row of any form, named `where` in messages; throws as
+// readTableFile.
+window::WindowResult parseTableRow(std::string_view line, const std::string& where);
 
 // A real as the table writes it.
 std::string tableReal(double value);

@@ -72,6 +72,10 @@ void writeResamplingLine(io::OutputUnit& unit, const resampling::ResamplingRule&
     } else {
         unit.text() += std::to_string(replicateCount) + " replicates in every window.";
     }
+    if (rule.familyWise) {
+        unit.text() += " Family-wise p-values from the first " +
+                       std::to_string(resampling::firstBatchEnd(rule, replicateCount)) + " of every window.";
+    }
     unit.text() += unit.lineEnd();
 }
 

@@ -13,10 +13,15 @@ namespace triotdt::resampling {
 // what it always was. With a seed (--seed) the counter-based stream, whose
 // bits depend on the seed, the replicate and the family alone; with a
 // maximum (--adaptive MAX) adaptive replicates, which need that stream,
-// since a window then reads as many replicates as it needs.
+// since a window then reads as many replicates as it needs. With
+// family-wise p-values (--family-wise), which need that stream too, since
+// replicate r must exchange the same families in every window, the first
+// batch of every window is also folded into the run's minima
+// (familywise/replicate_minima.h).
 struct ResamplingRule {
     std::optional<std::uint64_t> seed;  // the counter-based stream's; none: the run's stream
     std::int32_t maxReplicates = 0;     // adaptive replicates, at most this many a window; 0: R
+    bool familyWise = false;
 
     bool counterBased() const { return seed.has_value(); }
     bool adaptive() const { return maxReplicates > 0; }

@@ -41,18 +41,34 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
     }
 }
 
-// The observed counts of one haplotype under the four sets: its additions
+// The observed counts of one haplotype under the four sets, transmitted and
+// untransmitted side by side as the lane kernels make them: its additions
 // that reach a data set exchanging no family, in their order. The others
 // add +0.0 in the lanes, which changes no count.
-FourValues observedCount(const LaneKernelInput& in, const LaneAdd* add, const LaneAdd* end) {
-    FourValues count{};
-    for (; add != end; ++add) {
-        if ((add->flip | add->all) == 0) continue;
-        for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            count[s] += in.shares[weightedSetCount * static_cast<std::size_t>(add->share) + s];
-        }
+struct ObservedCounts {
+    FourValues transmitted{};
+    FourValues untransmitted{};
+};
+
+inline void addObserved(const LaneKernelInput& in, const LaneAdd& add, FourValues& count) {
+    if ((add.flip | add.all) == 0) return;
+    const double* share = in.shares + weightedSetCount * static_cast<std::size_t>(add.share);
+    for (std::size_t s = 0; s < weightedSetCount; ++s) count[s] += share[s];
+}
+
+ObservedCounts observedCounts(const LaneModel& lanes, std::size_t h) {
+    ObservedCounts counts;
+    const LaneAdd* t = lanes.transmitAdds.data() + lanes.firstTransmitAdd[h];
+    const LaneAdd* const tEnd = lanes.transmitAdds.data() + lanes.firstTransmitAdd[h + 1];
+    const LaneAdd* u = lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h];
+    const LaneAdd* const uEnd = lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h + 1];
+    for (; t != tEnd && u != uEnd; ++t, ++u) {
+        addObserved(lanes.input, *t, counts.transmitted);
+        addObserved(lanes.input, *u, counts.untransmitted);
     }
-    return count;
+    for (; t != tEnd; ++t) addObserved(lanes.input, *t, counts.transmitted);
+    for (; u != uEnd; ++u) addObserved(lanes.input, *u, counts.untransmitted);
+    return counts;
 }
 
 }  // namespace
@@ -123,16 +139,12 @@ FiveStatistics dataSetStatistics(const WindowModel& model, exchange::ExchangeBit
 
 std::array<std::int32_t, statisticCount> countHaplotypesInSums(const WindowModel& model) {
     std::array<std::int32_t, statisticCount> counts{};
-    const LaneModel& lanes = model.laneModel;
-    const LaneKernelInput& in = lanes.input;
     for (std::size_t h = 0; h < model.carriedOnce.size(); ++h) {
         if (model.carriedOnce[h] > 0) ++counts[indexOf(Statistic::punamb)];
-        const FourValues transmitted = observedCount(in, lanes.transmitAdds.data() + lanes.firstTransmitAdd[h],
-                                                     lanes.transmitAdds.data() + lanes.firstTransmitAdd[h + 1]);
-        const FourValues untransmitted = observedCount(in, lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h],
-                                                       lanes.untransmitAdds.data() + lanes.firstUntransmitAdd[h + 1]);
+        const ObservedCounts observed = observedCounts(model.laneModel, h);
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            const double carriedOnce = (untransmitted[s] + transmitted[s]) - 2.0 * model.homozygotes.observed[h][s];
+            const double carriedOnce =
+                (observed.untransmitted[s] + observed.transmitted[s]) - 2.0 * model.homozygotes.observed[h][s];
             if (carriedOnce > 0) ++counts[indexOf(weightedStatistic[s])];
         }
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "frequency/transmission_counts.h"
@@ -33,7 +34,7 @@ struct WindowResult {
     // whole run's minima are known, the family-wise p-value.
     std::array<std::int32_t, statistics::statisticCount> tailHaplotypes{};
     statistics::FiveStatistics observedDepths{};
-    statistics::FiveStatistics familyWisePValues{};
+    std::optional<statistics::FiveStatistics> familyWisePValues;
 
     std::vector<std::int32_t> codes;    // of the haplotypes that occur, ascending
     frequency::CountTables counts;      // by index of `codes`

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "output/familywise_file.h"
 #include "output/results_table.h"
 #include "support/input_text.h"
 #include "support/program_run.h"
@@ -36,15 +38,19 @@ std::string sixLoci(std::int32_t replicates, bool signal = false) {
 
 struct Outputs {
     test::RunResult run;
-    std::string transmission, results, table;
+    std::string transmission, results, table, familyWise;
 };
 
 Outputs runWith(const std::string& input, std::vector<std::string> args) {
     const test::ScratchFolder folder;
     folder.writeInput(input);
     args.insert(args.end(), {"--table", "table.tsv"});
-    Outputs outputs{test::runProgram(folder.path(), args), folder.read("tdttran.txt"), folder.read("tdtout.txt"),
-                    folder.read("table.tsv")};
+    Outputs outputs{test::runProgram(folder.path(), args),
+                    folder.read("tdttran.txt"),
+                    folder.read("tdtout.txt"),
+                    folder.read("table.tsv"),
+                    {}};
+    if (std::filesystem::exists(folder / "tdtfamilywise.tsv")) outputs.familyWise = folder.read("tdtfamilywise.tsv");
     EXPECT_EQ(outputs.run.status, 0) << outputs.run.err;
     return outputs;
 }
@@ -135,6 +141,61 @@ TEST(Adaptive, WindowsStopByTheRuleWithTheBitsOfAFixedRun) {
     EXPECT_GT(stops[6400], 0);
     EXPECT_GT(stops[100] + stops[200], 0);
     EXPECT_NE(adaptive.table.find("\tphilox4x32-10\t3\tadaptive\t6400\n"), std::string::npos);
+}
+
+// Family-wise p-values change nothing else of a run with the same seed, are
+// the same for any number of threads, are never below the raw p, follow from
+// the minima and depths of tdtfamilywise.tsv by their rule, and find the
+// windows of a strong signal.
+TEST(FamilyWise, AddsTheColumnsTheFileAndTheLinesAndFindsTheSignal) {
+    const std::string input = sixLoci(200, true);
+    const Outputs seeded = runWith(input, {"--seed", "4"});
+    const Outputs one = runWith(input, {"--family-wise", "--seed", "4", "--threads", "1"});
+    const Outputs three = runWith(input, {"--family-wise", "--seed", "4", "--threads", "3"});
+    EXPECT_EQ(one.results, seeded.results);
+    EXPECT_EQ(one.transmission, seeded.transmission);
+    EXPECT_EQ(three.table, one.table);
+    EXPECT_EQ(three.familyWise, one.familyWise);
+    EXPECT_EQ(three.run.out, one.run.out);
+    // The console says so first, and ends with the windows found; the rest is the seeded run's.
+    std::string console = one.run.out;
+    const std::string said = " Family-wise p-values from the first 200 of every window.";
+    ASSERT_EQ(console.find(said), firstLine(console).size() - said.size() - 1);
+    console.erase(console.find(said), said.size());
+    const std::size_t found = console.find(
+        "Family-wise p-values (single-step maxT over 21 windows and 200 replicates), windows at most 0.05:\nPunamb: ");
+    ASSERT_NE(found, std::string::npos);
+    console.erase(found, console.find("Stop - ") - found);
+    EXPECT_EQ(console, seeded.run.out);
+
+    const test::ScratchFolder folder;
+    test::writeFile(folder / "f.tsv", one.familyWise);
+    std::vector<window::WindowResult> rows;
+    const output::FamilyWiseFile file = output::readFamilyWiseFile(
+        (folder / "f.tsv").string(), [&](const window::WindowResult& w) { rows.push_back(w); });
+    EXPECT_EQ(file.head.replicateCount, 200);
+    EXPECT_EQ(file.head.trioChecksum, "unchecked");
+    const std::vector<window::WindowResult> windows = windowsOf(one), plain = windowsOf(seeded);
+    ASSERT_EQ(windows.size(), plain.size());
+    ASSERT_EQ(rows.size(), windows.size());
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        EXPECT_EQ(windows[w].pValues, plain[w].pValues);
+        ASSERT_TRUE(windows[w].familyWisePValues.has_value());
+        EXPECT_EQ(rows[w].familyWisePValues, windows[w].familyWisePValues);
+        for (std::size_t s = 0; s < statistics::statisticCount; ++s) {
+            double scores = 0;
+            for (const statistics::FiveStatistics& deepest : file.minima.deepest) {
+                const double difference = deepest[s] - rows[w].observedDepths[s];
+                scores += difference > 1e-6 ? 1.0 : difference >= -1e-6 ? 0.5 : 0.0;
+            }
+            const double fwer = (*windows[w].familyWisePValues)[s];
+            EXPECT_EQ(fwer, std::max(scores / 200, windows[w].pValues[s])) << w << " " << s;
+            // The one-locus window of the signal is found by every statistic.
+            if (windows[w].size == 1 && windows[w].start == 2) {
+                EXPECT_LE(fwer, 0.05) << s;
+            }
+        }
+    }
 }
 
 }  // namespace
