@@ -1,6 +1,7 @@
 #include "driver/shard_run.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <span>
 
@@ -11,6 +12,7 @@
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/text_reader.h"
+#include "output/familywise_file.h"
 #include "output/results_table.h"
 #include "report/reports.h"
 #include "shard/checksum.h"
@@ -100,6 +102,15 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     if (options.rule.counterBased()) report::writeResamplingLine(writer.preamble(), options.rule, head.replicateCount);
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
+    // With family-wise p-values the table parts hold each window's reference
+    // too, and the shard's minima are a part of their own.
+    const bool familyWise = options.rule.familyWise;
+    std::optional<output::FamilyWiseHead> familyWiseHead;
+    std::optional<familywise::ReplicateMinima> minima;
+    if (familyWise) {
+        familyWiseHead = driver::familyWiseHead(head, options.rule, options.sizes);
+        minima.emplace(familyWiseHead->replicateCount);
+    }
     std::int64_t windows = 0;
     try {
         writeWindows(
@@ -112,13 +123,18 @@ void runShard(const ShardOptions& options, std::ostream& out) {
             },
             [&](const window::WindowResult& window) {
                 io::OutputUnit& table = writer.part(shard::PartKind::table, window.size);
-                output::appendTableRow(table.text(), window, loci.rows, options.rule);
+                output::appendTableRow(table.text(), window, loci.rows, options.rule, familyWise);
                 table.flushIfLarge();
                 ++windows;
-            });
+            },
+            nullptr, minima ? &*minima : nullptr);
     } catch (RunInterrupted& stopped) {
         stopped.shard = true;
         throw;
+    }
+    if (familyWise) {
+        writer.addPart(shard::familyWisePartName,
+                       output::formatFamilyWiseHead(*familyWiseHead, minima->minima()) + output::familyWiseEnd);
     }
     writer.finish();
     out << "shard " << options.shard.index << " of " << options.shard.count << ": "

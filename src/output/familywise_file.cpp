@@ -125,11 +125,13 @@ private:
 
     void takeMinimum(const std::vector<std::string_view>& f) {
         auto& deepest = file_.minima.deepest;
-        if (f.size() == 1 && f[0] == "windows" && deepest.size() == static_cast<std::size_t>(file_.head.replicateCount)) {
+        if (f.size() == 1 && f[0] == "windows" &&
+            deepest.size() == static_cast<std::size_t>(file_.head.replicateCount)) {
             part_ = Part::windowsHeader;
             return;
         }
-        expect(f.size() == 1 + statistics::statisticCount && deepest.size() < static_cast<std::size_t>(file_.head.replicateCount) &&
+        expect(f.size() == 1 + statistics::statisticCount &&
+                   deepest.size() < static_cast<std::size_t>(file_.head.replicateCount) &&
                    integer<std::int64_t>(f[0]) == static_cast<std::int64_t>(deepest.size()),
                "replicate " + std::to_string(deepest.size()) + " and its five depths, or 'windows' after the last");
         statistics::FiveStatistics depths{};
@@ -167,13 +169,12 @@ private:
 }  // namespace
 
 std::string formatFamilyWiseHead(const FamilyWiseHead& head, const familywise::MinimumTails& minima) {
-    std::string text = std::string(firstLine) + "\nversion\t" + head.version + "\nstream\t" + streamName + "\t" +
-                       std::to_string(head.rule.seed.value_or(0)) + "\nreplicates\t" +
-                       std::to_string(head.replicateCount) +
-                       (head.rule.adaptive() ? "\tadaptive\t" + std::to_string(head.rule.maxReplicates) : "\tfixed") +
-                       "\ntrios\t" + std::to_string(head.familyCount) + "\t" + head.trioChecksum + "\nsizes\t" +
-                       head.sizes.text() + "\n" + statisticsLine() + "\nminima\t" +
-                       std::to_string(minima.replicateCount()) + "\n";
+    std::string text =
+        std::string(firstLine) + "\nversion\t" + head.version + "\nstream\t" + streamName + "\t" +
+        std::to_string(head.rule.seed.value_or(0)) + "\nreplicates\t" + std::to_string(head.replicateCount) +
+        (head.rule.adaptive() ? "\tadaptive\t" + std::to_string(head.rule.maxReplicates) : "\tfixed") + "\ntrios\t" +
+        std::to_string(head.familyCount) + "\t" + head.trioChecksum + "\nsizes\t" + head.sizes.text() + "\n" +
+        statisticsLine() + "\nminima\t" + std::to_string(minima.replicateCount()) + "\n";
     for (std::size_t r = 0; r < minima.deepest.size(); ++r) {
         text += std::to_string(r);
         for (const double depth : minima.deepest[r]) text += "\t" + tableReal(depth);

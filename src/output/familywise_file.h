@@ -43,10 +43,10 @@ using io::familyWiseFileName;
 // observed sum and −log10 of each observed reference tail (results_table.h).
 struct FamilyWiseHead {
     std::string version;
-    resampling::ResamplingRule rule;   // its seed, adaptive maximum and familyWise
-    std::int32_t replicateCount = 0;   // R, the first batch of every window
+    resampling::ResamplingRule rule;  // its seed, adaptive maximum and familyWise
+    std::int32_t replicateCount = 0;  // R, the first batch of every window
     std::int32_t familyCount = 0;
-    std::string trioChecksum;          // 16 hexadecimal digits, or "unchecked"
+    std::string trioChecksum;  // 16 hexadecimal digits, or "unchecked"
     window::WindowSizes sizes;
 
     friend bool operator==(const FamilyWiseHead&, const FamilyWiseHead&) = default;

@@ -49,8 +49,7 @@ std::string SignificantWindows::lines(std::int32_t replicateCount) const {
             continue;
         }
         if (counts_[s] > static_cast<std::int64_t>(smallest_[s].size())) {
-            text += std::to_string(counts_[s]) + " windows, the " + std::to_string(smallest_[s].size()) +
-                    " smallest: ";
+            text += std::to_string(counts_[s]) + " windows, the " + std::to_string(smallest_[s].size()) + " smallest: ";
         }
         for (std::size_t i = 0; i < smallest_[s].size(); ++i) {
             text += (i == 0 ? "" : ", ") + smallest_[s][i].label + " " + pText(smallest_[s][i].p);
@@ -72,7 +71,8 @@ void completeFamilyWise(const FamilyWiseHead& head, const familywise::MinimumTai
     for (const std::string& rows : rowFiles) {
         readTableFile(rows, [&](const window::WindowResult& read) {
             window::WindowResult window = read;
-            if (!window.skipped) window.familyWisePValues = scale.adjustedPValues(window.observedDepths, window.pValues);
+            if (!window.skipped)
+                window.familyWisePValues = scale.adjustedPValues(window.observedDepths, window.pValues);
             appendTableRow(file.unit().text(), window, loci, head.rule, true);
             file.unit().flushIfLarge();
             if (table) {

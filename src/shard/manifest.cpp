@@ -95,6 +95,11 @@ private:
             fail(
                 "expected 'replicates' with 'fixed', or with 'adaptive' and the most replicates after a counter stream");
         }
+        const std::string_view familyWise = field("familywise", 1)[0];
+        if (familyWise != "no" && (familyWise != "yes" || !rule.seed)) {
+            fail("expected 'familywise' with 'no', or 'yes' after a counter stream");
+        }
+        rule.familyWise = familyWise == "yes";
         return rule;
     }
 
@@ -135,6 +140,7 @@ std::string formatManifest(const Manifest& manifest) {
     text += manifest.rule.seed ? "stream\tcounter\t" + std::to_string(*manifest.rule.seed) + '\n' : "stream\trun\n";
     text += manifest.rule.adaptive() ? "replicates\tadaptive\t" + std::to_string(manifest.rule.maxReplicates) + '\n'
                                      : "replicates\tfixed\n";
+    text += std::string("familywise\t") + (manifest.rule.familyWise ? "yes" : "no") + '\n';
     for (const window::WindowSpan& span : manifest.windows) {
         text += "windows\t" + std::to_string(span.size) + '\t' + std::to_string(span.firstStart) + '\t' +
                 std::to_string(span.lastStart) + '\n';
@@ -151,6 +157,7 @@ std::string describeOptions(const Manifest& manifest) {
     if (!manifest.sizes.all()) options += " --window-sizes " + manifest.sizes.text();
     if (manifest.rule.seed) options += " --seed " + std::to_string(*manifest.rule.seed);
     if (manifest.rule.adaptive()) options += " --adaptive " + std::to_string(manifest.rule.maxReplicates);
+    if (manifest.rule.familyWise) options += " --family-wise";
     return options.empty() ? options : options.substr(1);
 }
 

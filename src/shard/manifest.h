@@ -26,7 +26,7 @@ struct Manifest {
     ShardNumber shard;
     std::int32_t lociCount = 0;
     window::WindowSizes sizes;                // analysed (--window-sizes)
-    resampling::ResamplingRule rule;          // the stream and the replicates (--seed, --adaptive)
+    resampling::ResamplingRule rule;          // the stream and the replicates (--seed, --adaptive, --family-wise)
     std::vector<window::WindowSpan> windows;  // per window size, 1 to the largest
     std::vector<PartRecord> parts;
 
@@ -44,13 +44,15 @@ inline constexpr const char* manifestName = "manifest.tsv";
 //   sizes    LIST                              (as --window-sizes takes it; 1-7: all)
 //   stream   run | counter  SEED               (the run's stream, or --seed SEED)
 //   replicates  fixed | adaptive  MAX          (the input's R, or --adaptive MAX)
+//   familywise  no | yes                       (--family-wise)
 //   windows  SIZE  FIRST_START  LAST_START     (one line per window size)
 //   part     NAME  BYTES  CHECKSUM             (one line per part)
 //   end
 std::string formatManifest(const Manifest& manifest);
 
 // The options behind `sizes` and `rule`, as a command line gives them
-// ("--window-sizes 1-3 --seed 2 --adaptive 1000"); empty for the defaults.
+// ("--window-sizes 1-3 --seed 2 --adaptive 1000 --family-wise"); empty for
+// the defaults.
 std::string describeOptions(const Manifest& manifest);
 
 // Throws InputRefused naming `where` and the line for anything else,

@@ -16,6 +16,7 @@
 #include "io/output_unit.h"
 #include "io/run_error.h"
 #include "io/staged_output.h"
+#include "output/familywise_outputs.h"
 #include "output/loci_table.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
@@ -79,7 +80,8 @@ void checkSameRun(const std::vector<Shard>& shards) {
         if (m.sizes != first.manifest.sizes || m.rule != first.manifest.rule) {
             const auto options = [](const Manifest& manifest) {
                 const std::string given = describeOptions(manifest);
-                return given.empty() ? std::string("without --window-sizes, --seed or --adaptive") : "with " + given;
+                return given.empty() ? std::string("without --window-sizes, --seed, --adaptive or --family-wise")
+                                     : "with " + given;
             };
             refuse(shard.name() + " was run " + options(m) + ", " + first.name() + " " + options(first.manifest) +
                    ": the shards of a run must be run with the same options");
@@ -135,17 +137,18 @@ void checkCoverage(const std::vector<Shard>& shards) {
     }
 }
 
-// The parts a shard of `lociCount` loci must list; the loci table is optional.
-std::vector<std::string> requiredParts(std::int32_t lociCount) {
+// The parts a shard must list; the loci table is optional.
+std::vector<std::string> requiredParts(const Manifest& manifest) {
     std::vector<std::string> names{preambleName};
-    for (std::int32_t size = 1; size <= window::largestWindowSize(lociCount); ++size) {
+    for (std::int32_t size = 1; size <= window::largestWindowSize(manifest.lociCount); ++size) {
         for (const PartKind kind : partKinds) names.push_back(partName(kind, size));
     }
+    if (manifest.rule.familyWise) names.push_back(familyWisePartName);
     return names;
 }
 
 void checkParts(const Shard& shard) {
-    for (const std::string& name : requiredParts(shard.manifest.lociCount)) {
+    for (const std::string& name : requiredParts(shard.manifest)) {
         if (!shard.findPart(name)) refuse(shard.name() + ": its manifest lists no part " + name);
     }
     for (const PartRecord& part : shard.manifest.parts) {
@@ -178,6 +181,21 @@ void checkSharedParts(const std::vector<Shard>& shards) {
     }
 }
 
+// The family-wise minima of the whole run: every shard's, folded together;
+// their heads must agree, as shards of one input and options do.
+output::FamilyWiseFile foldFamilyWise(const std::vector<Shard>& shards) {
+    output::FamilyWiseFile whole = output::readFamilyWiseFile(shards.front().path(familyWisePartName));
+    for (const Shard& shard : shards) {
+        const output::FamilyWiseFile part = output::readFamilyWiseFile(shard.path(familyWisePartName));
+        if (!(part.head == whole.head)) {
+            refuse(shard.name() + ": its " + familyWisePartName + " differs from that of " + shards.front().name() +
+                   " in its head");
+        }
+        familywise::foldMinima(whole.minima, part.minima);
+    }
+    return whole;
+}
+
 void refuseExisting(const std::string& path) {
     if (!path.empty() && ::access(path.c_str(), F_OK) == 0) {
         throw io::RunError(io::ErrorCode::fileExists, "OPEN of file '" + path + "'", "file already exists");
@@ -195,14 +213,20 @@ void appendPart(io::OutputUnit& unit, const std::string& path) {
 // Appends the parts of `shard` for windows of `size` to the reports and the
 // console, to the table when there is one, and its rows, one at a time, to
 // the figure when there is one, placed by `loci`.
+// With family-wise p-values the table's rows are written at the end, from
+// the table parts listed in `rowFiles`.
 void appendParts(const Shard& shard, std::int32_t size, const report::ReportUnits& units,
                  std::optional<io::StagedOutput>& table, output::ResultsFigure* figure,
-                 const std::vector<output::LocusRow>& loci) {
+                 const std::vector<output::LocusRow>& loci, std::vector<std::string>* rowFiles) {
     appendPart(*units.transmission, shard.path(partName(PartKind::transmission, size)));
     appendPart(*units.results, shard.path(partName(PartKind::results, size)));
     appendPart(*units.console, shard.path(partName(PartKind::console, size)));
     const std::string tablePart = shard.path(partName(PartKind::table, size));
-    if (table) appendPart(table->unit(), tablePart);
+    if (rowFiles) {
+        rowFiles->push_back(tablePart);
+    } else if (table) {
+        appendPart(table->unit(), tablePart);
+    }
     if (figure) {
         output::readTableFile(tablePart, [&](const window::WindowResult& w) {
             figure->add(w, output::runWindowPlace(w, loci, figure->scope()));
@@ -210,7 +234,8 @@ void appendParts(const Shard& shard, std::int32_t size, const report::ReportUnit
     }
 }
 
-void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) {
+void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options,
+                 const std::optional<output::FamilyWiseFile>& familyWise) {
     const Shard& first = shards.front();
     std::vector<output::LocusRow> loci;
     if (first.findPart(lociCopyName) && (!options.tablePath.empty() || !options.plotPath.empty())) {
@@ -224,6 +249,9 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
         output::appendTableHeader(table->unit().text(), first.manifest.rule);
     }
     if (!options.plotPath.empty()) plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
+    std::optional<io::StagedOutput> familyWiseFile;
+    std::vector<std::string> rowFiles;
+    if (familyWise) familyWiseFile.emplace(io::StagedOutput::beside(output::familyWiseFileName, "\n"));
     io::OutputUnit console =
         options.tableOnStandardOutput ? io::OutputUnit::standardError() : io::OutputUnit::console();
     io::OutputUnit transmission = io::OutputUnit::createNew(transmissionFileName, "\r\n");
@@ -247,7 +275,8 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
                 if (&shard == &first) report::writeSizeHeadings(units, size);
-                appendParts(shard, size, units, table, figure ? &*figure : nullptr, loci);
+                appendParts(shard, size, units, table, figure ? &*figure : nullptr, loci,
+                            familyWise ? &rowFiles : nullptr);
                 console.flush();
                 const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
                 if (span.windowCount() == 0) continue;
@@ -262,8 +291,16 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
     }
     transmission.finish();
     results.finish();
-    output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr);
-    if (figure) console.text() += output::inflationLine(*figure);
+    std::string lines = figure ? output::inflationLine(*figure) : std::string();
+    if (familyWise) {
+        output::SignificantWindows significant;
+        output::completeFamilyWise(familyWise->head, familyWise->minima, rowFiles, loci, *familyWiseFile,
+                                   table ? &*table : nullptr, significant);
+        lines += significant.lines(familyWise->head.replicateCount);
+    }
+    output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr,
+                                   familyWiseFile ? &*familyWiseFile : nullptr);
+    console.text() += lines;
     report::writeStopLine(console);
     console.flush();
 }
@@ -298,8 +335,11 @@ void runMerge(const MergeOptions& options) {
     checkCoverage(shards);
     for (const Shard& shard : shards) checkParts(shard);
     checkSharedParts(shards);
+    std::optional<output::FamilyWiseFile> familyWise;
+    if (shards.front().manifest.rule.familyWise) familyWise = foldFamilyWise(shards);
     for (const char* report : {transmissionFileName, resultFileName}) refuseExisting(report);
-    writeMerged(shards, options);
+    if (familyWise) refuseExisting(output::familyWiseFileName);
+    writeMerged(shards, options, familyWise);
 }
 
 }  // namespace triotdt::shard

@@ -70,6 +70,7 @@ ShardWriter::ShardWriter(std::string folder, Manifest manifest)
                            "file already exists: the shard is finished (remove its folder to run it again)");
     }
     removeIfThere(pathOf(lociCopyName));
+    removeIfThere(pathOf(familyWisePartName));
     preamble_ = create(preambleName, "\n");
     for (std::int32_t size = 1; size <= window::largestWindowSize(manifest_.lociCount); ++size) {
         for (const PartKind kind : partKinds) parts_.push_back(create(partName(kind, size), lineEndOf(kind)));
@@ -91,10 +92,12 @@ io::OutputUnit& ShardWriter::part(PartKind kind, std::int32_t size) {
     return *parts_.at(static_cast<std::size_t>(size - 1) * kindCount + kindIndex);
 }
 
-void ShardWriter::copyLociTable(const std::string& text) {
-    auto copy = create(lociCopyName, "\n");
-    copy->text() = text;
-    copy->finish();
+void ShardWriter::copyLociTable(const std::string& text) { addPart(lociCopyName, text); }
+
+void ShardWriter::addPart(const std::string& name, const std::string& text) {
+    auto part = create(name, "\n");
+    part->text() = text;
+    part->finish();
 }
 
 void ShardWriter::finish() {

@@ -21,6 +21,9 @@ std::string partName(PartKind kind, std::int32_t size);
 inline constexpr const char* preambleName = "preamble.console.txt";
 // A copy of tdtloci.tsv, when the input has one, for the merged figure.
 inline constexpr const char* lociCopyName = "tdtloci.tsv";
+// With --family-wise: the shard's minima, as the head of tdtfamilywise.tsv
+// without windows (their rows, with the reference, are the table parts).
+inline constexpr const char* familyWisePartName = "familywise.tsv";
 
 // The default folder of shard K of N: "shard-K-of-N".
 std::string defaultShardFolder(const ShardNumber& shard);
@@ -46,6 +49,8 @@ public:
     io::OutputUnit& part(PartKind kind, std::int32_t size);
     // A copy of tdtloci.tsv, stored as a part.
     void copyLociTable(const std::string& text);
+    // A part of its own, whole: `text` named `name`.
+    void addPart(const std::string& name, const std::string& text);
 
     // Closes every part, records its bytes and checksum, and writes the
     // manifest as an io::StagedOutput, so that a shard that stops before

@@ -42,7 +42,8 @@ void setGenotype(haplotype::FamilyData& data, haplotype::Person person, int f, i
 
 std::string shardFolder(int k, int n) { return "shard-" + std::to_string(k) + "-of-" + std::to_string(n); }
 
-const std::vector<std::string> outputs = {"tdttran.txt", "tdtout.txt", "results.tsv", "results.svg"};
+const std::vector<std::string> outputs = {"tdttran.txt", "tdtout.txt", "results.tsv", "results.svg",
+                                          "tdtfamilywise.tsv"};
 const std::vector<std::string> extras = {"--table", "results.tsv", "--plot", "results.svg"};
 
 // Runs shards N down to 1 in `folder` (which holds the input), with
@@ -90,7 +91,10 @@ void expectShardsMergeToWholeRun(const std::string& input, const std::string& lo
         EXPECT_EQ(merged.err, "");
         EXPECT_EQ(merged.out, run.out) << n << " shards";
         for (const std::string& name : outputs) {
-            EXPECT_TRUE(split.read(name) == whole.read(name)) << name << " differs with " << n << " shards";
+            ASSERT_EQ(split.has(name), whole.has(name)) << name;
+            if (whole.has(name)) {
+                EXPECT_TRUE(split.read(name) == whole.read(name)) << name << " differs with " << n << " shards";
+            }
         }
     }
 }
@@ -135,6 +139,15 @@ TEST(ShardsMerged, WithWindowSizesAndAdaptiveReplicates) {
     EXPECT_EQ(plan({"--adaptive", "100000"}), plan({}));
     EXPECT_EQ(plan({"--window-sizes", "1", "--adaptive", "10"}),
               "shard\tfirst_locus\tlast_locus\twindows\twork\tmem_mb\n1\t1\t6\t6\t1860\t65\n2\t7\t12\t6\t1860\t65\n");
+}
+
+// Each shard folds its windows into minima of its own; the merge takes the
+// deepest of each and gives the whole run's family-wise p-values, file and
+// console, here with adaptive replicates beyond the first batch.
+TEST(ShardsMerged, WithFamilyWisePValues) {
+    haplotype::FamilyData data = test::randomTrios(12, 30, std::vector<std::int32_t>(14, 2));
+    data.replicateCount = 40;
+    expectShardsMergeToWholeRun(inputText(data), "", {"--family-wise", "--seed", "3", "--adaptive", "160"});
 }
 
 // Loci 1 and 2 have 46341 alleles each: every window holding both has too
@@ -273,7 +286,13 @@ TEST_F(MergeRefuses, AShardRunWithOtherOptions) {
     ASSERT_EQ(test::runProgram(folder.path(), {"--shard", "2/3", "--shard-dir", "seeded", "--seed", "4"}).status, 0);
     expectRefused({"shard-1-of-3", "seeded", "shard-3-of-3"},
                   "shard 2 of 3 ('seeded') was run with --seed 4, shard 1 of 3 ('shard-1-of-3') without "
-                  "--window-sizes, --seed or --adaptive");
+                  "--window-sizes, --seed, --adaptive or --family-wise");
+    ASSERT_EQ(
+        test::runProgram(folder.path(), {"--shard", "3/3", "--shard-dir", "fw", "--seed", "4", "--family-wise"}).status,
+        0);
+    expectRefused({"shard-1-of-3", "shard-2-of-3", "fw"},
+                  "shard 3 of 3 ('fw') was run with --seed 4 --family-wise, shard "
+                  "1 of 3 ('shard-1-of-3') without");
 }
 
 TEST_F(MergeRefuses, ATruncatedPart) {
