@@ -2,11 +2,13 @@
 // `triotdt import` at chromosome scale.
 //
 //   generate_vcf --trios N --markers M --vcf FILE --pedigree FILE [--bfile PREFIX] [--seed S]
-//                [--risk FIRST-LAST:P]
+//                [--risk FIRST-LAST:P] [--chromosomes K]
 //
 // With --bfile the same genotypes are also written as PREFIX.bed (SNP-major),
 // PREFIX.bim and PREFIX.fam.
-// Every marker is biallelic on chromosome 1; the parents' genotypes are drawn
+// Every marker is biallelic, on chromosome 1, or with --chromosomes K the
+// markers in K runs of about M/K on chromosomes 1 to K (each from position
+// 1000, the same draws as on one); the parents' genotypes are drawn
 // at an allele frequency of the marker's own, each child gets one allele from
 // each parent, and about one genotype in a thousand is missing. With --risk,
 // a heterozygous parent transmits the ALT allele of markers FIRST to LAST
@@ -27,7 +29,7 @@ namespace {
 [[noreturn]] void usage() {
     std::fputs(
         "usage: generate_vcf --trios N --markers M --vcf FILE --pedigree FILE [--bfile PREFIX] [--seed S]\n"
-        "                    [--risk FIRST-LAST:P]\n",
+        "                    [--risk FIRST-LAST:P] [--chromosomes K]\n",
         stderr);
     std::exit(2);
 }
@@ -82,11 +84,13 @@ RiskBlock parseRisk(const char* text) {
     return block;
 }
 
-void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile bfile, RiskBlock risk) {
+void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile bfile, RiskBlock risk,
+              int chromosomes) {
     std::FILE* out = std::fopen(path, "w");
     if (out == nullptr) usage();
+    std::fputs("##fileformat=VCFv4.2\n", out);
+    for (int c = 1; c <= chromosomes; ++c) std::fprintf(out, "##contig=<ID=%d>\n", c);
     std::fputs(
-        "##fileformat=VCFv4.2\n##contig=<ID=1>\n"
         "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT",
         out);
@@ -95,7 +99,12 @@ void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile 
     std::string line;
     for (int m = 0; m < markers; ++m) {
         const double frequency = 0.05 + 0.9 * random.uniform();
-        line = "1\t" + std::to_string(1000 + 100 * m) + "\trs" + std::to_string(m + 1) + "\tA\tG\t.\tPASS\t.\tGT";
+        // Marker m on chromosome c, the k-th of it.
+        const int c = static_cast<int>(static_cast<long long>(m) * chromosomes / markers);
+        const int first = static_cast<int>((static_cast<long long>(c) * markers + chromosomes - 1) / chromosomes);
+        const int position = 1000 + 100 * (m - first);
+        line = std::to_string(c + 1) + "\t" + std::to_string(position) + "\trs" + std::to_string(m + 1) +
+               "\tA\tG\t.\tPASS\t.\tGT";
         const auto allele = [&] { return random.uniform() < frequency ? 1 : 0; };
         std::fill(bfile.block.begin(), bfile.block.end(), 0);
         std::size_t person = 0;
@@ -129,7 +138,7 @@ void writeVcf(const char* path, int trios, int markers, SplitMix& random, Bfile 
         std::fputs(line.c_str(), out);
         if (bfile.bed == nullptr) continue;
         std::fwrite(bfile.block.data(), 1, bfile.block.size(), bfile.bed);
-        std::fprintf(bfile.bim, "1\trs%d\t0\t%d\tA\tG\n", m + 1, 1000 + 100 * m);
+        std::fprintf(bfile.bim, "%d\trs%d\t0\t%d\tA\tG\n", c + 1, m + 1, position);
     }
     std::fclose(out);
     if (bfile.bed == nullptr) return;
@@ -144,6 +153,7 @@ int main(int argc, char** argv) {
     const char *vcf = nullptr, *pedigree = nullptr, *bfile = nullptr;
     std::uint64_t seed = 1;
     RiskBlock risk;
+    int chromosomes = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--trios") == 0) trios = std::atoi(argv[i + 1]);
         else if (std::strcmp(argv[i], "--markers") == 0) markers = std::atoi(argv[i + 1]);
@@ -152,11 +162,14 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--bfile") == 0) bfile = argv[i + 1];
         else if (std::strcmp(argv[i], "--seed") == 0) seed = std::strtoull(argv[i + 1], nullptr, 10);
         else if (std::strcmp(argv[i], "--risk") == 0) risk = parseRisk(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--chromosomes") == 0) chromosomes = std::atoi(argv[i + 1]);
         else usage();
     }
-    if (argc % 2 != 1 || trios < 1 || markers < 1 || vcf == nullptr || pedigree == nullptr) usage();
+    if (argc % 2 != 1 || trios < 1 || markers < 1 || chromosomes < 1 || chromosomes > markers || vcf == nullptr ||
+        pedigree == nullptr)
+        usage();
     SplitMix random{seed};
     writePedigree(pedigree, trios);
-    writeVcf(vcf, trios, markers, random, openBfile(bfile, trios), risk);
+    writeVcf(vcf, trios, markers, random, openBfile(bfile, trios), risk, chromosomes);
     return 0;
 }
