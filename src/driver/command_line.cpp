@@ -122,6 +122,8 @@ struct Subcommand {
 constexpr Subcommand subcommands[] = {
     {"import", Command::import, [](CLI::App& app, CommandLine& line) { import::addImportOptions(app, line.import); }},
     {"merge", Command::merge, [](CLI::App& app, CommandLine& line) { shard::addMergeOptions(app, line.merge); }},
+    {"combine", Command::combine,
+     [](CLI::App& app, CommandLine& line) { combine::addCombineOptions(app, line.combine); }},
 };
 
 // General options (-C) stand before a subcommand's name; the analysis's
@@ -140,22 +142,31 @@ void configure(CLI::App& app, CommandLine& line) {
     }
 }
 
-// Before the word `merge`, --table and --plot are the merge's: the last
-// given of the program's own wins over the merge's.
-void takeOutputsBeforeMerge(const CLI::App& app, CommandLine& line) {
-    if (line.command != Command::merge) return;
-    if (app.get_option("--table")->count() > 0) line.merge.tablePath = line.analysis.tablePath;
-    if (app.get_option("--plot")->count() > 0) line.merge.plotPath = line.analysis.plotPath;
-    if (app.get_option("--plot-statistic")->count() > 0) line.merge.plotStatistic = line.analysis.plotStatistic;
+// Before the word `merge` or `combine`, --table and --plot are that
+// command's: the last given of the program's own wins over the command's.
+template <class Options>
+void takeOutputs(const CLI::App& app, CommandLine& line, Options& options) {
+    if (app.get_option("--table")->count() > 0) options.tablePath = line.analysis.tablePath;
+    if (app.get_option("--plot")->count() > 0) options.plotPath = line.analysis.plotPath;
+    if (app.get_option("--plot-statistic")->count() > 0) options.plotStatistic = line.analysis.plotStatistic;
     line.analysis.plotStatistic.reset();
+}
+
+void takeOutputsBeforeCommand(const CLI::App& app, CommandLine& line) {
+    if (line.command == Command::merge) takeOutputs(app, line, line.merge);
+    if (line.command == Command::combine) takeOutputs(app, line, line.combine);
 }
 
 void checkCombinations(const CLI::App& app, const CommandLine& line) {
     const bool merging = line.command == Command::merge;
-    const std::string& table = merging ? line.merge.tablePath : line.analysis.tablePath;
-    if (!table.empty() && table == (merging ? line.merge.plotPath : line.analysis.plotPath)) {
-        throw CLI::ValidationError("--table and --plot", "they name the same file");
-    }
+    const bool combining = line.command == Command::combine;
+    const std::string& table = merging     ? line.merge.tablePath
+                               : combining ? line.combine.tablePath
+                                           : line.analysis.tablePath;
+    const std::string& plot = merging     ? line.merge.plotPath
+                              : combining ? line.combine.plotPath
+                                          : line.analysis.plotPath;
+    if (!table.empty() && table == plot) throw CLI::ValidationError("--table and --plot", "they name the same file");
     const AnalysisOptions& analysis = line.analysis;
     const bool threadsGiven = app.get_option("--threads")->count() > 0;
     const bool sharding = analysis.shard || !analysis.shardFolder.empty() || analysis.shardPlanCount > 0;
@@ -174,7 +185,14 @@ void checkCombinations(const CLI::App& app, const CommandLine& line) {
             "--threads, --window-sizes, --seed, --adaptive, --family-wise and the shard options",
             "they belong to the analysis, not to merge (the shards' manifests say how they ran)");
     }
-    if (merging && line.merge.plotStatistic && line.merge.plotPath.empty()) {
+    if (combining && (threadsGiven || sharding || resampling)) {
+        throw CLI::ValidationError("--threads, --window-sizes, --seed, --adaptive, --family-wise and the shard options",
+                                   "they belong to the analysis, not to combine (each run's files say how it ran)");
+    }
+    const bool statisticWithoutPlot = merging     ? line.merge.plotStatistic && line.merge.plotPath.empty()
+                                      : combining ? line.combine.plotStatistic && line.combine.plotPath.empty()
+                                                  : false;
+    if (statisticWithoutPlot) {
         throw CLI::ValidationError("--plot-statistic", "it chooses the statistic of the figure: it needs --plot");
     }
     checkAnalysisOptions(analysis);
@@ -233,7 +251,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     }
     try {
         app.parse(argc, argv);
-        takeOutputsBeforeMerge(app, line);
+        takeOutputsBeforeCommand(app, line);
         checkCombinations(app, line);
     } catch (const CLI::ExtrasError&) {
         err << unexpectedArguments(app.remaining(true), argc, argv);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "combine/combine_command.h"
 #include "driver/analysis_command.h"
 #include "import/import_command.h"
 #include "shard/merge_command.h"
@@ -13,18 +14,19 @@
 namespace triotdt::driver {
 
 // What the program is asked to do: the analysis (whole or a shard), `triotdt
-// import`, or `triotdt merge`.
-enum class Command { analyse, import, merge };
+// import`, `triotdt merge` or `triotdt combine`.
+enum class Command { analyse, import, merge, combine };
 
 // Each command has its options and usage in its own file: the analysis in
 // driver/analysis_command.h, the import in import/import_command.h, the
-// merge in shard/merge_command.h.
+// merge in shard/merge_command.h, the combine in combine/combine_command.h.
 struct CommandLine {
     Command command = Command::analyse;
     std::string folder;  // -C: changed into before any file is opened; empty: stay
     AnalysisOptions analysis;
     import::ImportOptions import;
     shard::MergeOptions merge;
+    combine::CombineOptions combine;
 };
 
 // The outcome of parsing: the command line to run, or, when parsing settled

@@ -37,6 +37,12 @@ void runMergeCommand(shard::MergeOptions options) {
     shard::runMerge(options);
 }
 
+void runCombineCommand(combine::CombineOptions options) {
+    driver::checkOutputPaths(options.tablePath, options.plotPath);
+    options.tableOnStandardOutput = !options.tablePath.empty() && driver::namesStandardOutput(options.tablePath);
+    combine::runCombine(options);
+}
+
 void runCommand(const CommandLine& line) {
     switch (line.command) {
         case Command::analyse:
@@ -45,6 +51,8 @@ void runCommand(const CommandLine& line) {
             return import::runImport(line.import);
         case Command::merge:
             return runMergeCommand(line.merge);
+        case Command::combine:
+            return runCombineCommand(line.combine);
     }
 }
 
@@ -62,7 +70,7 @@ int reportFailure(const std::string& named) {
         std::cerr << driver::describeInterruption(stopped);
         return driver::interruptedExitStatus(stopped.signal);
     } catch (const driver::Interrupted& stopped) {
-        // Only the import stops this way, its files removed as this unwound.
+        // The import and the combine stop this way, their files removed as this unwound.
         std::cerr << prefix << driver::describeInterruption(stopped) << "; none of its files was written\n";
         return driver::interruptedExitStatus(stopped.signal);
     } catch (const driver::UsageError& error) {
@@ -86,11 +94,13 @@ int reportFailure(const std::string& named) {
     return 1;
 }
 
-// How the command takes SIGINT and SIGTERM: a run, a shard, a merge or an
-// import stops between pieces of its work and says so; the shard plan, which
-// creates no file, ends at once.
+// How the command takes SIGINT and SIGTERM: a run, a shard, a merge, an
+// import or a combine stops between pieces of its work and says so; the
+// shard plan, which creates no file, ends at once.
 void chooseInterruptions(const CommandLine& line) {
-    if (line.command == Command::import) return driver::catchInterruptions(driver::SecondSignal::changesNothing);
+    if (line.command == Command::import || line.command == Command::combine) {
+        return driver::catchInterruptions(driver::SecondSignal::changesNothing);
+    }
     if (line.command == Command::analyse && line.analysis.shardPlanCount > 0) return driver::releaseInterruptions();
     driver::catchInterruptions();
 }
@@ -113,6 +123,7 @@ int runProgram(int argc, char** argv) {
     try {
         changeFolder(line.folder);
         if (line.command == Command::import) named = "import";
+        if (line.command == Command::combine) named = "combine";
         runCommand(line);
         return 0;
     } catch (...) {

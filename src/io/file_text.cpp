@@ -25,6 +25,20 @@ void readPieces(const std::string& path, const std::function<void(std::string_vi
     }
 }
 
+void readLines(const std::string& path, const std::function<void(std::string_view)>& take) {
+    std::string line;
+    readPieces(path, [&](std::string_view piece) {
+        for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
+            line += piece.substr(0, end);
+            take(line);
+            line.clear();
+            piece.remove_prefix(end + 1);
+        }
+        line += piece;
+    });
+    if (!line.empty()) take(line);
+}
+
 std::string readFileText(const std::string& path) {
     std::string text;
     readPieces(path, [&](std::string_view piece) { text += piece; });

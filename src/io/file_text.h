@@ -11,6 +11,10 @@ namespace triotdt::io {
 // RunError when it cannot be opened or read.
 void readPieces(const std::string& path, const std::function<void(std::string_view)>& take);
 
+// Hands `take` each line of the file at `path`, without its LF (a last line
+// without one too), holding one line at a time. Throws RunError as readPieces.
+void readLines(const std::string& path, const std::function<void(std::string_view)>& take);
+
 // The whole content of the file at `path`. Throws RunError as readPieces.
 std::string readFileText(const std::string& path);
 

@@ -30,8 +30,7 @@ std::string windowsHeader() {
 // Reads the file a line at a time, in the order the grammar gives.
 class FamilyWiseParser {
 public:
-    FamilyWiseParser(std::string path, const std::function<void(const window::WindowResult&)>& window)
-        : path_(std::move(path)), window_(window) {}
+    FamilyWiseParser(std::string path, const FamilyWiseRow& row) : path_(std::move(path)), row_(row) {}
 
     void take(std::string_view line) {
         ++lineNumber_;
@@ -50,7 +49,7 @@ public:
                     part_ = Part::ended;
                     return;
                 }
-                if (window_) window_(parseTableRow(line, where()));
+                if (row_) row_(line, parseTableRow(line, where()));
                 return;
             case Part::ended:
                 fail("there is text after the end");
@@ -160,7 +159,7 @@ private:
     }
 
     std::string path_;
-    const std::function<void(const window::WindowResult&)>& window_;
+    const FamilyWiseRow& row_;
     FamilyWiseFile file_;
     Part part_ = Part::head;
     std::int64_t lineNumber_ = 0;
@@ -183,20 +182,9 @@ std::string formatFamilyWiseHead(const FamilyWiseHead& head, const familywise::M
     return text + "windows\n" + windowsHeader() + "\n";
 }
 
-FamilyWiseFile readFamilyWiseFile(const std::string& path,
-                                  const std::function<void(const window::WindowResult&)>& window) {
-    FamilyWiseParser parser(path, window);
-    std::string line;
-    io::readPieces(path, [&](std::string_view piece) {
-        for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
-            line += piece.substr(0, end);
-            parser.take(line);
-            line.clear();
-            piece.remove_prefix(end + 1);
-        }
-        line += piece;
-    });
-    if (!line.empty()) parser.take(line);
+FamilyWiseFile readFamilyWiseFile(const std::string& path, const FamilyWiseRow& row) {
+    FamilyWiseParser parser(path, row);
+    io::readLines(path, [&](std::string_view line) { parser.take(line); });
     return parser.finish();
 }
 

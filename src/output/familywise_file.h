@@ -64,11 +64,13 @@ struct FamilyWiseFile {
     familywise::MinimumTails minima;
 };
 
-// Reads the file at `path`; hands `window`, when given, every row in order,
+// A row of the windows: its text and its window, read back exactly.
+using FamilyWiseRow = std::function<void(std::string_view line, const window::WindowResult& window)>;
+
+// Reads the file at `path`; hands `row`, when given, every row in order,
 // one line held at a time. Throws InputRefused naming the file and the line
 // for text that is not such a file, a file cut short included, and RunError
 // when it cannot be read.
-FamilyWiseFile readFamilyWiseFile(const std::string& path,
-                                  const std::function<void(const window::WindowResult&)>& window = {});
+FamilyWiseFile readFamilyWiseFile(const std::string& path, const FamilyWiseRow& row = {});
 
 }  // namespace triotdt::output

@@ -261,6 +261,17 @@ void appendTableRow(std::string& out, const WindowResult& window, const std::vec
     appendLine(out, fields, more);
 }
 
+std::string resultsRowOf(std::string_view line, std::string_view chromosomeName) {
+    std::vector<std::string_view> fields = io::splitFields(line, '\t');
+    if (fields.size() == withReference) fields.resize(withFamilyWise);
+    std::string row;
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        if (c != 0) row += '\t';
+        row += c == chromosome && fields[c].empty() ? chromosomeName : fields[c];
+    }
+    return row;
+}
+
 WindowResult parseTableRow(std::string_view line, const std::string& where) { return readRow(RowReader(line, where)); }
 
 void readTableFile(const std::string& path, const std::function<void(const WindowResult&)>& take) {
@@ -272,23 +283,12 @@ void readTableFile(const std::string& path, const std::function<void(const Windo
     appendTableHeader(headers[2], familyWise);
     appendTableHeader(headers[3], familyWise, true);
     for (std::string& header : headers) header.pop_back();
-    std::string line;
     std::int64_t lineNumber = 0;
-    const auto takeLine = [&] {
+    io::readLines(path, [&](std::string_view line) {
         ++lineNumber;
         if (lineNumber > 1 || std::find(headers.begin(), headers.end(), line) == headers.end())
             take(parseTableRow(line, path + ", line " + std::to_string(lineNumber)));
-        line.clear();
-    };
-    io::readPieces(path, [&](std::string_view piece) {
-        for (std::size_t end = piece.find('\n'); end != std::string_view::npos; end = piece.find('\n')) {
-            line += piece.substr(0, end);
-            takeLine();
-            piece.remove_prefix(end + 1);
-        }
-        line += piece;
     });
-    if (!line.empty()) takeLine();
 }
 
 }  // namespace triotdt::output

@@ -45,6 +45,10 @@ void readTableFile(const std::string& path, const std::function<void(const windo
 // readTableFile.
 window::WindowResult parseTableRow(std::string_view line, const std::string& where);
 
+// The row `line` of any form as a row of the results table, without the
+// reference columns, naming `chromosome` where it names none; no line end.
+std::string resultsRowOf(std::string_view line, std::string_view chromosome);
+
 // A real as the table writes it.
 std::string tableReal(double value);
 

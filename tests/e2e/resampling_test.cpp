@@ -172,7 +172,7 @@ TEST(FamilyWise, AddsTheColumnsTheFileAndTheLinesAndFindsTheSignal) {
     test::writeFile(folder / "f.tsv", one.familyWise);
     std::vector<window::WindowResult> rows;
     const output::FamilyWiseFile file = output::readFamilyWiseFile(
-        (folder / "f.tsv").string(), [&](const window::WindowResult& w) { rows.push_back(w); });
+        (folder / "f.tsv").string(), [&](std::string_view, const window::WindowResult& w) { rows.push_back(w); });
     EXPECT_EQ(file.head.replicateCount, 200);
     EXPECT_EQ(file.head.trioChecksum, "unchecked");
     const std::vector<window::WindowResult> windows = windowsOf(one), plain = windowsOf(seeded);
