@@ -61,7 +61,8 @@ Run readRun(const std::string& folder) {
         output::refuseSeveralChromosomes(run.loci, run.path(io::lociFileName));
         if (!run.loci.empty()) run.label = run.loci.front().chromosome;
     }
-    if (exists(run.path(io::familyWiseFileName))) run.familyWise = output::readFamilyWiseFile(run.path(io::familyWiseFileName));
+    if (exists(run.path(io::familyWiseFileName)))
+        run.familyWise = output::readFamilyWiseFile(run.path(io::familyWiseFileName));
     return run;
 }
 
@@ -82,8 +83,7 @@ std::string checkRunsBelong(const std::vector<Run>& runs) {
         if (run.familyWise.has_value() != first.familyWise.has_value()) {
             const Run& without = run.familyWise ? first : run;
             refuse(without.named() + " has no " + io::familyWiseFileName + ", while " +
-                   (run.familyWise ? run : first).named() +
-                   " has: run every chromosome with --family-wise, or none");
+                   (run.familyWise ? run : first).named() + " has: run every chromosome with --family-wise, or none");
         }
         if (run.familyCount != first.familyCount) {
             refuse(run.named() + " has " + std::to_string(run.familyCount) + " families, " + first.named() + " " +
@@ -173,9 +173,10 @@ std::string runsLine(const std::vector<Run>& runs, const std::vector<std::int64_
 void writeCombined(const std::vector<Run>& runs, const CombineOptions& options, std::string notes) {
     const bool familyWise = runs.front().familyWise.has_value();
     std::optional<familywise::FamilyWiseScale> scale;
+    familywise::MinimumTails genome;
     std::string header;
     if (familyWise) {
-        familywise::MinimumTails genome = runs.front().familyWise->minima;
+        genome = runs.front().familyWise->minima;
         for (const Run& run : runs) familywise::foldMinima(genome, run.familyWise->minima);
         scale.emplace(genome);
         output::appendTableHeader(header, runs.front().familyWise->head.rule);
@@ -184,15 +185,16 @@ void writeCombined(const std::vector<Run>& runs, const CombineOptions& options, 
     } else {
         for (const Run& run : runs) {
             if (!exists(run.path(options.runTable.c_str()))) {
-                refuse(run.named() + " has no results table " + options.runTable +
-                       " (run it with --table " + options.runTable + ", or name its table with --run-table)");
+                refuse(run.named() + " has no results table " + options.runTable + " (run it with --table " +
+                       options.runTable + ", or name its table with --run-table)");
             }
             std::string first;
             io::readLines(run.path(options.runTable.c_str()), [&](std::string_view line) {
                 if (first.empty()) first = line;
             });
             if (header.empty()) header = first;
-            if (first != header) refuse("the table of " + run.named() + " has other columns than that of " + runs.front().named());
+            if (first != header)
+                refuse("the table of " + run.named() + " has other columns than that of " + runs.front().named());
         }
     }
 
@@ -206,6 +208,7 @@ void writeCombined(const std::vector<Run>& runs, const CombineOptions& options, 
     if (!options.plotPath.empty()) {
         plot.emplace(io::StagedOutput::beside(options.plotPath, "\n"));
         figure.emplace(genomeScope(runs, options.plotStatistic.value_or(output::defaultPlotStatistic)));
+        if (familyWise) output::drawGenomeWideLine(*figure, genome);
     }
     output::SignificantWindows significant;
     std::vector<std::int64_t> windows;
@@ -233,7 +236,8 @@ void writeCombined(const std::vector<Run>& runs, const CombineOptions& options, 
                 table->unit().flushIfLarge();
             }
             if (figure) {
-                output::WindowPlace place = output::runWindowPlace(w, figure->scope().byPosition ? run.loci : std::vector<output::LocusRow>{}, figure->scope());
+                output::WindowPlace place = output::runWindowPlace(
+                    w, figure->scope().byPosition ? run.loci : std::vector<output::LocusRow>{}, figure->scope());
                 place.chromosome = c;
                 figure->add(w, place);
             }
@@ -278,9 +282,10 @@ void addCombineOptions(CLI::App& command, CombineOptions& options) {
             "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
         ->type_name("NAME")
         ->check(CLI::Validator(output::plotStatisticProblem, ""));
-    command.add_option("--run-table", options.runTable,
-                       "Runs made without --family-wise: the name of each run's results table in its folder "
-                       "(results.tsv by default)")
+    command
+        .add_option("--run-table", options.runTable,
+                    "Runs made without --family-wise: the name of each run's results table in its folder "
+                    "(results.tsv by default)")
         ->type_name("NAME");
 }
 

@@ -125,9 +125,10 @@ struct ExtraOutputs {
         if (familyWise) {
             familyWise->rows.unit().finish();
             output::SignificantWindows significant;
-            output::completeFamilyWise(familyWise->head, familyWise->minima.minima(),
-                                       {familyWise->rows.temporaryPath()}, loci, familyWise->file,
-                                       table ? &*table : nullptr, significant);
+            const familywise::MinimumTails minima = familyWise->minima.minima();
+            if (figure) output::drawGenomeWideLine(*figure, minima);
+            output::completeFamilyWise(familyWise->head, minima, {familyWise->rows.temporaryPath()}, loci,
+                                       familyWise->file, table ? &*table : nullptr, significant);
             console += significant.lines(familyWise->head.replicateCount);
         }
         output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr,

@@ -63,6 +63,11 @@ std::string lociLabel(const window::WindowResult& window) {
     return std::to_string(window.start) + "-" + std::to_string(window.lastLocus());
 }
 
+void drawGenomeWideLine(ResultsFigure& figure, const familywise::MinimumTails& minima) {
+    const double depth = familywise::FamilyWiseScale(minima).criticalDepth(figure.scope().statistic, 0.05);
+    if (depth > 0) figure.setGenomeWideLine(depth);
+}
+
 void completeFamilyWise(const FamilyWiseHead& head, const familywise::MinimumTails& minima,
                         const std::vector<std::string>& rowFiles, const std::vector<LocusRow>& loci,
                         io::StagedOutput& file, io::StagedOutput* table, SignificantWindows& significant) {

@@ -51,6 +51,14 @@ private:
 // The loci of a window, as the console names them: "1301-1303".
 std::string lociLabel(const window::WindowResult& window);
 
+// Draws the genome-wide line of `figure` where the family-wise p of its
+// statistic reaches 0.05 on `minima`: the depth past which a window's
+// reference tail has that p (familywise::FamilyWiseScale::criticalDepth).
+// Where a window's raw p is close to its reference tail (a SNP, where the
+// tail of Pe/2 on one degree of freedom is about the resampled p), that is
+// the raw p at which the family-wise p crosses 0.05.
+void drawGenomeWideLine(ResultsFigure& figure, const familywise::MinimumTails& minima);
+
 // The end of a family-wise run or merge. `rowFiles`, read in order, hold
 // every window's row with its reference, in report order. Writes `head`, the
 // `minima` and the rows to `file` (finished, not yet published) and, when

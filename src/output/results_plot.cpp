@@ -99,8 +99,8 @@ struct ResultsFigure::State {
     std::size_t analysedCount = 0;
     std::int32_t fewestReplicates = 0;
     std::int32_t mostReplicates = 0;
-    double highest = 0;  // -log10 p
-    std::optional<double> genomeWide;
+    double highest = 0;                // -log10 p
+    std::optional<double> genomeWide;  // −log10 p
     PValuesBySize pValues;
 
     double bonferroni() const { return analysedCount > 0 ? alpha / static_cast<double>(analysedCount) : alpha; }
@@ -116,7 +116,7 @@ ResultsFigure::ResultsFigure(FigureScope scope) : state_(std::make_unique<State>
 
 const FigureScope& ResultsFigure::scope() const { return state_->scope; }
 
-void ResultsFigure::setGenomeWideLine(double p) { state_->genomeWide = p; }
+void ResultsFigure::setGenomeWideLine(double minusLog10P) { state_->genomeWide = minusLog10P; }
 
 ResultsFigure::ResultsFigure(ResultsFigure&&) noexcept = default;
 ResultsFigure& ResultsFigure::operator=(ResultsFigure&&) noexcept = default;
@@ -149,9 +149,9 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
 
 namespace {
 
-// A line across the panels at a p-value, with its legend.
+// A line across the panels at a height (−log10 p), with its legend.
 struct Threshold {
-    double p;
+    double height;
     const char* name;  // the class of its lines
     std::string style;
     std::string legend;
@@ -176,13 +176,13 @@ std::string significant(double value) {
 // can reach it (otherwise the legend says so); the genome-wide line when known.
 void chooseThresholds(Figure& f, std::size_t analysedCount, std::int32_t mostReplicates, bool reachable,
                       std::optional<double> genomeWide) {
-    f.thresholds.push_back({alpha, "alpha", dashStyle(alphaColour), "p = 0.05"});
+    f.thresholds.push_back({minusLog10(alpha), "alpha", dashStyle(alphaColour), "p = 0.05"});
     if (analysedCount > 0) {
         const double bonferroni = alpha / static_cast<double>(analysedCount);
         const std::string legend =
             "Bonferroni p = 0.05 / " + counted(analysedCount, "window") + " = " + significant(bonferroni);
         if (reachable) {
-            f.thresholds.push_back({bonferroni, "bonferroni", dashStyle(bonferroniColour), legend});
+            f.thresholds.push_back({minusLog10(bonferroni), "bonferroni", dashStyle(bonferroniColour), legend});
         } else {
             f.notes.push_back(legend + ": not drawn, out of reach of " +
                               counted(static_cast<std::size_t>(mostReplicates), "replicate") +
@@ -190,9 +190,16 @@ void chooseThresholds(Figure& f, std::size_t analysedCount, std::int32_t mostRep
         }
     }
     if (genomeWide) {
+        // Ties count one half: no p above 0 lies below 1/(2R).
+        const double floor = minusLog10(0.5 / std::max(mostReplicates, 1));
+        const std::string reach =
+            *genomeWide <= floor ? std::string()
+                                 : "; p-values of " + counted(static_cast<std::size_t>(mostReplicates), "replicate") +
+                                       " stop short of it, at " + significant(floor);
         f.thresholds.push_back({*genomeWide, "genome-wide",
                                 std::string("stroke=\"") + genomeWideColour + "\" stroke-width=\"1.5\"",
-                                "genome-wide p = " + significant(*genomeWide) + ", where the family-wise p is 0.05"});
+                                "genome-wide: a family-wise p of 0.05 at −log10 p = " + significant(*genomeWide) +
+                                    " on the windows' chi-square reference tails" + reach});
     }
 }
 
@@ -235,7 +242,7 @@ void drawPanelFrame(Figure& f, double top, std::int32_t size) {
     f.doc.text(18, top + panelHeight / 2, "−log10 p",
                "text-anchor=\"middle\" transform=\"rotate(-90 18 " + pixels(top + panelHeight / 2) + ")\"");
     for (const Threshold& t : f.thresholds) {
-        const double y = f.y.pixel(top, minusLog10(t.p));
+        const double y = f.y.pixel(top, t.height);
         f.doc.line(plotLeft, y, plotRight, y, std::string("class=\"") + t.name + "\" " + t.style);
     }
     f.doc.rect(plotLeft, top, plotRight - plotLeft, panelHeight, "fill=\"none\" stroke=\"#333333\"");
@@ -277,7 +284,7 @@ std::string ResultsFigure::draw() const {
     // Without replicates there is no p = 0 to explain.
     if (s.analysedCount > 0 && s.mostReplicates > 0) f.zeroNote = zeroNoteOf(s.fewestReplicates, s.mostReplicates);
     double highest = s.highest;
-    for (const Threshold& t : f.thresholds) highest = std::max(highest, minusLog10(t.p));
+    for (const Threshold& t : f.thresholds) highest = std::max(highest, t.height);
     f.y = makeYAxis(highest);
     f.firstPanelTop = legendTop + legendRows(f) * legendRow + 22;
 

@@ -70,7 +70,7 @@ WindowPlace runWindowPlace(const window::WindowResult& window, const std::vector
 // size, -log10 p of the scope's statistic as points at the windows' places
 // (a colour for each size; a genome's chromosomes alternate with grey),
 // lines at p = 0.05, at the Bonferroni threshold 0.05 / (windows analysed)
-// where the replicates can reach it, and at the genome-wide p when given,
+// where the replicates can reach it, and at the genome-wide line when given,
 // a legend, and the QQ panel of the p-values (qq_plot.h). Few windows are
 // joined by lines; many are thinned to what can be seen (figure_marks.h). A
 // p-value of 0 has no finite -log10: it is drawn as a triangle at
@@ -89,9 +89,9 @@ public:
     // of the axis. A skipped window is not drawn: the lines break there.
     void add(const window::WindowResult& window, const WindowPlace& place);
 
-    // The genome-wide line: the raw p at which the family-wise p of the
-    // windows reaches 0.05.
-    void setGenomeWideLine(double p);
+    // The genome-wide line, at −log10 p = `minusLog10P`: where the
+    // family-wise p of a window reaches 0.05 (familywise_outputs.h).
+    void setGenomeWideLine(double minusLog10P);
 
     // The genomic inflation factor of the p-values drawn (qq_plot.h); none
     // without a window analysed.

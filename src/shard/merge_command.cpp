@@ -294,6 +294,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options,
     std::string lines = figure ? output::inflationLine(*figure) : std::string();
     if (familyWise) {
         output::SignificantWindows significant;
+        if (figure) output::drawGenomeWideLine(*figure, familyWise->minima);
         output::completeFamilyWise(familyWise->head, familyWise->minima, rowFiles, loci, *familyWiseFile,
                                    table ? &*table : nullptr, significant);
         lines += significant.lines(familyWise->head.replicateCount);

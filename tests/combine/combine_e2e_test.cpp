@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -25,7 +26,8 @@ std::string twoChromosomes() {
     std::string vcf =
         "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
-    for (int t = 1; t <= 40; ++t) vcf += "\tF" + std::to_string(t) + "\tM" + std::to_string(t) + "\tC" + std::to_string(t);
+    for (int t = 1; t <= 40; ++t)
+        vcf += "\tF" + std::to_string(t) + "\tM" + std::to_string(t) + "\tC" + std::to_string(t);
     vcf += "\n";
     for (int c = 1; c <= 2; ++c) {
         for (int m = 1; m <= 8; ++m) {
@@ -60,8 +62,8 @@ protected:
     void SetUp() override {
         test::writeFile(folder / "g.vcf", twoChromosomes());
         test::writeFile(folder / "g.fam", pedigree());
-        const test::RunResult imported = run(folder.path(), {"import", "--vcf", "g.vcf", "--pedigree", "g.fam",
-                                                              "--replicates", "100"});
+        const test::RunResult imported =
+            run(folder.path(), {"import", "--vcf", "g.vcf", "--pedigree", "g.fam", "--replicates", "100"});
         ASSERT_TRUE(folder.has("chr1/tdttrios.tsv") && folder.has("chr2/tdttrios.tsv")) << imported.out;
     }
     test::RunResult run(const fs::path& where, const std::vector<std::string>& args) const {
@@ -98,13 +100,23 @@ TEST_F(Combine, TheGenomeWidePValuesAreNeverBelowTheChromosomesAndFindTheSignal)
         << combined.out;
     const std::size_t pe = combined.out.find("\nPe: ");
     EXPECT_NE(combined.out.substr(pe, combined.out.find('\n', pe + 1) - pe).find(" 2:5-5 0"), std::string::npos);
-    EXPECT_TRUE(folder.read("genome.svg").ends_with("</svg>\n"));
+    const std::string svg = folder.read("genome.svg");
+    EXPECT_TRUE(svg.ends_with("</svg>\n"));
+    EXPECT_NE(svg.find("class=\"genome-wide\""), std::string::npos);
+    EXPECT_NE(svg.find(">chromosome</text>"), std::string::npos);
+#ifdef RSVG_CONVERT  // rendered where a renderer is installed
+    const std::string render = RSVG_CONVERT " -o '" + (folder / "genome.png").string() + "' '" +
+                               (folder / "genome.svg").string() + "'";
+    EXPECT_EQ(std::system(render.c_str()), 0);
+    EXPECT_GT(fs::file_size(folder / "genome.png"), 10000u);
+#endif
 
     // Chromosome 1 first: each run's rows, with the genome-wide columns.
     const std::vector<std::string> genome = lines("genome.tsv"), one = lines("chr1/results.tsv"),
                                    two = lines("chr2/results.tsv");
     ASSERT_EQ(genome.size(), one.size() + two.size() - 1);
-    EXPECT_EQ(genome[0], one[0] + "\tgenome_fwer_Punamb\tgenome_fwer_Pg\tgenome_fwer_Pe\tgenome_fwer_Pc\tgenome_fwer_Pem");
+    EXPECT_EQ(genome[0],
+              one[0] + "\tgenome_fwer_Punamb\tgenome_fwer_Pg\tgenome_fwer_Pe\tgenome_fwer_Pc\tgenome_fwer_Pem");
     std::size_t significant = 0;
     for (std::size_t i = 1; i < genome.size(); ++i) {
         const std::string& run = i < one.size() ? one[i] : two[i - one.size() + 1];
