@@ -84,6 +84,36 @@ memory=$(cd "$work/whole" && "$triotdt" --shard-plan 3 | awk -F'\t' '$1 == 2 { p
 sed -n '/^Trying to restart/,$p' "$work/retried.log" | grep -q "mem_mb=$((2 * memory)),.* time_min=2$" ||
   fail "the second attempt of shard 2 did not ask for twice the memory and time: $(cat "$work/retried.log")"
 
+# From a VCF of two chromosomes: the import, each chromosome in shards, and
+# the genome put together by combine (genome.tsv, genome.svg, genome.txt),
+# the bytes the same commands give by hand; with and without family-wise
+# p-values.
+cp "$source_dir/tests/import/data/trios.vcf" "$source_dir/tests/import/data/trios_pedigree.fam" "$work/start/"
+genome_case() {
+  local name=$1 family_wise=$2 hand="$work/hand $1" run="$work/vcf $1" options=()
+  [ "$family_wise" = 1 ] && options=(--family-wise)
+  mkdir -p "$hand/import" "$run"
+  "$triotdt" -C "$hand/import" import --vcf "$work/start/trios.vcf" --pedigree "$work/start/trios_pedigree.fam" >/dev/null
+  for chromosome in chr1 chr2; do
+    (cd "$hand/import/$chromosome" && "$triotdt" "${options[@]}" --table results.tsv --plot results.svg >/dev/null)
+  done
+  (cd "$hand" && "$triotdt" combine --table genome.tsv --plot genome.svg --run-table results.tsv import/chr1 \
+    import/chr2 >genome.txt)
+  if ! (cd "$work/start" && "$snakemake" -s "$source_dir/workflow/Snakefile" --cores 2 --directory "$run" \
+    --config shards=2 "triotdt=$triotdt" vcf=trios.vcf pedigree=trios_pedigree.fam "family_wise=$family_wise") \
+    >"$work/$name.log" 2>&1; then
+    fail "$name: snakemake failed"
+    sed 's/^/    /' "$work/$name.log"
+    return
+  fi
+  local compared=(genome.tsv genome.svg genome.txt import/chr1/results.tsv import/chr2/tdtout.txt)
+  [ "$family_wise" = 1 ] && compared+=(import/chr1/tdtfamilywise.tsv)
+  for f in "${compared[@]}"; do cmp "$hand/$f" "$run/$f" || fail "$name: $f"; done
+  grep -q "^Combined 2 runs: 1 (" "$run/genome.txt" || fail "$name: genome.txt: $(cat "$run/genome.txt")"
+}
+genome_case genome 0
+genome_case genome-family-wise 1
+
 # Without triotdt=, the program on PATH comes first, then the one built
 # beside the workflow (build/triotdt of its checkout). Each case: the PATH,
 # whether the build is there, and what the workflow must say.
@@ -105,4 +135,4 @@ find_case "$work/on path:$work/system" built "triotdt: running $work/on path/tri
 find_case "$work/system" built "triotdt: running $work/checkout/build/triotdt (built beside the workflow)"
 find_case "$work/system" none "triotdt: no program to run: none on PATH, and none built beside the workflow ($work/checkout/build/triotdt)"
 
-finish "the workflow's reports, console, table and figure match a whole run, and it finds the program"
+finish "the workflow's reports, console, table and figure match a whole run, so does the genome from a VCF, and it finds the program"
