@@ -3,7 +3,7 @@
 # time and peak memory of several runs.
 #
 #   bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]
-#                [--compare REF [--check-bytes]] [--threads N]
+#                [--compare REF [--check-bytes]] [--family-wise] [--threads N]
 #
 #   --compare-first  also builds the first complete version of the program
 #                    (commit aba1068) and runs it alternately with the
@@ -14,6 +14,9 @@
 #                    list, if given), printing the ratios
 #   --check-bytes    with --compare: first runs both builds once on each of
 #                    those workloads and compares their reports byte for byte
+#   --family-wise    runs W5s (and the --only list) alternately with --seed 1
+#                    and with --family-wise (the same stream), printing the
+#                    ratios of their CPU and wall times
 #   --threads N      passes --threads N to every program run
 #
 # Workloads (simulated, deterministic, linkage disequilibrium between adjacent markers):
@@ -37,6 +40,7 @@ compare=0
 scaling=0
 reference=""
 check_bytes=0
+family_wise=0
 threads=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -46,16 +50,17 @@ while [ $# -gt 0 ]; do
     --scaling) scaling=1; shift ;;
     --compare) reference=$2; shift 2 ;;
     --check-bytes) check_bytes=1; shift ;;
+    --family-wise) family_wise=1; shift ;;
     --threads) threads=(--threads "$2"); shift 2 ;;
     *) echo "usage: bench/run.sh [--runs N] [--only W1,W3] [--compare-first] [--scaling]" \
-            "[--compare REF [--check-bytes]] [--threads N]" >&2; exit 2 ;;
+            "[--compare REF [--check-bytes]] [--family-wise] [--threads N]" >&2; exit 2 ;;
   esac
 done
 if [ "$check_bytes" = 1 ] && [ -z "$reference" ]; then
   echo "bench/run.sh: --check-bytes needs --compare REF" >&2
   exit 2
 fi
-if [ -n "$reference" ]; then
+if [ -n "$reference" ] || [ "$family_wise" = 1 ]; then
   case ",$only," in *,W5s,*) ;; *) if [ "$only_given" = 1 ]; then only="W5s,$only"; else only=W5s; fi ;; esac
 fi
 
@@ -165,7 +170,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 field() { tr ' ' '\n' | sed -n "s/^$1=//p"; }
 
 # Runs the labelled commands alternately, `runs` times each, and prints the medians.
-declare -A wall
+declare -A wall cpu
 compare_runs() {
   local w=$1; shift
   local labels=() i label
@@ -182,6 +187,7 @@ compare_runs() {
     c_s=$(printf '%s' "${lines[$label]}" | field cpu_s | median)
     peak=$(printf '%s' "${lines[$label]}" | field peak_mib | median)
     wall[$w/$label]=$w_s
+    cpu[$w/$label]=$c_s
     printf '%-3s %-22s wall %8.3f s   cpu %8.3f s   peak %7.1f MiB   (median of %d)\n' "$w" "$label" "$w_s" "$c_s" "$peak" "$runs"
   done
 }
@@ -207,7 +213,16 @@ for w in ${only//,/ }; do
     commands["current, 2 threads"]="$program --threads 2"
     labels+=("current, 1 thread" "current, 2 threads")
   fi
+  if [ "$family_wise" = 1 ]; then
+    commands["seed 1"]="$program ${threads[*]} --seed 1"
+    commands[family-wise]="$program ${threads[*]} --family-wise"
+    labels=("seed 1" family-wise)
+  fi
   compare_runs "$w" "${labels[@]}"
+  if [ "$family_wise" = 1 ]; then
+    awk -v a="${cpu[$w/seed 1]}" -v b="${cpu[$w/family-wise]}" -v c="${wall[$w/seed 1]}" -v d="${wall[$w/family-wise]}" \
+      -v w="$w" 'BEGIN { printf "%-3s --family-wise takes %.3f of the CPU and %.3f of the wall time of --seed 1\n", w, b / a, d / c }'
+  fi
   if [ -n "${wall[$w/first-complete]:-}" ]; then
     awk -v a="${wall[$w/first-complete]}" -v b="${wall[$w/current]}" -v w="$w" \
       'BEGIN { printf "%-3s current is %.1f times as fast as first-complete (wall)\n", w, a / b }'
