@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Evidence that the p-values of the counter-based stream and of adaptive
-replicates are right, and what they cost beside PLINK 1.07 on one-SNP windows.
+"""Evidence that the p-values of the counter-based stream, of adaptive
+replicates and the family-wise p-values are right, and what they cost beside
+PLINK 1.07 on one-SNP windows.
 
-    bench/adaptive_study.py [--parts calibration,adaptive,plink] [--datasets N]
-                            [--build DIR] [--work DIR]
+    bench/adaptive_study.py [--parts calibration,adaptive,plink,fwer-null,fwer-power,fwer-block,fwer-combine,fwer-plink]
+                            [--datasets N] [--fwer-datasets N] [--build DIR] [--work DIR]
 
 calibration  Type-I error of each statistic at alpha 0.01, 0.05 and 0.1 on N
              null data sets (200 trios x 5 biallelic SNPs with LD, 1,000
@@ -24,9 +25,32 @@ plink        The same chromosome as .ped/.map beside `plink1 --tdt --perm`
              CPU per SNP x trio x replicate at 1,000 fixed replicates, one
              thread each, runs alternating, median of three.
 
-Needs build/triotdt and build/bench/generate_input (cmake -DTRIOTDT_BENCH=ON,
-or bench/run.sh once), python3, and plink1 (Debian package plink) for the
-last part. Prints its findings; the README quotes them.
+fwer-null    Family-wise error under the global null: N data sets (--fwer-
+             datasets) of 200 trios x 100 SNPs with LD (679 windows of 1-7
+             SNPs), 200 replicates, --family-wise --seed k: per statistic the
+             share of data sets with any family-wise p <= 0.05 against the
+             95% range of Binomial(N, 0.05), the distribution of each set's
+             smallest family-wise p against the uniform, beside Bonferroni on
+             the same reference tails; fwer never below the raw p; and the
+             first 30 sets alone.
+fwer-power   Planted risk blocks of rising effect (20 chromosomes of 300
+             trios x 300 SNPs each): the share in which a window within 5
+             SNPs of the block is family-wise significant, beside Bonferroni
+             on the same runs' reference tails, and the two thresholds.
+fwer-block   One block of transmission odds 2.5 (--risk 0.43): family-wise
+             significant; 3 shards merged give the whole run's bytes.
+fwer-combine Two chromosomes imported from one VCF (generate_vcf
+             --chromosomes 2, a block on chromosome 2): combine's genome-wide
+             p never below the chromosome's, the block still significant;
+             runs of different seeds refused, nothing written.
+fwer-plink   --window-sizes 1 beside `plink1 --tdt --mperm 1000` (EMP2, the
+             max(T) family-wise p) on the chromosome with a risk block, at
+             1,000 replicates: agreement within Monte Carlo error at every
+             SNP whose EMP2 is below 0.5.
+
+Needs build/triotdt, build/bench/generate_input and generate_vcf (cmake
+-DTRIOTDT_BENCH=ON, or bench/run.sh once), python3, and plink1 (Debian package
+plink) for the PLINK parts. Prints its findings; the README quotes them.
 """
 
 import argparse
@@ -191,6 +215,187 @@ def adaptive(study):
              *statistics.quantiles(ratios, n=4)[0::2]))
 
 
+def read_familywise(path):
+    """tdtfamilywise.tsv: the per-replicate depths (-log10 of the smallest tails) and the window rows."""
+    with open(path) as f:
+        lines = [line.rstrip("\n") for line in f]
+    start = lines.index("windows")
+    minima = [[float(x) for x in line.split("\t")[1:]] for line in lines[lines.index(
+        next(l for l in lines if l.startswith("minima\t"))) + 1:start]]
+    names = lines[start + 1].split("\t")
+    rows = [dict(zip(names, line.split("\t"))) for line in lines[start + 2:lines.index("end")]]
+    return minima, rows
+
+
+def smallest_fwer(rows, statistic):
+    return min(float(r["fwer_" + statistic]) for r in rows if r["skipped_reason"] == "")
+
+
+def bonferroni_min(rows, statistic):
+    """The smallest Bonferroni-adjusted reference tail over the windows: min(1, W x tail)."""
+    analysed = [r for r in rows if r["skipped_reason"] == ""]
+    deepest = max(float(r["neg_log10_tail_" + statistic]) for r in analysed)
+    return min(1.0, len(analysed) * 10.0 ** -deepest)
+
+
+def uniform_summary(values):
+    """Mean, deciles and the Kolmogorov-Smirnov distance of `values` from the uniform on [0, 1]."""
+    ordered = sorted(values)
+    n = len(ordered)
+    ks = max(max(abs((i + 1) / n - v), abs(i / n - v)) for i, v in enumerate(ordered))
+    deciles = [ordered[min(n - 1, int(q * n))] for q in (0.1, 0.25, 0.5, 0.75, 0.9)]
+    return statistics.mean(ordered), deciles, ks
+
+
+def fwer_null(study, datasets):
+    print("## Family-wise error under the global null: %d data sets of 200 trios x 100 SNPs (LD 0.7), 679 windows,"
+          " 200 replicates, --family-wise --seed k" % datasets)
+    smallest = {s: [] for s in STATISTICS}
+    bonferroni = {s: [] for s in STATISTICS}
+    below_raw = 0
+    cpu = 0.0
+    for k in range(1, datasets + 1):
+        folder = study.folder("fwer-null", "--families 200 --loci 100 --allele-count 2 --replicates 200 --seed %d" % (5000 + k))
+        cpu += study.run(folder, "--family-wise", "--seed", str(k))
+        _, rows = read_familywise(os.path.join(folder, "tdtfamilywise.tsv"))
+        for s in STATISTICS:
+            smallest[s].append(smallest_fwer(rows, s))
+            bonferroni[s].append(bonferroni_min(rows, s))
+        below_raw += sum(float(r["fwer_" + s]) < float(r["p_" + s]) for r in rows if r["skipped_reason"] == ""
+                         for s in STATISTICS)
+    low, high = binomial_range(datasets, 0.05)
+    print("  CPU %.0f s (%.2f s a data set)" % (cpu, cpu / datasets))
+    print("  share of data sets with a family-wise p <= 0.05 (95%% range %.3f-%.3f), then Bonferroni on the reference"
+          " tails:" % (low / datasets, high / datasets))
+    for s in STATISTICS:
+        c = sum(p <= 0.05 for p in smallest[s])
+        b = sum(p <= 0.05 for p in bonferroni[s])
+        mean, deciles, ks = uniform_summary(smallest[s])
+        bmean = statistics.mean(bonferroni[s])
+        print("    %-6s %.3f%s  smallest fwer: mean %.3f, deciles 10/25/50/75/90%% %s, KS distance %.3f   Bonferroni %.3f,"
+              " mean smallest %.3f" % (s, c / datasets, "" if low <= c <= high else " (out)", mean,
+                                       "/".join("%.2f" % d for d in deciles), ks, b / datasets, bmean))
+    print("  (KS distance below %.3f is within the 95%% band of a uniform sample of %d)" % (1.36 / math.sqrt(datasets), datasets))
+    print("  windows x statistics whose family-wise p is below the raw p: %d" % below_raw)
+    first = min(30, datasets)
+    print("  first %d data sets: %d with fwer_Pe <= 0.05; mean smallest fwer_Pem %.3f" % (
+        first, sum(p <= 0.05 for p in smallest["Pe"][:first]), statistics.mean(smallest["Pem"][:first])))
+
+
+def near_block(row, at, reach=5):
+    return int(row["first_locus"]) <= at + 2 + reach and int(row["last_locus"]) >= at - reach
+
+
+def fwer_power(study, chromosomes=20):
+    print("## Power on planted risk blocks: %d chromosomes of 300 trios x 300 SNPs each, risk haplotype at SNPs 150-152,"
+          " 200 replicates, --family-wise" % chromosomes)
+    for risk in (0.1, 0.15, 0.2, 0.3):
+        found = {"family-wise": 0, "Bonferroni": 0}
+        critical, bonferroni_line, cpu = [], [], 0.0
+        for k in range(chromosomes):
+            folder = study.folder("fwer-power", "--families 300 --loci 300 --allele-count 2 --replicates 200 --seed %d"
+                                  " --risk %g --risk-at 150" % (7000 + k, risk))
+            cpu += study.run(folder, "--family-wise", "--seed", str(k + 1))
+            minima, rows = read_familywise(os.path.join(folder, "tdtfamilywise.tsv"))
+            analysed = [r for r in rows if r["skipped_reason"] == ""]
+            block = [r for r in analysed if near_block(r, 150)]
+            found["family-wise"] += any(float(r["fwer_Pem"]) <= 0.05 for r in block)
+            line = -math.log10(0.05 / len(analysed))
+            found["Bonferroni"] += any(float(r["neg_log10_tail_Pem"]) >= line for r in block)
+            depths = sorted((m[STATISTICS.index("Pem")] for m in minima), reverse=True)
+            critical.append(depths[int(0.05 * len(depths))])
+            bonferroni_line.append(line)
+        odds = (0.5 + risk / 2) / (0.5 - risk / 2)
+        print("  --risk %-4g (transmission odds %.2f): block found (Pem) family-wise %2d of %d, Bonferroni %2d of %d;"
+              " thresholds -log10 tail: maxT median %.2f, Bonferroni %.2f; CPU %.0f s" % (
+                  risk, odds, found["family-wise"], chromosomes, found["Bonferroni"], chromosomes,
+                  statistics.median(critical), statistics.median(bonferroni_line), cpu))
+
+
+def fwer_block(study):
+    print("## A block of transmission odds 2.5 (--risk 0.43): 300 trios x 300 SNPs, 200 replicates, --family-wise")
+    base = study.folder("fwer-block", "--families 300 --loci 300 --allele-count 2 --replicates 200 --seed 7 --risk 0.43"
+                        " --risk-at 150")
+    whole = os.path.join(study.work, "fwer-block-whole")
+    shutil.rmtree(whole, ignore_errors=True)
+    shutil.copytree(base, whole)
+    study.run(whole, "--family-wise", "--table", "t.tsv")
+    _, rows = read_familywise(os.path.join(whole, "tdtfamilywise.tsv"))
+    significant = [r for r in rows if r["skipped_reason"] == "" and float(r["fwer_Pem"]) <= 0.05]
+    print("  windows with fwer_Pem <= 0.05: %d, from SNP %d to %d; outside SNPs 145-157: %d" % (
+        len(significant), min(int(r["first_locus"]) for r in significant), max(int(r["last_locus"]) for r in significant),
+        sum(not near_block(r, 150) for r in significant)))
+    for k in (1, 2, 3):
+        study.run(base, "--shard", "%d/3" % k, "--family-wise")
+    study.run(base, "merge", "--table", "t.tsv", "shard-1-of-3", "shard-2-of-3", "shard-3-of-3")
+    same = all(read_file(os.path.join(whole, f)) == read_file(os.path.join(base, f))
+               for f in ("tdtout.txt", "tdttran.txt", "t.tsv", "tdtfamilywise.tsv"))
+    print("  3 shards merged: %s" % ("the same bytes as the whole run (tdtout.txt, tdttran.txt, table, tdtfamilywise.tsv)"
+                                     if same else "DIFFERENT"))
+
+
+def fwer_combine(study):
+    print("## combine: two chromosomes imported from one VCF (300 trios x 600 SNPs, a block at SNPs 451-455 of"
+          " chromosome 2), 200 replicates")
+    folder = os.path.join(study.work, "fwer-combine")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    generator = os.path.join(os.path.dirname(study.generator), "generate_vcf")
+    subprocess.run([generator, "--trios", "300", "--markers", "600", "--seed", "3", "--chromosomes", "2", "--risk",
+                    "451-455:0.7", "--vcf", "g.vcf", "--pedigree", "g.fam"], cwd=folder, check=True)
+    study.run(folder, "import", "--vcf", "g.vcf", "--pedigree", "g.fam", "--replicates", "200")
+    for chromosome in ("chr1", "chr2"):
+        study.run(os.path.join(folder, chromosome), "--family-wise", "--table", "results.tsv")
+    study.run(folder, "combine", "chr1", "chr2", "--table", "genome.tsv", "--plot", "genome.svg")
+    genome = read_table(os.path.join(folder, "genome.tsv"))
+    below = sum(float(r["genome_fwer_" + s]) < float(r["fwer_" + s]) for r in genome if r["skipped_reason"] == ""
+                for s in STATISTICS)
+    raised = sum(float(r["genome_fwer_" + s]) > float(r["fwer_" + s]) for r in genome if r["skipped_reason"] == ""
+                 for s in STATISTICS)
+    block = [r for r in genome if r["chromosome"] == "2" and 146 <= int(r["first_locus"]) <= 155]
+    print("  %d windows; genome-wide p below the chromosome's: %d; above it: %d of %d" % (
+        len(genome), below, raised, 5 * len(genome)))
+    print("  block windows (chromosome 2, SNPs 146-155) with genome_fwer_Pem <= 0.05: %d of %d; chromosome-wide: %d" % (
+        sum(float(r["genome_fwer_Pem"]) <= 0.05 for r in block), len(block),
+        sum(float(r["fwer_Pem"]) <= 0.05 for r in block)))
+    other = os.path.join(folder, "chr2-seed2")
+    shutil.rmtree(other, ignore_errors=True)
+    os.makedirs(other)
+    for name in ("tdtinput.dat", "tdtloci.tsv", "tdttrios.tsv"):
+        shutil.copy(os.path.join(folder, "chr2", name), other)
+    study.run(other, "--family-wise", "--seed", "2")
+    refused = subprocess.run([study.program, "combine", "chr1", "chr2-seed2", "--table", "refused.tsv"], cwd=folder,
+                             capture_output=True, text=True)
+    print("  chr1 with chr2 run under --seed 2: exit status %d, %s; refused.tsv %s" % (
+        refused.returncode, refused.stderr.strip(), "written" if os.path.exists(os.path.join(folder, "refused.tsv"))
+        else "not written"))
+
+
+def fwer_plink(study):
+    if shutil.which("plink1") is None:
+        print("## fwer-plink: plink1 not found (Debian package plink); skipped")
+        return
+    print("## Beside PLINK 1.07's max(T) family-wise p (EMP2, --mperm 1000) on the one-SNP windows of the chromosome"
+          " with a risk block, 1,000 replicates")
+    folder = study.folder("fwer-plink", CHROMOSOME + " --replicates 1000")
+    write_ped(folder)
+    run_plink(folder, "--mperm", "1000")
+    study.run(folder, "--window-sizes", "1", "--family-wise", "--table", "t.tsv")
+    theirs, _ = plink_table(os.path.join(folder, "study.tdt.mperm"), "EMP2")
+    ours = {"snp" + r["first_locus"]: float(r["fwer_Pe"]) for r in read_table(os.path.join(folder, "t.tsv"))}
+
+    def z(a, b, n=1000):
+        return abs(a - b) / math.sqrt(max(a * (1 - a) / n + b * (1 - b) / n, 1.0 / n ** 2))
+
+    below = sorted((emp2, ours[snp], snp) for snp, (emp2, _) in theirs.items() if emp2 < 0.5)
+    within2 = sum(z(b, a) <= 2 for b, a, _ in below)
+    within3 = sum(z(b, a) <= 3 for b, a, _ in below)
+    print("  SNPs with EMP2 below 0.5: %d; fwer_Pe within two Monte Carlo standard errors: %d, within three: %d" % (
+        len(below), within2, within3))
+    for b, a, snp in below:
+        print("    %-7s plink EMP2 %-7.3f triotdt fwer_Pe %-7.4f z %.1f" % (snp, b, a, z(b, a)))
+
+
 def write_ped(folder):
     """tdtinput.dat of `folder` as PLINK's study.ped and study.map: one family per trio, the child affected."""
     with open(os.path.join(folder, "tdtinput.dat")) as f:
@@ -283,8 +488,10 @@ def plink(study):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--parts", default="calibration,adaptive,plink")
+    parser.add_argument("--parts", default="calibration,adaptive,plink,fwer-null,fwer-power,fwer-block,fwer-combine,"
+                                           "fwer-plink")
     parser.add_argument("--datasets", type=int, default=1000)
+    parser.add_argument("--fwer-datasets", type=int, default=300)
     parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
     parser.add_argument("--work", default=os.path.join(os.path.dirname(__file__), "..", "build", "bench", "study"))
     options = parser.parse_args()
@@ -296,6 +503,16 @@ def main():
         adaptive(study)
     if "plink" in parts:
         plink(study)
+    if "fwer-null" in parts:
+        fwer_null(study, options.fwer_datasets)
+    if "fwer-power" in parts:
+        fwer_power(study)
+    if "fwer-block" in parts:
+        fwer_block(study)
+    if "fwer-combine" in parts:
+        fwer_combine(study)
+    if "fwer-plink" in parts:
+        fwer_plink(study)
 
 
 if __name__ == "__main__":
