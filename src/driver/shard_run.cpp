@@ -1,11 +1,13 @@
 #include "driver/shard_run.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <span>
 
 #include "driver/analysis.h"
 #include "driver/interruption.h"
+#include "input/child_sexes.h"
 #include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -47,6 +49,21 @@ InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head, window
                 [&families](std::int32_t size, std::int32_t start) { return families.families(size, start); }, sizes)};
 }
 
+// The head of the input and, on X, its children's sexes, which say which
+// families take part where.
+FamilyData readHeadAndSexes(io::TextReader& reader) {
+    FamilyData head = input::readFamilyHead(reader);
+    input::readChildSexesBesideInput(head);
+    return head;
+}
+
+// What a shard records of tdtsex.tsv: its sum on X, so that shards of
+// another sexes file are not merged with its own.
+std::optional<shard::FileSum> sexesSum(const FamilyData& head) {
+    if (head.inheritance != haplotype::Inheritance::xLinked) return std::nullopt;
+    return shard::sumFile(io::sexFileName);
+}
+
 // The input changed between two readings of the same shard.
 [[noreturn]] void refuseChangedInput() {
     throw io::InputRefused(std::string(inputFileName) +
@@ -64,6 +81,8 @@ FamilyData readHeldLoci(const FamilyData& surveyed, LocusRange held) {
         refuseChangedInput();
     }
     FamilyData data = input::readFamilyLoci(reader, head, held.first, held.last);
+    data.inheritance = surveyed.inheritance;
+    data.childSex = surveyed.childSex;
     if (!input::findUnusableInput(data).empty()) refuseChangedInput();
     return data;
 }
@@ -73,7 +92,7 @@ FamilyData readHeldLoci(const FamilyData& surveyed, LocusRange held) {
 void runShard(const ShardOptions& options, std::ostream& out) {
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const FamilyData head = input::readFamilyHead(reader);
+    const FamilyData head = readHeadAndSexes(reader);
     const InputSurvey survey = surveyRecords(reader, head, options.sizes, options.rule);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const LocusRange range =
@@ -87,6 +106,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 
     shard::Manifest manifest{shard::programVersion(),
                              inputSum,
+                             sexesSum(head),
                              options.shard,
                              lociCount,
                              options.sizes,
@@ -130,7 +150,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 void printShardPlan(std::int32_t shardCount, window::WindowSizes sizes, const resampling::ResamplingRule& rule,
                     std::ostream& out, std::ostream& notes) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const FamilyData head = input::readFamilyHead(reader);
+    const FamilyData head = readHeadAndSexes(reader);
     const std::vector<double> work = surveyRecords(reader, head, sizes, rule).work;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const int bytesPerAllele = haplotype::AlleleTable(input::largestAlleleCount(head)).bytesPerAllele();
