@@ -142,13 +142,13 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
     input::refuseUnusableInput(input::findUnusableInput(data));
 
     const std::int64_t missingGenotypes = input::countMissingGenotypes(data);
-    if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
+    report::writeInputLines(units.console, data, missingGenotypes);
     if (options.resampling.counterBased()) {
         report::writeResamplingLine(units.console, options.resampling, data.replicateCount);
     }
     const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
-    const auto headings = [&reports](std::int32_t size) {
-        report::writeSizeHeadings(reports, size);
+    const auto headings = [&reports, &data](std::int32_t size) {
+        report::writeSizeHeadings(reports, size, data.inheritance);
         return reports;
     };
     try {

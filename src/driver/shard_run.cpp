@@ -116,7 +116,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!loci.text.empty()) writer.copyLociTable(loci.text);
-    if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
+    report::writeInputLines(writer.preamble(), head, missingGenotypes);
     if (options.rule.counterBased()) report::writeResamplingLine(writer.preamble(), options.rule, head.replicateCount);
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};

@@ -247,13 +247,14 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options) 
         figure.emplace(output::runFigureScope(loci, first.manifest.lociCount,
                                               options.plotStatistic.value_or(output::defaultPlotStatistic)));
     }
+    const auto inheritance = first.manifest.sexes ? haplotype::Inheritance::xLinked : haplotype::Inheritance::autosomal;
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
             if (!first.manifest.sizes.contains(size)) continue;
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
-                if (&shard == &first) report::writeSizeHeadings(units, size);
+                if (&shard == &first) report::writeSizeHeadings(units, size, inheritance);
                 appendParts(shard, size, units, table, figure ? &*figure : nullptr, loci);
                 console.flush();
                 const window::WindowSpan& span = shard.manifest.windows[static_cast<std::size_t>(size - 1)];
