@@ -1,7 +1,7 @@
 // Writes a deterministic tdtinput.dat of simulated trios to standard output.
 //
 //   generate_input --families N --replicates R --alleles A1,A2,...  [--seed S]
-//                  [--ld P] [--risk P] [--risk-at L]
+//                  [--ld P] [--risk P] [--risk-at L] [--x-linked SEXFILE [--missing-fathers P]]
 //   generate_input --families N --replicates R --loci L --allele-count A ...
 //
 // Parents' haplotypes come from a Markov chain along the loci: with
@@ -11,6 +11,13 @@
 // probability --risk a parent carrying the all-1 haplotype at the three
 // markers from --risk-at (1, the first, by default) transmits it, so the data
 // hold a signal to find.
+//
+// --x-linked makes the loci chromosome X's and writes the children's sexes
+// to SEXFILE (tdtsex.tsv): each child is a son or a daughter at even odds,
+// a father has one X (written as two equal alleles) and gives it to a
+// daughter only, a mother transmits one of her two X (the risk haplotype as
+// above). With --missing-fathers each father is left ungenotyped (0 0) with
+// probability P.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -31,12 +38,14 @@ struct Settings {
     double ld = 0.7;
     double risk = 0.0;
     std::size_t riskAt = 0;  // first locus of the risk haplotype, from 0
+    std::string sexFile;     // --x-linked
+    double missingFathers = 0.0;
 };
 
 [[noreturn]] void usage() {
     std::fputs(
         "usage: generate_input --families N --replicates R (--alleles A1,A2,... | --loci L --allele-count A)\n"
-        "                      [--seed S] [--ld P] [--risk P] [--risk-at L]\n",
+        "                      [--seed S] [--ld P] [--risk P] [--risk-at L] [--x-linked SEXFILE [--missing-fathers P]]\n",
         stderr);
     std::exit(2);
 }
@@ -56,6 +65,8 @@ Settings parse(int argc, char** argv) {
         else if (flag == "--ld") s.ld = std::atof(value);
         else if (flag == "--risk") s.risk = std::atof(value);
         else if (flag == "--risk-at") s.riskAt = static_cast<std::size_t>(std::max(std::atoi(value), 1) - 1);
+        else if (flag == "--x-linked") s.sexFile = value;
+        else if (flag == "--missing-fathers") s.missingFathers = std::atof(value);
         else if (flag == "--alleles") {
             for (const char* p = value; *p;) {
                 s.alleles.push_back(std::atoi(p));
@@ -98,6 +109,57 @@ bool isRisk(const std::vector<int>& h, std::size_t from) {
     return true;
 }
 
+// A parent's two haplotypes, written as genotypes with the two alleles in a
+// random order, as lab files list them; returns the one transmitted.
+std::vector<int> writeParent(SplitMix& random, const Settings& s) {
+    const std::vector<int> h1 = drawHaplotype(random, s), h2 = drawHaplotype(random, s);
+    int pick = random.below(2);
+    if (isRisk(h1, s.riskAt) != isRisk(h2, s.riskAt) && random.uniform() < s.risk) {
+        pick = isRisk(h1, s.riskAt) ? 0 : 1;
+    }
+    for (std::size_t l = 0; l < h1.size(); ++l) {
+        const bool flip = random.below(2) == 1;
+        std::printf(l ? " %d %d" : "%d %d", flip ? h2[l] : h1[l], flip ? h1[l] : h2[l]);
+    }
+    std::printf("\n");
+    return pick == 0 ? h1 : h2;
+}
+
+// The child's genotypes from the two haplotypes it received.
+void writeChild(SplitMix& random, const std::vector<int>& a, const std::vector<int>& b) {
+    for (std::size_t l = 0; l < a.size(); ++l) {
+        const bool flip = random.below(2) == 1;
+        std::printf(l ? " %d %d" : "%d %d", flip ? b[l] : a[l], flip ? a[l] : b[l]);
+    }
+    std::printf("\n");
+}
+
+void writeTrios(SplitMix& random, const Settings& s) {
+    for (int f = 0; f < s.families; ++f) {
+        const std::vector<int> fromFather = writeParent(random, s);
+        const std::vector<int> fromMother = writeParent(random, s);
+        writeChild(random, fromFather, fromMother);
+    }
+}
+
+// On X: the father's one X, written twice, or 0 0 when he is not genotyped.
+void writeXTrios(SplitMix& random, const Settings& s, std::FILE* sexes) {
+    std::fprintf(sexes, "family\tchild_sex\n");
+    for (int f = 0; f < s.families; ++f) {
+        const bool son = random.below(2) == 0;
+        const bool fatherMissing = random.uniform() < s.missingFathers;
+        std::fprintf(sexes, "%d\t%s\n", f + 1, son ? "son" : "daughter");
+        const std::vector<int> father = drawHaplotype(random, s);
+        for (std::size_t l = 0; l < father.size(); ++l) {
+            const int allele = fatherMissing ? 0 : father[l];
+            std::printf(l ? " %d %d" : "%d %d", allele, allele);
+        }
+        std::printf("\n");
+        const std::vector<int> fromMother = writeParent(random, s);
+        writeChild(random, son ? fromMother : father, fromMother);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,29 +168,12 @@ int main(int argc, char** argv) {
     std::printf("%d\n%d\n%zu\n", s.families, s.replicates, s.alleles.size());
     for (std::size_t l = 0; l < s.alleles.size(); ++l) std::printf(l ? " %d" : "%d", s.alleles[l]);
     std::printf("\n");
-    std::vector<int> childA, childB;
-    for (int f = 0; f < s.families; ++f) {
-        std::vector<int> transmitted[2];
-        for (int parent = 0; parent < 2; ++parent) {
-            const std::vector<int> h1 = drawHaplotype(random, s), h2 = drawHaplotype(random, s);
-            int pick = random.below(2);
-            if (isRisk(h1, s.riskAt) != isRisk(h2, s.riskAt) && random.uniform() < s.risk) {
-                pick = isRisk(h1, s.riskAt) ? 0 : 1;
-            }
-            transmitted[parent] = pick == 0 ? h1 : h2;
-            // Genotypes list the two alleles in a random order, as lab files do.
-            for (std::size_t l = 0; l < h1.size(); ++l) {
-                const bool flip = random.below(2) == 1;
-                std::printf(l ? " %d %d" : "%d %d", flip ? h2[l] : h1[l], flip ? h1[l] : h2[l]);
-            }
-            std::printf("\n");
-        }
-        for (std::size_t l = 0; l < s.alleles.size(); ++l) {
-            const bool flip = random.below(2) == 1;
-            const int a = transmitted[0][l], b = transmitted[1][l];
-            std::printf(l ? " %d %d" : "%d %d", flip ? b : a, flip ? a : b);
-        }
-        std::printf("\n");
+    if (s.sexFile.empty()) {
+        writeTrios(random, s);
+        return 0;
     }
-    return 0;
+    std::FILE* sexes = std::fopen(s.sexFile.c_str(), "w");
+    if (sexes == nullptr) usage();
+    writeXTrios(random, s, sexes);
+    return std::fclose(sexes) == 0 ? 0 : 1;
 }

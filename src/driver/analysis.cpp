@@ -65,6 +65,24 @@ void checkLociMatchInput(const std::vector<output::LocusRow>& loci, const Family
     }
 }
 
+// An X run needs each child's sex (tdtsex.tsv), and only X has one: a
+// folder whose tdtloci.tsv and tdtsex.tsv disagree is refused.
+void checkLociMatchInheritance(const std::vector<output::LocusRow>& loci, const FamilyData& data) {
+    if (loci.empty()) return;
+    const std::string& chromosome = loci.front().chromosome;
+    const bool xLinked = data.inheritance == haplotype::Inheritance::xLinked;
+    if (output::namesChromosomeX(chromosome) && !xLinked) {
+        throw io::InputRefused(std::string(output::lociFileName) + " places the loci on chromosome " + chromosome +
+                               ", but " + io::sexFileName + ", which gives each child's sex, is not beside " +
+                               io::inputFileName + ": a run on X needs it (the import writes it into chrX/)\n");
+    }
+    if (!output::namesChromosomeX(chromosome) && xLinked) {
+        throw io::InputRefused(std::string(io::sexFileName) + " makes this a run on chromosome X, but " +
+                               output::lociFileName + " places the loci on chromosome " + chromosome + ": remove " +
+                               io::sexFileName + " to analyse them as an autosome's\n");
+    }
+}
+
 }  // namespace
 
 LociBesideInput readLociBesideInput(const FamilyData* input) {
@@ -73,7 +91,10 @@ LociBesideInput readLociBesideInput(const FamilyData* input) {
     loci.text = io::readFileText(output::lociFileName);
     loci.rows = output::parseLociTable(loci.text, output::lociFileName);
     output::refuseSeveralChromosomes(loci.rows, output::lociFileName);
-    if (input) checkLociMatchInput(loci.rows, *input);
+    if (input) {
+        checkLociMatchInput(loci.rows, *input);
+        checkLociMatchInheritance(loci.rows, *input);
+    }
     return loci;
 }
 
@@ -142,13 +163,13 @@ void runAnalysis(const input::InputRead& read, const RunOptions& options, const 
     input::refuseUnusableInput(input::findUnusableInput(data));
 
     const std::int64_t missingGenotypes = input::countMissingGenotypes(data);
-    if (missingGenotypes > 0) report::writeMissingGenotypesLine(units.console, missingGenotypes);
+    report::writeInputLines(units.console, data, missingGenotypes);
     if (options.resampling.counterBased()) {
         report::writeResamplingLine(units.console, options.resampling, data.replicateCount);
     }
     const report::ReportUnits reports{&units.console, &units.transmission, &units.results};
-    const auto headings = [&reports](std::int32_t size) {
-        report::writeSizeHeadings(reports, size);
+    const auto headings = [&reports, &data](std::int32_t size) {
+        report::writeSizeHeadings(reports, size, data.inheritance);
         return reports;
     };
     try {

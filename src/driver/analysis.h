@@ -38,7 +38,8 @@ using WindowObserver = std::function<void(const window::WindowResult&)>;
 // the table and the figure: its text and its rows; empty otherwise. Windows
 // must not join chromosomes, so loci of several are refused even when
 // neither is asked for, and so are rows that do not describe the loci of
-// `input`, when it could be read (io::InputRefused).
+// `input`, when it could be read, or place them on X when `input` has no
+// children's sexes (tdtsex.tsv), or elsewhere when it has (io::InputRefused).
 struct LociBesideInput {
     std::string text;
     std::vector<output::LocusRow> rows;

@@ -28,6 +28,11 @@ constexpr const char* explanation = R"(INPUT
   tdtloci.tsv beside it, when present (the import writes it), gives each
   locus's chromosome, position and marker name for the table and the figure;
   its loci must lie on one chromosome.
+  tdtsex.tsv beside it makes the run one of chromosome X: a header row
+  "family<TAB>child_sex", then one row per trio in order, "1<TAB>son" or
+  "2<TAB>daughter". On X only the mothers' transmissions are counted; a
+  male's genotype is his one allele written twice, a son needs no father,
+  and a daughter's father only tells which of her alleles is her mother's.
 
 WHAT IS TESTED
   In every window of 1 to 7 adjacent loci each parent is split, against the

@@ -7,6 +7,7 @@
 
 #include "driver/analysis.h"
 #include "driver/interruption.h"
+#include "input/child_sexes.h"
 #include "input/family_input.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
@@ -49,6 +50,21 @@ InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head, window
                 [&families](std::int32_t size, std::int32_t start) { return families.families(size, start); }, sizes)};
 }
 
+// The head of the input and, on X, its children's sexes, which say which
+// families take part where.
+FamilyData readHeadAndSexes(io::TextReader& reader) {
+    FamilyData head = input::readFamilyHead(reader);
+    input::readChildSexesBesideInput(head);
+    return head;
+}
+
+// What a shard records of tdtsex.tsv: its sum on X, so that shards of
+// another sexes file are not merged with its own.
+std::optional<shard::FileSum> sexesSum(const FamilyData& head) {
+    if (head.inheritance != haplotype::Inheritance::xLinked) return std::nullopt;
+    return shard::sumFile(io::sexFileName);
+}
+
 // The input changed between two readings of the same shard.
 [[noreturn]] void refuseChangedInput() {
     throw io::InputRefused(std::string(inputFileName) +
@@ -66,6 +82,8 @@ FamilyData readHeldLoci(const FamilyData& surveyed, LocusRange held) {
         refuseChangedInput();
     }
     FamilyData data = input::readFamilyLoci(reader, head, held.first, held.last);
+    data.inheritance = surveyed.inheritance;
+    data.childSex = surveyed.childSex;
     if (!input::findUnusableInput(data).empty()) refuseChangedInput();
     return data;
 }
@@ -75,7 +93,7 @@ FamilyData readHeldLoci(const FamilyData& surveyed, LocusRange held) {
 void runShard(const ShardOptions& options, std::ostream& out) {
     const shard::FileSum inputSum = shard::sumFile(inputFileName);
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const FamilyData head = input::readFamilyHead(reader);
+    const FamilyData head = readHeadAndSexes(reader);
     const InputSurvey survey = surveyRecords(reader, head, options.sizes, options.rule);
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const LocusRange range =
@@ -89,6 +107,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 
     shard::Manifest manifest{shard::programVersion(),
                              inputSum,
+                             sexesSum(head),
                              options.shard,
                              lociCount,
                              options.sizes,
@@ -98,7 +117,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
     const std::string folder = options.folder.empty() ? shard::defaultShardFolder(options.shard) : options.folder;
     shard::ShardWriter writer(folder, manifest);
     if (!loci.text.empty()) writer.copyLociTable(loci.text);
-    if (missingGenotypes > 0) report::writeMissingGenotypesLine(writer.preamble(), missingGenotypes);
+    report::writeInputLines(writer.preamble(), head, missingGenotypes);
     if (options.rule.counterBased()) report::writeResamplingLine(writer.preamble(), options.rule, head.replicateCount);
 
     const window::WindowSelection selection{lociCount, manifest.windows, held.first};
@@ -146,7 +165,7 @@ void runShard(const ShardOptions& options, std::ostream& out) {
 void printShardPlan(std::int32_t shardCount, window::WindowSizes sizes, const resampling::ResamplingRule& rule,
                     std::ostream& out, std::ostream& notes) {
     io::TextReader reader(io::openExisting(inputFileName), inputFileName);
-    const FamilyData head = input::readFamilyHead(reader);
+    const FamilyData head = readHeadAndSexes(reader);
     const std::vector<double> work = surveyRecords(reader, head, sizes, rule).work;
     const std::int32_t lociCount = std::max(head.lociCount, 0);
     const int bytesPerAllele = haplotype::AlleleTable(input::largestAlleleCount(head)).bytesPerAllele();

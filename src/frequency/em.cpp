@@ -26,7 +26,19 @@ struct PatternHaplotypes {
     std::vector<std::size_t> firstHaplotype;          // per pattern, and one past the last
     std::vector<std::size_t> firstCombination;        // per pattern, and one past the last
     std::vector<Combination> combinations;            // the observed ones of every pattern
-    std::vector<std::array<std::uint16_t, 4>> slots;  // per combination: FT, FU, MT, MU
+    std::vector<std::array<std::uint16_t, 4>> slots;  // per combination: FT, FU, MT, MU (on X: MT, MU)
+};
+
+// What the EM counts in a combination: both parents' haplotypes under the
+// probability of their mating type, or on X the mother's two under the
+// probability of her genotype (the father's X says nothing of hers).
+struct BothParents {
+    static constexpr std::size_t copies = 4;
+    static float probability(const Combination& c, const double* freq) { return matingTypeProbability(c, freq); }
+};
+struct MotherOnX {
+    static constexpr std::size_t copies = 2;
+    static float probability(const Combination& c, const double* freq) { return motherGenotypeProbability(c, freq); }
 };
 
 PatternHaplotypes listPatternHaplotypes(const IndexedPhases& phases) {
@@ -50,8 +62,13 @@ PatternHaplotypes listPatternHaplotypes(const IndexedPhases& phases) {
         };
         for (const Combination& c : phases.observedOf(phases.patternFamily[static_cast<std::size_t>(pattern)])) {
             list.combinations.push_back(c);
-            list.slots.push_back(
-                {slot(c.fatherTransmit), slot(c.fatherUntransmit), slot(c.motherTransmit), slot(c.motherUntransmit)});
+            std::array<std::uint16_t, 4> slots{};
+            std::size_t j = 0;
+            for (const haplotype::ParentPart& part : haplotype::transmittingParts(c, phases.inheritance)) {
+                slots[j++] = slot(part.transmitted);
+                slots[j++] = slot(part.untransmitted);
+            }
+            list.slots.push_back(slots);
         }
         list.firstHaplotype.push_back(list.haplotypes.size());
         list.firstCombination.push_back(list.combinations.size());
@@ -70,12 +87,13 @@ struct PatternValues {
 // Every combination's probability under `freq`, each pattern's total of them
 // in single precision and combination order, and its log; returns the
 // log-likelihood, summed family by family.
+template <class Model>
 double computeProbabilities(const IndexedPhases& phases, const PatternHaplotypes& list, const double* freq,
                             PatternValues& values) {
     for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
         float total = 0.0f;
         for (std::size_t k = list.firstCombination[pattern]; k < list.firstCombination[pattern + 1]; ++k) {
-            values.probability[k] = matingTypeProbability(list.combinations[k], freq);
+            values.probability[k] = Model::probability(list.combinations[k], freq);
             total += values.probability[k];
         }
         values.total[pattern] = total;
@@ -89,8 +107,9 @@ double computeProbabilities(const IndexedPhases& phases, const PatternHaplotypes
 }
 
 // The E-step: each family with a positive probability adds its four haplotype
-// copies to the expected counts, split over its combinations in proportion to
-// their probabilities.
+// copies (on X two) to the expected counts, split over its combinations in
+// proportion to their probabilities.
+template <class Model>
 void expectCounts(const IndexedPhases& phases, const PatternHaplotypes& list, PatternValues& values,
                   std::vector<double>& expectedCount) {
     for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
@@ -105,7 +124,7 @@ void expectCounts(const IndexedPhases& phases, const PatternHaplotypes& list, Pa
         std::fill(share, share + count, 0.0);
         for (std::size_t k = list.firstCombination[pattern]; k < list.firstCombination[pattern + 1]; ++k) {
             const float p = values.probability[k];
-            for (const std::uint16_t slot : list.slots[k]) share[slot] += p;
+            for (std::size_t j = 0; j < Model::copies; ++j) share[list.slots[k][j]] += p;
         }
         for (std::size_t j = 0; j < count; ++j) share[j] = share[j] / static_cast<double>(total);
     }
@@ -119,9 +138,8 @@ void expectCounts(const IndexedPhases& phases, const PatternHaplotypes& list, Pa
     }
 }
 
-}  // namespace
-
-EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
+template <class Model>
+EmResult estimate(const IndexedPhases& phases) {
     const std::int32_t familyCount = phases.familyCount();
     const PatternHaplotypes list = listPatternHaplotypes(phases);
     std::vector<double> expectedCount(phases.indexCount());
@@ -133,22 +151,24 @@ EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
     for (std::size_t pattern = 0; pattern + 1 < list.firstCombination.size(); ++pattern) {
         const std::size_t k = list.firstCombination[pattern];
         if (list.firstCombination[pattern + 1] - k != 1) continue;
-        for (const std::uint16_t slot : list.slots[k]) values.share[list.firstHaplotype[pattern] + slot] += 1.0;
+        for (std::size_t j = 0; j < Model::copies; ++j)
+            values.share[list.firstHaplotype[pattern] + list.slots[k][j]] += 1.0;
     }
 
     EmResult result;
     result.emFreq.assign(phases.indexCount(), 1.0 / phases.haplotypeCount);
     // The probabilities behind one iteration's log-likelihood are those the
     // next iteration's E-step needs: each set is computed once.
-    computeProbabilities(phases, list, result.emFreq.data(), values);
+    computeProbabilities<Model>(phases, list, result.emFreq.data(), values);
     double previousLogLikelihood = 0.0;
     for (int iteration = 1; iteration <= emIterationLimit; ++iteration) {
         result.iterations = iteration;
-        expectCounts(phases, list, values, expectedCount);
+        expectCounts<Model>(phases, list, values, expectedCount);
         for (std::size_t h = 0; h < expectedCount.size(); ++h) {
-            result.emFreq[h] = familyCount == 0 ? 0.0 : (expectedCount[h] / 4.0) / familyCount;
+            result.emFreq[h] =
+                familyCount == 0 ? 0.0 : (expectedCount[h] / static_cast<double>(Model::copies)) / familyCount;
         }
-        const double logLikelihood = computeProbabilities(phases, list, result.emFreq.data(), values);
+        const double logLikelihood = computeProbabilities<Model>(phases, list, result.emFreq.data(), values);
         if (std::fabs(logLikelihood - previousLogLikelihood) <= emTolerance) {
             result.converged = true;
             break;
@@ -156,6 +176,13 @@ EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
         previousLogLikelihood = logLikelihood;
     }
     return result;
+}
+
+}  // namespace
+
+EmResult estimateHaplotypeFrequencies(const IndexedPhases& phases) {
+    return phases.inheritance == haplotype::Inheritance::xLinked ? estimate<MotherOnX>(phases)
+                                                                 : estimate<BothParents>(phases);
 }
 
 }  // namespace triotdt::frequency

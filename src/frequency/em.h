@@ -8,8 +8,9 @@
 namespace triotdt::frequency {
 
 // The EM estimate of the haplotype frequencies from all families, over their
-// observed phase combinations. It starts from equal frequencies and stops when
-// the log-likelihood moves by 0.001 or less, or after 200 iterations.
+// observed phase combinations (on X, over the mothers' haplotypes only). It
+// starts from equal frequencies and stops when the log-likelihood moves by
+// 0.001 or less, or after 200 iterations.
 struct EmResult {
     std::vector<double> emFreq;  // by haplotype index
     int iterations = 0;
@@ -35,6 +36,14 @@ inline float matingTypeProbability(const haplotype::Combination& c, const double
                           (c.motherUntransmit == c.fatherTransmit && c.motherTransmit == c.fatherUntransmit);
     if (samePair) p = p / 2.0f;
     return p;
+}
+
+// On X a combination says nothing of the father: its probability is the
+// mother's genotype under Hardy-Weinberg proportions, rounded likewise.
+inline float motherGenotypeProbability(const haplotype::Combination& c, const double* freq) {
+    float mother = static_cast<float>(freq[c.motherUntransmit] * freq[c.motherTransmit]);
+    if (c.motherUntransmit != c.motherTransmit) mother = 2.0f * mother;
+    return mother;
 }
 
 }  // namespace triotdt::frequency

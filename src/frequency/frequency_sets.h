@@ -32,15 +32,17 @@ struct WindowFrequencies {
 
 WindowFrequencies estimateWindowFrequencies(const haplotype::IndexedPhases& phases);
 
-// ((untransmitted + transmitted) / 4) / unambiguousFamilyCount; all 0 when no
-// family of the window has a known phase.
-std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount);
+// ((untransmitted + transmitted) / 4) / unambiguousFamilyCount, with 2 for the
+// 4 on X (a mother's two haplotypes); all 0 when no family of the window has
+// a known phase.
+std::vector<double> haplotypeFrequencies(const CountTables& counts, std::int32_t unambiguousFamilyCount,
+                                         double haplotypesPerFamily);
 
 std::vector<double> equalFrequencies(const haplotype::IndexedPhases& phases);
 
-// Every family spreads its four parental haplotypes evenly over its observed
-// phase combinations; the totals, divided by 4 and by the number of families.
-// All 0 when there are no families.
+// Every family spreads its four parental haplotypes (on X its mother's two)
+// evenly over its observed phase combinations; the totals, divided by 4 (2)
+// and by the number of families. All 0 when there are no families.
 std::vector<double> phaseShareFrequencies(const haplotype::IndexedPhases& phases);
 
 }  // namespace triotdt::frequency

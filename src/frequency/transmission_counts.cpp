@@ -11,13 +11,14 @@ std::int32_t countTransmissions(const haplotype::IndexedPhases& phases, CountTab
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         if (phases.phaseCount[static_cast<std::size_t>(f)] != 1) continue;
         ++unambiguousFamilyCount;
-        const haplotype::Combination& c = phases.observedOf(f)[0];
-        counts.transmitCount[static_cast<std::size_t>(c.fatherTransmit)] += 1;
-        counts.transmitCount[static_cast<std::size_t>(c.motherTransmit)] += 1;
-        counts.untransmitCount[static_cast<std::size_t>(c.fatherUntransmit)] += 1;
-        counts.untransmitCount[static_cast<std::size_t>(c.motherUntransmit)] += 1;
-        if (c.fatherTransmit == c.fatherUntransmit) counts.homoCount[static_cast<std::size_t>(c.fatherTransmit)] += 1;
-        if (c.motherTransmit == c.motherUntransmit) counts.homoCount[static_cast<std::size_t>(c.motherTransmit)] += 1;
+        // Whole numbers: the order of the additions does not matter.
+        for (const haplotype::ParentPart& part :
+             haplotype::transmittingParts(phases.observedOf(f)[0], phases.inheritance)) {
+            counts.transmitCount[static_cast<std::size_t>(part.transmitted)] += 1;
+            counts.untransmitCount[static_cast<std::size_t>(part.untransmitted)] += 1;
+            if (part.transmitted == part.untransmitted)
+                counts.homoCount[static_cast<std::size_t>(part.transmitted)] += 1;
+        }
     }
     return unambiguousFamilyCount;
 }

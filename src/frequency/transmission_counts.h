@@ -17,7 +17,8 @@ struct CountTables {
 };
 
 // Counts the observed transmissions of the families of known phase (one phase
-// combination), one per parent; returns how many such families there are.
+// combination), one per parent (on X, per mother); returns how many such
+// families there are.
 std::int32_t countTransmissions(const haplotype::IndexedPhases& phases, CountTables& counts);
 
 }  // namespace triotdt::frequency

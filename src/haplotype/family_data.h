@@ -9,6 +9,15 @@ namespace triotdt::haplotype {
 
 enum class Person { father, mother, child };
 
+// How the loci of a run pass from parents to children: from both parents,
+// or on chromosome X (outside its pseudo-autosomal parts), where a father
+// passes his one X whole to his daughters and none to his sons, so that only
+// mothers' transmissions say anything about association.
+enum class Inheritance : std::uint8_t { autosomal, xLinked };
+
+// The sex of a family's child, which on X says whether the father gave an allele.
+enum class ChildSex : std::uint8_t { son, daughter };
+
 // The trios as read from the input, never changed afterwards. Each person's
 // table holds, family after family, 2 × lociCount allele numbers: columns
 // 2l and 2l + 1 (0-based) are the genotype at locus l, in input order, in
@@ -22,6 +31,8 @@ struct FamilyData {
     AlleleTable fatherAlleles;
     AlleleTable motherAlleles;
     AlleleTable childAlleles;
+    Inheritance inheritance = Inheritance::autosomal;
+    std::vector<ChildSex> childSex;  // per family on X; empty on an autosome
 
     const AlleleTable& allelesOf(Person person) const {
         return person == Person::father ? fatherAlleles : person == Person::mother ? motherAlleles : childAlleles;

@@ -110,6 +110,7 @@ void findPatterns(IndexedPhases& indexed) {
 
 IndexedPhases indexPhases(const PhaseTable& phases, std::int32_t haplotypeCount) {
     IndexedPhases indexed;
+    indexed.inheritance = phases.inheritance;
     indexed.haplotypeCount = haplotypeCount;
     indexed.inputFamilyCount = phases.inputFamilyCount;
     indexed.inputFamily = phases.inputFamily;

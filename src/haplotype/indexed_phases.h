@@ -15,12 +15,13 @@ namespace triotdt::haplotype {
 // not the window's haplotypeCount, and walking a table in index order is
 // walking the haplotypes in code order.
 struct IndexedPhases {
-    std::int32_t haplotypeCount = 0;            // of the window
-    std::int32_t inputFamilyCount = 0;          // families in the input
-    std::vector<std::int32_t> inputFamily;      // per family taking part: its place in the input
-    std::vector<std::int32_t> codes;            // the code of each index, ascending
-    std::vector<std::int32_t> phaseCount;       // per family
-    std::vector<std::size_t> firstCombination;  // per family, and one past the last family
+    Inheritance inheritance = Inheritance::autosomal;  // on X only the mothers' parts count
+    std::int32_t haplotypeCount = 0;                   // of the window
+    std::int32_t inputFamilyCount = 0;                 // families in the input
+    std::vector<std::int32_t> inputFamily;             // per family taking part: its place in the input
+    std::vector<std::int32_t> codes;                   // the code of each index, ascending
+    std::vector<std::int32_t> phaseCount;              // per family
+    std::vector<std::size_t> firstCombination;         // per family, and one past the last family
     // Both versions of every combination, by haplotype index: the observed
     // ones, then the exchanged ones (traded at the resolved loci) in the same
     // order. Combination k's exchanged version is at k + versionOffset(true),

@@ -22,6 +22,27 @@ std::optional<LocusPhase> phaseLocus(std::int32_t f1, std::int32_t f2, std::int3
     return phase;
 }
 
+std::optional<LocusPhase> phaseMaternalLocus(ChildSex sex, std::int32_t f1, std::int32_t f2, std::int32_t m1,
+                                             std::int32_t m2, std::int32_t c1, std::int32_t c2) {
+    const auto fromMother = [&](std::int32_t transmitted, bool ambiguous) -> std::optional<LocusPhase> {
+        if (transmitted == m1) return LocusPhase{m1, m2, m1, m2, ambiguous};
+        if (transmitted == m2) return LocusPhase{m2, m1, m2, m1, ambiguous};
+        return std::nullopt;
+    };
+    if (sex == ChildSex::son) return c1 == c2 ? fromMother(c1, false) : std::nullopt;
+    if (f1 != 0 && f2 != 0) {
+        if (f1 != f2) return std::nullopt;
+        if (c1 == f1) {
+            if (auto phase = fromMother(c2, false)) return phase;
+        }
+        return c2 == f1 ? fromMother(c1, false) : std::nullopt;
+    }
+    const bool c1FromMother = c1 == m1 || c1 == m2, c2FromMother = c2 == m1 || c2 == m2;
+    if (!c1FromMother) return fromMother(c2, false);
+    if (!c2FromMother) return fromMother(c1, false);
+    return fromMother(m1, m1 != m2);
+}
+
 namespace {
 
 // One family's four haplotypes as sums of per-locus digits (allele − 1 times
@@ -73,6 +94,16 @@ void appendCombinations(const FamilyDigits& digits, std::int32_t phaseCount, Pha
     }
 }
 
+std::optional<LocusPhase> phaseTrioLocus(const FamilyData& families, std::int32_t f, std::int32_t l) {
+    const std::int32_t f1 = families.allele(Person::father, f, l, 0), f2 = families.allele(Person::father, f, l, 1);
+    const std::int32_t m1 = families.allele(Person::mother, f, l, 0), m2 = families.allele(Person::mother, f, l, 1);
+    const std::int32_t c1 = families.allele(Person::child, f, l, 0), c2 = families.allele(Person::child, f, l, 1);
+    if (families.inheritance == Inheritance::xLinked) {
+        return phaseMaternalLocus(families.childSex[static_cast<std::size_t>(f)], f1, f2, m1, m2, c1, c2);
+    }
+    return phaseLocus(f1, f2, m1, m2, c1, c2);
+}
+
 }  // namespace
 
 std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::int32_t start, std::int32_t size) {
@@ -81,14 +112,16 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
     taking.reserve(static_cast<std::size_t>(families.familyCount));
     const auto columns = 2 * static_cast<std::size_t>(families.lociCount);
     const auto width = 2 * static_cast<std::size_t>(size);
+    // On X the mother's table stands in for the father's, who need not be genotyped.
+    const AlleleTable& fatherAlleles =
+        families.inheritance == Inheritance::xLinked ? families.motherAlleles : families.fatherAlleles;
     // The trio's alleles at the window's loci lie side by side in each person's table.
     std::size_t first = 2 * static_cast<std::size_t>(start - 1);
     for (std::int32_t f = 0; f < families.familyCount; ++f, first += columns) {
         // Without a branch per allele: any 0 among them leaves the family out.
         int genotyped = 1;
         for (std::size_t j = first; j < first + width; ++j) {
-            genotyped &= static_cast<int>(families.fatherAlleles[j] != 0) &
-                         static_cast<int>(families.motherAlleles[j] != 0) &
+            genotyped &= static_cast<int>(fatherAlleles[j] != 0) & static_cast<int>(families.motherAlleles[j] != 0) &
                          static_cast<int>(families.childAlleles[j] != 0);
         }
         if (genotyped != 0) taking.push_back(f);
@@ -99,6 +132,7 @@ std::vector<std::int32_t> familiesTakingPart(const FamilyData& families, std::in
 PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
     const std::size_t size = static_cast<std::size_t>(window.size);
     PhaseTable table;
+    table.inheritance = families.inheritance;
     table.inputFamilyCount = families.familyCount;
     table.inputFamily = window.families;
     const std::size_t familyCount = table.inputFamily.size();
@@ -116,11 +150,7 @@ PhaseTable phaseFamilies(const FamilyData& families, const Window& window) {
         FamilyDigits digits;
         for (std::size_t k = 0; k < size; ++k) {
             const std::int32_t l = window.start - 1 + static_cast<std::int32_t>(k);
-            const LocusPhase locus =
-                phaseLocus(families.allele(Person::father, f, l, 0), families.allele(Person::father, f, l, 1),
-                           families.allele(Person::mother, f, l, 0), families.allele(Person::mother, f, l, 1),
-                           families.allele(Person::child, f, l, 0), families.allele(Person::child, f, l, 1))
-                    .value_or(LocusPhase{});
+            const LocusPhase locus = phaseTrioLocus(families, f, l).value_or(LocusPhase{});
             if (!locus.ambiguous) {
                 addDigits(digits.resolved, locus, placeValue[k]);
                 continue;

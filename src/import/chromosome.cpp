@@ -6,6 +6,7 @@
 
 #include "import/import_error.h"
 #include "import/import_report.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 namespace {
@@ -37,7 +38,7 @@ std::string chromosomeKey(std::string_view chromosome) { return upper(withoutPre
 // 0 for an autosome or an unknown name; 1 X, 2 Y, 3 XY, 4 MT.
 int sexOrMitochondrialKind(std::string_view chromosome) {
     const std::string name = upper(withoutPrefix(chromosome));
-    if (name == "X" || name == "23") return 1;
+    if (output::namesChromosomeX(chromosome)) return 1;
     if (name == "Y" || name == "24") return 2;
     if (name == "XY" || name == "25") return 3;
     if (name == "MT" || name == "M" || name == "26") return 4;
@@ -53,7 +54,10 @@ ChromosomeRank chromosomeRank(std::string_view chromosome) {
     return {2, 0, std::move(key)};
 }
 
-bool isSexOrMitochondrial(std::string_view chromosome) { return sexOrMitochondrialKind(chromosome) != 0; }
+bool isLeftOut(std::string_view chromosome) {
+    const int kind = sexOrMitochondrialKind(chromosome);
+    return kind == 2 || kind == 4;
+}
 
 bool sameChromosome(std::string_view a, std::string_view b) { return a == b || chromosomeKey(a) == chromosomeKey(b); }
 
@@ -84,6 +88,8 @@ std::vector<std::vector<std::string>> unifyChromosomeNames(std::vector<Locus>& l
 }
 
 std::string chromosomeFolder(std::string_view chromosome) {
+    if (const int kind = sexOrMitochondrialKind(chromosome); kind == 1 || kind == 3)
+        return kind == 1 ? "chrX" : "chrXY";
     std::string folder = "chr";
     for (const char c : withoutPrefix(chromosome)) {
         const bool plain = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
@@ -110,19 +116,24 @@ void splitChromosomes(ImportRun& run) {
     GenotypeTable& table = run.data.table;
     std::vector<ChromosomeImport>& parts = run.parts;
     const auto keptAlone = [&](const Locus& locus) {
-        return locus.chromosome == table.loci.front().chromosome && !isSexOrMitochondrial(locus.chromosome) &&
+        return locus.chromosome == table.loci.front().chromosome && !isLeftOut(locus.chromosome) &&
                (run.chromosome.empty() || sameChromosome(locus.chromosome, run.chromosome));
+    };
+    const auto inheritanceOf = [](const std::string& chromosome) {
+        return output::namesChromosomeX(chromosome) ? haplotype::Inheritance::xLinked
+                                                    : haplotype::Inheritance::autosomal;
     };
     if (!table.loci.empty() && std::all_of(table.loci.begin(), table.loci.end(), keptAlone)) {
         // The common case, one chromosome: no copy of the genotypes.
-        parts.push_back({table.loci.front().chromosome, "", std::move(table), {}});
+        const std::string chromosome = table.loci.front().chromosome;
+        parts.push_back({chromosome, "", inheritanceOf(chromosome), std::move(table), {}, {}});
         table = GenotypeTable{};
         return;
     }
     for (std::size_t l = 0; l < table.loci.size(); ++l) {
         Locus& locus = table.loci[l];
-        if (isSexOrMitochondrial(locus.chromosome)) {
-            run.sexLoci.push_back(std::move(locus));
+        if (isLeftOut(locus.chromosome)) {
+            run.leftOutLoci.push_back(std::move(locus));
             continue;
         }
         if (!run.chromosome.empty() && !sameChromosome(locus.chromosome, run.chromosome)) {
@@ -132,20 +143,21 @@ void splitChromosomes(ImportRun& run) {
         const bool sameAsLast =
             !parts.empty() && (!run.chromosome.empty() || parts.back().chromosome == locus.chromosome);
         if (!sameAsLast) {
-            parts.push_back({locus.chromosome, chromosomeFolder(locus.chromosome), {}, {}});
+            parts.push_back(
+                {locus.chromosome, chromosomeFolder(locus.chromosome), inheritanceOf(locus.chromosome), {}, {}, {}});
             parts.back().table.holdPeopleOf(table);
         }
         parts.back().table.addLocusOf(table, l, std::move(locus));
     }
     if (!run.chromosome.empty() && parts.empty() && !table.loci.empty()) {
         throw ImportError("--chromosome " + run.chromosome +
-                          (isSexOrMitochondrial(run.chromosome)
-                               ? ": markers of X, Y, XY and MT are not imported (their inheritance is not modelled)"
+                          (isLeftOut(run.chromosome)
+                               ? ": markers of Y and MT are not imported (their inheritance is not modelled)"
                                : ": no selected marker is on it; the selected markers are on chromosomes " +
                                      chromosomeList(table.loci)));
     }
     table = GenotypeTable{};
-    if (parts.empty()) parts.push_back({"", "", {}, {}});
+    if (parts.empty()) parts.push_back({"", "", haplotype::Inheritance::autosomal, {}, {}, {}});
     if (parts.size() == 1) {
         parts.front().folder.clear();
         return;

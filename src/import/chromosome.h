@@ -18,10 +18,12 @@ struct ImportRun;
 using ChromosomeRank = std::tuple<int, long long, std::string>;
 ChromosomeRank chromosomeRank(std::string_view chromosome);
 
-// X, Y, their pseudo-autosomal XY, and the mitochondrial genome, under the
-// names and numbers files give them: X, 23, chrX, Y, 24, XY, 25, MT, M, 26,
-// chrM, chrMT, ... The import does not model their inheritance.
-bool isSexOrMitochondrial(std::string_view chromosome);
+// Y and the mitochondrial genome, under the names and numbers files give
+// them: Y, 24, chrY, MT, M, 26, chrM, chrMT, ... The import does not model
+// their inheritance and leaves them out. X (X, 23, chrX) has a run folder of
+// its own, analysed as X; XY (25), X's pseudo-autosomal part, is imported as
+// an autosome.
+bool isLeftOut(std::string_view chromosome);
 
 // The same chromosome under either naming: "chr1" and "1", "chrX" and "X".
 bool sameChromosome(std::string_view a, std::string_view b);
@@ -35,12 +37,12 @@ std::vector<std::vector<std::string>> unifyChromosomeNames(std::vector<Locus>& l
 
 // The run folder of a chromosome's analysis: "chr" and its name without a
 // "chr" prefix, any character other than a letter, digit, '.', '-' or '_'
-// replaced by '_'.
+// replaced by '_'; chrX and chrXY for X and XY under any of their names.
 std::string chromosomeFolder(std::string_view chromosome);
 
-// Leaves out the markers of X, Y, XY and MT and, with --chromosome, those of
-// other chromosomes, and splits the rest (in chromosome order) into one
-// analysis per chromosome; one only, in the working folder, when they are
+// Leaves out the markers of Y and MT and, with --chromosome, those of other
+// chromosomes, and splits the rest (in chromosome order) into one analysis
+// per chromosome, X's marked as X; one only, in the working folder, when they are
 // all on one chromosome or --chromosome names it. Throws ImportError when
 // --chromosome names none of them or two chromosomes would share a folder.
 void splitChromosomes(ImportRun& run);

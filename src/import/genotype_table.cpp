@@ -52,6 +52,14 @@ Genotype GenotypeTable::at(std::size_t locus, std::int32_t person) const {
     return {alleles[0], alleles[1]};
 }
 
+void GenotypeTable::setMissing(std::size_t locus, std::int32_t person) {
+    const std::int32_t row = rowOf_[static_cast<std::size_t>(person)];
+    assert(row >= 0);
+    const Place& place = places_[locus];
+    const std::size_t bytes = place.wide ? 4 : 2;
+    std::memset(blocks_[place.block]->data() + place.offset + bytes * static_cast<std::size_t>(row), 0, bytes);
+}
+
 std::uint8_t* GenotypeTable::reserveRow(bool wide) {
     const std::size_t size = rowBytes(wide);
     if (blocks_.empty() || blocks_.back().use_count() != 1 ||

@@ -81,6 +81,9 @@ public:
     // The row of `person`'s genotypes at every locus, or -1 when they are not held.
     std::int32_t rowOf(std::int32_t person) const { return rowOf_[static_cast<std::size_t>(person)]; }
     Genotype at(std::size_t locus, std::int32_t person) const;
+    // Writes `person`'s genotype at `locus` as missing (a genotyping error);
+    // only a held person's. Tables that share the locus see it too.
+    void setMissing(std::size_t locus, std::int32_t person);
     // Appends a locus (its alleles already listed) whose genotypes are all
     // missing, and returns them for filling.
     LocusGenotypes addLocus(Locus locus);

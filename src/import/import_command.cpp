@@ -88,7 +88,16 @@ ImportRun importGenotypes(const ImportOptions& options) {
     run.markersSelected = static_cast<std::int64_t>(run.data.table.loci.size());
     run.search = findTrios(run.data.people, run.children);
     splitChromosomes(run);
-    for (ChromosomeImport& part : run.parts) part.outcome = applyRule(part.table, run.search.trios, run.rules);
+    const std::vector<bool> males = findMales(run.data.people);
+    run.childSexes = childSexes(run.data.people, run.search.trios, males);
+    for (ChromosomeImport& part : run.parts) {
+        std::span<const Sex> childSexOnX;
+        if (part.inheritance == haplotype::Inheritance::xLinked) {
+            part.maleCalls = blankHeterozygousMales(part.table, run.search.trios, males);
+            childSexOnX = run.childSexes;
+        }
+        part.outcome = applyRule(part.table, run.search.trios, run.rules, childSexOnX);
+    }
     return run;
 }
 

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "import/import_error.h"
+#include "input/child_sexes.h"
 #include "input/family_writer.h"
 #include "io/file_names.h"
 
@@ -36,7 +37,7 @@ void fillRecord(std::vector<std::int32_t>& record, const GenotypeTable& table, c
 }  // namespace
 
 void checkOutputsAbsent() {
-    for (const char* name : {inputFileName, lociFileName, trioListFileName, logName}) {
+    for (const char* name : {inputFileName, lociFileName, trioListFileName, io::sexFileName, logName}) {
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
             throw ImportError(std::string(name) +
@@ -65,6 +66,9 @@ std::vector<io::NewFile> importFiles(const ImportRun& run, std::vector<std::stri
         files.push_back(
             {part.path(lociFileName), output::formatLociTable(buildLociRows(part.table, part.outcome)), {}});
         files.push_back({part.path(trioListFileName), formatTrioList(run, part.outcome), {}});
+        if (part.inheritance == haplotype::Inheritance::xLinked) {
+            files.push_back({part.path(io::sexFileName), input::formatChildSexes(keptChildSexes(run, part)), {}});
+        }
         if (part.folder.empty()) continue;
         folders.push_back(part.folder);
         files.push_back({part.path(logName), formatChromosomeLog(run, part), {}});

@@ -15,9 +15,9 @@
 namespace triotdt::import {
 
 // The files an import writes: per chromosome with something to analyse its
-// tdtinput.dat and tdtloci.tsv, in the working folder or in a run folder of
-// its own with its tdtimport.log, and the tdtimport.log of the working
-// folder. None is ever overwritten.
+// tdtinput.dat and tdtloci.tsv (and on X tdtsex.tsv), in the working folder
+// or in a run folder of its own with its tdtimport.log, and the
+// tdtimport.log of the working folder. None is ever overwritten.
 
 inline constexpr const char* logName = "tdtimport.log";
 

@@ -98,9 +98,13 @@ std::size_t countDropped(const std::vector<std::optional<Problem>>& dropped, Pro
 }
 
 std::string keptAndDropped(const std::vector<std::optional<Problem>>& dropped, std::size_t kept) {
-    return std::to_string(kept) + " kept, " + std::to_string(countDropped(dropped, Problem::missingData)) +
-           " left out for missing data, " + std::to_string(countDropped(dropped, Problem::mendelianError)) +
-           " left out for Mendelian errors";
+    std::string text = std::to_string(kept) + " kept, " + std::to_string(countDropped(dropped, Problem::missingData)) +
+                       " left out for missing data, " + std::to_string(countDropped(dropped, Problem::mendelianError)) +
+                       " left out for Mendelian errors";
+    if (const std::size_t unknown = countDropped(dropped, Problem::unknownSex); unknown > 0) {
+        text += ", " + std::to_string(unknown) + " left out for a child of unknown sex";
+    }
+    return text;
 }
 
 std::string shareText(double share) {
@@ -158,8 +162,8 @@ std::string chromosomeNamesLine(const ImportRun& run) {
 
 std::string markersLine(const ImportRun& run) {
     std::string text;
-    if (!run.sexLoci.empty()) {
-        text += "Chromosomes X, Y, XY and MT: " + plural(run.sexLoci.size(), "marker", "markers") +
+    if (!run.leftOutLoci.empty()) {
+        text += "Chromosomes Y and MT: " + plural(run.leftOutLoci.size(), "marker", "markers") +
                 " left out (their inheritance is not modelled).\n";
     }
     if (!run.chromosome.empty()) {
@@ -179,6 +183,15 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
             keptAndDropped(outcome.locusDropped, outcome.keptLoci.size());
     if (run.rules.maxMissing) text += ", " + std::to_string(outcome.sparseLoci.size()) + " left out by --max-missing";
     text += "; " + std::to_string(outcome.monomorphicLoci.size()) + " of those kept monomorphic.\n";
+    if (part.inheritance == haplotype::Inheritance::xLinked && part.hasOutput()) {
+        const std::vector<haplotype::ChildSex> sexes = keptChildSexes(run, part);
+        const auto sons = static_cast<std::size_t>(std::count(sexes.begin(), sexes.end(), haplotype::ChildSex::son));
+        text += indent + "Chromosome X: " + plural(sons, "son", "sons") + " and " +
+                plural(sexes.size() - sons, "daughter", "daughters") +
+                " in the kept trios; only mothers' transmissions are analysed; " +
+                plural(part.maleCalls.size(), "heterozygous call", "heterozygous calls") +
+                " of fathers and sons written 0 0 (a male has one X).\n";
+    }
     if (run.rules.rule == DropRule::genotype && part.hasOutput()) {
         text += indent + "Genotypes: " + std::to_string(outcome.genotypesWritten) + " written, " +
                 std::to_string(outcome.missingWritten) + " of them missing (0 0); " +
@@ -196,10 +209,12 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
     }
     if (part.hasOutput()) {
         const auto families = outcome.keptTrios.size(), loci = outcome.keptLoci.size();
+        const bool onX = part.inheritance == haplotype::Inheritance::xLinked;
         text += indent + "Output: " + part.path(io::inputFileName) + " (" + plural(families, "family", "families") +
                 ", " + plural(loci, "locus", "loci") + ", " + std::to_string(run.replicateCount) + " replicates), " +
-                part.path(io::lociFileName) + ", " + part.path(io::trioListFileName) + " and " +
-                part.path("tdtimport.log") + ", which lists every trio and marker left out.\n";
+                part.path(io::lociFileName) + ", " + part.path(io::trioListFileName) +
+                (onX ? ", " + part.path(io::sexFileName) : std::string()) + " and " + part.path("tdtimport.log") +
+                ", which lists every trio and marker left out.\n";
     } else {
         text += indent + "Output: " + (part.folder.empty() ? "only tdtimport.log" : "none") + ": no " +
                 (outcome.keptTrios.empty() ? "trio" : "marker") + " is left to analyse" +
@@ -211,9 +226,26 @@ std::string partLines(const ImportRun& run, const ChromosomeImport& part, const 
     return text;
 }
 
-Section sexLociSection(const ImportRun& run) {
-    Section section{"Markers of X, Y, XY and MT, left out", {}};
-    for (const Locus& locus : run.sexLoci) section.lines.push_back(locusText(locus));
+Section leftOutLociSection(const ImportRun& run) {
+    Section section{"Markers of Y and MT, left out", {}};
+    for (const Locus& locus : run.leftOutLoci) section.lines.push_back(locusText(locus));
+    return section;
+}
+
+Section maleCallSection(const ImportRun& run, const ChromosomeImport& part) {
+    Section section{"Heterozygous calls of males on X, written 0 0", {}};
+    const std::vector<bool> fathers = [&] {
+        std::vector<bool> marked(run.data.people.size());
+        for (const Trio& trio : run.search.trios) marked[static_cast<std::size_t>(trio.father)] = true;
+        return marked;
+    }();
+    for (const MaleCall& call : part.maleCalls) {
+        const Person& person = run.data.people[static_cast<std::size_t>(call.person)];
+        const Locus& locus = part.table.loci[static_cast<std::size_t>(call.locus)];
+        section.lines.push_back("family " + person.family +
+                                (fathers[static_cast<std::size_t>(call.person)] ? ", father " : ", son ") + person.id +
+                                ", marker " + locusText(locus) + ": " + genotypeText(locus, call.genotype));
+    }
     return section;
 }
 
@@ -244,6 +276,8 @@ void appendChromosomeSections(std::string& text, const ImportRun& run, const Chr
     appendSection(text, droppedSection(run, part, true, Problem::missingData, "Trios left out for missing data"));
     appendSection(text,
                   droppedSection(run, part, true, Problem::mendelianError, "Trios left out for Mendelian errors"));
+    appendSection(text, droppedSection(run, part, true, Problem::unknownSex,
+                                       "Trios left out of X: the child's sex is not known"));
     appendSection(text, droppedSection(run, part, false, Problem::missingData, "Markers left out for missing data"));
     appendSection(text,
                   droppedSection(run, part, false, Problem::mendelianError, "Markers left out for Mendelian errors"));
@@ -266,6 +300,7 @@ void appendChromosomeSections(std::string& text, const ImportRun& run, const Chr
                                problemText(run, table, problem));
     }
     appendSection(text, errors);
+    appendSection(text, maleCallSection(run, part));
 
     Section uncarried{"Alleles carried by no one imported, left out of the numbering", {}};
     Section monomorphic{"Monomorphic markers, kept", {}};
@@ -299,6 +334,15 @@ void appendFamilies(std::string& text, const ImportRun& run, const ChromosomeImp
 bool splitByChromosome(const ImportRun& run) { return run.parts.size() != 1 || !run.parts.front().folder.empty(); }
 
 }  // namespace
+
+std::vector<haplotype::ChildSex> keptChildSexes(const ImportRun& run, const ChromosomeImport& part) {
+    std::vector<haplotype::ChildSex> sexes;
+    for (const std::int32_t t : part.outcome.keptTrios) {
+        const bool son = run.childSexes[static_cast<std::size_t>(t)] == Sex::male;
+        sexes.push_back(son ? haplotype::ChildSex::son : haplotype::ChildSex::daughter);
+    }
+    return sexes;
+}
 
 bool ImportRun::hasOutput() const {
     return std::any_of(parts.begin(), parts.end(), [](const ChromosomeImport& part) { return part.hasOutput(); });
@@ -359,7 +403,7 @@ std::string formatLog(const ImportRun& run) {
                 plural(haploidMarkers, "marker", "markers") + ".\n";
     }
     appendPeopleSections(text, run);
-    appendSection(text, sexLociSection(run));
+    appendSection(text, leftOutLociSection(run));
     if (!splitByChromosome(run)) {
         appendChromosomeSections(text, run, run.parts.front());
         appendFamilies(text, run, run.parts.front());

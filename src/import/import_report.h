@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "haplotype/family_data.h"
 #include "import/genotype_table.h"
 #include "import/marker_selection.h"
 #include "import/pedigree.h"
@@ -16,7 +17,9 @@ namespace triotdt::import {
 struct ChromosomeImport {
     std::string chromosome;
     std::string folder;  // its run folder; empty: the working folder
+    haplotype::Inheritance inheritance = haplotype::Inheritance::autosomal;  // X's is xLinked
     GenotypeTable table;
+    std::vector<MaleCall> maleCalls;  // on X: heterozygous calls of males, written 0 0
     RuleOutcome outcome;
 
     // Something is left to analyse: at least one trio and one marker.
@@ -29,6 +32,7 @@ struct ChromosomeImport {
 struct ImportRun {
     GenotypeData data;  // its table is empty once split into chromosomes
     TrioSearch search;
+    std::vector<Sex> childSexes;  // per trio, the child's (see childSexes)
     ChildChoice children = ChildChoice::affected;
     RuleOptions rules;
     std::int32_t replicateCount = 0;
@@ -38,12 +42,15 @@ struct ImportRun {
     // Chromosomes the file names in more than one way ("1" and "chr1"), the name kept first.
     std::vector<std::vector<std::string>> chromosomeNames;
     std::int64_t markersSelected = 0;
-    std::vector<Locus> sexLoci;            // X, Y, XY and MT markers, left out
+    std::vector<Locus> leftOutLoci;        // Y and MT markers
     std::int64_t otherChromosomeLoci = 0;  // left out by --chromosome
     std::vector<ChromosomeImport> parts;   // in chromosome order
 
     bool hasOutput() const;
 };
+
+// The sexes of the children of `part`'s kept trios, for its tdtsex.tsv on X.
+std::vector<haplotype::ChildSex> keptChildSexes(const ImportRun& run, const ChromosomeImport& part);
 
 // The summary printed at the end of an import and written at the top of
 // every tdtimport.log: what was read, the children and trios found, the

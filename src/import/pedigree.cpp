@@ -58,6 +58,7 @@ Person readPersonFields(const LineReader& reader) {
     Person person{std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
                   std::string(fields[3]), reader.lineNumber(),    -1,
                   std::string(fields[5])};
+    person.sex = fields[4] == "1" ? Sex::male : fields[4] == "2" ? Sex::female : Sex::unknown;
     if (person.id == unknownParent) reader.fail("the person's name is \"0\", which stands for an unknown parent");
     if (person.father == person.id || person.mother == person.id) {
         reader.fail("person " + person.id + " is named as his or her own parent");
@@ -135,6 +136,16 @@ void checkUniquePeople(const std::vector<Person>& people, const std::string& pat
                               person.family + " is already on line " + std::to_string(at->second));
         }
     }
+}
+
+std::vector<bool> findMales(const std::vector<Person>& people) {
+    std::vector<bool> males(people.size());
+    const auto parents = findParents(people);
+    for (std::size_t p = 0; p < people.size(); ++p) {
+        if (people[p].sex == Sex::male) males[p] = true;
+        if (parents[p][0] >= 0) males[static_cast<std::size_t>(parents[p][0])] = true;
+    }
+    return males;
 }
 
 TrioSearch findTrios(const std::vector<Person>& people, ChildChoice choice) {

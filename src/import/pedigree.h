@@ -8,6 +8,10 @@
 
 namespace triotdt::import {
 
+// A person's sex as the pedigree's fifth column gives it: 1 male, 2 female,
+// anything else not known. Only chromosome X needs it.
+enum class Sex : std::uint8_t { unknown, male, female };
+
 // One person of a pedigree (.fam, .ped or the pedigree file given with a VCF).
 struct Person {
     std::string family;
@@ -19,10 +23,11 @@ struct Person {
     // or the .ped/.fam row), or -1 when the person is not genotyped.
     std::int32_t column = -1;
     std::string phenotype;  // "2" affected, "1" unaffected; anything else: not known
+    Sex sex = Sex::unknown;
 };
 
 // The first six fields of the current line (family, person, father, mother,
-// sex, phenotype; sex and phenotype are not used). Throws ImportError for a
+// sex, phenotype). Throws ImportError for a
 // line with fewer than six fields, a person named "0", or a person who is
 // his or her own parent.
 Person readPersonFields(const LineReader& reader);
@@ -64,6 +69,10 @@ struct TrioSearch {
     // No child of the pedigree has an affection status, so every child is used.
     bool noAffectionStatus = false;
 };
+
+// Who has one X: the people whose pedigree sex is male, and every father
+// named within his family, whatever his sex column says.
+std::vector<bool> findMales(const std::vector<Person>& people);
 
 // Every chosen genotyped child whose father and mother are both genotyped
 // members of the same family forms one trio; siblings form trios of their own

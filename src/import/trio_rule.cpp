@@ -8,10 +8,24 @@
 namespace triotdt::import {
 namespace {
 
-std::optional<Problem> findProblem(const GenotypeTable& table, std::size_t locus, const Trio& trio) {
+// On X (`sexOnX` known) a son needs no father, and a child's alleles must
+// fit the X rules.
+std::optional<Problem> findProblem(const GenotypeTable& table, std::size_t locus, const Trio& trio, Sex sexOnX) {
     const Genotype f = table.at(locus, trio.father), m = table.at(locus, trio.mother), c = table.at(locus, trio.child);
-    if (f.missing() || m.missing() || c.missing()) return Problem::missingData;
-    if (!haplotype::phaseLocus(f.first, f.second, m.first, m.second, c.first, c.second)) return Problem::mendelianError;
+    if (sexOnX == Sex::unknown) {
+        if (f.missing() || m.missing() || c.missing()) return Problem::missingData;
+        if (!haplotype::phaseLocus(f.first, f.second, m.first, m.second, c.first, c.second)) {
+            return Problem::mendelianError;
+        }
+        return std::nullopt;
+    }
+    const auto sex = sexOnX == Sex::male ? haplotype::ChildSex::son : haplotype::ChildSex::daughter;
+    if (m.missing() || c.missing() || (sex == haplotype::ChildSex::daughter && f.missing())) {
+        return Problem::missingData;
+    }
+    if (!haplotype::phaseMaternalLocus(sex, f.first, f.second, m.first, m.second, c.first, c.second)) {
+        return Problem::mendelianError;
+    }
     return std::nullopt;
 }
 
@@ -79,7 +93,8 @@ bool RuleOutcome::writtenMissing(std::int32_t trio, std::int32_t locus) const {
     return at != problems.end() && at->trio == trio && at->locus == locus && at->problem == Problem::mendelianError;
 }
 
-RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options) {
+RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options,
+                      std::span<const Sex> childSexOnX) {
     RuleOutcome outcome;
     outcome.blanksMendelianErrors = options.rule == DropRule::genotype;
     outcome.trioDropped.resize(trios.size());
@@ -91,10 +106,15 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
         sparse[l] = options.maxMissing && outcome.missingShare.back() > *options.maxMissing;
         if (sparse[l]) outcome.sparseLoci.push_back(static_cast<std::int32_t>(l));
     }
+    const bool onX = !childSexOnX.empty();
     for (std::size_t t = 0; t < trios.size(); ++t) {
+        if (onX && childSexOnX[t] == Sex::unknown) {
+            outcome.trioDropped[t] = Problem::unknownSex;
+            continue;
+        }
         for (std::size_t l = 0; l < table.loci.size(); ++l) {
             if (sparse[l]) continue;
-            const std::optional<Problem> problem = findProblem(table, l, trios[t]);
+            const std::optional<Problem> problem = findProblem(table, l, trios[t], onX ? childSexOnX[t] : Sex::unknown);
             if (!problem) continue;
             outcome.problems.push_back({static_cast<std::int32_t>(t), static_cast<std::int32_t>(l), *problem});
             if (options.rule == DropRule::trios) noteReason(outcome.trioDropped[t], *problem);
@@ -128,6 +148,38 @@ RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios
         }
     }
     return outcome;
+}
+
+std::vector<MaleCall> blankHeterozygousMales(GenotypeTable& table, const std::vector<Trio>& trios,
+                                             const std::vector<bool>& males) {
+    std::vector<std::int32_t> people;
+    for (const Trio& trio : trios) {
+        for (const std::int32_t person : {trio.father, trio.child}) {
+            if (males[static_cast<std::size_t>(person)]) people.push_back(person);
+        }
+    }
+    std::sort(people.begin(), people.end());
+    people.erase(std::unique(people.begin(), people.end()), people.end());
+    std::vector<MaleCall> calls;
+    for (const std::int32_t person : people) {
+        for (std::size_t l = 0; l < table.loci.size(); ++l) {
+            const Genotype g = table.at(l, person);
+            if (g.missing() || g.first == g.second) continue;
+            calls.push_back({person, static_cast<std::int32_t>(l), g});
+            table.setMissing(l, person);
+        }
+    }
+    return calls;
+}
+
+std::vector<Sex> childSexes(const std::vector<Person>& people, const std::vector<Trio>& trios,
+                            const std::vector<bool>& males) {
+    std::vector<Sex> sexes;
+    for (const Trio& trio : trios) {
+        const auto child = static_cast<std::size_t>(trio.child);
+        sexes.push_back(males[child] ? Sex::male : people[child].sex == Sex::female ? Sex::female : Sex::unknown);
+    }
+    return sexes;
 }
 
 }  // namespace triotdt::import

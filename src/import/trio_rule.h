@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@
 namespace triotdt::import {
 
 // What a trio can have at a marker: a missing genotype, or a child who
-// cannot have one allele from each parent.
-enum class Problem { missingData, mendelianError };
+// cannot have one allele from each parent. On X a trio whose child's sex is
+// not known is left out whole (unknownSex): without it the X cannot be read.
+enum class Problem { missingData, mendelianError, unknownSex };
 
 struct TrioProblem {
     std::int32_t trio = 0;   // index into the trios
@@ -64,7 +66,30 @@ struct RuleOutcome {
 };
 
 // The problems of every trio at every locus, and what the rule leaves out
-// because of them.
-RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options);
+// because of them. On X, `childSexOnX` gives the sex of each trio's child:
+// there the mother and the child must be genotyped, and a daughter's father;
+// a son's allele must be one of his mother's, a daughter must carry her
+// father's allele and one of her mother's. Empty on an autosome.
+RuleOutcome applyRule(const GenotypeTable& table, const std::vector<Trio>& trios, const RuleOptions& options,
+                      std::span<const Sex> childSexOnX = {});
+
+// A male's genotype on X with two different alleles: a genotyping error,
+// since a male has one X.
+struct MaleCall {
+    std::int32_t person = 0;
+    std::int32_t locus = 0;  // index into the table's loci
+    Genotype genotype;
+};
+
+// Writes every heterozygous genotype of the trios' males (`males` marks
+// them) at the loci of `table`, which are on X, as missing, and returns
+// them, person by person, locus by locus.
+std::vector<MaleCall> blankHeterozygousMales(GenotypeTable& table, const std::vector<Trio>& trios,
+                                             const std::vector<bool>& males);
+
+// The sex of each trio's child: male when `males` marks the child (see
+// findMales), female when the pedigree says so, unknown otherwise.
+std::vector<Sex> childSexes(const std::vector<Person>& people, const std::vector<Trio>& trios,
+                            const std::vector<bool>& males);
 
 }  // namespace triotdt::import

@@ -14,6 +14,7 @@
 #include "driver/interruption.h"
 #include "import/import_error.h"
 #include "import/line_reader.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 namespace {
@@ -207,11 +208,12 @@ void declareGenotypeField(bcf_hdr_t* header, GenotypeData& data, const std::stri
 }
 
 // The genotype of one sample: two allele numbers, or missing when an allele
-// is missing or the call is haploid (`haploid` is set then). Throws for a
-// genotype of more than two alleles or one that names an allele the record
-// does not have.
+// is missing or the call is haploid (`haploid` is set then). A male's
+// haploid call on X (`hemizygous`) is his one allele, read as two equal
+// alleles, as PLINK writes it. Throws for a genotype of more than two
+// alleles or one that names an allele the record does not have.
 Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* record, const std::string& where,
-                      const char* sample, bool& haploid) {
+                      const char* sample, bool hemizygous, bool& haploid) {
     std::int32_t alleles[2] = {0, 0};
     int ploidy = 0;
     bool missing = false;
@@ -222,8 +224,10 @@ Genotype readGenotype(const std::int32_t* values, int valueCount, const bcf1_t* 
         if (ploidy < 2) alleles[ploidy] = allele + 1;
         ++ploidy;
     }
-    haploid = ploidy == 1 && !missing;
-    if (ploidy <= 1 || missing) return {};
+    const bool oneAllele = ploidy == 1 && !missing;
+    haploid = oneAllele && !hemizygous;
+    if (oneAllele && hemizygous) alleles[1] = alleles[0];
+    if (haploid || ploidy < 1 || missing) return {};
     if (ploidy > 2) {
         throw ImportError(where + ": sample " + sample + " has " + std::to_string(ploidy) +
                           " alleles; only diploid genotypes can be imported (leave such markers out with --region or "
@@ -259,6 +263,7 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
     matchSamples(header, pedigreePath, data);
     data.table.holdPeople(data.people, held);
     data.chromosomes = records.indexedChromosomes();
+    const std::vector<bool> males = findMales(data.people);
 
     const std::unique_ptr<bcf1_t, void (*)(bcf1_t*)> record(bcf_init(), bcf_destroy);
     std::int32_t* values = nullptr;
@@ -292,6 +297,7 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
         LocusGenotypes genotypes = data.table.addLocus(std::move(locus));
         if (valueCount <= 0) continue;  // no GT at this record: every genotype is missing
         const int perSample = valueCount / sampleCount;
+        const bool onX = output::namesChromosomeX(chromosome);
         Locus& added = data.table.loci.back();
         for (std::size_t p = 0; p < data.people.size(); ++p) {
             const std::int32_t s = data.people[p].column;
@@ -299,7 +305,7 @@ GenotypeData readVcf(const std::string& vcfPath, const std::string& pedigreePath
             // Read even when not held: its problems and haploid calls count all the same.
             bool haploid = false;
             const Genotype genotype = readGenotype(values + s * perSample, perSample, record.get(), added.origin,
-                                                   header->samples[s], haploid);
+                                                   header->samples[s], onX && males[p], haploid);
             added.haploidCalls += haploid;
             const std::int32_t row = data.table.rowOf(static_cast<std::int32_t>(p));
             if (row >= 0) genotypes.set(static_cast<std::size_t>(row), genotype);

@@ -4,12 +4,14 @@
 #include <utility>
 
 #include "haplotype/phasing.h"
+#include "input/child_sexes.h"
 #include "io/file_names.h"
 #include "io/output_unit.h"
 #include "io/run_error.h"
 
 namespace triotdt::input {
 
+using haplotype::ChildSex;
 using haplotype::FamilyData;
 using haplotype::Person;
 
@@ -51,9 +53,54 @@ bool recordsChecked(const FamilyData& head) {
     return countsUsable && head.lociCount > 0 && head.familyCount > 0;
 }
 
+// A child's genotype that cannot come from the parents on an autosome.
+template <typename AlleleAt>
+void addMendelianProblem(InputProblems& problems, std::int32_t f, std::int32_t l, const AlleleAt& alleleAt) {
+    const std::int32_t f1 = alleleAt(Person::father, l, 0), f2 = alleleAt(Person::father, l, 1);
+    const std::int32_t m1 = alleleAt(Person::mother, l, 0), m2 = alleleAt(Person::mother, l, 1);
+    const std::int32_t c1 = alleleAt(Person::child, l, 0), c2 = alleleAt(Person::child, l, 1);
+    if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) return;
+    problems.mendelian = true;
+    problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) + ": genotype " +
+                 genotypeText(c1, c2) + " cannot have one allele from the father (" + genotypeText(f1, f2) +
+                 ") and the other from the mother (" + genotypeText(m1, m2) + ")");
+}
+
+// On X: a male (the father, a son) with two different alleles, and a child
+// whose genotype cannot come from the mother, and from the father for a
+// daughter whose father is genotyped. Mother and child must be genotyped.
+template <typename AlleleAt>
+void addXLinkedProblems(InputProblems& problems, std::int32_t f, std::int32_t l, ChildSex sex,
+                        const AlleleAt& alleleAt) {
+    const std::int32_t f1 = alleleAt(Person::father, l, 0), f2 = alleleAt(Person::father, l, 1);
+    const std::int32_t m1 = alleleAt(Person::mother, l, 0), m2 = alleleAt(Person::mother, l, 1);
+    const std::int32_t c1 = alleleAt(Person::child, l, 0), c2 = alleleAt(Person::child, l, 1);
+    const std::string child = sex == ChildSex::son ? "child (son)" : "child (daughter)";
+    const std::string place = ", locus " + std::to_string(l + 1) + ": genotype ";
+    const auto heterozygousMale = [&](const std::string& name, std::int32_t a, std::int32_t b) {
+        if (a == b || a == 0 || b == 0) return false;
+        problems.add("family " + std::to_string(f + 1) + ", " + name + place + genotypeText(a, b) +
+                     " is heterozygous, but a male has one X (write it as two equal alleles, or 0 0)");
+        return true;
+    };
+    const bool fatherUnusable = heterozygousMale("father", f1, f2);
+    const bool sonUnusable = sex == ChildSex::son && heterozygousMale(child, c1, c2);
+    if (fatherUnusable || sonUnusable || m1 == 0 || m2 == 0 || c1 == 0 || c2 == 0) return;
+    const bool fatherKnown = f1 != 0 && f2 != 0;
+    if (haplotype::phaseMaternalLocus(sex, fatherKnown ? f1 : 0, fatherKnown ? f2 : 0, m1, m2, c1, c2)) return;
+    problems.mendelian = true;
+    const std::string from = sex == ChildSex::son ? "cannot have his one allele from the mother ("
+                             : fatherKnown        ? "cannot have one allele from the father (" + genotypeText(f1, f2) +
+                                                 ") and the other from the mother ("
+                                           : "cannot have an allele from the mother (";
+    problems.add("family " + std::to_string(f + 1) + ", " + child + place + genotypeText(c1, c2) + " " + from +
+                 genotypeText(m1, m2) + ")");
+}
+
 // The problems of family f, locus by locus, whose alleles as read
 // `alleleAt(person, l, which)` gives: alleles out of range, then a child's
-// genotype that cannot come from its genotyped parents.
+// genotype that cannot come from its genotyped parents (on X, the checks of
+// addXLinkedProblems).
 template <typename AlleleAt>
 void addFamilyProblems(InputProblems& problems, const FamilyData& head, std::int32_t f, const AlleleAt& alleleAt) {
     for (std::int32_t l = 0; l < head.lociCount; ++l) {
@@ -67,15 +114,12 @@ void addFamilyProblems(InputProblems& problems, const FamilyData& head, std::int
             allelesUsable = false;
             problems.add(alleleProblem(a, b, count, f, person, l));
         }
-        if (!allelesUsable || !genotyped) continue;
-        const std::int32_t f1 = alleleAt(Person::father, l, 0), f2 = alleleAt(Person::father, l, 1);
-        const std::int32_t m1 = alleleAt(Person::mother, l, 0), m2 = alleleAt(Person::mother, l, 1);
-        const std::int32_t c1 = alleleAt(Person::child, l, 0), c2 = alleleAt(Person::child, l, 1);
-        if (haplotype::phaseLocus(f1, f2, m1, m2, c1, c2)) continue;
-        problems.mendelian = true;
-        problems.add("family " + std::to_string(f + 1) + ", child, locus " + std::to_string(l + 1) + ": genotype " +
-                     genotypeText(c1, c2) + " cannot have one allele from the father (" + genotypeText(f1, f2) +
-                     ") and the other from the mother (" + genotypeText(m1, m2) + ")");
+        if (!allelesUsable) continue;
+        if (head.inheritance == haplotype::Inheritance::xLinked) {
+            addXLinkedProblems(problems, f, l, head.childSex[static_cast<std::size_t>(f)], alleleAt);
+        } else if (genotyped) {
+            addMendelianProblem(problems, f, l, alleleAt);
+        }
     }
 }
 
@@ -172,6 +216,7 @@ InputRead readInput() {
     }
     try {
         input.data = readFamilyData(*reader);
+        readChildSexesBesideInput(*input.data);
     } catch (...) {
         input.readFailure = std::current_exception();
     }
@@ -186,9 +231,12 @@ InputSurvey surveyRecords(io::TextReader& reader, const FamilyData& head,
         addUnusableGenotypes(survey.problems, head, family, trio);
         survey.missingGenotypes += countMissingGenotypes(trio);
         if (!trioGenotyped) return;
+        // On X the father need not be genotyped.
+        const std::vector<std::int32_t>& father =
+            head.inheritance == haplotype::Inheritance::xLinked ? trio.mother : trio.father;
         for (std::size_t l = 0; l < genotyped.size(); ++l) {
             const std::size_t a = 2 * l, b = a + 1;
-            genotyped[l] = trio.father[a] != 0 && trio.father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
+            genotyped[l] = father[a] != 0 && father[b] != 0 && trio.mother[a] != 0 && trio.mother[b] != 0 &&
                            trio.child[a] != 0 && trio.child[b] != 0;
         }
         trioGenotyped(genotyped);

@@ -1,6 +1,7 @@
 #include "io/file_text.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -53,6 +54,25 @@ std::vector<std::string_view> splitFields(std::string_view line, char separator)
         if (end == std::string_view::npos) return fields;
         line.remove_prefix(end + 1);
     }
+}
+
+void forEachTableRow(std::string_view text, const std::string& fileName, std::string_view header,
+                     const std::function<void(std::string_view line, const std::string& where)>& row) {
+    std::int64_t lineNumber = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string where = fileName + ", line " + std::to_string(lineNumber);
+        if (lineNumber > 1) {
+            row(line, where);
+        } else if (line != header) {
+            throw InputRefused(where + ": the header should be '" + std::string(header) + "'\n");
+        }
+    }
+    if (lineNumber == 0) throw InputRefused(fileName + ": is empty; it should start with the header row\n");
 }
 
 }  // namespace triotdt::io

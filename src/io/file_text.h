@@ -22,4 +22,11 @@ std::string readFileText(const std::string& path);
 // lists), empty ones included: "a\t\tb" has three.
 std::vector<std::string_view> splitFields(std::string_view line, char separator);
 
+// The rows of a table held in `text` whose first line must be `header`:
+// `row(line, where)` for each line after it, without its line end (LF or
+// CR LF), `where` naming `fileName` and the line for messages. Throws
+// InputRefused for an empty text or another header.
+void forEachTableRow(std::string_view text, const std::string& fileName, std::string_view header,
+                     const std::function<void(std::string_view line, const std::string& where)>& row);
+
 }  // namespace triotdt::io

@@ -18,7 +18,7 @@ bool parseInteger(std::string_view text, Integer& value) {
 }
 
 LocusRow parseRow(std::string_view line, std::int32_t expectedLocus, const std::string& where) {
-    const auto fail = [&](const std::string& problem) { throw io::InputRefused(where + ": " + problem); };
+    const auto fail = [&](const std::string& problem) { throw io::InputRefused(where + ": " + problem + "\n"); };
     const std::vector<std::string_view> fields = io::splitFields(line, '\t');
     if (fields.size() != 5) {
         fail(std::to_string(fields.size()) +
@@ -57,25 +57,22 @@ std::string formatLociTable(const std::vector<LocusRow>& rows) {
 
 std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& fileName) {
     std::vector<LocusRow> rows;
-    std::int64_t lineNumber = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        ++lineNumber;
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        const std::string where = fileName + ", line " + std::to_string(lineNumber);
-        if (lineNumber == 1) {
-            if (line != header) throw io::InputRefused(where + ": the header should be '" + std::string(header) + "'");
-            continue;
-        }
+    io::forEachTableRow(text, fileName, header, [&rows](std::string_view line, const std::string& where) {
         rows.push_back(parseRow(line, static_cast<std::int32_t>(rows.size()) + 1, where));
-    }
-    if (lineNumber == 0) throw io::InputRefused(fileName + ": is empty; it should start with the header row");
+    });
     return rows;
 }
 
 std::vector<LocusRow> readLociTable(const std::string& path) { return parseLociTable(io::readFileText(path), path); }
+
+bool namesChromosomeX(std::string_view chromosome) {
+    const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+    if (chromosome.size() > 3 && lower(chromosome[0]) == 'c' && lower(chromosome[1]) == 'h' &&
+        lower(chromosome[2]) == 'r') {
+        chromosome.remove_prefix(3);
+    }
+    return chromosome == "X" || chromosome == "x" || chromosome == "23";
+}
 
 void refuseSeveralChromosomes(const std::vector<LocusRow>& rows, const std::string& fileName) {
     std::vector<std::string> chromosomes;

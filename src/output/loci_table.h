@@ -39,6 +39,11 @@ std::vector<LocusRow> parseLociTable(std::string_view text, const std::string& f
 // read, InputRefused as parseLociTable.
 std::vector<LocusRow> readLociTable(const std::string& path);
 
+// Chromosome X outside its pseudo-autosomal parts, under the names files
+// give it: X or 23 (PLINK's number), with or without "chr", in either case.
+// (XY, PLINK's 25, is the pseudo-autosomal part, inherited as an autosome.)
+bool namesChromosomeX(std::string_view chromosome);
+
 // Windows join neighbouring loci, so the loci of one run must lie on one
 // chromosome. Throws InputRefused, naming the chromosomes and how to import
 // them one at a time, when `rows` span several.

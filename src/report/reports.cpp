@@ -1,11 +1,14 @@
 #include "report/reports.h"
 
+#include <algorithm>
 #include <string>
 
 namespace triotdt::report {
 namespace {
 
 const io::Format windowSizeHeading = io::parseFormat("(/,1X,'the result of',1X,I4,1X,'loci system')");
+const io::Format xLinkedSizeHeading =
+    io::parseFormat("(/,1X,'the result of',1X,I4,1X,'loci system, X-linked: transmissions of mothers')");
 const io::Format statisticsHeading =
     io::parseFormat("(' Results of 5 Stat:     Punamb      Pg       Pe       Pc     Pem')");
 const io::Format haplotypeLimitMessage = io::parseFormat("('the number of haplotye',I10,'exceed the permited')");
@@ -32,8 +35,9 @@ void writeFive(io::OutputUnit& unit, const io::Format& format, std::initializer_
 
 }  // namespace
 
-void writeWindowSizeHeading(io::OutputUnit& unit, std::int32_t windowSize) {
-    write(unit, windowSizeHeading, {std::int64_t{windowSize}});
+void writeWindowSizeHeading(io::OutputUnit& unit, std::int32_t windowSize, haplotype::Inheritance inheritance) {
+    const bool xLinked = inheritance == haplotype::Inheritance::xLinked;
+    write(unit, xLinked ? xLinkedSizeHeading : windowSizeHeading, {std::int64_t{windowSize}});
 }
 
 void writeStatisticsHeading(io::OutputUnit& unit) { write(unit, statisticsHeading, {}); }
@@ -54,10 +58,21 @@ void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, st
 
 void writeEmWarning(io::OutputUnit& unit) { write(unit, emWarning, {}); }
 
-void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotypes) {
-    unit.text() += "Missing genotypes: " + std::to_string(missingGenotypes) +
-                   " (allele 0); a family takes part only in the windows where father, mother and child are "
-                   "genotyped at every locus.";
+void writeInputLines(io::OutputUnit& unit, const haplotype::FamilyData& data, std::int64_t missingGenotypes) {
+    const bool xLinked = data.inheritance == haplotype::Inheritance::xLinked;
+    if (xLinked) {
+        const auto sons = std::count(data.childSex.begin(), data.childSex.end(), haplotype::ChildSex::son);
+        const auto daughters = static_cast<std::int64_t>(data.childSex.size()) - sons;
+        unit.text() += "Chromosome X: " + std::to_string(sons) + (sons == 1 ? " son and " : " sons and ") +
+                       std::to_string(daughters) + (daughters == 1 ? " daughter" : " daughters") +
+                       "; only the mothers' transmissions are counted (a father gives his X to daughters alone).";
+        unit.text() += unit.lineEnd();
+    }
+    if (missingGenotypes == 0) return;
+    unit.text() += "Missing genotypes: " + std::to_string(missingGenotypes) + " (allele 0); a family takes part only " +
+                   (xLinked ? "in the windows where mother and child are genotyped at every locus (a daughter's "
+                              "father may be missing)."
+                            : "in the windows where father, mother and child are genotyped at every locus.");
     unit.text() += unit.lineEnd();
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "haplotype/family_data.h"
 #include "io/format.h"
 #include "io/output_unit.h"
 #include "resampling/resampling_rule.h"
@@ -13,14 +14,16 @@ namespace triotdt::report {
 // The lines of the console and of the two reports, each written with its
 // fixed format. Files get CR LF line ends, the console "\n" (the unit knows).
 
-void writeWindowSizeHeading(io::OutputUnit& unit, std::int32_t windowSize);
+void writeWindowSizeHeading(io::OutputUnit& unit, std::int32_t windowSize, haplotype::Inheritance inheritance);
 void writeStatisticsHeading(io::OutputUnit& unit);
 void writeHaplotypeLimitMessage(io::OutputUnit& unit, std::int64_t haplotypeCount);
 void writeSkippedWindowMessage(io::OutputUnit& unit, std::int64_t firstLocus, std::int64_t lastLocus,
                                std::int64_t haplotypeCount);
 void writeEmWarning(io::OutputUnit& unit);
-// Before the first heading, when the input has missing genotypes: their number and what they do.
-void writeMissingGenotypesLine(io::OutputUnit& unit, std::int64_t missingGenotypes);
+// Before the first heading: on X, how many sons and daughters the families
+// have and that only mothers count; then, when the input has missing
+// genotypes, their number and what they do.
+void writeInputLines(io::OutputUnit& unit, const haplotype::FamilyData& data, std::int64_t missingGenotypes);
 // Before the first heading, when the counter-based stream makes the p-values:
 // the stream, its seed and the replicates, so that the run can be repeated.
 void writeResamplingLine(io::OutputUnit& unit, const resampling::ResamplingRule& rule, std::int32_t replicateCount);

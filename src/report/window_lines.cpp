@@ -11,9 +11,9 @@ constexpr std::int64_t haplotypeLimit = 500000;
 
 }  // namespace
 
-void writeSizeHeadings(const ReportUnits& units, std::int32_t size) {
+void writeSizeHeadings(const ReportUnits& units, std::int32_t size, haplotype::Inheritance inheritance) {
     for (io::OutputUnit* unit : {units.console, units.results, units.transmission}) {
-        writeWindowSizeHeading(*unit, size);
+        writeWindowSizeHeading(*unit, size, inheritance);
     }
     for (io::OutputUnit* unit : {units.console, units.results}) writeStatisticsHeading(*unit);
 }

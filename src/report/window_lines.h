@@ -16,8 +16,8 @@ struct ReportUnits {
 };
 
 // The headings that open the windows of one size, on the console and in
-// both reports.
-void writeSizeHeadings(const ReportUnits& units, std::int32_t size);
+// both reports; on X they say that the windows count mothers.
+void writeSizeHeadings(const ReportUnits& units, std::int32_t size, haplotype::Inheritance inheritance);
 
 // Every line of one window, in their order: on the console the note of a
 // window of 500,000 haplotypes or more, of a skipped window or of an EM that

@@ -23,6 +23,11 @@ public:
         const auto input = field("input", 3);
         if (input[0] != "tdtinput.dat") fail("the input is not tdtinput.dat");
         manifest.input = fileSum(input[1], input[2]);
+        if (text_.starts_with("sexes\t")) {
+            const auto sexes = field("sexes", 3);
+            if (sexes[0] != "tdtsex.tsv") fail("the children's sexes are not tdtsex.tsv");
+            manifest.sexes = fileSum(sexes[1], sexes[2]);
+        }
         const auto shard = field("shard", 2);
         manifest.shard = ShardNumber{integer(shard[0]), integer(shard[1])};
         manifest.lociCount = integer(field("loci", 1)[0]);
@@ -134,6 +139,7 @@ std::string formatManifest(const Manifest& manifest) {
     std::string text = std::string(firstLine) + '\n';
     text += "version\t" + manifest.version + '\n';
     text += "input\ttdtinput.dat\t" + sumFields(manifest.input) + '\n';
+    if (manifest.sexes) text += "sexes\ttdtsex.tsv\t" + sumFields(*manifest.sexes) + '\n';
     text += "shard\t" + std::to_string(manifest.shard.index) + '\t' + std::to_string(manifest.shard.count) + '\n';
     text += "loci\t" + std::to_string(manifest.lociCount) + '\n';
     text += "sizes\t" + manifest.sizes.text() + '\n';

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,8 @@ struct PartRecord {
 struct Manifest {
     std::string version;  // of the program that wrote the shard
     FileSum input;        // tdtinput.dat
+    // tdtsex.tsv, which makes the run one of chromosome X; none on an autosome.
+    std::optional<FileSum> sexes;
     ShardNumber shard;
     std::int32_t lociCount = 0;
     window::WindowSizes sizes;                // analysed (--window-sizes)
@@ -39,6 +42,7 @@ inline constexpr const char* manifestName = "manifest.tsv";
 //   triotdt shard manifest
 //   version  0.1.0
 //   input    tdtinput.dat  BYTES  CHECKSUM
+//   sexes    tdtsex.tsv    BYTES  CHECKSUM     (a run on X only)
 //   shard    K  N
 //   loci     LOCI
 //   sizes    LIST                              (as --window-sizes takes it; 1-7: all)

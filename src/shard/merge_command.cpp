@@ -61,8 +61,14 @@ Shard readShard(const std::string& folder) {
     return Shard{folder, parseManifest(io::readFileText(path), path)};
 }
 
-std::string describeInput(const FileSum& input) {
-    return "tdtinput.dat of " + std::to_string(input.byteCount) + " bytes, checksum " + hexChecksum(input.checksum);
+std::string describeInput(const Manifest& manifest) {
+    const auto describe = [](const char* name, const FileSum& sum) {
+        return std::string(name) + " of " + std::to_string(sum.byteCount) + " bytes, checksum " +
+               hexChecksum(sum.checksum);
+    };
+    std::string text = describe("tdtinput.dat", manifest.input);
+    if (manifest.sexes) text += ", " + describe("tdtsex.tsv", *manifest.sexes);
+    return text;
 }
 
 // Every shard must come from the same input, shard count and program version.
@@ -73,9 +79,10 @@ void checkSameRun(const std::vector<Shard>& shards) {
         if (m.version != programVersion()) {
             refuse(shard.name() + " was written by triotdt " + m.version + ", this is triotdt " + programVersion());
         }
-        if (m.input != first.manifest.input || m.lociCount != first.manifest.lociCount) {
-            refuse(shard.name() + " belongs to another input (" + describeInput(m.input) + ") than " + first.name() +
-                   " (" + describeInput(first.manifest.input) + ")");
+        if (m.input != first.manifest.input || m.sexes != first.manifest.sexes ||
+            m.lociCount != first.manifest.lociCount) {
+            refuse(shard.name() + " belongs to another input (" + describeInput(m) + ") than " + first.name() + " (" +
+                   describeInput(first.manifest) + ")");
         }
         if (m.sizes != first.manifest.sizes || m.rule != first.manifest.rule) {
             const auto options = [](const Manifest& manifest) {
@@ -268,13 +275,14 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options,
         figure.emplace(output::runFigureScope(loci, first.manifest.lociCount,
                                               options.plotStatistic.value_or(output::defaultPlotStatistic)));
     }
+    const auto inheritance = first.manifest.sexes ? haplotype::Inheritance::xLinked : haplotype::Inheritance::autosomal;
     try {
         appendPart(console, first.path(preambleName));
         for (std::int32_t size = 1; size <= window::largestWindowSize(first.manifest.lociCount); ++size) {
             if (!first.manifest.sizes.contains(size)) continue;
             for (const Shard& shard : shards) {
                 driver::stopIfInterrupted(progress);
-                if (&shard == &first) report::writeSizeHeadings(units, size);
+                if (&shard == &first) report::writeSizeHeadings(units, size, inheritance);
                 appendParts(shard, size, units, table, figure ? &*figure : nullptr, loci,
                             familyWise ? &rowFiles : nullptr);
                 console.flush();

@@ -8,34 +8,36 @@ namespace {
 
 // A parent's part: what it adds to the haplotype it transmits and the one it
 // does not.
-struct ParentPart {
+struct PartAdd {
     std::int32_t transmitted;
     std::int32_t untransmitted;
     LaneAdd add;
 };
 
 // Every family's parent parts, combination by combination, the father's
-// before the mother's: the order one data set at a time adds them in.
-std::vector<ParentPart> listParentParts(const haplotype::IndexedPhases& phases, const PhaseShares& shares) {
+// before the mother's (on X the mother's alone): the order one data set at a
+// time adds them in.
+std::vector<PartAdd> listParentParts(const haplotype::IndexedPhases& phases, const PhaseShares& shares) {
     const std::size_t offset = phases.versionOffset(true);
-    std::vector<ParentPart> parts;
+    std::vector<PartAdd> parts;
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         const auto i = static_cast<std::size_t>(f);
         for (std::size_t k = phases.firstCombination[i]; k < phases.firstCombination[i + 1]; ++k) {
-            const haplotype::Combination& observed = phases.combinations[k];
-            const haplotype::Combination& exchanged = phases.combinations[k + offset];
+            const haplotype::TransmittingParts observed =
+                haplotype::transmittingParts(phases.combinations[k], phases.inheritance);
+            const haplotype::TransmittingParts exchanged =
+                haplotype::transmittingParts(phases.combinations[k + offset], phases.inheritance);
             const bool sameShares = shares.shares[k] == shares.shares[k + offset];
             const auto share = [](std::size_t c) { return static_cast<std::int32_t>(c); };
-            for (const auto& [o, e] : {std::pair{std::pair{observed.fatherTransmit, observed.fatherUntransmit},
-                                                 std::pair{exchanged.fatherTransmit, exchanged.fatherUntransmit}},
-                                       std::pair{std::pair{observed.motherTransmit, observed.motherUntransmit},
-                                                 std::pair{exchanged.motherTransmit, exchanged.motherUntransmit}}}) {
+            for (std::size_t p = 0; p < observed.count; ++p) {
+                const haplotype::ParentPart& o = observed.parts[p];
+                const haplotype::ParentPart& e = exchanged.parts[p];
                 if (sameShares && o == e) {
-                    parts.push_back({o.first, o.second, LaneAdd::inEveryLane(f, share(k))});
+                    parts.push_back({o.transmitted, o.untransmitted, LaneAdd::inEveryLane(f, share(k))});
                     continue;
                 }
-                parts.push_back({o.first, o.second, LaneAdd::whereObserved(f, share(k))});
-                parts.push_back({e.first, e.second, LaneAdd::whereExchanged(f, share(k + offset))});
+                parts.push_back({o.transmitted, o.untransmitted, LaneAdd::whereObserved(f, share(k))});
+                parts.push_back({e.transmitted, e.untransmitted, LaneAdd::whereExchanged(f, share(k + offset))});
             }
         }
     }
@@ -45,17 +47,17 @@ std::vector<ParentPart> listParentParts(const haplotype::IndexedPhases& phases, 
 // The parts' additions sorted by haplotype, keeping their order within each:
 // every count then receives its additions in the order one data set at a
 // time gives them.
-void listByHaplotype(const std::vector<ParentPart>& parts, std::size_t indexCount, bool transmitted,
+void listByHaplotype(const std::vector<PartAdd>& parts, std::size_t indexCount, bool transmitted,
                      std::vector<LaneAdd>& adds, std::vector<std::size_t>& first) {
-    const auto haplotypeOf = [transmitted](const ParentPart& part) {
+    const auto haplotypeOf = [transmitted](const PartAdd& part) {
         return static_cast<std::size_t>(transmitted ? part.transmitted : part.untransmitted);
     };
     first.assign(indexCount + 1, 0);
-    for (const ParentPart& part : parts) ++first[haplotypeOf(part) + 1];
+    for (const PartAdd& part : parts) ++first[haplotypeOf(part) + 1];
     for (std::size_t h = 0; h < indexCount; ++h) first[h + 1] += first[h];
     adds.resize(parts.size());
     std::vector<std::size_t> next(first.begin(), first.end() - 1);
-    for (const ParentPart& part : parts) adds[next[haplotypeOf(part)]++] = part.add;
+    for (const PartAdd& part : parts) adds[next[haplotypeOf(part)]++] = part.add;
 }
 
 }  // namespace
@@ -79,7 +81,7 @@ LaneModel describeForLanes(const haplotype::IndexedPhases& phases, const PhaseSh
     model.input.observedHomozygotes = reinterpret_cast<const double*>(homozygotes.observed.data());
     model.input.changes = model.changes.data();
     model.input.changeCount = model.changes.size();
-    const std::vector<ParentPart> parts = listParentParts(phases, shares);
+    const std::vector<PartAdd> parts = listParentParts(phases, shares);
     listByHaplotype(parts, phases.indexCount(), true, model.transmitAdds, model.firstTransmitAdd);
     listByHaplotype(parts, phases.indexCount(), false, model.untransmitAdds, model.firstUntransmitAdd);
     model.input.transmitAdds = model.transmitAdds.data();

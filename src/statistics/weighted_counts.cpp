@@ -7,20 +7,24 @@ namespace triotdt::statistics {
 namespace {
 
 using haplotype::Combination;
+using haplotype::Inheritance;
+using haplotype::ParentPart;
 
-void computeFamilyShares(std::span<const Combination> combinations, const frequency::FrequencySets& sets,
-                         std::span<FourValues> shares) {
+void computeFamilyShares(std::span<const Combination> combinations, Inheritance inheritance,
+                         const frequency::FrequencySets& sets, std::span<FourValues> shares) {
     const std::vector<double>* tables[weightedSetCount] = {&sets.haplotypeFreq, &sets.equalFreq, &sets.phaseShareFreq,
                                                            &sets.emFreq};
+    const bool mothersOnly = inheritance == Inheritance::xLinked;
     for (std::size_t s = 0; s < weightedSetCount; ++s) {
         const std::vector<double>& freq = *tables[s];
         const auto at = [&](std::int32_t index) { return freq[static_cast<std::size_t>(index)]; };
         double total = 0;
         for (std::size_t k = 0; k < combinations.size(); ++k) {
+            // The four frequencies (on X the mother's two) multiplied left to right.
             const Combination& c = combinations[k];
-            // The four frequencies multiplied left to right.
-            shares[k][s] =
-                at(c.fatherTransmit) * at(c.fatherUntransmit) * at(c.motherTransmit) * at(c.motherUntransmit);
+            shares[k][s] = mothersOnly ? at(c.motherTransmit) * at(c.motherUntransmit)
+                                       : at(c.fatherTransmit) * at(c.fatherUntransmit) * at(c.motherTransmit) *
+                                             at(c.motherUntransmit);
             total = total + shares[k][s];
         }
         for (std::size_t k = 0; k < combinations.size(); ++k) {
@@ -30,12 +34,12 @@ void computeFamilyShares(std::span<const Combination> combinations, const freque
 }
 
 // The shares of the homozygous parents of a family of known phase, observed.
-void addHomozygotes(const Combination& c, const FourValues& share, std::vector<FourValues>& homo) {
-    for (const auto& [transmitted, untransmitted] :
-         {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
-        if (transmitted != untransmitted) continue;
+void addHomozygotes(const Combination& c, Inheritance inheritance, const FourValues& share,
+                    std::vector<FourValues>& homo) {
+    for (const ParentPart& part : haplotype::transmittingParts(c, inheritance)) {
+        if (part.transmitted != part.untransmitted) continue;
         for (std::size_t s = 0; s < weightedSetCount; ++s) {
-            homo[static_cast<std::size_t>(transmitted)][s] += share[s];
+            homo[static_cast<std::size_t>(part.transmitted)][s] += share[s];
         }
     }
 }
@@ -56,7 +60,8 @@ PhaseShares computePhaseShares(const haplotype::IndexedPhases& phases, const fre
         for (const bool exchanged : {false, true}) {
             const std::span<FourValues> own = all.subspan(first + phases.versionOffset(exchanged), count);
             if (model == f) {
-                computeFamilyShares(exchanged ? phases.exchangedOf(f) : phases.observedOf(f), sets, own);
+                computeFamilyShares(exchanged ? phases.exchangedOf(f) : phases.observedOf(f), phases.inheritance, sets,
+                                    own);
             } else {
                 const std::size_t modelFirst = phases.firstCombination[static_cast<std::size_t>(model)];
                 const auto source = all.subspan(modelFirst + phases.versionOffset(exchanged), count);
@@ -83,15 +88,14 @@ HomozygoteCounts countHomozygotes(const haplotype::IndexedPhases& phases, const 
         const FourValues& observedShare = shares.shares[k + phases.versionOffset(false)];
         const FourValues& exchangedShare = shares.shares[k + phases.versionOffset(true)];
         const Combination& c = phases.combinations[k + phases.versionOffset(false)];
-        addHomozygotes(c, observedShare, homozygotes.observed);
+        addHomozygotes(c, phases.inheritance, observedShare, homozygotes.observed);
         if (observedShare == exchangedShare) continue;
         FourValues difference{};
         for (std::size_t s = 0; s < weightedSetCount; ++s) difference[s] = exchangedShare[s] - observedShare[s];
-        for (const auto& [transmitted, untransmitted] :
-             {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
-            if (transmitted == untransmitted) {
+        for (const ParentPart& part : haplotype::transmittingParts(c, phases.inheritance)) {
+            if (part.transmitted == part.untransmitted) {
                 homozygotes.changes.push_back(
-                    {phases.inputFamily[static_cast<std::size_t>(f)], transmitted, difference});
+                    {phases.inputFamily[static_cast<std::size_t>(f)], part.transmitted, difference});
             }
         }
     }

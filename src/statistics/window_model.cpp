@@ -20,13 +20,12 @@ void describeKnownPhaseFamilies(const IndexedPhases& phases, WindowModel& model)
     for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
         if (phases.phaseCount[static_cast<std::size_t>(f)] != 1) continue;
         const Combination& c = phases.observedOf(f)[0];
-        for (const auto& [transmitted, untransmitted] :
-             {std::pair{c.fatherTransmit, c.fatherUntransmit}, std::pair{c.motherTransmit, c.motherUntransmit}}) {
-            if (transmitted == untransmitted) continue;  // a homozygous parent changes nothing
-            ++model.carriedOnce[static_cast<std::size_t>(transmitted)];
-            ++model.carriedOnce[static_cast<std::size_t>(untransmitted)];
-            ++change[static_cast<std::size_t>(transmitted)];
-            --change[static_cast<std::size_t>(untransmitted)];
+        for (const haplotype::ParentPart& part : haplotype::transmittingParts(c, phases.inheritance)) {
+            if (part.transmitted == part.untransmitted) continue;  // a homozygous parent changes nothing
+            ++model.carriedOnce[static_cast<std::size_t>(part.transmitted)];
+            ++model.carriedOnce[static_cast<std::size_t>(part.untransmitted)];
+            ++change[static_cast<std::size_t>(part.transmitted)];
+            --change[static_cast<std::size_t>(part.untransmitted)];
         }
         model.knownPhaseFamilies.push_back(phases.inputFamily[static_cast<std::size_t>(f)]);
         for (const std::int32_t h : {c.fatherTransmit, c.fatherUntransmit, c.motherTransmit, c.motherUntransmit}) {

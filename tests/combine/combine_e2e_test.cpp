@@ -105,8 +105,8 @@ TEST_F(Combine, TheGenomeWidePValuesAreNeverBelowTheChromosomesAndFindTheSignal)
     EXPECT_NE(svg.find("class=\"genome-wide\""), std::string::npos);
     EXPECT_NE(svg.find(">chromosome</text>"), std::string::npos);
 #ifdef RSVG_CONVERT  // rendered where a renderer is installed
-    const std::string render = RSVG_CONVERT " -o '" + (folder / "genome.png").string() + "' '" +
-                               (folder / "genome.svg").string() + "'";
+    const std::string render =
+        RSVG_CONVERT " -o '" + (folder / "genome.png").string() + "' '" + (folder / "genome.svg").string() + "'";
     EXPECT_EQ(std::system(render.c_str()), 0);
     EXPECT_GT(fs::file_size(folder / "genome.png"), 10000u);
 #endif

@@ -43,8 +43,8 @@ test::RunResult runOn(const fs::path& input, const test::ScratchFolder& folder) 
     return test::runProgram(folder.path());
 }
 
-// One golden case: a folder of tests/e2e/cases holding tdtinput.dat and
-// expected/, the arguments of the run, its exit status and the reports it
+// One golden case: a folder of tests/e2e/cases holding tdtinput.dat (and
+// tdtsex.tsv for a run on X) and expected/, the arguments of the run, its exit status and the reports it
 // leaves. The console is always compared with expected/console.txt, and
 // standard error with expected/stderr.txt (empty when there is none); each
 // report listed is compared with expected/<report>, and the folder must hold
@@ -98,6 +98,19 @@ const GoldenCase goldenCases[] = {
     // Punamb 4.000. Pg is 2.000: under those frequencies only the family's
     // first and last combinations have weight, one half each.
     {"seven-loci-ambiguous", {}, 0, bothReports},
+    // x-linked: two sons and four daughters on X (tdtsex.tsv), daughter 4
+    // without her father. Checked by hand: at locus 1 the mothers of known
+    // phase transmit allele 1 three times and 2 twice and keep back 1 once
+    // and 2 four times; mother 6 is 2/2 (2.0 copies); frequencies among the
+    // ten haplotypes of the five mothers .400 .600; Punamb (3 − 1)²/4 +
+    // (2 − 4)²/4 = 2.000 (= 2 × (b − c)²/(b + c) over heterozygous mothers,
+    // b = 3, c = 1). Mother 4, open (her daughter 1/2), adds one half to each
+    // count: Pe 4/5 + 4/5 = 1.600. At locus 2 daughter 4 is 1/1 but her
+    // mother stays open without the father: transmit 2.0 3.0 = untransmit,
+    // statistic 0. Window 1-2: transmit 1 2 1 1, untransmit 0 1 2 2,
+    // frequencies .100 .300 .300 .300, Punamb 1 + 3 × 1/3 = 2.000. The
+    // headings say X-linked, the console's first line the sons and daughters.
+    {"x-linked", {}, 0, bothReports},
     // The same with two and three threads: the reports do not depend on them.
     {"seven-loci-ambiguous", {"--threads", "2"}, 0, bothReports},
     {"input-example", {"--threads", "3"}, 0, bothReports},
@@ -124,7 +137,12 @@ TEST_P(Golden, WritesTheExpectedFiles) {
     const GoldenCase& golden = GetParam();
     const fs::path expected = cases / golden.folder / "expected";
     const test::ScratchFolder folder;
+    std::vector<std::string> wantedFiles{"tdtinput.dat"};
     fs::copy_file(cases / golden.folder / "tdtinput.dat", folder / "tdtinput.dat");
+    if (fs::exists(cases / golden.folder / "tdtsex.tsv")) {
+        fs::copy_file(cases / golden.folder / "tdtsex.tsv", folder / "tdtsex.tsv");
+        wantedFiles.push_back("tdtsex.tsv");
+    }
     const test::RunResult result = test::runProgram(folder.path(), golden.arguments);
 
     EXPECT_EQ(result.status, golden.status);
@@ -133,7 +151,6 @@ TEST_P(Golden, WritesTheExpectedFiles) {
     const std::string console = firstDifference(test::readFile(expected / "console.txt"), result.out);
     EXPECT_TRUE(console.empty()) << "console: " << console;
 
-    std::vector<std::string> wantedFiles{"tdtinput.dat"};
     for (const std::string& report : golden.reports) {
         wantedFiles.push_back(report);
         ASSERT_TRUE(fs::exists(folder / report)) << report << " was not created";

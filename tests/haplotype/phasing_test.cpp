@@ -96,6 +96,49 @@ TEST(PhaseLocus, NoRuleFitsAnInconsistentTrio) {
     EXPECT_FALSE(phaseLocus(3, 3, 1, 2, 2, 1).has_value());
 }
 
+// --- One locus on X --------------------------------------------------------------
+
+// The mother's transmitted and untransmitted allele and whether they are open;
+// nothing for genotypes that cannot be.
+struct MaternalCase {
+    ChildSex sex;
+    std::int32_t f1, f2, m1, m2, c1, c2;
+    std::optional<std::array<std::int32_t, 2>> transmitted;  // MT, MU
+    bool ambiguous;
+};
+
+TEST(PhaseMaternalLocus, TheMothersAlleleFromASonOrFromADaughterAndHerFather) {
+    using enum ChildSex;
+    using Pair = std::array<std::int32_t, 2>;
+    const std::vector<MaternalCase> cases{
+        {son, 1, 1, 1, 2, 2, 2, Pair{2, 1}, false},         // his one allele is his mother's
+        {son, 0, 0, 2, 1, 2, 2, Pair{2, 1}, false},         // no father needed
+        {son, 3, 3, 1, 1, 1, 1, Pair{1, 1}, false},         // a homozygous mother
+        {son, 1, 1, 1, 2, 1, 2, std::nullopt, false},       // a heterozygous son
+        {son, 1, 1, 1, 1, 2, 2, std::nullopt, false},       // not his mother's
+        {daughter, 1, 1, 1, 2, 1, 2, Pair{2, 1}, false},    // her father gave 1
+        {daughter, 1, 1, 1, 2, 1, 1, Pair{1, 2}, false},    // homozygous, her father known
+        {daughter, 0, 0, 1, 2, 3, 2, Pair{2, 1}, false},    // 3 is not her mother's: her father's
+        {daughter, 0, 0, 1, 2, 1, 2, Pair{1, 2}, true},     // open without the father
+        {daughter, 0, 0, 1, 2, 2, 2, Pair{1, 2}, true},     // open too: see phaseMaternalLocus
+        {daughter, 0, 0, 2, 2, 2, 1, Pair{2, 2}, false},    // a homozygous mother
+        {daughter, 1, 2, 1, 2, 1, 2, std::nullopt, false},  // a heterozygous father
+        {daughter, 1, 1, 2, 2, 2, 2, std::nullopt, false},  // lacks her father's allele
+        {daughter, 0, 0, 1, 1, 2, 3, std::nullopt, false},  // has none of her mother's
+    };
+    for (const MaternalCase& c : cases) {
+        SCOPED_TRACE(std::string(c.sex == son ? "son " : "daughter ") + std::to_string(c.f1) + "/" +
+                     std::to_string(c.f2) + " " + std::to_string(c.m1) + "/" + std::to_string(c.m2) + " " +
+                     std::to_string(c.c1) + "/" + std::to_string(c.c2));
+        const auto phase = phaseMaternalLocus(c.sex, c.f1, c.f2, c.m1, c.m2, c.c1, c.c2);
+        ASSERT_EQ(phase.has_value(), c.transmitted.has_value());
+        if (!phase) continue;
+        // The father's fields repeat the mother's.
+        expectPhase(phase,
+                    {(*c.transmitted)[0], (*c.transmitted)[1], (*c.transmitted)[0], (*c.transmitted)[1], c.ambiguous});
+    }
+}
+
 // --- Families in a window -------------------------------------------------------------
 
 // Families given as, per person, 2 × loci alleles.
@@ -186,6 +229,31 @@ TEST(PhaseFamilies, TwoAmbiguousLociCountWithTheLastChangingFastest) {
                                             {5, 2, 4, 7},  // FT (2,1,1) FU (1,1,2) MT (1,2,2) MU (2,2,1)
                                             {6, 1, 3, 8},  // FT (2,1,2) FU (1,1,1) MT (1,2,1) MU (2,2,2)
                                         }));
+}
+
+// On X a family takes part where mother and child are genotyped; only the
+// mother's haplotypes are phased (the father's fields repeat hers), and an
+// exchange trades them at her resolved loci.
+TEST(PhaseFamilies, OnXTheMothersHaplotypesAlone) {
+    // A son (his father missing), a daughter with her father, and a daughter
+    // without hers, open at locus 1 and resolved at locus 2 (3 is his).
+    FamilyData data = familiesOf({2, 3}, {{{0, 0, 0, 0}, {1, 2, 1, 2}, {2, 2, 1, 1}},
+                                          {{1, 1, 3, 3}, {1, 2, 2, 1}, {1, 2, 3, 1}},
+                                          {{0, 0, 0, 0}, {1, 2, 2, 1}, {1, 2, 2, 3}}});
+    data.inheritance = Inheritance::xLinked;
+    data.childSex = {ChildSex::son, ChildSex::daughter, ChildSex::daughter};
+    EXPECT_EQ(familiesTakingPart(data, 1, 2), (std::vector<std::int32_t>{0, 1, 2}));
+    const PhaseTable table = phaseFamilies(data, windowOf(data, 1, 2));
+    EXPECT_EQ(table.inheritance, Inheritance::xLinked);
+    EXPECT_EQ(table.phaseCount, (std::vector<std::int32_t>{1, 1, 2}));
+    // Codes 3 × (a1 − 1) + a2. Son: MT (2,1) = 4, MU (1,2) = 2; daughter 2:
+    // MT (2,1) = 4, MU (1,2) = 2; daughter 3: MT (1,2) = 2, MU (2,1) = 4, or
+    // with locus 1 open MT (2,2) = 5, MU (1,1) = 1.
+    EXPECT_EQ(table.combinations, (std::vector<Combination>{{4, 2, 4, 2}, {4, 2, 4, 2}, {2, 4, 2, 4}, {5, 1, 5, 1}}));
+    // Exchanged at the resolved loci: both for the first two, locus 2 for the third.
+    EXPECT_EQ(table.exchanged, (std::vector<Combination>{{2, 4, 2, 4}, {2, 4, 2, 4}, {1, 5, 1, 5}, {4, 2, 4, 2}}));
+    data.motherAlleles = AlleleTable({0, 0, 1, 2, 1, 2, 2, 1, 1, 2, 2, 1});
+    EXPECT_EQ(familiesTakingPart(data, 1, 1), (std::vector<std::int32_t>{1, 2}));
 }
 
 TEST(PhaseFamilies, AFamilyAmbiguousAtSevenLociHas128CombinationsInCountingOrder) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "import/chromosome.h"
+#include "output/loci_table.h"
 
 namespace triotdt::import {
 namespace {
@@ -18,16 +19,20 @@ TEST(Chromosome, SortsNumbersByValueThenSexAndMitochondrialThenOthersByName) {
 }
 
 TEST(Chromosome, KnowsTheAliasesOfXYAndMtAndMatchesWithOrWithoutChr) {
-    for (const char* name : {"X", "x", "23", "chrX", "Y", "24", "chrY", "XY", "25", "MT", "M", "26", "chrM", "chrMT"}) {
-        EXPECT_TRUE(isSexOrMitochondrial(name)) << name;
+    for (const char* name : {"Y", "24", "chrY", "MT", "M", "26", "chrM", "chrMT"}) EXPECT_TRUE(isLeftOut(name)) << name;
+    for (const char* name : {"1", "22", "chr2", "27", "Xp", "chr", "X", "23", "XY", "25"}) {
+        EXPECT_FALSE(isLeftOut(name)) << name;
     }
-    for (const char* name : {"1", "22", "chr2", "27", "Xp", "chr"}) EXPECT_FALSE(isSexOrMitochondrial(name)) << name;
+    for (const char* name : {"X", "x", "23", "chrX", "CHR23"}) EXPECT_TRUE(output::namesChromosomeX(name)) << name;
+    for (const char* name : {"XY", "25", "Xp", "chrY", "1"}) EXPECT_FALSE(output::namesChromosomeX(name)) << name;
     EXPECT_TRUE(sameChromosome("chr7", "7"));
     EXPECT_TRUE(sameChromosome("7", "CHR7"));
     EXPECT_FALSE(sameChromosome("7", "17"));
     EXPECT_EQ(chromosomeFolder("7"), "chr7");
     EXPECT_EQ(chromosomeFolder("chr7"), "chr7");
     EXPECT_EQ(chromosomeFolder("HLA/A:1"), "chrHLA_A_1");
+    EXPECT_EQ(chromosomeFolder("23"), "chrX");
+    EXPECT_EQ(chromosomeFolder("chr25"), "chrXY");
 }
 
 }  // namespace

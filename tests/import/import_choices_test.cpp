@@ -3,6 +3,7 @@
 // missing genotypes and Mendelian errors.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 
 #include "support/program_run.h"
@@ -23,6 +24,16 @@ struct Site {
 };
 
 const std::string trioSamples = "AF AM AC BF BM BC CF CM CC";
+
+// Alleles 0 (the reference) and 1 at frequencies that differ from marker to marker.
+struct SmallRandomCalls {
+    std::uint64_t state;
+    std::uint64_t next() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    }
+    int allele(int marker) { return static_cast<int>(next() % 10) < 3 + marker ? 1 : 0; }
+};
 const std::string triosPedigree =
     "A AF 0 0 1 1\nA AM 0 0 2 1\nA AC AF AM 1 2\n"
     "B BF 0 0 1 1\nB BM 0 0 2 1\nB BC BF BM 2 2\n"
@@ -202,19 +213,102 @@ TEST_F(ImportChoices, AllChildrenOrNoAffectionStatusUsesEveryChild) {
 
 // ---- X, Y, XY and MT ----------------------------------------------------
 
-TEST_F(ImportChoices, SexAndMitochondrialMarkersAreLeftOut) {
+TEST_F(ImportChoices, YAndMtAreLeftOutXAndXyGetRunFoldersOfTheirOwn) {
     std::vector<Site> sites;
-    for (const char* chromosome : {"X", "chrY", "23", "25", "MT", "chrM", "1"})
+    for (const char* chromosome : {"chrY", "25", "MT", "chrM", "1", "X"})
         sites.push_back({chromosome, 100, ".", "A", "C", oneCall});
     const RunResult run = importVcf(sites);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(read("tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t1\t100\t1:100\tA,C\n");
-    EXPECT_NE(run.out.find("Chromosomes X, Y, XY and MT: 6 markers left out (their inheritance is not modelled).\n"),
+    EXPECT_NE(run.out.find("Chromosomes Y and MT: 3 markers left out (their inheritance is not modelled).\n"),
               std::string::npos)
         << run.out;
     EXPECT_TRUE(has("tdtimport.log",
-                    "Markers of X, Y, XY and MT, left out (6):\n  23:100 (23:100)\n  X:100 (X:100)\n  "
-                    "chrY:100 (chrY:100)\n  25:100 (25:100)\n"));
+                    "Markers of Y and MT, left out (3):\n  chrY:100 (chrY:100)\n  chrM:100 (chrM:100)\n  "
+                    "MT:100 (MT:100)\n"));
+    // XY, the pseudo-autosomal part, is an autosome's folder; only X's has the sexes.
+    EXPECT_EQ(read("chrXY/tdtloci.tsv"), "locus\tchromosome\tposition\tmarker\talleles\n1\t25\t100\t25:100\tA,C\n");
+    EXPECT_EQ(read("chrX/tdtsex.tsv"), "family\tchild_sex\n1\tson\n2\tdaughter\n3\tson\n");
+    for (const char* autosomal : {"chr1", "chrXY"}) EXPECT_FALSE(fs::exists(folder / autosomal / "tdtsex.tsv"));
+}
+
+// A male's haploid call on X is his one allele, written as two equal ones;
+// a heterozygous call of a male is written 0 0, a woman's haploid call is
+// missing, and a child of unknown sex leaves the X folder.
+TEST_F(ImportChoices, OnXMalesHaveOneAlleleAndChildrenTheirSex) {
+    const std::string pedigree = triosPedigree + "D DF 0 0 1 1\nD DM 0 0 2 1\nD DC DF DM 0 2\n";
+    const RunResult run = importVcf({{"X", 100, "x1", "A", "C", "0 0/1 1 0/1 1/1 1/0 1 0/1 0 1 0/0 1/1"},
+                                     {"X", 200, "x2", "A", "C", "1 0/1 0 1 0/1 0/1 0 1 0 0 1/1 1/1"}},
+                                    pedigree, {}, trioSamples + " DF DM DC");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read("tdtsex.tsv"), "family\tchild_sex\n1\tson\n2\tdaughter\n3\tson\n");
+    // Father B (0/1 at x1) is written 0 0; mother C's haploid call at x2 is missing.
+    EXPECT_EQ(records(read("tdtinput.dat")),
+              (std::vector<std::string>{"1 1 2 2", "1 2 1 2", "2 2 1 1", "0 0 2 2", "2 2 1 2", "2 1 1 2", "2 2 1 1",
+                                        "1 2 0 0", "1 1 1 1"}));
+    EXPECT_NE(run.out.find("Trios: 4 found; 3 kept, 0 left out for missing data, 0 left out for Mendelian errors, 1 "
+                           "left out for a child of unknown sex.\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Chromosome X: 2 sons and 1 daughter in the kept trios; only mothers' transmissions are "
+                           "analysed; 1 heterozygous call of fathers and sons written 0 0 (a male has one X).\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(has("tdtimport.log", "Haploid calls read as missing genotypes: 1, at 1 marker.\n"));
+    EXPECT_TRUE(has("tdtimport.log", "Trios left out of X: the child's sex is not known (1):\n  family D, child DC"));
+    EXPECT_TRUE(has("tdtimport.log",
+                    "Heterozygous calls of males on X, written 0 0 (1):\n  family B, father BF, marker x1 (X:100): "
+                    "A/C\n"));
+}
+
+// From a VCF of chromosomes 1 and X, with males' calls haploid, through the
+// import to the analysis of chrX/: with every mother's transmission known,
+// a one-marker window's Pe is (b − c)²/(b + c) for each of its two alleles,
+// twice the X-linked TDT of the heterozygous mothers, b of whom transmit the
+// first allele and c the second.
+TEST_F(ImportChoices, OnXTheOneMarkerPeIsTwiceTheXLinkedTdt) {
+    constexpr int trios = 40, markers = 5;
+    std::string pedigree, samples;
+    std::vector<Site> sites;
+    for (int m = 0; m < markers; ++m) sites.push_back({"X", 1000 * (m + 1), "x" + std::to_string(m + 1), "G", "T", ""});
+    sites.push_back({"1", 500, "a1", "C", "A", ""});
+    std::vector<std::array<int, 2>> bc(markers);  // b and c of each X marker, counted here
+    SmallRandomCalls random{29};
+    for (int t = 0; t < trios; ++t) {
+        const std::string f = "F" + std::to_string(t), son = t % 3 == 0 ? "1" : "2";
+        pedigree += f + " " + f + "P 0 0 1 1\n" + f + " " + f + "M 0 0 2 1\n" + f + " " + f + "C " + f + "P " + f +
+                    "M " + son + " 2\n";
+        samples += " " + f + "P " + f + "M " + f + "C";
+        for (int m = 0; m < markers; ++m) {
+            const int father = random.allele(m), mother[2] = {random.allele(m), random.allele(m)};
+            const int transmitted = mother[random.next() % 2];
+            const std::string fromMother = std::to_string(transmitted);
+            sites[static_cast<std::size_t>(m)].calls +=
+                std::to_string(father) + " " + std::to_string(mother[0]) + "/" + std::to_string(mother[1]) + " " +
+                (son == "1" ? fromMother : std::to_string(father) + "/" + fromMother) + " ";
+            if (mother[0] != mother[1]) ++bc[static_cast<std::size_t>(m)][static_cast<std::size_t>(transmitted)];
+        }
+        sites.back().calls += "0/1 1/1 0/1 ";
+    }
+    samples.erase(0, 1);
+    ASSERT_EQ(importVcf(sites, pedigree, {}, samples).status, 0);
+    EXPECT_FALSE(fs::exists(folder / "chr1" / "tdtsex.tsv"));
+    const RunResult run = runProgram(folder / "chrX", {"--table", "results.tsv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream table(read("chrX/results.tsv"));
+    std::string line;
+    std::getline(table, line);
+    for (int m = 0; m < markers; ++m) {
+        ASSERT_TRUE(std::getline(table, line));
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+        SCOPED_TRACE(line);
+        const double b = bc[static_cast<std::size_t>(m)][0], c = bc[static_cast<std::size_t>(m)][1];
+        EXPECT_EQ(cells[1], std::to_string(m + 1));  // first_locus
+        EXPECT_EQ(cells[3], "X");                    // chromosome
+        EXPECT_EQ(cells[8], std::to_string(trios));  // families: the mothers used
+        EXPECT_EQ(std::stod(cells[14]), b + c > 0 ? 2 * ((b - c) * (b - c) / (b + c)) : 0.0);  // stat_Pe
+    }
 }
 
 // ---- Alleles ------------------------------------------------------------

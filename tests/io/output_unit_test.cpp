@@ -38,7 +38,7 @@ TEST_F(Opening, ANewReportIsCreatedAndGetsItsLinesWithCrLf) {
     OutputUnit unit = OutputUnit::createNew(path, "\r\n");
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);
-    report::writeWindowSizeHeading(unit, 2);
+    report::writeWindowSizeHeading(unit, 2, haplotype::Inheritance::autosomal);
     unit.finish();
     EXPECT_EQ(test::readFile(path), "\r\n the result of    2 loci system\r\n");
 }

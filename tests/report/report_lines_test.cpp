@@ -42,7 +42,7 @@ TEST(ReportLines, LocusNumbersAbove99PrintAsAsterisks) {
 
 TEST(ReportLines, HeadingsAndMessages) {
     OutputUnit unit = OutputUnit::console();
-    writeWindowSizeHeading(unit, 7);
+    writeWindowSizeHeading(unit, 7, haplotype::Inheritance::autosomal);
     writeStatisticsHeading(unit);
     writeHaplotypeLimitMessage(unit, 500000);
     writeEmWarning(unit);

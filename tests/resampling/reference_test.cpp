@@ -46,6 +46,13 @@ double denseStatistic(const Dense& d) {
 
 std::size_t at(std::int32_t code) { return static_cast<std::size_t>(code - 1); }
 
+// The (transmitted, untransmitted) haplotypes of the parents that count: the
+// father and the mother, or on X the mother alone.
+std::vector<std::pair<std::int32_t, std::int32_t>> parentsOf(const Combination& c, bool onX) {
+    if (onX) return {{c.motherTransmit, c.motherUntransmit}};
+    return {{c.fatherTransmit, c.fatherUntransmit}, {c.motherTransmit, c.motherUntransmit}};
+}
+
 // The families' combinations as a replicate sees them: exchanged families
 // decoded, traded at their resolved loci, encoded again.
 std::vector<std::vector<Combination>> replicateCombinations(const haplotype::FamilyData& data,
@@ -79,53 +86,52 @@ std::vector<std::vector<Combination>> replicateCombinations(const haplotype::Fam
     return result;
 }
 
-double referencePunamb(const std::vector<std::vector<Combination>>& families, std::int32_t haplotypeCount) {
+double referencePunamb(const std::vector<std::vector<Combination>>& families, std::int32_t haplotypeCount, bool onX) {
     Dense d(haplotypeCount);
     for (const auto& family : families) {
         if (family.size() != 1) continue;
-        const Combination& c = family[0];
-        d.transmit[at(c.fatherTransmit)] += 1;
-        d.transmit[at(c.motherTransmit)] += 1;
-        d.untransmit[at(c.fatherUntransmit)] += 1;
-        d.untransmit[at(c.motherUntransmit)] += 1;
-        if (c.fatherTransmit == c.fatherUntransmit) d.homo[at(c.fatherTransmit)] += 1;
-        if (c.motherTransmit == c.motherUntransmit) d.homo[at(c.motherTransmit)] += 1;
+        for (const auto& [t, u] : parentsOf(family[0], onX)) {
+            d.transmit[at(t)] += 1;
+            d.untransmit[at(u)] += 1;
+            if (t == u) d.homo[at(t)] += 1;
+        }
     }
     return denseStatistic(d);
 }
 
 double referenceWeighted(const std::vector<std::vector<Combination>>& families, const std::vector<double>& freq,
-                         std::int32_t haplotypeCount) {
+                         std::int32_t haplotypeCount, bool onX) {
     Dense d(haplotypeCount);
     for (const auto& family : families) {
         std::vector<double> weight(family.size());
         double total = 0;
         for (std::size_t k = 0; k < family.size(); ++k) {
             const Combination& c = family[k];
-            weight[k] = freq[at(c.fatherTransmit)] * freq[at(c.fatherUntransmit)] * freq[at(c.motherTransmit)] *
-                        freq[at(c.motherUntransmit)];
+            weight[k] = onX ? freq[at(c.motherTransmit)] * freq[at(c.motherUntransmit)]
+                            : freq[at(c.fatherTransmit)] * freq[at(c.fatherUntransmit)] * freq[at(c.motherTransmit)] *
+                                  freq[at(c.motherUntransmit)];
             total = total + weight[k];
         }
         if (!(total > 0)) continue;
         for (std::size_t k = 0; k < family.size(); ++k) {
-            const Combination& c = family[k];
             const double s = weight[k] / total;
-            d.transmit[at(c.fatherTransmit)] += s;
-            d.transmit[at(c.motherTransmit)] += s;
-            d.untransmit[at(c.fatherUntransmit)] += s;
-            d.untransmit[at(c.motherUntransmit)] += s;
-            if (c.fatherTransmit == c.fatherUntransmit) d.homo[at(c.fatherTransmit)] += s;
-            if (c.motherTransmit == c.motherUntransmit) d.homo[at(c.motherTransmit)] += s;
+            for (const auto& [t, u] : parentsOf(family[k], onX)) {
+                d.transmit[at(t)] += s;
+                d.untransmit[at(u)] += s;
+                if (t == u) d.homo[at(t)] += s;
+            }
         }
     }
     return denseStatistic(d);
 }
 
-float referenceMatingProbability(const Combination& c, const std::vector<double>& q) {
+// The probability of a combination: the mating type's, or on X the mother's genotype's.
+float referenceMatingProbability(const Combination& c, const std::vector<double>& q, bool onX) {
     float gF = static_cast<float>(q[at(c.fatherUntransmit)] * q[at(c.fatherTransmit)]);
     if (c.fatherUntransmit != c.fatherTransmit) gF = 2 * gF;
     float gM = static_cast<float>(q[at(c.motherUntransmit)] * q[at(c.motherTransmit)]);
     if (c.motherUntransmit != c.motherTransmit) gM = 2 * gM;
+    if (onX) return gM;
     float p = gF * gM;
     p = p * 2;
     if ((c.motherTransmit == c.fatherTransmit && c.motherUntransmit == c.fatherUntransmit) ||
@@ -138,6 +144,7 @@ float referenceMatingProbability(const Combination& c, const std::vector<double>
 // The EM over every code of the window, clearing every table in full and
 // computing every probability afresh.
 frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_t haplotypeCount) {
+    const bool onX = phases.inheritance == haplotype::Inheritance::xLinked;
     const auto size = static_cast<std::size_t>(haplotypeCount);
     frequency::EmResult result;
     result.emFreq.assign(size, 1.0 / haplotypeCount);
@@ -149,22 +156,23 @@ frequency::EmResult referenceEm(const haplotype::PhaseTable& phases, std::int32_
             std::vector<double> share(size, 0.0);
             float total = 0.0f;
             for (const Combination& c : test::combinationsOf(phases, f)) {
-                const float p = referenceMatingProbability(c, result.emFreq);
+                const float p = referenceMatingProbability(c, result.emFreq, onX);
                 total += p;
-                share[at(c.fatherTransmit)] += p;
-                share[at(c.fatherUntransmit)] += p;
-                share[at(c.motherTransmit)] += p;
-                share[at(c.motherUntransmit)] += p;
+                for (const auto& [t, u] : parentsOf(c, onX)) {
+                    share[at(t)] += p;
+                    share[at(u)] += p;
+                }
             }
             if (!(total > 0)) continue;
             for (std::size_t h = 0; h < size; ++h) expected[h] += share[h] / total;
         }
-        for (std::size_t h = 0; h < size; ++h) result.emFreq[h] = (expected[h] / 4.0) / phases.familyCount();
+        const double copies = onX ? 2.0 : 4.0;
+        for (std::size_t h = 0; h < size; ++h) result.emFreq[h] = (expected[h] / copies) / phases.familyCount();
         double likelihood = 0.0;
         for (std::int32_t f = 0; f < phases.familyCount(); ++f) {
             float total = 0.0f;
             for (const Combination& c : test::combinationsOf(phases, f))
-                total += referenceMatingProbability(c, result.emFreq);
+                total += referenceMatingProbability(c, result.emFreq, onX);
             likelihood += frequency::naturalLog(static_cast<double>(total) + 1.0e-7);
         }
         if (std::fabs(likelihood - previous) <= 0.001) {
@@ -191,6 +199,7 @@ std::vector<std::uint8_t> randomExchanges(test::SmallRandom& random, std::int32_
 
 // Compares everything for every window of `data`.
 void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
+    const bool onX = data.inheritance == haplotype::Inheritance::xLinked;
     test::SmallRandom random{seed};
     for (std::int32_t size = 1; size <= std::min(data.lociCount, 7); ++size) {
         for (std::int32_t start = 1; start + size - 1 <= data.lociCount; ++start) {
@@ -222,11 +231,12 @@ void compareWindows(const haplotype::FamilyData& data, std::uint64_t seed) {
                 const std::vector<std::uint64_t> bits = test::packExchanges(exchanged);
                 const statistics::FiveStatistics actual =
                     statistics::dataSetStatistics(model, exchange::ExchangeBits(bits.data()));
-                EXPECT_EQ(at(actual, statistics::Statistic::punamb), referencePunamb(families, window.haplotypeCount))
+                EXPECT_EQ(at(actual, statistics::Statistic::punamb),
+                          referencePunamb(families, window.haplotypeCount, onX))
                     << "Punamb, data set " << replicate;
                 for (std::size_t s = 0; s < statistics::weightedSetCount; ++s) {
                     EXPECT_EQ(at(actual, statistics::weightedStatistic[s]),
-                              referenceWeighted(families, dense[s], window.haplotypeCount))
+                              referenceWeighted(families, dense[s], window.haplotypeCount, onX))
                         << "weighted statistic " << s << ", data set " << replicate;
                 }
             }
@@ -243,6 +253,12 @@ TEST(ReferenceComparison, MultiallelicLoci) { compareWindows(test::randomTrios(2
 TEST(ReferenceComparison, FewFamilies) {
     compareWindows(test::randomTrios(3, 3, {2, 3, 2}), 13);
     compareWindows(test::randomTrios(4, 1, {2, 2, 2, 2}), 14);
+}
+
+// On X, mothers alone: sons, daughters with and without their fathers.
+TEST(ReferenceComparison, XLinkedMothersOnly) {
+    compareWindows(test::randomXTrios(5, 40, {2, 2, 2, 2, 2, 2, 2, 2}), 15);
+    compareWindows(test::randomXTrios(6, 25, {3, 2, 4, 2, 3}), 16);
 }
 
 TEST(ReferenceComparison, ManySeeds) {

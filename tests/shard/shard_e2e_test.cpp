@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "input/child_sexes.h"
 #include "support/input_text.h"
 #include "support/program_run.h"
 #include "support/random_trios.h"
@@ -66,14 +67,22 @@ test::RunResult merge(const ScratchFolder& folder, const std::vector<std::string
     return test::runProgram(folder.path(), args);
 }
 
-// The whole run of `input` (with `loci` as tdtloci.tsv when given), then
-// splits into each shard count, merged, compared byte for byte; whole run
-// and shards with `options`.
+// Writes `input` as tdtinput.dat, with `loci` as tdtloci.tsv and `sexes` as
+// tdtsex.tsv when given.
+void writeRunFolder(const ScratchFolder& folder, const std::string& input, const std::string& loci,
+                    const std::string& sexes) {
+    folder.writeInput(input);
+    if (!loci.empty()) test::writeFile(folder / "tdtloci.tsv", loci);
+    if (!sexes.empty()) test::writeFile(folder / "tdtsex.tsv", sexes);
+}
+
+// The whole run of `input` (with `loci` as tdtloci.tsv and `sexes` as
+// tdtsex.tsv when given), then splits into each shard count, merged,
+// compared byte for byte; whole run and shards with `options`.
 void expectShardsMergeToWholeRun(const std::string& input, const std::string& loci = "",
-                                 const std::vector<std::string>& options = {}) {
+                                 const std::vector<std::string>& options = {}, const std::string& sexes = "") {
     ScratchFolder whole;
-    whole.writeInput(input);
-    if (!loci.empty()) test::writeFile(whole / "tdtloci.tsv", loci);
+    writeRunFolder(whole, input, loci, sexes);
     std::vector<std::string> args = extras;
     args.insert(args.end(), options.begin(), options.end());
     const test::RunResult run = test::runProgram(whole.path(), args);
@@ -81,8 +90,7 @@ void expectShardsMergeToWholeRun(const std::string& input, const std::string& lo
 
     for (const int n : {1, 2, 3, 7}) {
         ScratchFolder split;
-        split.writeInput(input);
-        if (!loci.empty()) test::writeFile(split / "tdtloci.tsv", loci);
+        writeRunFolder(split, input, loci, sexes);
         runShards(split, n, options);
         std::vector<std::string> shards;
         for (int k = n; k >= 1; --k) shards.push_back(shardFolder(k, n));  // in any order
@@ -148,6 +156,31 @@ TEST(ShardsMerged, WithFamilyWisePValues) {
     haplotype::FamilyData data = test::randomTrios(12, 30, std::vector<std::int32_t>(14, 2));
     data.replicateCount = 40;
     expectShardsMergeToWholeRun(inputText(data), "", {"--family-wise", "--seed", "3", "--adaptive", "160"});
+}
+
+// On X (with the run's stream, and with adaptive replicates of the
+// counter-based one) the shards find the families taking part by mother and
+// child, and record tdtsex.tsv: shards of another one are not merged.
+TEST(ShardsMerged, XLinkedRun) {
+    haplotype::FamilyData data = test::randomXTrios(7, 16, std::vector<std::int32_t>(20, 2));
+    data.replicateCount = 30;
+    const std::string sexes = input::formatChildSexes(data.childSex);
+    expectShardsMergeToWholeRun(inputText(data), "", {}, sexes);
+    expectShardsMergeToWholeRun(inputText(data), "", {"--seed", "5", "--adaptive", "120"}, sexes);
+
+    ScratchFolder folder;
+    writeRunFolder(folder, inputText(data), "", sexes);
+    runShards(folder, 2);
+    fs::remove_all(folder / shardFolder(1, 2));
+    // The same sexes with CR LF line ends: another file all the same.
+    std::string crlf;
+    for (const char c : sexes) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    test::writeFile(folder / "tdtsex.tsv", crlf);
+    ASSERT_EQ(test::runProgram(folder.path(), {"--shard", "1/2"}).status, 0);
+    const test::RunResult merged = merge(folder, {shardFolder(1, 2), shardFolder(2, 2)});
+    EXPECT_EQ(merged.status, 1);
+    EXPECT_NE(merged.err.find("belongs to another input (tdtinput.dat of "), std::string::npos) << merged.err;
+    EXPECT_NE(merged.err.find(", tdtsex.tsv of "), std::string::npos) << merged.err;
 }
 
 // Loci 1 and 2 have 46341 alleles each: every window holding both has too

@@ -21,14 +21,20 @@ struct SmallRandom {
     std::int32_t below(std::int32_t n) { return static_cast<std::int32_t>(next() % static_cast<std::uint64_t>(n)); }
 };
 
-inline haplotype::FamilyData randomTrios(std::uint64_t seed, std::int32_t families,
-                                         std::vector<std::int32_t> alleleCount) {
-    SmallRandom random{seed};
+// The counts of `families` families at loci of `alleleCount`, 10 replicates, no records yet.
+inline haplotype::FamilyData familyHead(std::int32_t families, const std::vector<std::int32_t>& alleleCount) {
     haplotype::FamilyData data;
     data.familyCount = families;
     data.replicateCount = 10;
     data.lociCount = static_cast<std::int32_t>(alleleCount.size());
     data.alleleCount = alleleCount;
+    return data;
+}
+
+inline haplotype::FamilyData randomTrios(std::uint64_t seed, std::int32_t families,
+                                         std::vector<std::int32_t> alleleCount) {
+    SmallRandom random{seed};
+    haplotype::FamilyData data = familyHead(families, alleleCount);
     for (std::int32_t f = 0; f < families; ++f) {
         std::vector<std::int32_t> parent[2][2];  // parent, haplotype
         for (auto& p : parent) {
@@ -53,6 +59,39 @@ inline haplotype::FamilyData randomTrios(std::uint64_t seed, std::int32_t famili
             const bool swap = random.below(2) == 1;
             data.childAlleles.push_back(swap ? b : a);
             data.childAlleles.push_back(swap ? a : b);
+        }
+    }
+    return data;
+}
+
+// Random trios on X: each child a son or a daughter; a father's one X goes
+// to a daughter, a mother's X of her two to any child. A mother often
+// carries her husband's X, and a father is sometimes not genotyped, so that
+// daughters leave their mothers open at some loci.
+inline haplotype::FamilyData randomXTrios(std::uint64_t seed, std::int32_t families,
+                                          std::vector<std::int32_t> alleleCount) {
+    SmallRandom random{seed};
+    haplotype::FamilyData data = familyHead(families, alleleCount);
+    data.inheritance = haplotype::Inheritance::xLinked;
+    const auto x = [&] {
+        std::vector<std::int32_t> h;
+        for (const std::int32_t count : alleleCount) h.push_back(1 + random.below(count));
+        return h;
+    };
+    for (std::int32_t f = 0; f < families; ++f) {
+        const std::vector<std::int32_t> father = x();
+        std::vector<std::int32_t> mother[2] = {x(), random.below(3) == 0 ? father : x()};
+        const bool son = random.below(2) == 0, fatherMissing = random.below(3) == 0;
+        const std::vector<std::int32_t>& transmitted = mother[random.below(2)];
+        data.childSex.push_back(son ? haplotype::ChildSex::son : haplotype::ChildSex::daughter);
+        for (std::size_t l = 0; l < alleleCount.size(); ++l) {
+            data.fatherAlleles.push_back(fatherMissing ? 0 : father[l]);
+            data.fatherAlleles.push_back(fatherMissing ? 0 : father[l]);
+            const bool swap = random.below(2) == 1;
+            data.motherAlleles.push_back(mother[swap ? 1 : 0][l]);
+            data.motherAlleles.push_back(mother[swap ? 0 : 1][l]);
+            data.childAlleles.push_back(son || swap ? transmitted[l] : father[l]);
+            data.childAlleles.push_back(son || !swap ? transmitted[l] : father[l]);
         }
     }
     return data;

@@ -31,16 +31,20 @@ inline std::vector<haplotype::Combination> combinationsOf(const haplotype::Phase
 }
 
 // Whether input family f's phase is resolved at locus k (0-based) of
-// `window`, as phasing decides it.
+// `window`, as phasing decides it (on X, the mother's).
 inline bool resolvedAt(const haplotype::FamilyData& data, const haplotype::Window& window, std::int32_t f,
                        std::int32_t k) {
     using haplotype::Person;
     const std::int32_t l = window.start - 1 + k;
     const auto allele = [&](Person person, int which) { return data.allele(person, f, l, which); };
-    return !haplotype::phaseLocus(allele(Person::father, 0), allele(Person::father, 1), allele(Person::mother, 0),
-                                  allele(Person::mother, 1), allele(Person::child, 0), allele(Person::child, 1))
-                .value_or(haplotype::LocusPhase{})
-                .ambiguous;
+    const std::int32_t f1 = allele(Person::father, 0), f2 = allele(Person::father, 1);
+    const std::int32_t m1 = allele(Person::mother, 0), m2 = allele(Person::mother, 1);
+    const std::int32_t c1 = allele(Person::child, 0), c2 = allele(Person::child, 1);
+    const auto phase =
+        data.inheritance == haplotype::Inheritance::xLinked
+            ? haplotype::phaseMaternalLocus(data.childSex[static_cast<std::size_t>(f)], f1, f2, m1, m2, c1, c2)
+            : haplotype::phaseLocus(f1, f2, m1, m2, c1, c2);
+    return !phase.value_or(haplotype::LocusPhase{}).ambiguous;
 }
 
 // The exchange bits of one flag per family (non-zero: exchanged).

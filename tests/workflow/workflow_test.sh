@@ -84,6 +84,29 @@ memory=$(cd "$work/whole" && "$triotdt" --shard-plan 3 | awk -F'\t' '$1 == 2 { p
 sed -n '/^Trying to restart/,$p' "$work/retried.log" | grep -q "mem_mb=$((2 * memory)),.* time_min=2$" ||
   fail "the second attempt of shard 2 did not ask for twice the memory and time: $(cat "$work/retried.log")"
 
+# From a VCF: the import's run folders (the example's chr7/ and chrX/) are
+# each analysed in shards, as a whole run in each folder would analyse it.
+vcf_run="$work/run vcf"
+mkdir "$vcf_run"
+if (cd "$work/start" && "$snakemake" -s "$source_dir/workflow/Snakefile" --cores 2 --directory "$vcf_run" \
+  --config shards=2 "triotdt=$triotdt" "vcf=$source_dir/examples/trios.vcf" \
+  "pedigree=$source_dir/examples/trios.fam") >"$work/vcf.log" 2>&1; then
+  for chromosome in chr7 chrX; do
+    whole="$work/whole $chromosome"
+    mkdir "$whole"
+    cp "$vcf_run/import/$chromosome"/tdt{input.dat,loci.tsv} "$whole/"
+    [ "$chromosome" = chr7 ] || cp "$vcf_run/import/$chromosome/tdtsex.tsv" "$whole/"
+    (cd "$whole" && "$triotdt" --table results.tsv --plot results.svg >console.txt)
+    cmp "$whole/console.txt" "$vcf_run/import/$chromosome/tdtconsole.txt" || fail "vcf $chromosome: console"
+    for f in tdttran.txt tdtout.txt results.tsv results.svg; do
+      cmp "$whole/$f" "$vcf_run/import/$chromosome/$f" || fail "vcf $chromosome: $f"
+    done
+  done
+else
+  fail "vcf: snakemake failed"
+  sed 's/^/    /' "$work/vcf.log"
+fi
+
 # From a VCF of two chromosomes: the import, each chromosome in shards, and
 # the genome put together by combine (genome.tsv, genome.svg, genome.txt),
 # the bytes the same commands give by hand; with and without family-wise
