@@ -164,7 +164,8 @@ output::FigureScope genomeScope(const std::vector<Run>& runs, statistics::Statis
 std::string runsLine(const std::vector<Run>& runs, const std::vector<std::int64_t>& windows) {
     std::string text = "Combined " + std::to_string(runs.size()) + (runs.size() == 1 ? " run: " : " runs: ");
     for (std::size_t c = 0; c < runs.size(); ++c) {
-        text += (c == 0 ? "" : ", ") + runs[c].label + " (" + std::to_string(windows[c]) + (windows[c] == 1 ? " window" : " windows") +
+        text += (c == 0 ? "" : ", ") + runs[c].label + " (" + std::to_string(windows[c]) +
+                (windows[c] == 1 ? " window" : " windows") +
                 (runs[c].label == runs[c].folder ? "" : ", " + runs[c].named()) + ")";
     }
     return text + ".\n";

@@ -128,7 +128,8 @@ struct ExtraOutputs {
             const familywise::MinimumTails minima = familyWise->minima.minima();
             if (figure) output::drawGenomeWideLine(*figure, minima);
             output::completeFamilyWise(familyWise->head, minima, {familyWise->rows.temporaryPath()}, loci,
-                                       familyWise->file, table ? &*table : nullptr, significant);
+                                       familyWise->file, table ? &*table : nullptr, significant,
+                                       figure ? &*figure : nullptr);
             console += significant.lines(familyWise->head.replicateCount);
         }
         output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr,

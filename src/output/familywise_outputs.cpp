@@ -70,7 +70,8 @@ void drawGenomeWideLine(ResultsFigure& figure, const familywise::MinimumTails& m
 
 void completeFamilyWise(const FamilyWiseHead& head, const familywise::MinimumTails& minima,
                         const std::vector<std::string>& rowFiles, const std::vector<LocusRow>& loci,
-                        io::StagedOutput& file, io::StagedOutput* table, SignificantWindows& significant) {
+                        io::StagedOutput& file, io::StagedOutput* table, SignificantWindows& significant,
+                        ResultsFigure* figure) {
     const familywise::FamilyWiseScale scale(minima);
     file.unit().text() += formatFamilyWiseHead(head, minima);
     for (const std::string& rows : rowFiles) {
@@ -85,6 +86,7 @@ void completeFamilyWise(const FamilyWiseHead& head, const familywise::MinimumTai
                 table->unit().flushIfLarge();
             }
             significant.add(window, lociLabel(window));
+            if (figure) figure->ringFamilyWise(window, runWindowPlace(window, loci, figure->scope()));
         });
     }
     file.unit().text() += familyWiseEnd;

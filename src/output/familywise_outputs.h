@@ -63,10 +63,12 @@ void drawGenomeWideLine(ResultsFigure& figure, const familywise::MinimumTails& m
 // every window's row with its reference, in report order. Writes `head`, the
 // `minima` and the rows to `file` (finished, not yet published) and, when
 // there is a table, the rows with their family-wise p-values to it (after the
-// header it has); hands `significant` each window. `loci` names the markers
-// of the rows.
+// header it has); hands `significant` each window, and rings in `figure`,
+// when there is one, the windows significant genome-wide. `loci` names the
+// markers of the rows.
 void completeFamilyWise(const FamilyWiseHead& head, const familywise::MinimumTails& minima,
                         const std::vector<std::string>& rowFiles, const std::vector<LocusRow>& loci,
-                        io::StagedOutput& file, io::StagedOutput* table, SignificantWindows& significant);
+                        io::StagedOutput& file, io::StagedOutput* table, SignificantWindows& significant,
+                        ResultsFigure* figure);
 
 }  // namespace triotdt::output

@@ -43,6 +43,14 @@ inline std::string zeroStyle(const char* colour) {
 
 // A dot is a path of no length with round ends: a dozen bytes a mark.
 inline std::string dotAt(double x, double y) { return "M" + pixels(x) + " " + pixels(y) + "h0"; }
+// A window significant genome-wide: a ring around its mark, drawn as an arc
+// of a circle in two halves.
+inline std::string ringAt(double x, double y) {
+    return "M" + pixels(x - 5) + " " + pixels(y) + "a5 5 0 1 0 10 0a5 5 0 1 0 -10 0";
+}
+inline std::string ringStyle(const char* colour) {
+    return std::string("class=\"significant\" fill=\"none\" stroke=\"") + colour + "\" stroke-width=\"1.5\"";
+}
 // A p of 0: a triangle pointing up, to smaller p-values than it stands at.
 inline std::string triangleAt(double x, double y) { return "M" + pixels(x) + " " + pixels(y - 4) + "l4 7h-8z"; }
 

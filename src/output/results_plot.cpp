@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "output/figure_axis.h"
 #include "output/figure_marks.h"
@@ -101,6 +102,10 @@ struct ResultsFigure::State {
     std::int32_t mostReplicates = 0;
     double highest = 0;                // -log10 p
     std::optional<double> genomeWide;  // −log10 p
+    // Per window size, the rings of windows significant genome-wide, by
+    // grid cell: the x pixel and −log10 p in steps of 0.05 (about a pixel).
+    std::map<std::int32_t, std::set<std::pair<std::int64_t, std::int64_t>>> rings;
+    std::size_t ringedCount = 0;
     PValuesBySize pValues;
 
     double bonferroni() const { return analysedCount > 0 ? alpha / static_cast<double>(analysedCount) : alpha; }
@@ -145,6 +150,17 @@ void ResultsFigure::add(const window::WindowResult& window, const WindowPlace& p
     }
     panel.gap = false;
     panel.chromosome = place.chromosome;
+    if (window.familyWisePValues) ringFamilyWise(window, place);
+}
+
+void ResultsFigure::ringFamilyWise(const window::WindowResult& window, const WindowPlace& place) {
+    State& s = *state_;
+    if (window.skipped || !window.familyWisePValues) return;
+    const double p = statistics::at(window.pValues, s.scope.statistic);
+    if (std::isnan(p) || !(statistics::at(*window.familyWisePValues, s.scope.statistic) <= alpha)) return;
+    const Mark mark = markOf(s.x.pixel(place), p, window.replicateCount);
+    ++s.ringedCount;
+    s.rings[window.size].emplace(std::llround(mark.x), std::llround(mark.value * 20));
 }
 
 namespace {
@@ -163,6 +179,7 @@ struct Figure {
     std::vector<Threshold> thresholds;
     std::vector<std::string> notes;  // legend rows without a line: the Bonferroni threshold out of reach
     std::string zeroNote;            // the legend of p = 0; empty without replicates
+    std::string ringNote;            // the legend of the rings; empty without a genome-wide line
     double firstPanelTop = 0;
 };
 
@@ -213,7 +230,8 @@ std::string zeroNoteOf(std::int32_t fewest, std::int32_t most) {
 }
 
 double legendRows(const Figure& f) {
-    return static_cast<double>(f.thresholds.size() + f.notes.size() + (f.zeroNote.empty() ? 0 : 1));
+    return static_cast<double>(f.thresholds.size() + f.notes.size() + (f.zeroNote.empty() ? 0 : 1) +
+                               (f.ringNote.empty() ? 0 : 1));
 }
 
 void drawLegend(Figure& f) {
@@ -227,9 +245,22 @@ void drawLegend(Figure& f) {
         f.doc.text(plotLeft + 24, y + 4, note);
         y += legendRow;
     }
-    if (f.zeroNote.empty()) return;
-    f.doc.path(triangleAt(plotLeft + 9, y), zeroStyle("#333333"));
-    f.doc.text(plotLeft + 24, y + 4, f.zeroNote);
+    if (!f.zeroNote.empty()) {
+        f.doc.path(triangleAt(plotLeft + 9, y), zeroStyle("#333333"));
+        f.doc.text(plotLeft + 24, y + 4, f.zeroNote);
+        y += legendRow;
+    }
+    if (f.ringNote.empty()) return;
+    f.doc.path(ringAt(plotLeft + 9, y), ringStyle(genomeWideColour));
+    f.doc.text(plotLeft + 24, y + 4, f.ringNote);
+}
+
+// A window's family-wise p rests on its reference tail, not on its
+// resampled p: where the replicates cannot reach the line, the windows
+// significant genome-wide stand below it, and only their rings tell them.
+std::string ringNoteOf(std::size_t ringed) {
+    return "family-wise p ≤ 0.05 (significant genome-wide): " +
+           (ringed == 0 ? std::string("no window") : counted(ringed, "window") + ", ringed");
 }
 
 void drawPanelFrame(Figure& f, double top, std::int32_t size) {
@@ -275,6 +306,14 @@ void drawSeries(Figure& f, double top, const ThinnedMarks& marks, const char* co
     f.doc.path(triangles, zeroStyle(colour));
 }
 
+void drawRings(Figure& f, double top, const std::set<std::pair<std::int64_t, std::int64_t>>& rings) {
+    std::string path;
+    for (const auto& [x, value] : rings) {
+        path += ringAt(static_cast<double>(x), f.y.pixel(top, static_cast<double>(value) / 20));
+    }
+    f.doc.path(path, ringStyle(genomeWideColour));
+}
+
 }  // namespace
 
 std::string ResultsFigure::draw() const {
@@ -283,6 +322,7 @@ std::string ResultsFigure::draw() const {
     chooseThresholds(f, s.analysedCount, s.mostReplicates, s.bonferroniReachable(), s.genomeWide);
     // Without replicates there is no p = 0 to explain.
     if (s.analysedCount > 0 && s.mostReplicates > 0) f.zeroNote = zeroNoteOf(s.fewestReplicates, s.mostReplicates);
+    if (s.genomeWide) f.ringNote = ringNoteOf(s.ringedCount);
     double highest = s.highest;
     for (const Threshold& t : f.thresholds) highest = std::max(highest, t.height);
     f.y = makeYAxis(highest);
@@ -313,6 +353,7 @@ std::string ResultsFigure::draw() const {
         drawPanelFrame(f, top, size);
         drawSeries(f, top, panel.series[0], sizeColour(size));
         drawSeries(f, top, panel.series[1], otherChromosomeColour);
+        if (const auto rings = s.rings.find(size); rings != s.rings.end()) drawRings(f, top, rings->second);
         top += panelHeight + panelGap;
     }
     if (!s.panels.empty()) drawXAxis(f.doc, s.scope, s.x, panelsBottom);

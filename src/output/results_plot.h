@@ -87,7 +87,14 @@ public:
 
     // The next window, at `place`; the windows of a size come in the order
     // of the axis. A skipped window is not drawn: the lines break there.
+    // With its family-wise p-values (a genome's windows), a window whose
+    // family-wise p of the statistic is at most 0.05 is ringed as well.
     void add(const window::WindowResult& window, const WindowPlace& place);
+
+    // Rings `window`, added before, when its family-wise p of the statistic
+    // is at most 0.05: the family-wise p-values of a run are known only after
+    // its last window. The rings are kept one per cell of the drawing grid.
+    void ringFamilyWise(const window::WindowResult& window, const WindowPlace& place);
 
     // The genome-wide line, at −log10 p = `minusLog10P`: where the
     // family-wise p of a window reaches 0.05 (familywise_outputs.h).

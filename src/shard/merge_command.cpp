@@ -304,7 +304,7 @@ void writeMerged(const std::vector<Shard>& shards, const MergeOptions& options,
         output::SignificantWindows significant;
         if (figure) output::drawGenomeWideLine(*figure, familyWise->minima);
         output::completeFamilyWise(familyWise->head, familyWise->minima, rowFiles, loci, *familyWiseFile,
-                                   table ? &*table : nullptr, significant);
+                                   table ? &*table : nullptr, significant, figure ? &*figure : nullptr);
         lines += significant.lines(familyWise->head.replicateCount);
     }
     output::completeTableAndFigure(table, plot, figure ? &*figure : nullptr,

@@ -126,12 +126,23 @@ TEST(ResultsPlot, BonferroniLineOnlyWhereTheReplicatesReachIt) {
                            "smallest p above 0 is 0.05)"),
                   replicates == 10 ? svg.find("Bonferroni") : std::string::npos);
     }
-    const std::vector<window::WindowResult> windows = windowsOver(4, 1);
+    std::vector<window::WindowResult> windows = windowsOver(4, 1);
     ResultsFigure figure(runFigureScope({}, 4, defaultPlotStatistic));
     for (const window::WindowResult& w : windows) figure.add(w, runWindowPlace(w, {}, figure.scope()));
     figure.setGenomeWideLine(6.7);
+    // Known only at the end: windows 1 and 3 are significant genome-wide,
+    // window 2 only in another statistic than the figure's.
+    for (std::size_t i = 0; i < 3; ++i) {
+        statistics::FiveStatistics familyWise;
+        familyWise.fill(0.5);
+        (i == 1 ? familyWise[0] : familyWise[statistics::indexOf(defaultPlotStatistic)]) = 0.05;
+        windows[i].familyWisePValues = familyWise;
+        figure.ringFamilyWise(windows[i], runWindowPlace(windows[i], {}, figure.scope()));
+    }
     const std::string svg = figure.draw();
     EXPECT_EQ(countOf(svg, "class=\"genome-wide\""), 1u);
+    EXPECT_NE(svg.find("family-wise p ≤ 0.05 (significant genome-wide): 2 windows, ringed"), std::string::npos);
+    EXPECT_EQ(countOf(svg, "a5 5 0 1 0 10 0"), 2u + 1u);  // and the legend's
     EXPECT_NE(svg.find("genome-wide: a family-wise p of 0.05 at −log10 p = 6.7 on the windows' chi-square reference "
                        "tails; p-values of 999 replicates stop short of it, at 3.3"),
               std::string::npos);
