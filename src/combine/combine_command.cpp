@@ -18,6 +18,7 @@
 #include "io/text_reader.h"
 #include "output/familywise_file.h"
 #include "output/familywise_outputs.h"
+#include "output/figure_options.h"
 #include "output/loci_table.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
@@ -273,16 +274,8 @@ void addCombineOptions(CLI::App& command, CombineOptions& options) {
         ->type_name("DIR...");
     command.add_option("--table", options.tablePath, "Write every window of every run as one tab-separated table")
         ->type_name("FILE");
-    command.add_option("--plot", options.plotPath, "Draw the genome figure, chromosomes side by side")
-        ->type_name("FILE.svg")
-        ->check(CLI::Validator(output::figurePathProblem, ""));
-    command
-        .add_option_function<std::string>(
-            "--plot-statistic",
-            [&options](const std::string& name) { options.plotStatistic = output::statisticNamed(name); },
-            "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
-        ->type_name("NAME")
-        ->check(CLI::Validator(output::plotStatisticProblem, ""));
+    output::addFigureOptions(command, options.plotPath, options.plotStatistic,
+                             "Draw the genome figure, chromosomes side by side");
     command
         .add_option("--run-table", options.runTable,
                     "Runs made without --family-wise: the name of each run's results table in its folder "

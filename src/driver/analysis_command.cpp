@@ -17,6 +17,7 @@
 #include "io/run_error.h"
 #include "io/staged_output.h"
 #include "output/familywise_outputs.h"
+#include "output/figure_options.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
 
@@ -218,15 +219,7 @@ void addAnalysisOptions(CLI::App& app, AnalysisOptions& options) {
     app.add_option("--table", options.tablePath,
                    "Also write the results as a tab-separated table ('-': standard output)")
         ->type_name("FILE");
-    app.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
-        ->type_name("FILE.svg")
-        ->check(CLI::Validator(output::figurePathProblem, ""));
-    app.add_option_function<std::string>(
-           "--plot-statistic",
-           [&options](const std::string& name) { options.plotStatistic = output::statisticNamed(name); },
-           "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
-        ->type_name("NAME")
-        ->check(CLI::Validator(output::plotStatisticProblem, ""));
+    output::addFigureOptions(app, options.plotPath, options.plotStatistic, "Also draw the p-values as an SVG figure");
     app.add_option_function<std::string>(
            "--window-sizes",
            [&options](const std::string& text) { options.windowSizes = *window::WindowSizes::parse(text); },

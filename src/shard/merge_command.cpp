@@ -17,6 +17,7 @@
 #include "io/run_error.h"
 #include "io/staged_output.h"
 #include "output/familywise_outputs.h"
+#include "output/figure_options.h"
 #include "output/loci_table.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
@@ -323,16 +324,8 @@ void addMergeOptions(CLI::App& command, MergeOptions& options) {
         ->type_name("DIR...");
     command.add_option("--table", options.tablePath, "Also write the results as a tab-separated table")
         ->type_name("FILE");
-    command.add_option("--plot", options.plotPath, "Also draw the p-values as an SVG figure")
-        ->type_name("FILE.svg")
-        ->check(CLI::Validator(output::figurePathProblem, ""));
-    command
-        .add_option_function<std::string>(
-            "--plot-statistic",
-            [&options](const std::string& name) { options.plotStatistic = output::statisticNamed(name); },
-            "The statistic the figure draws: Punamb, Pg, Pe, Pc or Pem (the default)")
-        ->type_name("NAME")
-        ->check(CLI::Validator(output::plotStatisticProblem, ""));
+    output::addFigureOptions(command, options.plotPath, options.plotStatistic,
+                             "Also draw the p-values as an SVG figure");
 }
 
 void runMerge(const MergeOptions& options) {
