@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "driver/interruption.h"
 #include "familywise/replicate_minima.h"
@@ -22,6 +23,7 @@
 #include "output/loci_table.h"
 #include "output/results_plot.h"
 #include "output/results_table.h"
+#include "shard/checksum.h"
 
 namespace triotdt::combine {
 namespace {
@@ -75,9 +77,94 @@ std::string describe(const output::FamilyWiseHead& head) {
     return text + " and " + std::to_string(head.replicateCount) + " replicates";
 }
 
-// Runs of one genome: all family-wise or none, of the same families, made
-// alike, each chromosome and folder once. Returns the note on trio lists
-// that cannot be checked, for the console.
+// A run's trios as its tdttrios.tsv lists them: "family<TAB>child" to
+// "father<TAB>mother". The list must be the one the run recorded.
+std::map<std::string, std::string> readTrioList(const Run& run) {
+    const std::string path = run.path(io::trioListFileName);
+    if (!exists(path)) {
+        refuse(run.named() + " has no " + io::trioListFileName + ", which its run recorded (" + io::familyWiseFileName +
+               "): the folder has changed since");
+    }
+    const std::string text = io::readFileText(path);
+    shard::Checksum checksum;
+    checksum.add(text);
+    if (shard::hexChecksum(checksum.value()) != run.familyWise->head.trioChecksum) {
+        refuse(path + " is not the trio list its run recorded (" + io::familyWiseFileName + "): the folder has " +
+               "changed since");
+    }
+    std::map<std::string, std::string> trios;
+    std::int64_t number = 0;
+    io::readLines(path, [&](std::string_view line) {
+        if (++number == 1) return;
+        const std::vector<std::string_view> f = io::splitFields(line, '\t');
+        if (f.size() != 4) refuse(path + ", line " + std::to_string(number) + ": not family, child, father and mother");
+        trios[std::string(f[0]) + '\t' + std::string(f[1])] = std::string(f[2]) + '\t' + std::string(f[3]);
+    });
+    return trios;
+}
+
+// Two trio lists of one pedigree: they share a trio, and no child has other
+// parents in one than in the other.
+void checkOnePedigree(const Run& a, const std::map<std::string, std::string>& aTrios, const Run& b,
+                      const std::map<std::string, std::string>& bTrios) {
+    bool shared = false;
+    for (const auto& [child, parents] : aTrios) {
+        const auto other = bTrios.find(child);
+        if (other == bTrios.end()) continue;
+        if (other->second != parents) {
+            refuse(a.named() + " and " + b.named() + " give child '" + child.substr(child.find('\t') + 1) +
+                   "' of family '" + child.substr(0, child.find('\t')) +
+                   "' other parents: their trio lists are not of one pedigree");
+        }
+        shared = true;
+    }
+    if (!shared) refuse(a.named() + " and " + b.named() + " share no trio: their trio lists are not of one pedigree");
+}
+
+// The trio lists of family-wise runs. Runs of one import list the same trios
+// in one order, except where a chromosome's folder leaves some out (on X the
+// children of unknown sex; with --drop-trios those with a missing call on
+// that chromosome). Replicate r exchanges family f of each run: within a
+// chromosome that keeps the correlation between its windows, and
+// chromosomes are inherited independently, so the runs need not list the
+// same trios, only trios of one pedigree. Returns the console's note on the
+// lists that differ or cannot be checked.
+std::string checkTrioLists(const std::vector<Run>& runs) {
+    std::string unchecked, differing;
+    const Run* first = nullptr;
+    std::map<std::string, std::map<std::string, std::string>> lists;  // by checksum
+    for (const Run& run : runs) {
+        const output::FamilyWiseHead& head = run.familyWise->head;
+        if (head.trioChecksum == output::uncheckedTrios) {
+            unchecked += (unchecked.empty() ? "" : ", ") + run.named();
+            continue;
+        }
+        if (!first) first = &run;
+        if (head.trioChecksum == first->familyWise->head.trioChecksum || lists.contains(head.trioChecksum)) continue;
+        if (lists.empty()) lists.emplace(first->familyWise->head.trioChecksum, readTrioList(*first));
+        const std::map<std::string, std::string> trios = readTrioList(run);
+        checkOnePedigree(run, trios, *first, lists.begin()->second);
+        differing += ", " + run.named() + " " + std::to_string(head.familyCount);
+        lists.emplace(head.trioChecksum, trios);
+    }
+    std::string note;
+    if (!differing.empty()) {
+        note = "Trio lists: " + first->named() + " has " + std::to_string(first->familyWise->head.familyCount) +
+               " trios" + differing +
+               " (of one pedigree): each run's replicates exchange its own trios, which is enough, as chromosomes "
+               "are inherited independently.\n";
+    }
+    if (!unchecked.empty()) {
+        note += "Trio lists: " + unchecked + (unchecked.find(", ") == std::string::npos ? " has" : " have") + " no " +
+                io::trioListFileName +
+                " beside the input, so their families cannot be checked to be trios of the other runs' pedigree.\n";
+    }
+    return note;
+}
+
+// Runs of one genome: all family-wise or none, made alike, of one
+// pedigree's trios, each chromosome and folder once. Returns the console's
+// note on their trio lists.
 std::string checkRunsBelong(const std::vector<Run>& runs) {
     const Run& first = runs.front();
     for (const Run& run : runs) {
@@ -86,10 +173,6 @@ std::string checkRunsBelong(const std::vector<Run>& runs) {
             refuse(without.named() + " has no " + io::familyWiseFileName + ", while " +
                    (run.familyWise ? run : first).named() + " has: run every chromosome with --family-wise, or none");
         }
-        if (run.familyCount != first.familyCount) {
-            refuse(run.named() + " has " + std::to_string(run.familyCount) + " families, " + first.named() + " " +
-                   std::to_string(first.familyCount) + ": the runs of a genome must have the same trios in one order");
-        }
         if (!run.familyWise) continue;
         const output::FamilyWiseHead& head = run.familyWise->head;
         const output::FamilyWiseHead& firstHead = first.familyWise->head;
@@ -97,21 +180,6 @@ std::string checkRunsBelong(const std::vector<Run>& runs) {
             head.sizes != firstHead.sizes) {
             refuse(run.named() + " was run with " + describe(head) + ", " + first.named() + " with " +
                    describe(firstHead) + ": the runs of a genome must share the stream, the seed and the options");
-        }
-    }
-    std::string unchecked;
-    const Run* checked = nullptr;
-    for (const Run& run : runs) {
-        if (!run.familyWise) continue;
-        const std::string& sum = run.familyWise->head.trioChecksum;
-        if (sum == output::uncheckedTrios) {
-            unchecked += (unchecked.empty() ? "" : ", ") + run.named();
-        } else if (!checked) {
-            checked = &run;
-        } else if (sum != checked->familyWise->head.trioChecksum) {
-            refuse(run.named() + " has another trio list (" + io::trioListFileName + " checksum " + sum + ") than " +
-                   checked->named() + " (" + checked->familyWise->head.trioChecksum +
-                   "): family f must be the same trio in every run");
         }
     }
     for (std::size_t a = 0; a < runs.size(); ++a) {
@@ -125,10 +193,7 @@ std::string checkRunsBelong(const std::vector<Run>& runs) {
             }
         }
     }
-    if (unchecked.empty()) return {};
-    return "Trio lists: " + unchecked + " have no " + io::trioListFileName +
-           " beside their input, so their families cannot be checked to be the same trios as the other runs'; "
-           "family f is taken to be the same trio in every run.\n";
+    return runs.front().familyWise ? checkTrioLists(runs) : std::string();
 }
 
 // Chromosomes in the order geneticists expect; runs without tdtloci.tsv

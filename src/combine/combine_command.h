@@ -29,9 +29,11 @@ void addCombineOptions(CLI::App& command, CombineOptions& options);
 // `triotdt combine`: the genome from the runs of its chromosomes. Each
 // folder is a finished run (a whole run or a merge), of one chromosome.
 // Runs made with --family-wise are put together through their
-// tdtfamilywise.tsv: they must share the stream, seed, R, options and the
-// trio list (tdttrios.tsv, which the import writes; runs of hand-written
-// inputs without one cannot be checked, and the console says so), and the
+// tdtfamilywise.tsv: they must share the stream, seed, R and options, and
+// list trios of one pedigree (tdttrios.tsv, which the import writes: the
+// same list, or one a chromosome's folder has left trios out of; runs of
+// hand-written inputs without one cannot be checked, and the console says
+// so), and the
 // element-wise deepest of their minima gives genome-wide family-wise
 // p-values, never below a window's chromosome-wide one. Runs without it are
 // gathered from their results tables (--run-table). Writes, when asked, the

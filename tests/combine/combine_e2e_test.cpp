@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 
 // 40 trios at 8 SNPs on each of chromosomes 1 and 2; at SNP 5 of chromosome
 // 2 every heterozygous parent transmits the ALT allele.
-std::string twoChromosomes() {
+// With `missingOnTwo`, child C1's call at the first SNP of chromosome 2 is missing.
+std::string twoChromosomes(bool missingOnTwo = false) {
     test::SmallRandom random{5};
     std::string vcf =
         "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
@@ -38,8 +39,10 @@ std::string twoChromosomes() {
                 const bool signal = c == 2 && m == 5;
                 const auto pass = [&](const int* p) { return signal && p[0] != p[1] ? 1 : p[random.below(2)]; };
                 const int fromFather = pass(f), fromMother = pass(mo);
+                const bool missing = missingOnTwo && c == 2 && m == 1 && t == 1;
                 vcf += "\t" + std::to_string(f[0]) + "/" + std::to_string(f[1]) + "\t" + std::to_string(mo[0]) + "/" +
-                       std::to_string(mo[1]) + "\t" + std::to_string(fromFather) + "/" + std::to_string(fromMother);
+                       std::to_string(mo[1]) + "\t" +
+                       (missing ? "./." : std::to_string(fromFather) + "/" + std::to_string(fromMother));
             }
             vcf += "\n";
         }
@@ -140,7 +143,9 @@ TEST_F(Combine, RunsThatDoNotBelongTogetherAreRefusedAndNothingIsWritten) {
     runCopy("chr2", "seed2", {"--family-wise", "--seed", "2"});
     runCopy("chr2", "plain", {});
     runCopy("chr1", "again", {"--family-wise"});
-    test::writeFile(folder / "chr2" / "tdttrios.tsv", "family\tchild\tfather\tmother\n" + std::string(40, '\n'));
+    std::string others = "family\tchild\tfather\tmother\n";
+    for (int t = 1; t <= 40; ++t) others += "S" + std::to_string(t) + "\tc\tf\tm\n";
+    test::writeFile(folder / "chr2" / "tdttrios.tsv", others);
     runCopy("chr2", "others", {"--family-wise"});
     fs::create_directory(folder / "empty");
     struct Case {
@@ -154,7 +159,7 @@ TEST_F(Combine, RunsThatDoNotBelongTogetherAreRefusedAndNothingIsWritten) {
         {{"chr1", "plain"}, "'plain' has no tdtfamilywise.tsv, while 'chr1' has"},
         {{"chr1", "again"}, "'chr1' and 'again' are both of chromosome 1"},
         {{"chr1", "chr1/"}, "'chr1/' is given twice"},
-        {{"chr1", "others"}, "'others' has another trio list (tdttrios.tsv checksum "},
+        {{"chr1", "others"}, "'others' and 'chr1' share no trio: their trio lists are not of one pedigree"},
         {{"empty", "chr1"}, "'empty' has no tdtinput.dat: it is not the folder of a run"},
     };
     for (const Case& c : cases) {
@@ -166,6 +171,21 @@ TEST_F(Combine, RunsThatDoNotBelongTogetherAreRefusedAndNothingIsWritten) {
         EXPECT_TRUE(refused.err.ends_with("; nothing was written\n")) << refused.err;
         EXPECT_FALSE(folder.has("genome.tsv") || folder.has("genome.svg")) << c.says;
     }
+}
+
+// A chromosome's folder may leave trios out (here --drop-trios, on X the
+// children of unknown sex): runs of one pedigree's trios go together, and
+// the console says whose lists differ.
+TEST_F(Combine, RunsWithTriosLeftOutOfAChromosomeGoTogether) {
+    const test::ScratchFolder dropped;
+    test::writeFile(dropped / "g.vcf", twoChromosomes(true));
+    test::writeFile(dropped / "g.fam", pedigree());
+    run(dropped.path(), {"import", "--vcf", "g.vcf", "--pedigree", "g.fam", "--replicates", "100", "--drop-trios"});
+    for (const char* chromosome : {"chr1", "chr2"}) run(dropped / chromosome, {"--family-wise"});
+    const test::RunResult combined = run(dropped.path(), {"combine", "chr1", "chr2", "--table", "genome.tsv"});
+    EXPECT_NE(combined.out.find("Trio lists: 'chr1' has 40 trios, 'chr2' 39 (of one pedigree): "), std::string::npos)
+        << combined.out;
+    EXPECT_TRUE(dropped.has("genome.tsv"));
 }
 
 // Runs without --family-wise are gathered from their tables; a run without
@@ -182,8 +202,7 @@ TEST_F(Combine, GathersPlainRunsAndSaysWhatItCannotCheck) {
     runCopy("chr2", "handwritten", {"--family-wise"});
     runCopy("chr1", "first", {"--family-wise"});
     const test::RunResult unchecked = run(folder.path(), {"combine", "first", "handwritten"});
-    EXPECT_NE(unchecked.out.find("Trio lists: 'handwritten' have no tdttrios.tsv beside their input"),
-              std::string::npos)
+    EXPECT_NE(unchecked.out.find("Trio lists: 'handwritten' has no tdttrios.tsv beside the input"), std::string::npos)
         << unchecked.out;
 }
 
